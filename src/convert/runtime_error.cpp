@@ -1,0 +1,46 @@
+#include "runtime_error.h"
+
+namespace qm5083::convert {
+
+std::string_view describe(ErrorNumber number)
+{
+    switch (number) {
+    case ErrorNumber::Overflow:
+        return "Overflow";
+    case ErrorNumber::DivisionByZero:
+        return "Division by zero";
+    case ErrorNumber::TypeMismatch:
+        return "Type mismatch";
+    }
+    return "Unknown error";
+}
+
+RuntimeError::RuntimeError(ErrorNumber number)
+    : std::runtime_error("Run-time error " + std::to_string(static_cast<int>(number)) + ": "
+                         + std::string(describe(number)))
+    , number_(number)
+{
+}
+
+void RuntimeError::setSource(std::string source, std::string text)
+{
+    source_ = std::move(source);
+    sourceText_ = std::move(text);
+}
+
+void throwOverflow()
+{
+    throw RuntimeError(ErrorNumber::Overflow);
+}
+
+void throwTypeMismatch()
+{
+    throw RuntimeError(ErrorNumber::TypeMismatch);
+}
+
+void throwDivisionByZero()
+{
+    throw RuntimeError(ErrorNumber::DivisionByZero);
+}
+
+} // namespace qm5083::convert

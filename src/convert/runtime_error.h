@@ -1,0 +1,44 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace qm5083::convert {
+
+// The run-time error numbers an operator sees in an error report.
+enum class ErrorNumber : int {
+    Overflow = 6,
+    DivisionByZero = 11,
+    TypeMismatch = 13,
+};
+
+std::string_view describe(ErrorNumber number);
+
+// A failed conversion. It carries the error number and, once a panel knows it, the text box
+// (or stored value) whose text failed, so the report can point the operator at the field.
+class RuntimeError : public std::runtime_error
+{
+public:
+    explicit RuntimeError(ErrorNumber number);
+
+    ErrorNumber number() const { return number_; }
+    int code() const { return static_cast<int>(number_); }
+    std::string_view description() const { return describe(number_); }
+
+    // Where the failing text came from; empty while unknown.
+    const std::string &source() const { return source_; }
+    const std::string &sourceText() const { return sourceText_; }
+    void setSource(std::string source, std::string text);
+
+private:
+    ErrorNumber number_;
+    std::string source_;
+    std::string sourceText_;
+};
+
+[[noreturn]] void throwOverflow();
+[[noreturn]] void throwTypeMismatch();
+[[noreturn]] void throwDivisionByZero();
+
+} // namespace qm5083::convert

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+namespace qm5083::hardware {
+
+// Byte access to the card's I/O ports. Every call is exactly one bus access, made at once and
+// in program order: nothing is cached, repeated, delayed or read back, because the order of
+// accesses is the card's programming protocol. Failures are thrown (std::system_error or a
+// PortRefused), never swallowed.
+class PortAccess
+{
+public:
+    virtual ~PortAccess() = default;
+
+    virtual std::uint8_t inportb(std::uint16_t port) = 0;
+    // Puts the low 8 bits of value on the port.
+    virtual void outportb(std::uint16_t port, std::int16_t value) = 0;
+
+protected:
+    PortAccess() = default;
+    PortAccess(const PortAccess &) = default;
+    PortAccess &operator=(const PortAccess &) = default;
+};
+
+constexpr std::uint8_t lowByte(std::int16_t value)
+{
+    return static_cast<std::uint8_t>(static_cast<std::uint16_t>(value) & 0xFF);
+}
+
+} // namespace qm5083::hardware

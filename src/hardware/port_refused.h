@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace qm5083::hardware {
+
+// A port access the program would not make, because the port is not one of the card's
+// registers. No access was made when this is thrown.
+class PortRefused : public std::runtime_error
+{
+public:
+    PortRefused(std::uint16_t port, const std::string &message)
+        : std::runtime_error(message)
+        , port_(port)
+    {
+    }
+    std::uint16_t port() const { return port_; }
+
+private:
+    std::uint16_t port_;
+};
+
+} // namespace qm5083::hardware

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "card_locator.h"
+
+#include <cstdint>
+
+namespace qm5083::hardware {
+
+// The one simulated card: card number 1 at base E000 hex.
+inline constexpr std::int16_t kSimulatedCardNumber = 1;
+inline constexpr std::uint16_t kSimulatedCardBase = 0xE000;
+
+class SimulatedLocator final : public CardLocator
+{
+public:
+    std::int32_t GetIOBaseByCardNo(std::int16_t cardNo, std::int16_t &ioBase,
+                                   std::int32_t &extra) override;
+};
+
+} // namespace qm5083::hardware

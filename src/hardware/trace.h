@@ -1,0 +1,34 @@
+#pragma once
+
+#include "port_access.h"
+
+#include <cstdio>
+#include <functional>
+
+namespace qm5083::hardware {
+
+// Writes every port access made through it as one line, flushed at once:
+//   "<seconds since start, 6 decimals> <out|in> <port, 4 hex digits> <byte, 2 hex digits>"
+// An access that fails or is refused is not traced, since no byte crossed the bus.
+class TracingPortAccess final : public PortAccess
+{
+public:
+    using SecondsSinceStart = std::function<double()>;
+
+    TracingPortAccess(PortAccess &inner, std::FILE *out, SecondsSinceStart clock);
+
+    std::uint8_t inportb(std::uint16_t port) override;
+    void outportb(std::uint16_t port, std::int16_t value) override;
+
+private:
+    void writeLine(const char *direction, std::uint16_t port, std::uint8_t byte);
+
+    PortAccess &inner_;
+    std::FILE *out_;
+    SecondsSinceStart clock_;
+};
+
+// Seconds elapsed since the first call in this process; the program calls it at start-up.
+double secondsSinceProgramStart();
+
+} // namespace qm5083::hardware
