@@ -230,7 +230,8 @@ TEST(RuntimeError, CarriesNumberDescriptionAndSource)
     EXPECT_EQ(error.code(), 6);
     EXPECT_EQ(error.description(), "Overflow");
     EXPECT_STREQ(error.what(), "Run-time error 6: Overflow");
-    error.setSource("txtOutput2", "10000");
+    error.setSource(ErrorSource::TextBox, "txtOutput2", "10000");
+    EXPECT_EQ(error.sourceKind(), ErrorSource::TextBox);
     EXPECT_EQ(error.source(), "txtOutput2");
     EXPECT_EQ(error.sourceText(), "10000");
     EXPECT_STREQ(RuntimeError(ErrorNumber::TypeMismatch).what(), "Run-time error 13: Type mismatch");

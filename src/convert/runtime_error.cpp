@@ -22,8 +22,9 @@ RuntimeError::RuntimeError(ErrorNumber number)
 {
 }
 
-void RuntimeError::setSource(std::string source, std::string text)
+void RuntimeError::setSource(ErrorSource kind, std::string source, std::string text)
 {
+    sourceKind_ = kind;
     source_ = std::move(source);
     sourceText_ = std::move(text);
 }

@@ -15,6 +15,9 @@ enum class ErrorNumber : int {
 
 std::string_view describe(ErrorNumber number);
 
+// What held the text that failed: a text box, or the stored base plus a register offset.
+enum class ErrorSource { Unknown, TextBox, StoredBase };
+
 // A failed conversion. It carries the error number and, once a panel knows it, the text box
 // (or stored value) whose text failed, so the report can point the operator at the field.
 class RuntimeError : public std::runtime_error
@@ -26,13 +29,16 @@ public:
     int code() const { return static_cast<int>(number_); }
     std::string_view description() const { return describe(number_); }
 
-    // Where the failing text came from; empty while unknown.
+    // Where the failing text came from: the box's name ("txtOutput2") or "IOBase + 1", with
+    // the text or value that failed.
+    ErrorSource sourceKind() const { return sourceKind_; }
     const std::string &source() const { return source_; }
     const std::string &sourceText() const { return sourceText_; }
-    void setSource(std::string source, std::string text);
+    void setSource(ErrorSource kind, std::string source, std::string text);
 
 private:
     ErrorNumber number_;
+    ErrorSource sourceKind_ = ErrorSource::Unknown;
     std::string source_;
     std::string sourceText_;
 };

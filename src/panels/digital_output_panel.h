@@ -1,0 +1,33 @@
+#pragma once
+
+#include "controls.h"
+#include "hardware/port_access.h"
+#include "stored_base.h"
+#include "text_box.h"
+
+#include <array>
+#include <span>
+
+namespace qm5083::panels {
+
+inline constexpr std::array<ControlSpec, 9> kDigitalOutputControls{{
+    {ControlKind::Label, "Label3(3)", "第一组", 480, 360, 540, 180, 9},
+    {ControlKind::TextBox, "txtOutput0", "00", 1320, 360, 612, 264, 11},
+    {ControlKind::Label, "Label3(15)", "第二组", 480, 720, 540, 180, 26},
+    {ControlKind::TextBox, "txtOutput1", "00", 1320, 720, 612, 264, 12},
+    {ControlKind::Label, "Label3(4)", "第三组", 2400, 360, 540, 180, 27},
+    {ControlKind::TextBox, "txtOutput2", "00", 3360, 360, 612, 264, 13},
+    {ControlKind::Label, "Label3(5)", "第四组", 2400, 720, 540, 180, 28},
+    {ControlKind::TextBox, "txtOutput3", "00", 3360, 720, 612, 264, 14},
+    {ControlKind::Button, "cmdOutput", "输出", 4200, 600, 972, 372, 10},
+}};
+
+inline constexpr PanelSpec kDigitalOutputPanel{
+    {ControlKind::Frame, "Frame2", "开关量输出", 120, 1440, 5412, 1092, 8}, kDigitalOutputControls};
+
+// Stores the base typed in txtIOBase, then writes each group's hexadecimal byte to base + group,
+// reading each box just before its write: 4 writes.
+void cmdOutput_Click(const TextBox &txtIOBase, std::span<const TextBox *const, 4> txtOutput,
+                     StoredBase &IOBase, hardware::PortAccess &port);
+
+} // namespace qm5083::panels

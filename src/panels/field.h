@@ -1,0 +1,51 @@
+#pragma once
+
+#include "convert/parse_number.h"
+#include "convert/runtime_error.h"
+#include "stored_base.h"
+#include "text_box.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace qm5083::panels {
+
+// Runs a conversion of a box's text; a failure names the box and its text.
+template <class Convert>
+auto convertField(const TextBox &box, const std::string &text, Convert &&convert)
+    -> decltype(convert())
+{
+    try {
+        return convert();
+    } catch (convert::RuntimeError &error) {
+        error.setSource(convert::ErrorSource::TextBox, std::string(box.name()), text);
+        throw;
+    }
+}
+
+// Reads a hexadecimal box (its text with "&H" in front) and converts the number with `convert`.
+template <class Convert>
+auto readHexField(const TextBox &box, Convert &&convert)
+{
+    const std::string text = box.text();
+    return convertField(box, text, [&] { return convert(convert::ParseHexField(text)); });
+}
+
+// Reads a decimal box and converts the number with `convert`.
+template <class Convert>
+auto readDecimalField(const TextBox &box, Convert &&convert)
+{
+    const std::string text = box.text();
+    return convertField(box, text, [&] { return convert(convert::ParseDecimalField(text)); });
+}
+
+inline double asRead(double value)
+{
+    return value;
+}
+
+// The port of a register: the 16-bit pattern of ToInt16(IOBase + offset).
+std::uint16_t PortAddress(const StoredBase &IOBase, int offset);
+
+} // namespace qm5083::panels

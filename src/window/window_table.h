@@ -1,0 +1,42 @@
+#pragma once
+
+#include "panels/base_address_panel.h"
+#include "panels/clock_panel.h"
+#include "panels/controls.h"
+#include "panels/da_panel.h"
+#include "panels/digital_input_panel.h"
+#include "panels/digital_output_panel.h"
+
+#include <array>
+#include <string_view>
+
+namespace qm5083::window {
+
+inline constexpr std::string_view kCaption = "qm5083测试程序";
+// Added to the caption on the simulated card, so nobody takes it for a real one.
+inline constexpr std::string_view kSimulatedCaptionSuffix = " [仿真]";
+
+// Client area and design-time client position, in twips.
+inline constexpr int kClientWidth = 6180;
+inline constexpr int kClientHeight = 6360;
+inline constexpr int kClientLeft = 1896;
+inline constexpr int kClientTop = 468;
+
+inline constexpr panels::ControlSpec kCommandExit{
+    panels::ControlKind::Button, "Command_exit", "Exit", 192, 5856, 972, 372, 0};
+
+// The panels, top to bottom.
+inline constexpr std::array<const panels::PanelSpec *, 5> kPanels{
+    &panels::kBaseAddressPanel, &panels::kDigitalOutputPanel, &panels::kDigitalInputPanel,
+    &panels::kClockPanel, &panels::kDaPanel};
+
+inline constexpr int kTwipsPerInch = 1440;
+
+// Twips to pixels at a logical DPI, to the nearest pixel (15 twips a pixel at 96 dpi).
+constexpr int twipsToPixels(int twips, double dpi)
+{
+    const double pixels = twips * dpi / kTwipsPerInch;
+    return static_cast<int>(pixels >= 0 ? pixels + 0.5 : pixels - 0.5);
+}
+
+} // namespace qm5083::window

@@ -1,0 +1,16 @@
+// GoogleTest main for widget tests: one QApplication, with the program's own look.
+#include "window/appearance.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    // Test discovery runs the binary outside CTest's environment; never reach for a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    qm5083::window::applyAppearance(app);
+    return RUN_ALL_TESTS();
+}
