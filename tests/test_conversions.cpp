@@ -1,6 +1,7 @@
 #include "convert/parse_number.h"
 #include "convert/runtime_error.h"
 #include "convert/value.h"
+#include "support/expect_error.h"
 
 #include <gtest/gtest.h>
 
@@ -10,22 +11,9 @@
 #include <string>
 
 using namespace qm5083::convert;
+using qm5083::testing::failsWith;
 
 namespace {
-
-// Expects the call to fail with the given error number.
-template <class F>
-::testing::AssertionResult failsWith(ErrorNumber expected, F &&call)
-{
-    try {
-        call();
-    } catch (const RuntimeError &e) {
-        if (e.number() == expected)
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "failed with " << e.what();
-    }
-    return ::testing::AssertionFailure() << "did not fail";
-}
 
 struct ParseRow
 {

@@ -53,6 +53,7 @@ Testqm5083::Testqm5083(hardware::PortAccess &port, hardware::CardLocator &locato
     connectEvents();
 
     Timer1_.setObjectName(QString::fromLatin1(panels::kTimer1.name));
+    Timer1_.setTimerType(Qt::PreciseTimer); // a coarse timer may tick 5% early
     Timer1_.setInterval(panels::kTimer1IntervalMs);
     Timer1_.start();
 }
@@ -81,6 +82,11 @@ void Testqm5083::buildControls()
     for (const panels::PanelSpec *panel : kPanels) {
         auto *frame = new QGroupBox(qs(panel->frame.text), this);
         place(frame, panel->frame);
+        // The caption sits on the border line, so the frame's whole height is inside the border
+        // and controls placed near its top stay clear of it.
+        frame->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
         frame->setFocusPolicy(Qt::NoFocus);
         for (const panels::ControlSpec &spec : panel->controls) {
             switch (spec.kind) {
@@ -175,6 +181,11 @@ void Testqm5083::connectEvents()
 void Testqm5083::setReporter(Reporter reporter)
 {
     reporter_ = std::move(reporter);
+}
+
+void Testqm5083::reportFailure(const std::exception_ptr &failure, const QString &during)
+{
+    reporter_(describeFailure(failure, during));
 }
 
 void Testqm5083::Form_Load()

@@ -41,6 +41,8 @@ public:
 
     // Replaces the message box that reports failures (tests record reports instead).
     void setReporter(Reporter reporter);
+    // Reports a failure outside the operations, such as one while finding the cards.
+    void reportFailure(const std::exception_ptr &failure, const QString &during);
 
     const panels::StoredBase &IOBase() const { return IOBase_; }
     QTimer &Timer1() { return Timer1_; }

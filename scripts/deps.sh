@@ -1,0 +1,30 @@
+# Installs the Debian packages named in its arguments that are missing. Sourced by run.sh and test.sh.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# What building the program needs: compiler, CMake, Qt 6 Widgets, libpci, GoogleTest, Google
+# Benchmark, and a CJK font for the window's Chinese texts.
+BUILD_PACKAGES=(
+    g++ cmake make pkg-config
+    qt6-base-dev libgl-dev libpci-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    fonts-noto-cjk
+)
+
+# What the tests need beyond that: a real X server and xdotool for the end-to-end test.
+TEST_PACKAGES=(
+    xvfb xauth xdotool xclip
+)

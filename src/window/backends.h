@@ -1,0 +1,39 @@
+#pragma once
+
+#include "hardware/card_locator.h"
+#include "hardware/pci_bus.h"
+#include "hardware/port_access.h"
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace qm5083::window {
+
+struct BackendOptions
+{
+    bool simulate = false;
+    bool trace = false;
+    std::vector<hardware::PciId> pciIds;
+    std::filesystem::path sysfsRoot = "/sys/bus/pci";
+    std::FILE *traceOut = stderr;
+};
+
+// The card the program works on, chosen once at start-up: the simulated card, or the real
+// cards on the PCI bus. The panels never know which.
+struct Backends
+{
+    std::unique_ptr<hardware::PortAccess> card;
+    std::unique_ptr<hardware::CardLocator> locator;
+    std::unique_ptr<hardware::PortAccess> trace; // wraps card when tracing
+    // A failure while finding the cards: the window reports it, and runs with none.
+    std::exception_ptr startupFailure;
+
+    hardware::PortAccess &port() const { return trace ? *trace : *card; }
+};
+
+Backends makeBackends(const BackendOptions &options);
+
+} // namespace qm5083::window
