@@ -96,6 +96,15 @@ std::string formatFrequency(double hz)
     return formatNumber(hz) + " Hz";
 }
 
+std::string withoutBlanks(std::string_view text)
+{
+    std::string kept;
+    for (const char c : text)
+        if (c != ' ' && c != '\t' && c != '\n')
+            kept += c;
+    return kept;
+}
+
 Divider readDivider(std::string_view text, CounterBytes (*bytesOf)(double))
 {
     double value = 0;
@@ -108,8 +117,8 @@ Divider readDivider(std::string_view text, CounterBytes (*bytesOf)(double))
             divider.note = "a count of 0 divides by 65536";
         else if (loaded == 1)
             divider.note = "a count of 1 is not valid for a square wave";
-        else if (static_cast<double>(loaded) != value)
-            divider.note = "the text reads as " + formatNumber(static_cast<double>(loaded));
+        else if (withoutBlanks(text) != std::to_string(loaded))
+            divider.note = "the text reads as " + std::to_string(loaded);
         return divider;
     } catch (const convert::RuntimeError &error) {
         std::string why = error.what();
