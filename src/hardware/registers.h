@@ -24,6 +24,7 @@ struct PitChip
     int control;
 };
 inline constexpr int kPitChipCount = 4;
+inline constexpr int kPitCountersPerChip = 3;
 inline constexpr std::array<PitChip, kPitChipCount> kPitChips{{
     {{4, 5, 6}, 7},     // A: counter 1 divides the card clock into the base frequency (pin 31)
     {{8, 9, 10}, 11},   // B
@@ -75,6 +76,7 @@ enum class Mode : std::uint8_t {
 };
 
 // Read-back command: 11 | /COUNT /STATUS | CNT2 CNT1 CNT0 | 0 (latch bits are active low).
+inline constexpr std::uint8_t kReadBackCommand = kSelectReadBack << kSelectShift;
 inline constexpr std::uint8_t kReadBackNoCount = 0x20;
 inline constexpr std::uint8_t kReadBackNoStatus = 0x10;
 constexpr std::uint8_t readBackSelect(int counter)

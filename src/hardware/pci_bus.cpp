@@ -1,0 +1,354 @@
+#include "pci_bus.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <tuple>
+#include <utility>
+
+extern "C" {
+#include <pci/pci.h>
+}
+
+namespace qm5083::hardware {
+
+namespace {
+
+// libpci reports a failure by calling its error callback, which must not return (the default
+// one exits the process), and C++ exceptions must not unwind through libpci's C frames. So
+// every libpci call runs as a small step under guarded(): the error callback keeps the message
+// and longjmps back into guarded(), skipping only libpci's frames and the step's own, which
+// hold nothing with a destructor. guarded() then returns false and ordinary C++ code throws.
+// A jump leaks whatever libpci had open at that moment. Where that would be memory (a device
+// entry whose name libpci cannot parse), the tree is checked beforehand; what remains (a file
+// handle when a resource file is garbled) is accepted, since the scan runs once at start-up.
+struct LibpciSession
+{
+    std::jmp_buf jump;
+    char error[512] = {};
+    char warning[512] = {};
+};
+
+thread_local LibpciSession *currentSession = nullptr;
+
+extern "C" {
+
+[[noreturn]] static void onLibpciError(char *format, ...)
+{
+    LibpciSession *session = currentSession;
+    std::va_list args;
+    va_start(args, format);
+    if (!session) {
+        // A libpci call outside guarded() is a bug here; exiting quietly would hide it.
+        std::vfprintf(stderr, format, args);
+        std::fputc('\n', stderr);
+        std::abort();
+    }
+    std::vsnprintf(session->error, sizeof session->error, format, args);
+    va_end(args);
+    std::longjmp(session->jump, 1);
+}
+
+static void onLibpciWarning(char *format, ...)
+{
+    if (LibpciSession *session = currentSession) {
+        std::va_list args;
+        va_start(args, format);
+        std::vsnprintf(session->warning, sizeof session->warning, format, args);
+        va_end(args);
+    }
+}
+
+static void onLibpciDebug(char *, ...) { }
+
+} // extern "C"
+
+using LibpciStep = void (*)(void *context);
+
+// The one place that calls setjmp. Nothing in this frame changes after it.
+bool guarded(LibpciSession &session, LibpciStep step, void *context)
+{
+    LibpciSession *const outer = currentSession;
+    currentSession = &session;
+    if (setjmp(session.jump) != 0) {
+        currentSession = outer;
+        return false;
+    }
+    step(context);
+    currentSession = outer;
+    return true;
+}
+
+// Steps: plain data in, plain data out.
+struct InitStep
+{
+    pci_access *access;
+    char *root;
+    int paramResult;
+};
+
+struct CardStep
+{
+    pci_dev *device;
+    int commandRead;
+    u8 command[2];
+};
+
+class LibpciAccess
+{
+public:
+    LibpciAccess()
+        : access_(pci_alloc())
+    {
+        access_->error = onLibpciError;
+        access_->warning = onLibpciWarning;
+        access_->debug = onLibpciDebug;
+    }
+    ~LibpciAccess()
+    {
+        LibpciSession session;
+        guarded(
+            session, [](void *access) { pci_cleanup(static_cast<pci_access *>(access)); }, access_);
+    }
+    LibpciAccess(const LibpciAccess &) = delete;
+    LibpciAccess &operator=(const LibpciAccess &) = delete;
+
+    pci_access *get() const { return access_; }
+
+private:
+    pci_access *access_;
+};
+
+std::string formatAddress(const pci_dev &device)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%04x:%02x:%02x.%x", static_cast<unsigned>(device.domain),
+                  device.bus, device.dev, device.func);
+    return text;
+}
+
+std::string hex4(unsigned value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
+
+bool isIoBar(const pci_dev &device, int bar)
+{
+    // The kernel's resource flags are exact; the low bits of the BAR stand in without them.
+    if (device.known_fields & PCI_FILL_IO_FLAGS)
+        return (device.flags[bar] & PCI_IORESOURCE_IO) != 0;
+    return (device.base_addr[bar] & PCI_BASE_ADDRESS_SPACE) == PCI_BASE_ADDRESS_SPACE_IO;
+}
+
+// Fills bar, start, size and resourceFile of card, or says in unusable why it cannot be used.
+void chooseBar(PciCard &card, const pci_dev &device, std::optional<int> wanted,
+               const std::filesystem::path &deviceDir)
+{
+    int bar = -1;
+    if (wanted) {
+        bar = *wanted;
+    } else {
+        for (int i = 0; i < kPciBarCount && bar < 0; ++i)
+            if (device.size[i] != 0 && isIoBar(device, i))
+                bar = i;
+        if (bar < 0) {
+            card.unusable = "it has no I/O BAR";
+            return;
+        }
+    }
+    card.bar = bar;
+    card.resourceFile = deviceDir / ("resource" + std::to_string(bar));
+    const std::string name = "BAR " + std::to_string(bar);
+    const pciaddr_t start = device.base_addr[bar] & PCI_ADDR_IO_MASK;
+    const pciaddr_t size = device.size[bar];
+    if (size == 0) {
+        card.unusable = name + " is not present";
+    } else if (!isIoBar(device, bar)) {
+        card.unusable = name + " is a memory BAR, not an I/O BAR";
+    } else if (start == 0) {
+        card.unusable = name + " has no ports assigned";
+    } else if (start + size > 0x10000) {
+        card.unusable = name + " lies beyond port FFFF";
+    } else {
+        card.start = static_cast<std::uint16_t>(start);
+        card.size = static_cast<std::uint32_t>(size);
+    }
+}
+
+// libpci gives up on an entry of devices/ whose name is not a PCI address, with a device and a
+// directory handle allocated; such a tree is reported here instead, before libpci reads it.
+void checkDeviceEntryNames(const std::filesystem::path &sysfsRoot)
+{
+    std::error_code error;
+    std::filesystem::directory_iterator entries(sysfsRoot / "devices", error);
+    if (error)
+        return; // libpci reports that itself, without leaking
+    for (const auto &entry : entries) {
+        const std::string name = entry.path().filename().string();
+        unsigned domain, bus, device;
+        int function;
+        if (name.empty() || name[0] == '.')
+            continue;
+        if (std::sscanf(name.c_str(), "%x:%x:%x.%d", &domain, &bus, &device, &function) < 4
+            || domain > 0x7fffffff)
+            throw PciScanError("cannot read the PCI bus in " + sysfsRoot.string() + ": entry \""
+                               + name + "\" in " + (sysfsRoot / "devices").string()
+                               + " is not a PCI address");
+    }
+}
+
+int parseHexId(std::string_view digits)
+{
+    if (digits.empty() || digits.size() > 4)
+        return -1;
+    int value = 0;
+    for (const char c : digits) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return -1;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+} // namespace
+
+PciId parsePciId(std::string_view text)
+{
+    const auto bad = [&] {
+        return std::invalid_argument("--pci-id \"" + std::string(text)
+                                     + "\" is not VVVV:DDDD or VVVV:DDDD:BAR (vendor and device id "
+                                       "in hex as lspci -nn shows them, BAR 0 to 5)");
+    };
+    const auto first = text.find(':');
+    if (first == std::string_view::npos)
+        throw bad();
+    const auto second = text.find(':', first + 1);
+    const int vendor = parseHexId(text.substr(0, first));
+    const int device = parseHexId(text.substr(
+        first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1));
+    if (vendor < 0 || device < 0)
+        throw bad();
+    PciId id {static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(device), {}};
+    if (second != std::string_view::npos) {
+        const std::string_view bar = text.substr(second + 1);
+        if (bar.size() != 1 || bar[0] < '0' || bar[0] >= '0' + kPciBarCount)
+            throw bad();
+        id.bar = bar[0] - '0';
+    }
+    return id;
+}
+
+std::string formatPciIds(std::uint16_t vendor, std::uint16_t device)
+{
+    return hex4(vendor) + ":" + hex4(device);
+}
+
+std::string PciCard::describeRange() const
+{
+    if (!usable())
+        return address + ": " + unusable;
+    return address + " BAR " + std::to_string(bar) + ": " + hex4(start) + "-"
+        + hex4(start + size - 1);
+}
+
+std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,
+                                  const std::filesystem::path &sysfsRoot)
+{
+    std::set<std::pair<std::uint16_t, std::uint16_t>> seen;
+    for (const PciId &id : ids)
+        if (!seen.emplace(id.vendor, id.device).second)
+            throw std::invalid_argument("--pci-id " + formatPciIds(id.vendor, id.device)
+                                        + " is given more than once");
+    if (ids.empty())
+        return {};
+    checkDeviceEntryNames(sysfsRoot);
+
+    const auto failure = [&](const LibpciSession &session) {
+        return PciScanError("cannot read the PCI bus in " + sysfsRoot.string()
+                            + " through libpci: " + session.error);
+    };
+
+    std::string root = sysfsRoot.string(); // outlives the access, whatever libpci keeps of it
+    LibpciAccess access;
+    LibpciSession session;
+    InitStep init {access.get(), root.data(), 0};
+    const bool initialised = guarded(
+        session,
+        [](void *context) {
+            auto &step = *static_cast<InitStep *>(context);
+            step.paramResult
+                = pci_set_param(step.access, const_cast<char *>("sysfs.path"), step.root);
+            step.access->method = PCI_ACCESS_SYS_BUS_PCI;
+            pci_init(step.access);
+            pci_scan_bus(step.access);
+            for (pci_dev *device = step.access->devices; device; device = device->next)
+                pci_fill_info(device, PCI_FILL_IDENT);
+        },
+        &init);
+    if (init.paramResult != 0)
+        throw PciScanError("this libpci has no sysfs.path parameter");
+    if (!initialised)
+        throw failure(session);
+
+    std::vector<std::pair<pci_dev *, const PciId *>> matches;
+    for (pci_dev *device = access.get()->devices; device; device = device->next) {
+        const auto id = std::find_if(ids.begin(), ids.end(), [&](const PciId &id) {
+            return id.vendor == device->vendor_id && id.device == device->device_id;
+        });
+        if (id != ids.end())
+            matches.emplace_back(device, &*id);
+    }
+    std::sort(matches.begin(), matches.end(), [](const auto &a, const auto &b) {
+        const pci_dev &x = *a.first;
+        const pci_dev &y = *b.first;
+        return std::tie(x.domain, x.bus, x.dev, x.func) < std::tie(y.domain, y.bus, y.dev, y.func);
+    });
+
+    std::vector<PciCard> cards;
+    for (const auto &[device, id] : matches) {
+        session.warning[0] = '\0';
+        CardStep step {device, 0, {0, 0}};
+        const bool read = guarded(
+            session,
+            [](void *context) {
+                auto &step = *static_cast<CardStep *>(context);
+                pci_fill_info(step.device, PCI_FILL_BASES | PCI_FILL_SIZES | PCI_FILL_IO_FLAGS);
+                step.commandRead = pci_read_block(step.device, PCI_COMMAND, step.command, 2);
+            },
+            &step);
+        if (!read)
+            throw failure(session);
+
+        PciCard card;
+        card.address = formatAddress(*device);
+        card.vendor = device->vendor_id;
+        card.device = device->device_id;
+        chooseBar(card, *device, id->bar, sysfsRoot / "devices" / card.address);
+        if (step.commandRead) {
+            const unsigned command = step.command[0] | (step.command[1] << 8);
+            card.ioDecoding
+                = (command & PCI_COMMAND_IO) ? IoDecoding::Enabled : IoDecoding::Disabled;
+        } else {
+            card.ioDecoding = IoDecoding::Unknown;
+            card.commandReadProblem
+                = session.warning[0] ? session.warning : "its configuration space is too short";
+        }
+        cards.push_back(std::move(card));
+    }
+    return cards;
+}
+
+} // namespace qm5083::hardware

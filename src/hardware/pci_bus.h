@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm5083::hardware {
+
+// One --pci-id: the vendor and device ids of a card, as lspci -nn shows them, and optionally the
+// index of the BAR that holds its registers.
+struct PciId
+{
+    std::uint16_t vendor = 0;
+    std::uint16_t device = 0;
+    std::optional<int> bar; // 0..5; none: the card's first I/O BAR
+
+    bool operator==(const PciId &) const = default;
+};
+
+inline constexpr int kPciBarCount = 6;
+
+// Parses "VVVV:DDDD" or "VVVV:DDDD:BAR" (ids in hex, one to four digits; BAR 0..5). Throws
+// std::invalid_argument naming the text.
+PciId parsePciId(std::string_view text);
+
+// "VVVV:DDDD", four upper-case hex digits each.
+std::string formatPciIds(std::uint16_t vendor, std::uint16_t device);
+
+enum class IoDecoding {
+    Enabled,  // the command register's I/O Space bit is set
+    Disabled, // it is clear: the card ignores every port access
+    Unknown,  // the command register could not be read
+};
+
+// A device on the bus that one of the --pci-id ids names, with the I/O BAR chosen for it.
+struct PciCard
+{
+    std::string address; // "0000:03:00.0"
+    std::uint16_t vendor = 0;
+    std::uint16_t device = 0;
+    int bar = -1;                       // -1 when no I/O BAR was found
+    std::filesystem::path resourceFile; // the BAR's file in sysfs; empty when bar is -1
+    std::uint16_t start = 0;            // first port of the BAR
+    std::uint32_t size = 0;             // ports in the BAR
+    IoDecoding ioDecoding = IoDecoding::Unknown;
+    std::string unusable;           // why the BAR cannot be used; empty when it can
+    std::string commandReadProblem; // what libpci said when the command register was unreadable
+
+    bool usable() const { return unusable.empty(); }
+    // Whether the one-byte access at port lies wholly inside the BAR.
+    bool holds(std::uint16_t port) const
+    {
+        return usable() && port >= start && std::uint32_t(port - start) + 1 <= size;
+    }
+    // "0000:03:00.0 BAR 1: E000-E01F"
+    std::string describeRange() const;
+};
+
+// A failure of the PCI bus scan, with libpci's own explanation.
+class PciScanError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the PCI bus under sysfsRoot (the directory holding devices/) through libpci and returns
+// the devices that ids name, ordered by domain, bus, device and function: card number n is
+// element n-1. Throws PciScanError when libpci fails and std::invalid_argument when one
+// vendor:device pair is given twice.
+std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,
+                                  const std::filesystem::path &sysfsRoot = "/sys/bus/pci");
+
+} // namespace qm5083::hardware

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "pit8254.h"
+#include "port_access.h"
+#include "registers.h"
+#include "simulated_locator.h"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+namespace qm5083::hardware {
+
+// What a read of a port that no device answers returns.
+inline constexpr std::uint8_t kEmptyBusByte = 0xFF;
+
+// A qm5083 at kSimulatedCardBase with a loopback cable from its outputs to its inputs: input
+// group g reads output latch g. Its four 8254 chips count in real time (or the time the given
+// clock tells): chip A counter 1 divides the card clock into the base frequency, which clocks
+// every other counter; all gates are tied high. Writes to the DA registers latch a code into
+// a channel. Ports outside the card's register span act as an empty bus. No access throws.
+class SimulatedCard final : public PortAccess
+{
+public:
+    // Monotonic time; the card's counters catch up to it at every access.
+    using Clock = std::function<std::chrono::nanoseconds()>;
+
+    // Without a clock the card runs on std::chrono::steady_clock.
+    explicit SimulatedCard(Clock clock = {});
+
+    std::uint8_t inportb(std::uint16_t port) override;
+    void outportb(std::uint16_t port, std::int16_t value) override;
+
+    // State as of the last access. Indices out of range throw std::out_of_range.
+    std::uint8_t outputLatch(int group) const;
+    const Pit8254 &chip(int index) const; // 0..3 = A..D
+    std::uint16_t daCode(int channel) const;
+    // The card clock divided by chip A counter 1 in modes 2 or 3, else 0.
+    double baseFrequencyHz() const;
+    // A counter's output frequency from its own clock input (the base frequency, or the card
+    // clock for chip A counter 1), 0 unless it runs in mode 2 or 3 with a count written.
+    double squareWaveFrequencyHz(int chip, int counter) const;
+
+private:
+    void catchUp();
+    void deliverBaseClock();
+
+    Clock clock_;
+    std::chrono::nanoseconds lastTime_;
+    std::int64_t carryNs_ = 0; // time since the last card clock pulse
+    std::uint64_t baseEdgesDelivered_ = 0;
+
+    std::array<std::uint8_t, registers::kDigitalGroupCount> outputs_ {};
+    std::array<Pit8254, registers::kPitChipCount> chips_;
+    std::uint8_t daLow_ = 0;
+    std::uint8_t daHigh_ = 0;
+    std::array<std::uint16_t, registers::kDaChannelCount> daCodes_ {};
+};
+
+} // namespace qm5083::hardware

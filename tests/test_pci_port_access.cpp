@@ -1,0 +1,448 @@
+#include "hardware/pci_bus.h"
+#include "hardware/pci_port_access.h"
+#include "hardware/port_refused.h"
+#include "hardware/sys_io.h"
+#include "support/sysfs_fixture.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+using namespace qm5083::hardware;
+using namespace qm5083::testing;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+// Passes every call on to the real system calls (on fixture files), counting them, unless a
+// test has scripted what the next call of a kind returns.
+class ScriptedSysIo final : public SysIo
+{
+public:
+    SysResult open(const std::filesystem::path &path, int flags) override
+    {
+        ++opens;
+        openFlags = flags;
+        return take(nextOpen, [&] { return real.open(path, flags); });
+    }
+    SysResult pread(int fd, void *buffer, std::size_t count, off_t offset) override
+    {
+        ++preads;
+        counts.push_back(count);
+        return take(nextPread, [&] { return real.pread(fd, buffer, count, offset); });
+    }
+    SysResult pwrite(int fd, const void *buffer, std::size_t count, off_t offset) override
+    {
+        ++pwrites;
+        counts.push_back(count);
+        return take(nextPwrite, [&] { return real.pwrite(fd, buffer, count, offset); });
+    }
+    SysResult close(int fd) override
+    {
+        ++closes;
+        return real.close(fd);
+    }
+    std::optional<std::string> readLockdown() override { return lockdown; }
+
+    int calls() const { return opens + preads + pwrites + closes; }
+
+    std::optional<SysResult> nextOpen, nextPread, nextPwrite;
+    std::optional<std::string> lockdown;
+    int opens = 0, preads = 0, pwrites = 0, closes = 0;
+    int openFlags = 0;
+    std::vector<std::size_t> counts;
+
+private:
+    template<typename Call>
+    static SysResult take(std::optional<SysResult> &scripted, Call call)
+    {
+        if (!scripted)
+            return call();
+        const SysResult result = *scripted;
+        scripted.reset();
+        return result;
+    }
+
+    PosixSysIo real;
+};
+
+FixtureBar io(std::uint64_t start, std::uint64_t size)
+{
+    return {BarKind::Io, start, size};
+}
+FixtureBar mem(std::uint64_t start, std::uint64_t size)
+{
+    return {BarKind::Memory32, start, size};
+}
+
+// Two cards with I/O BARs E000-E01F (BAR 1) and D000-D00F (BAR 0), a card whose only BAR is a
+// memory BAR, and one with I/O decoding off; resource files are ordinary files.
+class PciPorts : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        tree.add({"0000:03:00.0", 0x1234, 0x5678, {mem(0xf7e00000, 0x1000), io(0xe000, 0x20)}});
+        tree.add({"0000:04:00.0", 0x1234, 0x5678, {io(0xd000, 0x10)}});
+        cards = scanPciCards({{0x1234, 0x5678, {}}}, tree.root());
+        ASSERT_EQ(cards.size(), 2U);
+    }
+
+    std::filesystem::path fileE000() const { return tree.resourceFile("0000:03:00.0", 1); }
+    std::filesystem::path fileD000() const { return tree.resourceFile("0000:04:00.0", 0); }
+
+    SysfsFixture tree;
+    std::vector<PciCard> cards;
+    ScriptedSysIo sys;
+};
+
+std::vector<std::uint8_t> zerosWith(std::size_t size, std::vector<std::pair<int, int>> bytes)
+{
+    std::vector<std::uint8_t> result(size, 0);
+    for (const auto &[at, value] : bytes)
+        result[at] = static_cast<std::uint8_t>(value);
+    return result;
+}
+
+TEST_F(PciPorts, WritesOneByteAtPortMinusBarStartInTheCardsOwnFile)
+{
+    {
+        PciPortAccess ports(cards, sys);
+        ports.outportb(0xE003, 0x1A5); // low byte only
+        ports.outportb(0xE000, 0x11);
+        ports.outportb(0xE01F, -1); // last port of the BAR
+        ports.outportb(0xD007, 0x42);
+    }
+    EXPECT_EQ(readBytes(fileE000()), zerosWith(0x20, {{0, 0x11}, {3, 0xA5}, {0x1F, 0xFF}}));
+    EXPECT_EQ(readBytes(fileD000()), zerosWith(0x10, {{7, 0x42}}));
+    EXPECT_EQ(sys.pwrites, 4);
+    EXPECT_EQ(sys.preads, 0);
+    EXPECT_EQ(sys.counts, std::vector<std::size_t>(4, 1));
+}
+
+TEST_F(PciPorts, ReadsOneByteFromTheRightOffset)
+{
+    writeBytes(fileE000(), zerosWith(0x20, {{5, 0x5A}, {0x1F, 0xC3}}));
+    writeBytes(fileD000(), zerosWith(0x10, {{0, 0x99}}));
+    PciPortAccess ports(cards, sys);
+    EXPECT_EQ(ports.inportb(0xE005), 0x5A);
+    EXPECT_EQ(ports.inportb(0xE01F), 0xC3);
+    EXPECT_EQ(ports.inportb(0xE006), 0x00);
+    EXPECT_EQ(ports.inportb(0xD000), 0x99);
+    EXPECT_EQ(sys.preads, 4);
+    EXPECT_EQ(sys.pwrites, 0);
+    EXPECT_EQ(sys.counts, std::vector<std::size_t>(4, 1));
+}
+
+TEST_F(PciPorts, OpensEachCardsFileOnceAtItsFirstAccessAndClosesItAtTheEnd)
+{
+    {
+        PciPortAccess ports(cards, sys);
+        EXPECT_EQ(sys.opens, 0);
+        ports.outportb(0xE000, 1);
+        ports.inportb(0xE001);
+        ports.outportb(0xE002, 2);
+        EXPECT_EQ(sys.opens, 1);
+        EXPECT_EQ(sys.openFlags, O_RDWR | O_CLOEXEC);
+        ports.inportb(0xD000);
+        ports.inportb(0xD001);
+        EXPECT_EQ(sys.opens, 2);
+        EXPECT_EQ(sys.closes, 0);
+    }
+    EXPECT_EQ(sys.closes, 2);
+}
+
+// ---- refusal: no port outside the named cards' I/O BARs is ever reached ----
+
+class PciPortsRefuse : public PciPorts, public ::testing::WithParamInterface<std::uint16_t>
+{ };
+
+TEST_P(PciPortsRefuse, BothDirectionsWithoutTouchingAnything)
+{
+    const std::uint16_t port = GetParam();
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%04X", port);
+    PciPortAccess ports(cards, sys);
+    for (const bool write : {false, true}) {
+        try {
+            if (write)
+                ports.outportb(port, 0x55);
+            else
+                ports.inportb(port);
+            FAIL() << "port " << hex << " was reached";
+        } catch (const PortRefused &refused) {
+            EXPECT_EQ(refused.port(), port);
+            EXPECT_THAT(refused.what(), HasSubstr(std::string("port ") + hex + " refused"));
+            EXPECT_THAT(refused.what(), HasSubstr("0000:03:00.0 BAR 1: E000-E01F"));
+            EXPECT_THAT(refused.what(), HasSubstr("0000:04:00.0 BAR 0: D000-D00F"));
+        }
+    }
+    EXPECT_EQ(sys.calls(), 0);
+    EXPECT_EQ(readBytes(fileE000()), zerosWith(0x20, {}));
+    EXPECT_EQ(readBytes(fileD000()), zerosWith(0x10, {}));
+}
+
+// Port 0 upward is what an empty or "NO" base reaches; the others sit just outside each BAR.
+INSTANTIATE_TEST_SUITE_P(Ports, PciPortsRefuse,
+                         ::testing::Values(0x0000, 0x0003, 0x0013, 0xDFFF, 0xE020, 0xCFFF, 0xD010,
+                                           0xFFFF),
+                         [](const auto &info) {
+                             char name[16];
+                             std::snprintf(name, sizeof name, "Port%04X", info.param);
+                             return std::string(name);
+                         });
+
+TEST(PciPortsWithoutCards, RefuseEveryPortSayingNoCardWasGiven)
+{
+    ScriptedSysIo sys;
+    PciPortAccess ports({}, sys);
+    try {
+        ports.outportb(0x0000, 1);
+        FAIL() << "port 0000 was reached";
+    } catch (const PortRefused &refused) {
+        EXPECT_THAT(refused.what(), HasSubstr("port 0000 refused"));
+        EXPECT_THAT(refused.what(), HasSubstr("no card was given with --pci-id"));
+    }
+    EXPECT_THROW(ports.inportb(0xE000), PortRefused);
+    EXPECT_EQ(sys.calls(), 0);
+}
+
+TEST(PciPortsUnusableCard, IsNamedButNeverReached)
+{
+    SysfsFixture tree;
+    tree.add({"0000:03:00.1", 0x1234, 0x9abc, {mem(0xf7f00000, 0x100)}});
+    ScriptedSysIo sys;
+    PciPortAccess ports(scanPciCards({{0x1234, 0x9abc, 0}}, tree.root()), sys);
+    try {
+        ports.inportb(0x0000);
+        FAIL() << "port 0000 was reached";
+    } catch (const PortRefused &refused) {
+        EXPECT_THAT(refused.what(), HasSubstr("0000:03:00.1: BAR 0 is a memory BAR"));
+    }
+    EXPECT_EQ(sys.calls(), 0);
+}
+
+// ---- errors: each carries the errno and says what to do ----
+
+enum class Call { Open, Pread, Pwrite };
+
+struct ErrorRow
+{
+    const char *name;
+    Call failing;
+    SysResult result;
+    bool write;
+    std::optional<std::string> lockdown;
+    int code;
+    std::vector<std::string> says;
+    std::vector<std::string> doesNotSay;
+};
+
+class PciPortsError : public PciPorts, public ::testing::WithParamInterface<ErrorRow>
+{ };
+
+TEST_P(PciPortsError, ThrowsSystemErrorNamingTheFile)
+{
+    const ErrorRow &row = GetParam();
+    switch (row.failing) {
+    case Call::Open:
+        sys.nextOpen = row.result;
+        break;
+    case Call::Pread:
+        sys.nextPread = row.result;
+        break;
+    case Call::Pwrite:
+        sys.nextPwrite = row.result;
+        break;
+    }
+    sys.lockdown = row.lockdown;
+    PciPortAccess ports(cards, sys);
+    try {
+        if (row.write)
+            ports.outportb(0xE004, 0x7E);
+        else
+            ports.inportb(0xE004);
+        FAIL() << "the access succeeded";
+    } catch (const std::system_error &error) {
+        EXPECT_EQ(error.code().value(), row.code);
+        EXPECT_THAT(error.what(), HasSubstr(fileE000().string()));
+        EXPECT_THAT(error.what(), HasSubstr("E004"));
+        for (const std::string &text : row.says)
+            EXPECT_THAT(error.what(), HasSubstr(text));
+        for (const std::string &text : row.doesNotSay)
+            EXPECT_THAT(error.what(), Not(HasSubstr(text)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PciPortsError,
+    ::testing::Values(
+        ErrorRow {"OpenAccessDenied",
+                  Call::Open,
+                  {-1, EACCES},
+                  false,
+                  {},
+                  EACCES,
+                  {"no permission to open", "udev/60-qm5083-bench.rules", "group qm5083"},
+                  {}},
+        ErrorRow {"OpenNotPermitted",
+                  Call::Open,
+                  {-1, EPERM},
+                  true,
+                  {},
+                  EPERM,
+                  {"no permission to open", "udev/60-qm5083-bench.rules"},
+                  {}},
+        ErrorRow {"OpenNoSuchFile",
+                  Call::Open,
+                  {-1, ENOENT},
+                  false,
+                  {},
+                  ENOENT,
+                  {"cannot open", "0000:03:00.0 BAR 1"},
+                  {"udev"}},
+        ErrorRow {"ReadIoError",
+                  Call::Pread,
+                  {-1, EIO},
+                  false,
+                  {},
+                  EIO,
+                  {"reading port E004", "failed"},
+                  {}},
+        ErrorRow {
+            "ReadShort", Call::Pread, {0, 0}, false, {}, EIO, {"reading port E004", "no byte"}, {}},
+        ErrorRow {"WriteIoError",
+                  Call::Pwrite,
+                  {-1, EIO},
+                  true,
+                  {},
+                  EIO,
+                  {"writing port E004", "failed"},
+                  {"lockdown"}},
+        ErrorRow {"WriteShort",
+                  Call::Pwrite,
+                  {0, 0},
+                  true,
+                  {},
+                  EIO,
+                  {"writing port E004", "no byte"},
+                  {}},
+        ErrorRow {"WriteUnderLockdown",
+                  Call::Pwrite,
+                  {-1, EPERM},
+                  true,
+                  "none [integrity] confidentiality",
+                  EPERM,
+                  {"writing port E004", "kernel lockdown", "\"integrity\"",
+                   "forbids port writes from user space", "Secure Boot"},
+                  {}},
+        ErrorRow {"WriteUnderConfidentialityLockdown",
+                  Call::Pwrite,
+                  {-1, EPERM},
+                  true,
+                  "none integrity [confidentiality]",
+                  EPERM,
+                  {"kernel lockdown", "\"confidentiality\""},
+                  {}},
+        ErrorRow {"WriteNotPermittedWithoutLockdown",
+                  Call::Pwrite,
+                  {-1, EPERM},
+                  true,
+                  "[none] integrity confidentiality",
+                  EPERM,
+                  {"writing port E004", "failed"},
+                  {"lockdown"}},
+        ErrorRow {"WriteNotPermittedNoLockdownFile",
+                  Call::Pwrite,
+                  {-1, EPERM},
+                  true,
+                  {},
+                  EPERM,
+                  {"writing port E004", "failed"},
+                  {"lockdown"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(PciPorts, AFailedOpenIsTriedAgainAtTheNextAccess)
+{
+    sys.nextOpen = SysResult {-1, EACCES};
+    PciPortAccess ports(cards, sys);
+    EXPECT_THROW(ports.outportb(0xE002, 0x33), std::system_error);
+    ports.outportb(0xE002, 0x44);
+    EXPECT_EQ(sys.opens, 2);
+    EXPECT_EQ(readBytes(fileE000()), zerosWith(0x20, {{2, 0x44}}));
+}
+
+TEST_F(PciPorts, ACardWithIoDecodingOffIsRefusedBeforeItsFileIsOpened)
+{
+    cards[1].ioDecoding = IoDecoding::Disabled;
+    PciPortAccess ports(cards, sys);
+    try {
+        ports.outportb(0xD001, 0x12);
+        FAIL() << "port D001 was reached";
+    } catch (const std::system_error &error) {
+        EXPECT_EQ(error.code().value(), ENXIO);
+        EXPECT_THAT(error.what(), HasSubstr("0000:04:00.0 has I/O decoding switched off"));
+        EXPECT_THAT(error.what(), HasSubstr("port D001"));
+        EXPECT_THAT(error.what(), HasSubstr("setpci -s 0000:04:00.0 COMMAND=0001:0001"));
+    }
+    EXPECT_THROW(ports.inportb(0xD000), std::system_error);
+    EXPECT_EQ(sys.calls(), 0);
+    // The other card is unaffected.
+    ports.outportb(0xE000, 0x12);
+    EXPECT_EQ(sys.opens, 1);
+}
+
+// ---- the real system calls behind the seam ----
+
+TEST(PciPosixSysIo, ReportsTheErrnoOfAFailedCall)
+{
+    PosixSysIo sys;
+    const SysResult result = sys.open("/nonexistent/qm5083/resource0", O_RDWR | O_CLOEXEC);
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.error, ENOENT);
+}
+
+TEST(PciPosixSysIo, ReadsTheLockdownStateFromItsFile)
+{
+    SysfsFixture dir;
+    const auto file = dir.root() / "lockdown";
+    writeBytes(
+        file,
+        {'n', 'o', 'n', 'e', ' ', '[', 'i', 'n', 't', 'e', 'g', 'r', 'i', 't', 'y', ']', '\n'});
+    EXPECT_EQ(PosixSysIo(file).readLockdown(), "none [integrity]");
+    EXPECT_EQ(PosixSysIo(dir.root() / "absent").readLockdown(), std::nullopt);
+}
+
+struct LockdownRow
+{
+    const char *line;
+    std::optional<std::string> mode;
+};
+
+class PciLockdownMode : public ::testing::TestWithParam<LockdownRow>
+{ };
+
+TEST_P(PciLockdownMode, IsTheBracketedWord)
+{
+    EXPECT_EQ(activeLockdownMode(GetParam().line), GetParam().mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PciLockdownMode,
+    ::testing::Values(LockdownRow {"[none] integrity confidentiality", "none"},
+                      LockdownRow {"none [integrity] confidentiality", "integrity"},
+                      LockdownRow {"none integrity [confidentiality]", "confidentiality"},
+                      LockdownRow {"none integrity confidentiality", {}},
+                      LockdownRow {"none [integrity", {}}, LockdownRow {"[]", {}},
+                      LockdownRow {"", {}}),
+    [](const auto &info) { return "Row" + std::to_string(info.index); });
+
+} // namespace

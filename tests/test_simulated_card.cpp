@@ -1,0 +1,355 @@
+#include "hardware/simulated_card.h"
+#include "hardware/simulated_locator.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <utility>
+
+namespace {
+
+using namespace std::chrono_literals;
+using qm5083::hardware::kSimulatedCardBase;
+using qm5083::hardware::SimulatedCard;
+namespace pit = qm5083::registers::pit8254;
+using Mode = pit::Mode;
+
+constexpr std::chrono::nanoseconds kCardClockPeriod = 500ns;
+
+class SimulatedCardTest : public testing::Test
+{
+protected:
+    static std::uint16_t port(int offset)
+    {
+        return static_cast<std::uint16_t>(kSimulatedCardBase + offset);
+    }
+    void write(int offset, int value)
+    {
+        card_.outportb(port(offset), static_cast<std::int16_t>(value));
+    }
+    std::uint8_t read(int offset) { return card_.inportb(port(offset)); }
+    void advance(std::chrono::nanoseconds by) { now_ += by; }
+
+    // What the clock panel writes for a base divider k and an output divider n.
+    void clockSetUp(std::uint16_t k, std::uint16_t n)
+    {
+        const int kLo = k & 0xFF, kHi = k >> 8, nLo = n & 0xFF, nHi = n >> 8;
+        const std::array<std::pair<int, int>, 33> writes {{
+            {7, 0x76},  {5, kLo},   {5, kHi},   {7, 0xB6},  {6, nLo},   {6, nHi},   {11, 0x36},
+            {8, nLo},   {8, nHi},   {11, 0x76}, {9, nLo},   {9, nHi},   {11, 0xB6}, {10, nLo},
+            {10, nHi},  {15, 0x36}, {12, nLo},  {12, nHi},  {15, 0x76}, {13, nLo},  {13, nHi},
+            {15, 0xB6}, {14, nLo},  {14, nHi},  {19, 0x36}, {16, nLo},  {16, nHi},  {19, 0x76},
+            {17, nLo},  {17, nHi},  {19, 0xB6}, {18, nLo},  {18, nHi},
+        }};
+        for (auto [offset, byte] : writes)
+            write(offset, byte);
+    }
+
+    std::chrono::nanoseconds now_ = 123s; // any start: only differences count
+    SimulatedCard card_ {[this] {
+        return now_;
+    }};
+};
+
+// The ten counters behind the clock outputs: A2, then B, C and D 0..2.
+constexpr std::array<std::pair<int, int>, 10> kOutputCounters {
+    {{0, 2}, {1, 0}, {1, 1}, {1, 2}, {2, 0}, {2, 1}, {2, 2}, {3, 0}, {3, 1}, {3, 2}}};
+
+// ---------------------------------------------------------------------------------------------
+// Digital I/O and the bus
+
+TEST_F(SimulatedCardTest, InputsReadTheOutputLatchesThroughTheLoopback)
+{
+    for (int g = 0; g < 4; ++g)
+        EXPECT_EQ(read(g), 0x00) << "group " << g;
+    const std::array<int, 4> bytes {0x5A, 0x01, 0xFF, 0x80};
+    for (int g = 0; g < 4; ++g)
+        write(g, bytes[g]);
+    for (int g = 0; g < 4; ++g) {
+        EXPECT_EQ(card_.outputLatch(g), bytes[g]) << "group " << g;
+        EXPECT_EQ(read(g), bytes[g]) << "group " << g;
+    }
+    write(2, 0x33);
+    EXPECT_EQ(read(2), 0x33);
+    EXPECT_EQ(read(1), 0x01);
+}
+
+struct LowByteRow
+{
+    std::int16_t value;
+    std::uint8_t byte;
+};
+
+void PrintTo(const LowByteRow &row, std::ostream *os)
+{
+    *os << "value" << row.value;
+}
+
+class SimulatedCardLowByte : public SimulatedCardTest,
+                             public testing::WithParamInterface<LowByteRow>
+{ };
+
+TEST_P(SimulatedCardLowByte, OnlyTheLowEightBitsReachThePort)
+{
+    card_.outportb(port(1), GetParam().value);
+    EXPECT_EQ(read(1), GetParam().byte);
+}
+
+INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardLowByte,
+                         testing::Values(LowByteRow {-1, 0xFF}, LowByteRow {511, 0xFF},
+                                         LowByteRow {256, 0x00}, LowByteRow {0x1234, 0x34},
+                                         LowByteRow {-32768, 0x00}, LowByteRow {-255, 0x01},
+                                         LowByteRow {255, 0xFF}, LowByteRow {0x7F0A, 0x0A}));
+
+class SimulatedCardEmptyBus : public SimulatedCardTest,
+                              public testing::WithParamInterface<std::uint16_t>
+{ };
+
+TEST_P(SimulatedCardEmptyBus, ReadsFFAndSwallowsWrites)
+{
+    const std::uint16_t p = GetParam();
+    EXPECT_EQ(card_.inportb(p), 0xFF);
+    for (std::int16_t value : {std::int16_t {0x55}, std::int16_t {0x76}, std::int16_t {-1}})
+        card_.outportb(p, value);
+    EXPECT_EQ(card_.inportb(p), 0xFF);
+    for (int g = 0; g < 4; ++g)
+        EXPECT_EQ(read(g), 0x00);
+    for (int channel = 0; channel < 4; ++channel)
+        EXPECT_EQ(card_.daCode(channel), 0);
+    for (int chip = 0; chip < 4; ++chip)
+        for (int counter = 0; counter < 3; ++counter)
+            EXPECT_EQ(card_.chip(chip).programmedBits(counter), 0x30);
+}
+
+INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardEmptyBus,
+                         testing::Values(0xDFFF, 0xDFF0, 0xE014, 0xE015, 0xE017, 0xE0FF, 0xE100,
+                                         0xFFFF, 0x0000, 0x0378, 0x8000, 0x6000));
+
+TEST_F(SimulatedCardTest, ControlWordRegistersAreWriteOnly)
+{
+    for (int offset : {7, 11, 15, 19}) {
+        write(offset, 0x36);
+        EXPECT_EQ(read(offset), 0xFF) << "offset " << offset;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Clock outputs
+
+struct DividerRow
+{
+    std::uint16_t k;
+    std::uint16_t n;
+    std::uint32_t kCount;
+    std::uint32_t nCount;
+    double baseHz;
+};
+
+void PrintTo(const DividerRow &row, std::ostream *os)
+{
+    *os << "k" << row.k << "n" << row.n;
+}
+
+class SimulatedCardClockSetUp : public SimulatedCardTest,
+                                public testing::WithParamInterface<DividerRow>
+{ };
+
+TEST_P(SimulatedCardClockSetUp, ProgramsSquareWavesFromTheBaseFrequency)
+{
+    const DividerRow &row = GetParam();
+    clockSetUp(row.k, row.n);
+    EXPECT_DOUBLE_EQ(card_.baseFrequencyHz(), row.baseHz);
+    EXPECT_DOUBLE_EQ(card_.squareWaveFrequencyHz(0, 1), row.baseHz);
+    EXPECT_EQ(card_.chip(0).mode(1), Mode::SquareWave);
+    EXPECT_EQ(card_.chip(0).count(1), row.kCount);
+    for (auto [chip, counter] : kOutputCounters) {
+        EXPECT_EQ(card_.chip(chip).mode(counter), Mode::SquareWave);
+        EXPECT_EQ(card_.chip(chip).count(counter), row.nCount);
+        EXPECT_DOUBLE_EQ(card_.squareWaveFrequencyHz(chip, counter), row.baseHz / row.nCount)
+            << "chip " << chip << " counter " << counter;
+    }
+    EXPECT_EQ(card_.squareWaveFrequencyHz(0, 0), 0.0); // never programmed
+}
+
+INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardClockSetUp,
+                         testing::Values(DividerRow {1000, 10, 1000, 10, 2000.0},
+                                         DividerRow {2, 65535, 2, 65535, 1e6},
+                                         DividerRow {0, 0, 65536, 65536, 2e6 / 65536},
+                                         DividerRow {0x0100, 0x0203, 256, 515, 2e6 / 256}));
+
+TEST_F(SimulatedCardTest, CountersCountWithElapsedTime)
+{
+    clockSetUp(1000, 10);
+    advance(101 * kCardClockPeriod); // the load, then 100 clocks: two each
+    write(7, pit::controlWord(1, pit::Access::LatchCommand, Mode {}));
+    EXPECT_EQ(read(5), 800 & 0xFF);
+    EXPECT_EQ(read(5), 800 >> 8);
+
+    const std::uint8_t statusOfA1
+        = pit::kReadBackCommand | pit::kReadBackNoCount | pit::readBackSelect(1);
+    write(7, statusOfA1);
+    EXPECT_EQ(read(5), 0x80 | 0x36);
+    advance(450 * kCardClockPeriod); // 50 clocks into the low half
+    write(7, statusOfA1);
+    EXPECT_EQ(read(5), 0x36);
+    EXPECT_EQ(read(5), 900 & 0xFF); // the live count follows the status
+    EXPECT_EQ(read(5), 900 >> 8);
+}
+
+TEST_F(SimulatedCardTest, TimeIsCountedInWholeClockPeriods)
+{
+    clockSetUp(1000, 10);
+    advance(kCardClockPeriod - 1ns);
+    read(0);
+    EXPECT_TRUE(card_.chip(0).nullCount(1));
+    advance(1ns);
+    read(0);
+    EXPECT_FALSE(card_.chip(0).nullCount(1));
+    for (int i = 0; i < 6; ++i) { // 6 x 250 ns: three more clocks
+        advance(kCardClockPeriod / 2);
+        read(0);
+    }
+    EXPECT_EQ(card_.chip(0).countingElement(1), 1000 - 3 * 2);
+    now_ -= 10s; // a clock that steps back adds nothing
+    read(0);
+    EXPECT_EQ(card_.chip(0).countingElement(1), 1000 - 3 * 2);
+}
+
+TEST_F(SimulatedCardTest, OutputsToggleAtTheirFrequencyOverLongIntervals)
+{
+    clockSetUp(1000, 10);
+    advance(1s);
+    read(0);
+    auto edges = [this](int chip, int counter) {
+        return card_.chip(chip).outRisingEdges(counter);
+    };
+    std::array<std::uint64_t, 10> before {};
+    for (std::size_t i = 0; i < kOutputCounters.size(); ++i)
+        before[i] = edges(kOutputCounters[i].first, kOutputCounters[i].second);
+    const std::uint64_t baseBefore = edges(0, 1);
+
+    advance(3600s); // 7.2e9 card clocks
+    read(0);
+    EXPECT_EQ(edges(0, 1) - baseBefore, 2000u * 3600);
+    for (std::size_t i = 0; i < kOutputCounters.size(); ++i) {
+        const auto [chip, counter] = kOutputCounters[i];
+        EXPECT_EQ(edges(chip, counter) - before[i], 200u * 3600)
+            << "chip " << chip << " counter " << counter;
+    }
+    EXPECT_EQ(edges(0, 0), 0u); // counter A0 is never programmed
+}
+
+TEST_F(SimulatedCardTest, ReprogrammingTheBaseChangesTheOutputRate)
+{
+    clockSetUp(1000, 10);
+    advance(1s);
+    write(7, 0x76);
+    write(5, 100);
+    write(5, 0);
+    advance(1s); // a control word restarts the counter: 20 kHz from the next clock
+    read(0);
+    EXPECT_DOUBLE_EQ(card_.squareWaveFrequencyHz(1, 0), 2000.0);
+    const std::uint64_t before = card_.chip(1).outRisingEdges(0);
+    advance(1s);
+    read(0);
+    EXPECT_EQ(card_.chip(1).outRisingEdges(0) - before, 2000u);
+}
+
+TEST(SimulatedCard, RunsOnTheSteadyClockByDefault)
+{
+    SimulatedCard card;
+    card.outportb(kSimulatedCardBase + 7, 0x74); // A1: low then high, mode 2
+    card.outportb(kSimulatedCardBase + 5, 0xFF);
+    card.outportb(kSimulatedCardBase + 5, 0xFF);
+    const auto start = std::chrono::steady_clock::now();
+    auto counted = [&] {
+        return !card.chip(0).nullCount(1) && card.chip(0).countingElement(1) < 0xFFFE;
+    };
+    while (!counted() && std::chrono::steady_clock::now() - start < 5s)
+        card.inportb(kSimulatedCardBase);
+    EXPECT_TRUE(counted());
+}
+
+// ---------------------------------------------------------------------------------------------
+// DA channels
+
+struct DaRow
+{
+    int lowByte;  // offset 8
+    int highByte; // offset 9
+    int channel;
+    std::uint16_t code;
+};
+
+void PrintTo(const DaRow &row, std::ostream *os)
+{
+    *os << std::hex << "lo" << row.lowByte << "hi" << row.highByte;
+}
+
+class SimulatedCardDa : public SimulatedCardTest, public testing::WithParamInterface<DaRow>
+{ };
+
+TEST_P(SimulatedCardDa, LatchesTheCodeIntoTheSelectedChannel)
+{
+    const DaRow &row = GetParam();
+    for (int channel = 0; channel < 4; ++channel) {
+        write(8, 0xBC);
+        write(9, 0x0A | channel << 4);
+        write(10, 0);
+    }
+    write(8, row.lowByte);
+    write(9, row.highByte);
+    write(10, 0);
+    for (int channel = 0; channel < 4; ++channel)
+        EXPECT_EQ(card_.daCode(channel), channel == row.channel ? row.code : 0xABC)
+            << "channel " << channel;
+}
+
+INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardDa,
+                         testing::Values(DaRow {0xFF, 0x2F, 2, 0xFFF}, DaRow {0x00, 0x10, 1, 0x000},
+                                         DaRow {0x00, 0x30, 3, 0x000}, DaRow {0xFF, 0x10, 1, 0x0FF},
+                                         DaRow {0x34, 0x02, 0, 0x234}, DaRow {0x01, 0xFA, 3, 0xA01},
+                                         DaRow {0x00, 0x00, 0, 0x000}));
+
+TEST_F(SimulatedCardTest, DaDataWritesAloneLatchNothing)
+{
+    write(8, 0xFF);
+    write(9, 0x2F);
+    write(8, 0x12);
+    for (int channel = 0; channel < 4; ++channel)
+        EXPECT_EQ(card_.daCode(channel), 0);
+    write(10, 0xFF); // any byte latches
+    EXPECT_EQ(card_.daCode(2), 0xF12);
+    write(9, 0x05);
+    EXPECT_EQ(card_.daCode(0), 0);
+    EXPECT_EQ(card_.daCode(2), 0xF12);
+}
+
+TEST_F(SimulatedCardTest, DaWritesAlsoLoadChipBCounters)
+{
+    write(11, 0x14); // B0, B1, B2: low byte only, mode 2
+    write(11, 0x54);
+    write(11, 0x94);
+    write(8, 0x21);
+    write(9, 0x13);
+    write(10, 0x00);
+    EXPECT_EQ(card_.daCode(1), 0x321);
+    EXPECT_EQ(card_.chip(1).count(0), 0x21u);
+    EXPECT_EQ(card_.chip(1).count(1), 0x13u);
+    EXPECT_EQ(card_.chip(1).count(2), 65536u);
+}
+
+TEST_F(SimulatedCardTest, ClockSetUpAlsoLatchesADaCode)
+{
+    // Offsets 8 and 9 last get the high byte of n, then offset 10 latches it.
+    clockSetUp(1000, 0x1234);
+    EXPECT_EQ(card_.daCode(1), 0x212);
+    EXPECT_EQ(card_.daCode(0), 0);
+    EXPECT_EQ(card_.daCode(2), 0);
+    EXPECT_EQ(card_.daCode(3), 0);
+}
+
+} // namespace
