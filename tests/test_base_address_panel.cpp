@@ -35,7 +35,8 @@ public:
     };
     std::vector<Call> calls;
 
-    std::int32_t GetIOBaseByCardNo(std::int16_t cardNo, std::int16_t &ioBase, std::int32_t &extra) override
+    std::int32_t GetIOBaseByCardNo(std::int16_t cardNo, std::int16_t &ioBase,
+                                   std::int32_t &extra) override
     {
         calls.push_back({cardNo, ioBase, extra});
         for (const Card &card : cards) {
@@ -63,18 +64,31 @@ struct LocateRow
 
 TEST(LocateOperation, StoresWhatTheLocatorLeavesAndShowsItOrNo)
 {
-    const auto i16 = [](int v) { return Value{static_cast<std::int16_t>(v)}; };
+    const auto i16 = [](int v) {
+        return Value {static_cast<std::int16_t>(v)};
+    };
     const LocateRow rows[] = {
-        {"card at E000", "1", convert::Empty{}, {}, "E000", i16(0xE000), 0},
-        {"card at 300: no leading zero", "2", convert::Empty{}, {}, "300", i16(0x300), 0},
-        {"unknown card, empty base", "9", convert::Empty{}, {}, "NO", i16(0), 0},
-        {"repeated locate hands in the base", "9", i16(0xE000), {}, "NO", i16(0xE000),
+        {"card at E000", "1", convert::Empty {}, {}, "E000", i16(0xE000), 0},
+        {"card at 300: no leading zero", "2", convert::Empty {}, {}, "300", i16(0x300), 0},
+        {"unknown card, empty base", "9", convert::Empty {}, {}, "NO", i16(0), 0},
+        {"repeated locate hands in the base",
+         "9",
+         i16(0xE000),
+         {},
+         "NO",
+         i16(0xE000),
          static_cast<std::int16_t>(0xE000)},
-        {"a locator that writes on a miss", "9", i16(0xE000), std::int16_t{0x1234}, "NO", i16(0x1234),
-         static_cast<std::int16_t>(0xE000)},
-        {"typed base within range is handed in", "1", Value{-8179.0}, {}, "E000", i16(0xE000), -8179},
-        {"fractional base is rounded", "9", Value{2.5}, {}, "NO", i16(2), 2},
-        {"card number with blanks", " 1 ", convert::Empty{}, {}, "E000", i16(0xE000), 0},
+        {"a locator that writes on a miss", "9", i16(0xE000), std::int16_t {0x1234}, "NO",
+         i16(0x1234), static_cast<std::int16_t>(0xE000)},
+        {"typed base within range is handed in",
+         "1",
+         Value {-8179.0},
+         {},
+         "E000",
+         i16(0xE000),
+         -8179},
+        {"fractional base is rounded", "9", Value {2.5}, {}, "NO", i16(2), 2},
+        {"card number with blanks", " 1 ", convert::Empty {}, {}, "E000", i16(0xE000), 0},
     };
     for (const LocateRow &row : rows) {
         TableLocator locator;
@@ -117,12 +131,12 @@ TEST(LocateOperation, FailuresStopBeforeTheLocatorIsAsked)
         const char *source;
     };
     const Row rows[] = {
-        {"", convert::Empty{}, ErrorNumber::TypeMismatch, "txtCardNo"},
-        {"one", convert::Empty{}, ErrorNumber::TypeMismatch, "txtCardNo"},
-        {"40000", convert::Empty{}, ErrorNumber::Overflow, "txtCardNo"},
+        {"", convert::Empty {}, ErrorNumber::TypeMismatch, "txtCardNo"},
+        {"one", convert::Empty {}, ErrorNumber::TypeMismatch, "txtCardNo"},
+        {"40000", convert::Empty {}, ErrorNumber::Overflow, "txtCardNo"},
         // A base typed by hand and stored by the output or DA panel can leave the 16-bit range.
-        {"1", Value{65536.0}, ErrorNumber::Overflow, "IOBase"},
-        {"1", Value{32767.5}, ErrorNumber::Overflow, "IOBase"},
+        {"1", Value {65536.0}, ErrorNumber::Overflow, "IOBase"},
+        {"1", Value {32767.5}, ErrorNumber::Overflow, "IOBase"},
     };
     for (const Row &row : rows) {
         TableLocator locator;
@@ -132,9 +146,9 @@ TEST(LocateOperation, FailuresStopBeforeTheLocatorIsAsked)
         panels::StoredBase IOBase;
         IOBase.store(row.baseBefore);
         const auto generation = IOBase.generation();
-        EXPECT_TRUE(failsWith(row.error,
-                              [&] { panels::cmdIOBase_Click(txtCardNo, txtIOBase, IOBase, locator); },
-                              row.source))
+        EXPECT_TRUE(failsWith(
+            row.error, [&] { panels::cmdIOBase_Click(txtCardNo, txtIOBase, IOBase, locator); },
+            row.source))
             << '"' << row.cardText << '"';
         EXPECT_TRUE(locator.calls.empty());
         EXPECT_EQ(txtIOBase.text(), "typed");

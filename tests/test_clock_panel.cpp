@@ -22,20 +22,25 @@ namespace {
 std::vector<Access> expectedClockWrites(std::uint16_t base, CounterBytes k, CounterBytes n)
 {
     const int kLo = -1, kHi = -2, nLo = -3, nHi = -4; // placeholders
-    const std::pair<int, int> protocol[33] = {
-        {7, 0x76},  {5, kLo},   {5, kHi},   {7, 0xB6},  {6, nLo},  {6, nHi},   {11, 0x36},
-        {8, nLo},   {8, nHi},   {11, 0x76}, {9, nLo},   {9, nHi},  {11, 0xB6}, {10, nLo},
-        {10, nHi},  {15, 0x36}, {12, nLo},  {12, nHi},  {15, 0x76}, {13, nLo}, {13, nHi},
-        {15, 0xB6}, {14, nLo},  {14, nHi},  {19, 0x36}, {16, nLo}, {16, nHi},  {19, 0x76},
-        {17, nLo},  {17, nHi},  {19, 0xB6}, {18, nLo},  {18, nHi}};
+    const std::pair<int, int> protocol[33]
+        = {{7, 0x76},  {5, kLo},   {5, kHi},   {7, 0xB6},  {6, nLo},   {6, nHi},   {11, 0x36},
+           {8, nLo},   {8, nHi},   {11, 0x76}, {9, nLo},   {9, nHi},   {11, 0xB6}, {10, nLo},
+           {10, nHi},  {15, 0x36}, {12, nLo},  {12, nHi},  {15, 0x76}, {13, nLo},  {13, nHi},
+           {15, 0xB6}, {14, nLo},  {14, nHi},  {19, 0x36}, {16, nLo},  {16, nHi},  {19, 0x76},
+           {17, nLo},  {17, nHi},  {19, 0xB6}, {18, nLo},  {18, nHi}};
     std::vector<Access> writes;
     for (const auto &[offset, byte] : protocol) {
         int value = byte;
-        if (byte == kLo) value = k.low;
-        if (byte == kHi) value = k.high;
-        if (byte == nLo) value = n.low;
-        if (byte == nHi) value = n.high;
-        writes.push_back(out(static_cast<std::uint16_t>(base + offset), static_cast<std::int16_t>(value)));
+        if (byte == kLo)
+            value = k.low;
+        if (byte == kHi)
+            value = k.high;
+        if (byte == nLo)
+            value = n.low;
+        if (byte == nHi)
+            value = n.high;
+        writes.push_back(
+            out(static_cast<std::uint16_t>(base + offset), static_cast<std::int16_t>(value)));
     }
     return writes;
 }
@@ -55,7 +60,7 @@ void PrintTo(const ClockRow &row, std::ostream *os)
 }
 
 class ClockOutputTest : public ::testing::TestWithParam<ClockRow>
-{};
+{ };
 
 TEST_P(ClockOutputTest, WritesTheWholeSetUpOrNothing)
 {
@@ -65,7 +70,9 @@ TEST_P(ClockOutputTest, WritesTheWholeSetUpOrNothing)
     panels::StoredBase IOBase;
     IOBase.store(static_cast<std::int16_t>(0xE000));
     RecordingPort port;
-    const auto click = [&] { panels::cmdClk_Click(txtClkBase, txtClkOutput, IOBase, port); };
+    const auto click = [&] {
+        panels::cmdClk_Click(txtClkBase, txtClkOutput, IOBase, port);
+    };
     if (row.failingBox) {
         EXPECT_TRUE(failsWith(ErrorNumber::Overflow, click, row.failingBox));
         EXPECT_TRUE(port.accesses.empty());
@@ -77,20 +84,21 @@ TEST_P(ClockOutputTest, WritesTheWholeSetUpOrNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ClockOutputTest,
-    ::testing::Values(ClockRow{"1000", "10", CounterBytes{0xE8, 0x03}, CounterBytes{0x0A, 0x00}},
-                      ClockRow{"65535", "65535", CounterBytes{0xFF, 0xFF}, CounterBytes{0xFF, 0xFF}},
-                      ClockRow{"0", "", CounterBytes{0, 0}, CounterBytes{0, 0}},
-                      ClockRow{"10.5", "255.5", CounterBytes{0x0A, 0}, CounterBytes{0, 0}},
-                      ClockRow{"1 000", "12abc", CounterBytes{0xE8, 0x03}, CounterBytes{12, 0}},
-                      ClockRow{"&H100", "2E2", CounterBytes{0, 1}, CounterBytes{200, 0}},
-                      ClockRow{"1000", "65536", std::nullopt, std::nullopt, "txtClkOutput"},
-                      ClockRow{"1000", "-1", std::nullopt, std::nullopt, "txtClkOutput"},
-                      ClockRow{"1000", "-0.02", std::nullopt, std::nullopt, "txtClkOutput"},
-                      ClockRow{"1000", "4294967296", std::nullopt, std::nullopt, "txtClkOutput"},
-                      ClockRow{"65536", "10", std::nullopt, std::nullopt, "txtClkBase"},
-                      ClockRow{"1E400", "10", std::nullopt, std::nullopt, "txtClkBase"},
+    ::testing::Values(ClockRow {"1000", "10", CounterBytes {0xE8, 0x03}, CounterBytes {0x0A, 0x00}},
+                      ClockRow {"65535", "65535", CounterBytes {0xFF, 0xFF},
+                                CounterBytes {0xFF, 0xFF}},
+                      ClockRow {"0", "", CounterBytes {0, 0}, CounterBytes {0, 0}},
+                      ClockRow {"10.5", "255.5", CounterBytes {0x0A, 0}, CounterBytes {0, 0}},
+                      ClockRow {"1 000", "12abc", CounterBytes {0xE8, 0x03}, CounterBytes {12, 0}},
+                      ClockRow {"&H100", "2E2", CounterBytes {0, 1}, CounterBytes {200, 0}},
+                      ClockRow {"1000", "65536", std::nullopt, std::nullopt, "txtClkOutput"},
+                      ClockRow {"1000", "-1", std::nullopt, std::nullopt, "txtClkOutput"},
+                      ClockRow {"1000", "-0.02", std::nullopt, std::nullopt, "txtClkOutput"},
+                      ClockRow {"1000", "4294967296", std::nullopt, std::nullopt, "txtClkOutput"},
+                      ClockRow {"65536", "10", std::nullopt, std::nullopt, "txtClkBase"},
+                      ClockRow {"1E400", "10", std::nullopt, std::nullopt, "txtClkBase"},
                       // n is read first, so a bad n is the one reported
-                      ClockRow{"-5", "70000", std::nullopt, std::nullopt, "txtClkOutput"}));
+                      ClockRow {"-5", "70000", std::nullopt, std::nullopt, "txtClkOutput"}));
 
 TEST(ClockOutput, UsesTheStoredBaseAndFailsMidwayWhenAPortLeavesSixteenBits)
 {
@@ -105,8 +113,9 @@ TEST(ClockOutput, UsesTheStoredBaseAndFailsMidwayWhenAPortLeavesSixteenBits)
     // 32767 - 10: offsets up to 10 fit, offset 11 (write 7) overflows; writes 1 to 6 stay made.
     port.accesses.clear();
     IOBase.store(32757.0);
-    EXPECT_TRUE(failsWith(ErrorNumber::Overflow,
-                          [&] { panels::cmdClk_Click(txtClkBase, txtClkOutput, IOBase, port); }, "IOBase + 11"));
+    EXPECT_TRUE(failsWith(
+        ErrorNumber::Overflow,
+        [&] { panels::cmdClk_Click(txtClkBase, txtClkOutput, IOBase, port); }, "IOBase + 11"));
     const auto all = expectedClockWrites(32757, {0xE8, 0x03}, {0x0A, 0x00});
     EXPECT_EQ(port.accesses, std::vector<Access>(all.begin(), all.begin() + 6));
 }
@@ -124,17 +133,21 @@ TEST(ClockTooltips, TellTheFrequenciesOrWhyATextWouldFail)
         {"1000", "10", "Base frequency (pin 31) = 2 MHz / 1000 = 2 kHz",
          "Outputs 1, 4, 7, ..., 28 = 2 MHz / (1000 x 10) = 200 Hz"},
         {"2", "1", "Base frequency (pin 31) = 2 MHz / 2 = 1 MHz",
-         "Outputs 1, 4, 7, ..., 28 = 2 MHz / (2 x 1) = 1 MHz (a count of 1 is not valid for a square wave)"},
-        {"0", "3", "Base frequency (pin 31) = 2 MHz / 65536 = 30.5176 Hz (a count of 0 divides by 65536)",
+         "Outputs 1, 4, 7, ..., 28 = 2 MHz / (2 x 1) = 1 MHz (a count of 1 is not valid for a "
+         "square wave)"},
+        {"0", "3",
+         "Base frequency (pin 31) = 2 MHz / 65536 = 30.5176 Hz (a count of 0 divides by 65536)",
          "Outputs 1, 4, 7, ..., 28 = 2 MHz / (65536 x 3) = 10.1725 Hz"},
         {"255.5", "12abc",
          "Base frequency (pin 31) = 2 MHz / 65536 = 30.5176 Hz (a count of 0 divides by 65536)",
          "Outputs 1, 4, 7, ..., 28 = 2 MHz / (65536 x 12) = 2.54313 Hz (the text reads as 12)"},
         {"65536", "10",
-         "Not accepted by the clock output: Run-time error 6: Overflow: \"65536\" reads as 65536, outside the divider's range 0 to 65535",
+         "Not accepted by the clock output: Run-time error 6: Overflow: \"65536\" reads as 65536, "
+         "outside the divider's range 0 to 65535",
          "Output frequency unknown: the base divider is not accepted"},
         {"1000", "-1", "Base frequency (pin 31) = 2 MHz / 1000 = 2 kHz",
-         "Not accepted by the clock output: Run-time error 6: Overflow: \"-1\" reads as -1, outside the divider's range 0 to 65535"},
+         "Not accepted by the clock output: Run-time error 6: Overflow: \"-1\" reads as -1, "
+         "outside the divider's range 0 to 65535"},
     };
     for (const Row &row : rows) {
         const auto description = panels::DescribeClockDividers(row.k, row.n);

@@ -4,13 +4,13 @@
 #include "window/window_table.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -46,7 +46,8 @@ protected:
     void makeWindow(hardware::CardLocator &withLocator, bool simulated = true)
     {
         window = std::make_unique<Testqm5083>(port, withLocator, simulated);
-        window->setReporter([this](const window::ErrorReport &report) { reports.push_back(report); });
+        window->setReporter(
+            [this](const window::ErrorReport &report) { reports.push_back(report); });
     }
 
     QLineEdit *edit(const char *name) const { return window->findChild<QLineEdit *>(name); }
@@ -76,7 +77,9 @@ TEST_F(MainWindowTest, CaptionSaysWhenTheCardIsSimulated)
 TEST_F(MainWindowTest, ClientAreaAndEveryControlSitWhereTheTablesPutThem)
 {
     const double dpi = window->logicalDpiX();
-    const auto px = [dpi](int twips) { return window::twipsToPixels(twips, dpi); };
+    const auto px = [dpi](int twips) {
+        return window::twipsToPixels(twips, dpi);
+    };
     EXPECT_EQ(window->size(), QSize(px(window::kClientWidth), px(window::kClientHeight)));
     if (dpi == 96) {
         EXPECT_EQ(window->size(), QSize(412, 424)); // 15 twips a pixel
@@ -92,8 +95,9 @@ TEST_F(MainWindowTest, ClientAreaAndEveryControlSitWhereTheTablesPutThem)
         const auto *frame = window->findChild<QGroupBox *>(qs(panel->frame.name));
         ASSERT_NE(frame, nullptr) << panel->frame.name;
         EXPECT_EQ(frame->title(), qs(panel->frame.text));
-        EXPECT_EQ(frame->geometry(), QRect(px(panel->frame.left), px(panel->frame.top),
-                                           px(panel->frame.width), px(panel->frame.height)));
+        EXPECT_EQ(frame->geometry(),
+                  QRect(px(panel->frame.left), px(panel->frame.top), px(panel->frame.width),
+                        px(panel->frame.height)));
         for (const panels::ControlSpec &spec : panel->controls) {
             QWidget *widget = frame->findChild<QWidget *>(qs(spec.name));
             ASSERT_NE(widget, nullptr) << spec.name;
@@ -126,14 +130,17 @@ TEST_F(MainWindowTest, LabelsFitTheirTextsInsideTheirFramesWithoutCoveringOtherC
         const auto siblings = frame->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
         for (const QLabel *label : frame->findChildren<QLabel *>()) {
             const QFontMetrics metrics(label->font());
-            EXPECT_GE(label->width(), metrics.horizontalAdvance(label->text())) << label->objectName().toStdString();
-            EXPECT_GE(label->height(), metrics.ascent() + metrics.descent()) << label->objectName().toStdString();
+            EXPECT_GE(label->width(), metrics.horizontalAdvance(label->text()))
+                << label->objectName().toStdString();
+            EXPECT_GE(label->height(), metrics.ascent() + metrics.descent())
+                << label->objectName().toStdString();
             EXPECT_TRUE(inside.contains(label->geometry())) << label->objectName().toStdString();
             for (const QWidget *other : siblings) {
                 if (other == label || qobject_cast<const QLabel *>(other))
                     continue;
                 EXPECT_FALSE(label->geometry().intersects(other->geometry()))
-                    << label->objectName().toStdString() << " covers " << other->objectName().toStdString();
+                    << label->objectName().toStdString() << " covers "
+                    << other->objectName().toStdString();
             }
         }
         for (const QPushButton *push : frame->findChildren<QPushButton *>())
@@ -144,11 +151,11 @@ TEST_F(MainWindowTest, LabelsFitTheirTextsInsideTheirFramesWithoutCoveringOtherC
 
 TEST_F(MainWindowTest, TabOrderFollowsTheTabIndicesStartingAtExit)
 {
-    const char *expected[] = {"Command_exit", "txtCardNo",  "txtIOBase",  "cmdIOBase",  "cmdOutput",
-                              "txtOutput0",   "txtOutput1", "txtOutput2", "txtOutput3", "txtInput3",
-                              "txtInput2",    "txtInput1",  "txtInput0",  "cmdClk",     "txtClkBase",
-                              "txtClkOutput", "txtda(0)",   "txtda(1)",   "txtda(2)",   "txtda(3)",
-                              "cmdDA"};
+    const char *expected[]
+        = {"Command_exit", "txtCardNo",  "txtIOBase",  "cmdIOBase",    "cmdOutput", "txtOutput0",
+           "txtOutput1",   "txtOutput2", "txtOutput3", "txtInput3",    "txtInput2", "txtInput1",
+           "txtInput0",    "cmdClk",     "txtClkBase", "txtClkOutput", "txtda(0)",  "txtda(1)",
+           "txtda(2)",     "txtda(3)",   "cmdDA"};
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     EXPECT_EQ(QApplication::focusWidget(), button("Command_exit"));
@@ -169,7 +176,7 @@ TEST_F(MainWindowTest, LoadShowsTheLocatedBaseNeverTheDesignText)
     EXPECT_EQ(edit("txtIOBase")->text(), "E00d");
     window->Form_Load();
     EXPECT_EQ(edit("txtIOBase")->text(), "E000");
-    EXPECT_EQ(window->IOBase().value(), convert::Value{static_cast<std::int16_t>(0xE000)});
+    EXPECT_EQ(window->IOBase().value(), convert::Value {static_cast<std::int16_t>(0xE000)});
     EXPECT_TRUE(reports.empty());
     EXPECT_TRUE(port.accesses.empty()); // locating touches no port
 }
@@ -180,7 +187,7 @@ TEST_F(MainWindowTest, AnUnknownCardShowsNoAndKeepsTheStoredBase)
     typeInto("txtCardNo", "2");
     QTest::mouseClick(button("cmdIOBase"), Qt::LeftButton);
     EXPECT_EQ(edit("txtIOBase")->text(), "NO");
-    EXPECT_EQ(window->IOBase().value(), convert::Value{static_cast<std::int16_t>(0xE000)});
+    EXPECT_EQ(window->IOBase().value(), convert::Value {static_cast<std::int16_t>(0xE000)});
     EXPECT_TRUE(reports.empty());
 }
 
@@ -204,7 +211,7 @@ TEST_F(MainWindowTest, ABadCardNumberIsReportedAndTheProgramGoesOn)
         EXPECT_EQ(reports[0].operation, "cmdIOBase_Click");
         // Nothing was stored or shown: the locator was never asked.
         EXPECT_EQ(edit("txtIOBase")->text(), "E000");
-        EXPECT_EQ(window->IOBase().value(), convert::Value{static_cast<std::int16_t>(0xE000)});
+        EXPECT_EQ(window->IOBase().value(), convert::Value {static_cast<std::int16_t>(0xE000)});
     }
     EXPECT_EQ(reports[0].headline, "Run-time error 6: Overflow");
     // And the window still works.
@@ -255,9 +262,8 @@ TEST_F(MainWindowTest, ExitEndsTheProgramAtOnceWithoutAnotherTick)
 {
     window->Form_Load();
     window->show();
-    QTimer::singleShot(0, button("Command_exit"), [this] {
-        QTest::mouseClick(button("Command_exit"), Qt::LeftButton);
-    });
+    QTimer::singleShot(0, button("Command_exit"),
+                       [this] { QTest::mouseClick(button("Command_exit"), Qt::LeftButton); });
     QElapsedTimer elapsed;
     elapsed.start();
     EXPECT_EQ(QApplication::exec(), 0);

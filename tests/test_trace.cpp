@@ -33,7 +33,9 @@ public:
 TEST(Trace, OneFlushedLinePerAccessInTheDocumentedFormat)
 {
     RecordingPort inner;
-    inner.answer = [](std::uint16_t port) { return port == 0xE000 ? 0xFF : 0x05; };
+    inner.answer = [](std::uint16_t port) {
+        return port == 0xE000 ? 0xFF : 0x05;
+    };
     std::FILE *file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     double now = 0.512034;
@@ -47,11 +49,12 @@ TEST(Trace, OneFlushedLinePerAccessInTheDocumentedFormat)
     trace.outportb(0xE001, 511); // low byte of 511
     EXPECT_EQ(trace.inportb(0x0001), 0x05);
 
-    EXPECT_EQ(readAll(file), "0.512034 out E015 00\n"
-                             "1.000112 in E000 FF\n"
-                             "12.500000 out 0003 FF\n"
-                             "12.500000 out E001 FF\n"
-                             "12.500000 in 0001 05\n");
+    EXPECT_EQ(readAll(file),
+              "0.512034 out E015 00\n"
+              "1.000112 in E000 FF\n"
+              "12.500000 out 0003 FF\n"
+              "12.500000 out E001 FF\n"
+              "12.500000 in 0001 05\n");
     // The wrapped port sees exactly the same accesses, with the values as given.
     ASSERT_EQ(inner.accesses.size(), 5U);
     EXPECT_EQ(inner.accesses[2], qm5083::testing::out(0x0003, -1));
@@ -80,12 +83,16 @@ TEST(SimulatedLocator, FindsCardOneAtE000AndLeavesTheBaseOtherwise)
         std::int16_t baseAfter;
     };
     const std::int16_t before = 0x1234;
-    const Row rows[] = {{1, 1, static_cast<std::int16_t>(0xE000)}, {2, 0, before}, {0, 0, before},
-                        {-1, 0, before}, {32767, 0, before}};
+    const Row rows[] = {{1, 1, static_cast<std::int16_t>(0xE000)},
+                        {2, 0, before},
+                        {0, 0, before},
+                        {-1, 0, before},
+                        {32767, 0, before}};
     for (const Row &row : rows) {
         std::int16_t base = before;
         std::int32_t extra = 77;
-        EXPECT_EQ(locator.GetIOBaseByCardNo(row.card, base, extra) != 0, row.found != 0) << row.card;
+        EXPECT_EQ(locator.GetIOBaseByCardNo(row.card, base, extra) != 0, row.found != 0)
+            << row.card;
         EXPECT_EQ(base, row.baseAfter) << row.card;
     }
 }

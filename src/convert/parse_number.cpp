@@ -67,7 +67,8 @@ double readHexDigits(BlankSkippingCursor &cursor)
 {
     std::uint64_t value = 0;
     int significantDigits = 0;
-    for (int digit = hexDigitValue(cursor.peek()); digit >= 0; digit = hexDigitValue(cursor.peek())) {
+    for (int digit = hexDigitValue(cursor.peek()); digit >= 0;
+         digit = hexDigitValue(cursor.peek())) {
         if (significantDigits > 0 || digit != 0) {
             if (++significantDigits > 8)
                 throwOverflow();

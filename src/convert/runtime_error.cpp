@@ -19,8 +19,7 @@ RuntimeError::RuntimeError(ErrorNumber number)
     : std::runtime_error("Run-time error " + std::to_string(static_cast<int>(number)) + ": "
                          + std::string(describe(number)))
     , number_(number)
-{
-}
+{ }
 
 void RuntimeError::setSource(ErrorSource kind, std::string source, std::string text)
 {

@@ -43,9 +43,11 @@ std::int64_t toRangedInteger(const Value &value, std::int64_t lo, std::int64_t h
 
 Value narrowestInteger(std::int64_t i)
 {
-    if (i >= std::numeric_limits<std::int16_t>::min() && i <= std::numeric_limits<std::int16_t>::max())
+    if (i >= std::numeric_limits<std::int16_t>::min()
+        && i <= std::numeric_limits<std::int16_t>::max())
         return static_cast<std::int16_t>(i);
-    if (i >= std::numeric_limits<std::int32_t>::min() && i <= std::numeric_limits<std::int32_t>::max())
+    if (i >= std::numeric_limits<std::int32_t>::min()
+        && i <= std::numeric_limits<std::int32_t>::max())
         return static_cast<std::int32_t>(i);
     return static_cast<double>(i);
 }
@@ -77,8 +79,8 @@ std::uint8_t ToByte(const Value &value)
 
 std::int32_t ToInt32(const Value &value)
 {
-    return static_cast<std::int32_t>(toRangedInteger(value, std::numeric_limits<std::int32_t>::min(),
-                                                     std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(toRangedInteger(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 double ToDouble(const Value &value)
@@ -92,10 +94,11 @@ Value Add(const Value &a, const Value &b)
 {
     if (isInteger(a) && isInteger(b)) {
         if (std::holds_alternative<Empty>(a) && std::holds_alternative<Empty>(b))
-            return std::int16_t{0};
+            return std::int16_t {0};
         // Keep the wider of the two integer kinds, widening further only when the sum needs it.
         const std::int64_t sum = integerOf(a) + integerOf(b);
-        const bool anyLong = std::holds_alternative<std::int32_t>(a) || std::holds_alternative<std::int32_t>(b);
+        const bool anyLong
+            = std::holds_alternative<std::int32_t>(a) || std::holds_alternative<std::int32_t>(b);
         if (anyLong && sum >= std::numeric_limits<std::int16_t>::min()
             && sum <= std::numeric_limits<std::int16_t>::max())
             return static_cast<std::int32_t>(sum);
@@ -139,13 +142,13 @@ Value FloorOf(const Value &value)
     if (const auto *d = std::get_if<double>(&value))
         return std::floor(*d);
     if (std::holds_alternative<Empty>(value))
-        return std::int16_t{0};
+        return std::int16_t {0};
     return value;
 }
 
 std::string FormatHex(std::int16_t value)
 {
-    std::array<char, 8> digits{};
+    std::array<char, 8> digits {};
     const auto pattern = static_cast<std::uint16_t>(value);
     const auto [end, ec] = std::to_chars(digits.data(), digits.data() + digits.size(), pattern, 16);
     std::string text(digits.data(), end);
@@ -161,8 +164,9 @@ std::string Describe(const Value &value)
         return "empty";
     if (isInteger(value))
         return std::to_string(integerOf(value));
-    std::array<char, 64> buffer{};
-    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::get<double>(value));
+    std::array<char, 64> buffer {};
+    const auto [end, ec]
+        = std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::get<double>(value));
     return std::string(buffer.data(), end);
 }
 

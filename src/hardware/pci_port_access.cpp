@@ -120,7 +120,8 @@ int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
         throw failure(result.error,
                       "no permission to open " + file + " for port " + hex4(port)
                           + ": install udev/60-qm5083-bench.rules with the card's ids, add your "
-                            "user to group qm5083 and log in again (README.md, \"Running on a real card\"), or "
+                            "user to group qm5083 and log in again (README.md, \"Running on a real "
+                            "card\"), or "
                             "run as root");
     if (!result.ok())
         throw failure(result.error,

@@ -14,8 +14,7 @@ public:
     PortRefused(std::uint16_t port, const std::string &message)
         : std::runtime_error(message)
         , port_(port)
-    {
-    }
+    { }
     std::uint16_t port() const { return port_; }
 
 private:

@@ -25,7 +25,7 @@ struct PitChip
 };
 inline constexpr int kPitChipCount = 4;
 inline constexpr int kPitCountersPerChip = 3;
-inline constexpr std::array<PitChip, kPitChipCount> kPitChips{{
+inline constexpr std::array<PitChip, kPitChipCount> kPitChips {{
     {{4, 5, 6}, 7},     // A: counter 1 divides the card clock into the base frequency (pin 31)
     {{8, 9, 10}, 11},   // B
     {{12, 13, 14}, 15}, // C
@@ -42,9 +42,9 @@ inline constexpr int kBaseClockCounter = 1;
 
 // DA channels share three write registers, which overlap chip B's counter data ports.
 inline constexpr int kDaChannelCount = 4;
-inline constexpr int kDaLowByte = 8;   // low 8 bits of the code
-inline constexpr int kDaHighByte = 9;  // bits 0..3: code bits 8..11; bits 4..5: channel
-inline constexpr int kDaLatch = 10;    // a write latches the code into the selected channel
+inline constexpr int kDaLowByte = 8;  // low 8 bits of the code
+inline constexpr int kDaHighByte = 9; // bits 0..3: code bits 8..11; bits 4..5: channel
+inline constexpr int kDaLatch = 10;   // a write latches the code into the selected channel
 inline constexpr int kDaChannelShift = 4;
 inline constexpr std::uint8_t kDaChannelMask = 0x30;
 inline constexpr std::uint8_t kDaHighCodeMask = 0x0F;
@@ -91,10 +91,9 @@ inline constexpr std::uint8_t kStatusProgrammedMask = 0x3F;
 
 constexpr std::uint8_t controlWord(int counter, Access access, Mode mode, bool bcd = false)
 {
-    return static_cast<std::uint8_t>((counter << kSelectShift)
-                                     | (static_cast<std::uint8_t>(access) << kAccessShift)
-                                     | (static_cast<std::uint8_t>(mode) << kModeShift)
-                                     | (bcd ? kBcdBit : 0));
+    return static_cast<std::uint8_t>(
+        (counter << kSelectShift) | (static_cast<std::uint8_t>(access) << kAccessShift)
+        | (static_cast<std::uint8_t>(mode) << kModeShift) | (bcd ? kBcdBit : 0));
 }
 
 // What the clock panel writes before each count: low byte then high byte, square wave, binary.

@@ -8,8 +8,7 @@ TracingPortAccess::TracingPortAccess(PortAccess &inner, std::FILE *out, SecondsS
     : inner_(inner)
     , out_(out)
     , clock_(std::move(clock))
-{
-}
+{ }
 
 std::uint8_t TracingPortAccess::inportb(std::uint16_t port)
 {

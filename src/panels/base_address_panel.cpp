@@ -10,13 +10,14 @@ void cmdIOBase_Click(const TextBox &txtCardNo, TextBox &txtIOBase, StoredBase &I
                      hardware::CardLocator &locator)
 {
     const std::string cardText = txtCardNo.text();
-    const std::int16_t card = convertField(txtCardNo, cardText,
-                                           [&] { return convert::TextToInt16(cardText); });
+    const std::int16_t card
+        = convertField(txtCardNo, cardText, [&] { return convert::TextToInt16(cardText); });
     std::int16_t io = 0;
     try {
         io = convert::ToInt16(IOBase.value());
     } catch (convert::RuntimeError &error) {
-        error.setSource(convert::ErrorSource::StoredBase, "IOBase", convert::Describe(IOBase.value()));
+        error.setSource(convert::ErrorSource::StoredBase, "IOBase",
+                        convert::Describe(IOBase.value()));
         throw;
     }
     std::int32_t extra = 0;

@@ -9,7 +9,7 @@
 
 namespace qm5083::panels {
 
-inline constexpr std::array<ControlSpec, 6> kBaseAddressControls{{
+inline constexpr std::array<ControlSpec, 6> kBaseAddressControls {{
     {ControlKind::Label, "Label3(0)", "卡号", 480, 240, 360, 180, 5},
     {ControlKind::Label, "Label3(1)", "基地址", 1320, 240, 540, 180, 6},
     {ControlKind::TextBox, "txtCardNo", "1", 600, 480, 252, 372, 2},
@@ -19,7 +19,7 @@ inline constexpr std::array<ControlSpec, 6> kBaseAddressControls{{
      4572, 180, 7},
 }};
 
-inline constexpr PanelSpec kBaseAddressPanel{
+inline constexpr PanelSpec kBaseAddressPanel {
     {ControlKind::Frame, "Frame1", "基地址", 120, 120, 5412, 1212, 1}, kBaseAddressControls};
 
 // Asks the locator for the base of the card numbered in txtCardNo, stores it in IOBase whether

@@ -46,7 +46,7 @@ CounterBytes BaseDividerBytes(double k)
 
 std::array<RegisterWrite, 33> ClockSetupWrites(CounterBytes k, CounterBytes n)
 {
-    std::array<RegisterWrite, 33> writes{};
+    std::array<RegisterWrite, 33> writes {};
     std::size_t next = 0;
     const auto load = [&](int chip, int counter, CounterBytes count) {
         const registers::PitChip &pitChip = registers::kPitChips[chip];
@@ -112,7 +112,7 @@ Divider readDivider(std::string_view text, CounterBytes (*bytesOf)(double))
         value = convert::ParseDecimalField(text);
         const CounterBytes bytes = bytesOf(value);
         const unsigned loaded = bytes.high * 256U + bytes.low;
-        Divider divider{loaded == 0 ? 65536U : loaded, {}};
+        Divider divider {loaded == 0 ? 65536U : loaded, {}};
         if (loaded == 0)
             divider.note = "a count of 0 divides by 65536";
         else if (loaded == 1)
@@ -123,7 +123,8 @@ Divider readDivider(std::string_view text, CounterBytes (*bytesOf)(double))
     } catch (const convert::RuntimeError &error) {
         std::string why = error.what();
         why += ": \"" + std::string(text) + "\" ";
-        if (error.number() == convert::ErrorNumber::Overflow && std::string_view(text).find_first_not_of(" \t\n") != std::string_view::npos)
+        if (error.number() == convert::ErrorNumber::Overflow
+            && std::string_view(text).find_first_not_of(" \t\n") != std::string_view::npos)
             why += "reads as " + formatNumber(value) + ", outside the divider's range 0 to 65535";
         else
             why += "cannot be read as a divider";
@@ -160,10 +161,10 @@ ClockDescription DescribeClockDividers(std::string_view clkBaseText, std::string
         description.output = "Not accepted by the clock output: " + n.note;
         return description;
     }
-    description.output = withNote("Outputs 1, 4, 7, ..., 28 = 2 MHz / (" + std::to_string(*k.count)
-                                      + " x " + std::to_string(*n.count)
-                                      + ") = " + formatFrequency(baseHz / *n.count),
-                                  n);
+    description.output
+        = withNote("Outputs 1, 4, 7, ..., 28 = 2 MHz / (" + std::to_string(*k.count) + " x "
+                       + std::to_string(*n.count) + ") = " + formatFrequency(baseHz / *n.count),
+                   n);
     return description;
 }
 

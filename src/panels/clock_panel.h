@@ -12,7 +12,7 @@
 
 namespace qm5083::panels {
 
-inline constexpr std::array<ControlSpec, 5> kClockControls{{
+inline constexpr std::array<ControlSpec, 5> kClockControls {{
     {ControlKind::Label, "Label3(11)", "基频(31针)分频因子(2MHz/k)", 120, 240, 2412, 180, 24},
     {ControlKind::TextBox, "txtClkBase", "1000", 3600, 240, 612, 264, 22},
     {ControlKind::Label, "Label3(12)", "输出(1,4,7,10,13,16,19,22,25,28)因子", 120, 600, 3408, 180,
@@ -21,7 +21,7 @@ inline constexpr std::array<ControlSpec, 5> kClockControls{{
     {ControlKind::Button, "cmdClk", "时钟输出", 4320, 360, 972, 372, 21},
 }};
 
-inline constexpr PanelSpec kClockPanel{
+inline constexpr PanelSpec kClockPanel {
     {ControlKind::Frame, "Frame4", "脉冲量", 120, 3720, 5412, 972, 20}, kClockControls};
 
 // The two bytes a divider loads into a counter, low byte first on the bus.
@@ -59,6 +59,7 @@ struct ClockDescription
     std::string base;
     std::string output;
 };
-ClockDescription DescribeClockDividers(std::string_view clkBaseText, std::string_view clkOutputText);
+ClockDescription DescribeClockDividers(std::string_view clkBaseText,
+                                       std::string_view clkOutputText);
 
 } // namespace qm5083::panels

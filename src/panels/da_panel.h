@@ -10,7 +10,7 @@
 
 namespace qm5083::panels {
 
-inline constexpr std::array<ControlSpec, 9> kDaControls{{
+inline constexpr std::array<ControlSpec, 9> kDaControls {{
     {ControlKind::Label, "Label3(14)", "DA0", 840, 240, 288, 180, 41},
     {ControlKind::TextBox, "txtda(0)", "0", 1560, 240, 612, 264, 34},
     {ControlKind::Label, "Label3(13)", "DA1", 840, 600, 288, 180, 40},
@@ -22,8 +22,8 @@ inline constexpr std::array<ControlSpec, 9> kDaControls{{
     {ControlKind::Button, "cmdDA", "输出", 4656, 408, 660, 372, 42},
 }};
 
-inline constexpr PanelSpec kDaPanel{{ControlKind::Frame, "Frame5", "DA", 168, 4728, 5412, 972, 33},
-                                    kDaControls};
+inline constexpr PanelSpec kDaPanel {{ControlKind::Frame, "Frame5", "DA", 168, 4728, 5412, 972, 33},
+                                     kDaControls};
 
 // Stores the base typed in txtIOBase, then sends each channel's hexadecimal code: low byte,
 // code / 256 with the channel in bits 4 and 5, then the latch strobe. 12 writes.

@@ -12,7 +12,7 @@
 
 namespace qm5083::panels {
 
-inline constexpr std::array<ControlSpec, 8> kDigitalInputControls{{
+inline constexpr std::array<ControlSpec, 8> kDigitalInputControls {{
     {ControlKind::Label, "Label3(16)", "第一组", 840, 240, 540, 180, 29},
     {ControlKind::TextBox, "txtInput0", "Text1", 1560, 240, 612, 264, 19},
     {ControlKind::Label, "Label3(7)", "第二组", 840, 600, 540, 180, 30},
@@ -24,10 +24,10 @@ inline constexpr std::array<ControlSpec, 8> kDigitalInputControls{{
 }};
 
 // The monitor's timer: invisible at run time; its design position is kept for completeness.
-inline constexpr ControlSpec kTimer1{ControlKind::Timer, "Timer1", "", 2400, 480, 0, 0, -1};
+inline constexpr ControlSpec kTimer1 {ControlKind::Timer, "Timer1", "", 2400, 480, 0, 0, -1};
 inline constexpr int kTimer1IntervalMs = 1000;
 
-inline constexpr PanelSpec kDigitalInputPanel{
+inline constexpr PanelSpec kDigitalInputPanel {
     {ControlKind::Frame, "Frame3", "开关量输入", 120, 2640, 5412, 972, 15}, kDigitalInputControls};
 
 // One tick: reads the four input groups at IOBase + group and shows each byte in hexadecimal,

@@ -12,7 +12,8 @@ void cmdOutput_Click(const TextBox &txtIOBase, std::span<const TextBox *const, 4
     IOBase.store(readHexField(txtIOBase, asRead));
     for (int group = 0; group < registers::kDigitalGroupCount; ++group) {
         // The byte is converted before the port, so a bad byte is reported ahead of a bad base.
-        const std::int16_t value = readHexField(*txtOutput[group], [](double v) { return convert::ToInt16(v); });
+        const std::int16_t value
+            = readHexField(*txtOutput[group], [](double v) { return convert::ToInt16(v); });
         port.outportb(PortAddress(IOBase, registers::digitalGroup(group)), value);
     }
 }

@@ -10,7 +10,7 @@
 
 namespace qm5083::panels {
 
-inline constexpr std::array<ControlSpec, 9> kDigitalOutputControls{{
+inline constexpr std::array<ControlSpec, 9> kDigitalOutputControls {{
     {ControlKind::Label, "Label3(3)", "第一组", 480, 360, 540, 180, 9},
     {ControlKind::TextBox, "txtOutput0", "00", 1320, 360, 612, 264, 11},
     {ControlKind::Label, "Label3(15)", "第二组", 480, 720, 540, 180, 26},
@@ -22,7 +22,7 @@ inline constexpr std::array<ControlSpec, 9> kDigitalOutputControls{{
     {ControlKind::Button, "cmdOutput", "输出", 4200, 600, 972, 372, 10},
 }};
 
-inline constexpr PanelSpec kDigitalOutputPanel{
+inline constexpr PanelSpec kDigitalOutputPanel {
     {ControlKind::Frame, "Frame2", "开关量输出", 120, 1440, 5412, 1092, 8}, kDigitalOutputControls};
 
 // Stores the base typed in txtIOBase, then writes each group's hexadecimal byte to base + group,

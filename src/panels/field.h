@@ -12,7 +12,7 @@
 namespace qm5083::panels {
 
 // Runs a conversion of a box's text; a failure names the box and its text.
-template <class Convert>
+template<class Convert>
 auto convertField(const TextBox &box, const std::string &text, Convert &&convert)
     -> decltype(convert())
 {
@@ -25,7 +25,7 @@ auto convertField(const TextBox &box, const std::string &text, Convert &&convert
 }
 
 // Reads a hexadecimal box (its text with "&H" in front) and converts the number with `convert`.
-template <class Convert>
+template<class Convert>
 auto readHexField(const TextBox &box, Convert &&convert)
 {
     const std::string text = box.text();
@@ -33,7 +33,7 @@ auto readHexField(const TextBox &box, Convert &&convert)
 }
 
 // Reads a decimal box and converts the number with `convert`.
-template <class Convert>
+template<class Convert>
 auto readDecimalField(const TextBox &box, Convert &&convert)
 {
     const std::string text = box.text();

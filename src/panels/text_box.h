@@ -27,8 +27,7 @@ public:
     PlainTextBox(std::string_view name, std::string_view text)
         : name_(name)
         , text_(text)
-    {
-    }
+    { }
     std::string_view name() const override { return name_; }
     std::string text() const override { return text_; }
     void setText(std::string_view text) override { text_.assign(text); }

@@ -27,9 +27,9 @@ struct ParsedCommandLine
 ParsedCommandLine parseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, "
-                       "square-wave clocks on its 8254 counters, DA codes."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, "
+        "square-wave clocks on its 8254 counters, DA codes."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption simulate(
@@ -38,9 +38,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
                        "instead of the PCI bus."));
     const QCommandLineOption pciId(
         QStringLiteral("pci-id"),
-        QStringLiteral("A real card's PCI vendor and device id in hex, as lspci -nn shows them, and "
-                       "optionally the index of its I/O BAR (default: its first I/O BAR). "
-                       "Repeatable; the cards found are numbered 1, 2, ... in PCI address order."),
+        QStringLiteral(
+            "A real card's PCI vendor and device id in hex, as lspci -nn shows them, and "
+            "optionally the index of its I/O BAR (default: its first I/O BAR). "
+            "Repeatable; the cards found are numbered 1, 2, ... in PCI address order."),
         QStringLiteral("VVVV:DDDD[:BAR]"));
     const QCommandLineOption trace(
         QStringLiteral("trace"),
@@ -96,9 +97,9 @@ int runBench(int argc, char *argv[])
     QStringList rawArguments;
     for (int i = 0; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);
-    static const QStringList kAnsweredWithoutDisplay{
-        QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("-?"),
-        QStringLiteral("--help-all"), QStringLiteral("-v"), QStringLiteral("--version")};
+    static const QStringList kAnsweredWithoutDisplay {
+        QStringLiteral("-h"),         QStringLiteral("--help"), QStringLiteral("-?"),
+        QStringLiteral("--help-all"), QStringLiteral("-v"),     QStringLiteral("--version")};
     for (const QString &argument : rawArguments)
         if (kAnsweredWithoutDisplay.contains(argument))
             return parseCommandLine(rawArguments).exitCode.value_or(0);

@@ -33,7 +33,8 @@ ErrorReport describeFailure(const std::exception_ptr &failure, const QString &op
         switch (error.sourceKind()) {
         case convert::ErrorSource::TextBox:
             report.sourceBox = fromStd(error.source());
-            where = QStringLiteral("In text box %1: \"%2\"").arg(report.sourceBox, fromStd(error.sourceText()));
+            where = QStringLiteral("In text box %1: \"%2\"")
+                        .arg(report.sourceBox, fromStd(error.sourceText()));
             break;
         case convert::ErrorSource::StoredBase:
             where = QStringLiteral("In the port address %1, with IOBase = %2")
@@ -57,7 +58,8 @@ ErrorReport describeFailure(const std::exception_ptr &failure, const QString &op
     } catch (...) {
         report.headline = QStringLiteral("Unexpected error");
     }
-    report.detail = where.isEmpty() ? kStopped.arg(operation) : where + "\n\n" + kStopped.arg(operation);
+    report.detail
+        = where.isEmpty() ? kStopped.arg(operation) : where + "\n\n" + kStopped.arg(operation);
     return report;
 }
 

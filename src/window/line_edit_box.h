@@ -14,8 +14,7 @@ public:
     explicit LineEditBox(QLineEdit *edit)
         : edit_(edit)
         , name_(edit->objectName().toStdString())
-    {
-    }
+    { }
     std::string_view name() const override { return name_; }
     std::string text() const override { return edit_->text().toStdString(); }
     void setText(std::string_view text) override

@@ -47,7 +47,9 @@ Testqm5083::Testqm5083(hardware::PortAccess &port, hardware::CardLocator &locato
                 toPixels(kClientHeight));
     setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
 
-    reporter_ = [this](const ErrorReport &report) { showReport(report); };
+    reporter_ = [this](const ErrorReport &report) {
+        showReport(report);
+    };
     buildControls();
     buildTabOrder();
     connectEvents();
@@ -172,7 +174,8 @@ void Testqm5083::connectEvents()
     connect(button("cmdOutput"), &QPushButton::clicked, this, &Testqm5083::cmdOutput_Click);
     connect(button("cmdClk"), &QPushButton::clicked, this, &Testqm5083::cmdClk_Click);
     connect(button("cmdDA"), &QPushButton::clicked, this, &Testqm5083::cmdDA_Click);
-    connect(button(kCommandExit.name), &QPushButton::clicked, this, &Testqm5083::Command_exit_Click);
+    connect(button(kCommandExit.name), &QPushButton::clicked, this,
+            &Testqm5083::Command_exit_Click);
     connect(&Timer1_, &QTimer::timeout, this, &Testqm5083::Timer1_Timer);
     connect(txtClkBase_->edit(), &QLineEdit::textChanged, this, &Testqm5083::updateClockTooltips);
     connect(txtClkOutput_->edit(), &QLineEdit::textChanged, this, &Testqm5083::updateClockTooltips);
@@ -246,7 +249,8 @@ void Testqm5083::runOperation(const char *name, const std::function<void()> &ope
     try {
         operation();
     } catch (...) {
-        const ErrorReport report = describeFailure(std::current_exception(), QString::fromLatin1(name));
+        const ErrorReport report
+            = describeFailure(std::current_exception(), QString::fromLatin1(name));
         reporter_(report);
     }
     operationRunning_ = false;
@@ -269,7 +273,8 @@ void Testqm5083::showReport(const ErrorReport &report)
 
 void Testqm5083::updateClockTooltips()
 {
-    const auto description = panels::DescribeClockDividers(txtClkBase_->text(), txtClkOutput_->text());
+    const auto description
+        = panels::DescribeClockDividers(txtClkBase_->text(), txtClkOutput_->text());
     txtClkBase_->edit()->setToolTip(qs(description.base));
     txtClkOutput_->edit()->setToolTip(qs(description.output));
 }

@@ -82,11 +82,11 @@ private:
     std::vector<std::unique_ptr<LineEditBox>> boxes_;
     LineEditBox *txtCardNo_ = nullptr;
     LineEditBox *txtIOBase_ = nullptr;
-    std::array<const panels::TextBox *, 4> txtOutput_{};
-    std::array<panels::TextBox *, 4> txtInput_{};
+    std::array<const panels::TextBox *, 4> txtOutput_ {};
+    std::array<panels::TextBox *, 4> txtInput_ {};
     LineEditBox *txtClkBase_ = nullptr;
     LineEditBox *txtClkOutput_ = nullptr;
-    std::array<const panels::TextBox *, 4> txtda_{};
+    std::array<const panels::TextBox *, 4> txtda_ {};
 };
 
 } // namespace qm5083::window

@@ -22,11 +22,11 @@ inline constexpr int kClientHeight = 6360;
 inline constexpr int kClientLeft = 1896;
 inline constexpr int kClientTop = 468;
 
-inline constexpr panels::ControlSpec kCommandExit{
+inline constexpr panels::ControlSpec kCommandExit {
     panels::ControlKind::Button, "Command_exit", "Exit", 192, 5856, 972, 372, 0};
 
 // The panels, top to bottom.
-inline constexpr std::array<const panels::PanelSpec *, 5> kPanels{
+inline constexpr std::array<const panels::PanelSpec *, 5> kPanels {
     &panels::kBaseAddressPanel, &panels::kDigitalOutputPanel, &panels::kDigitalInputPanel,
     &panels::kClockPanel, &panels::kDaPanel};
 

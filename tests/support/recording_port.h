@@ -39,7 +39,9 @@ inline std::ostream &operator<<(std::ostream &os, const Access &a)
 class RecordingPort final : public hardware::PortAccess
 {
 public:
-    std::function<std::uint8_t(std::uint16_t)> answer = [](std::uint16_t) { return 0xFF; };
+    std::function<std::uint8_t(std::uint16_t)> answer = [](std::uint16_t) {
+        return 0xFF;
+    };
     std::vector<Access> accesses;
 
     std::uint8_t inportb(std::uint16_t port) override
