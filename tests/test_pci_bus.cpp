@@ -34,7 +34,7 @@ TEST_P(ParsePciIdGood, GivesVendorDeviceAndBar)
 INSTANTIATE_TEST_SUITE_P(Rows, ParsePciIdGood,
                          ::testing::Values(GoodIdRow {"1234:5678", {0x1234, 0x5678, {}}},
                                            GoodIdRow {"abcd:EF01:5", {0xABCD, 0xEF01, 5}},
-                                           GoodIdRow {"10b5:9050:0", {0x10B5, 0x9050, 0}},
+                                           GoodIdRow {"4321:8765:0", {0x4321, 0x8765, 0}},
                                            GoodIdRow {"1:2", {0x0001, 0x0002, {}}},
                                            GoodIdRow {"ffff:0:3", {0xFFFF, 0x0000, 3}}),
                          [](const auto &info) { return "Row" + std::to_string(info.index); });
