@@ -273,4 +273,41 @@ TEST_F(MainWindowTest, ExitEndsTheProgramAtOnceWithoutAnotherTick)
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(MainWindowTest, ClockTooltipsFollowTheTextsAsTheyAreTyped)
+{
+    EXPECT_EQ(edit("txtClkBase")->toolTip(), "Base frequency (pin 31) = 2 MHz / 1000 = 2 kHz");
+    typeInto("txtClkBase", "20");
+    EXPECT_EQ(edit("txtClkBase")->toolTip(), "Base frequency (pin 31) = 2 MHz / 20 = 100 kHz");
+    EXPECT_EQ(edit("txtClkOutput")->toolTip(),
+              "Outputs 1, 4, 7, ..., 28 = 2 MHz / (20 x 10) = 10 kHz");
+    typeInto("txtClkOutput", "70000");
+    EXPECT_TRUE(edit("txtClkOutput")->toolTip().startsWith("Not accepted by the clock output"));
+}
+
+TEST_F(MainWindowTest, AFailingTickIsReportedOnceAndTheMonitorWaitsForANewBase)
+{
+    window->Form_Load();
+    typeInto("txtIOBase", "10000");  // 65536: every port sum overflows
+    typeInto("txtOutput0", "10000"); // and the output fails first, on its own byte
+    QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
+    ASSERT_EQ(reports.size(), 1U);
+    EXPECT_EQ(reports[0].sourceBox, "txtOutput0");
+
+    for (int tick = 0; tick < 3; ++tick)
+        window->Timer1_Timer();
+    ASSERT_EQ(reports.size(), 2U); // the first tick only
+    EXPECT_EQ(reports[1].operation, "Timer1_Timer");
+    EXPECT_TRUE(reports[1].detail.contains("IOBase + 0")) << reports[1].detail.toStdString();
+    EXPECT_TRUE(port.accesses.empty());
+    EXPECT_EQ(edit("txtInput0")->text(), "Text1");
+
+    typeInto("txtIOBase", "E000");
+    typeInto("txtOutput0", "5");
+    QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
+    window->Timer1_Timer();
+    EXPECT_EQ(reports.size(), 2U);
+    EXPECT_EQ(port.accesses.size(), 4U + 4U);
+    EXPECT_EQ(edit("txtInput0")->text(), "FF"); // what the recording port answers
+}
+
 } // namespace
