@@ -47,12 +47,14 @@ std::uint8_t PciPortAccess::inportb(std::uint16_t port)
     const int fd = descriptorFor(card, port);
     std::uint8_t byte = 0;
     const SysResult result = io_.pread(fd, &byte, 1, port - card.pci.start);
-    const std::string what
-        = "reading port " + hex4(port) + " through " + card.pci.resourceFile.string();
+    // Built only on failure: an access costs little more than its system call.
+    const auto what = [&] {
+        return "reading port " + hex4(port) + " through " + card.pci.resourceFile.string();
+    };
     if (!result.ok())
-        throw failure(result.error, what + " failed");
+        throw failure(result.error, what() + " failed");
     if (result.value != 1)
-        throw failure(EIO, what + " returned no byte");
+        throw failure(EIO, what() + " returned no byte");
     return byte;
 }
 
@@ -62,24 +64,25 @@ void PciPortAccess::outportb(std::uint16_t port, std::int16_t value)
     const int fd = descriptorFor(card, port);
     const std::uint8_t byte = lowByte(value);
     const SysResult result = io_.pwrite(fd, &byte, 1, port - card.pci.start);
-    const std::string what
-        = "writing port " + hex4(port) + " through " + card.pci.resourceFile.string();
+    const auto what = [&] {
+        return "writing port " + hex4(port) + " through " + card.pci.resourceFile.string();
+    };
     if (result.error == EPERM) {
         // The kernel refuses port writes (but not reads) through these files under lockdown.
         const auto state = io_.readLockdown();
         const auto mode = state ? activeLockdownMode(*state) : std::nullopt;
         if (mode && *mode != "none")
             throw failure(EPERM,
-                          what + " was refused: kernel lockdown (mode \"" + *mode
+                          what() + " was refused: kernel lockdown (mode \"" + *mode
                               + "\") forbids port writes from user space; to use the card, "
                                 "boot with lockdown off: disable Secure Boot in the "
                                 "firmware setup (or with mokutil --disable-validation) and "
                                 "remove any lockdown= kernel parameter");
     }
     if (!result.ok())
-        throw failure(result.error, what + " failed");
+        throw failure(result.error, what() + " failed");
     if (result.value != 1)
-        throw failure(EIO, what + " wrote no byte");
+        throw failure(EIO, what() + " wrote no byte");
 }
 
 PciPortAccess::Card &PciPortAccess::cardHolding(std::uint16_t port)

@@ -1,0 +1,473 @@
+// The cost of each panel operation beside the floor set by its port accesses.
+//
+// Every operation runs with the boxes as the window holds them after start-up (the design-time
+// texts, and the base box showing E000 after the load-time locate) through three ports, beside
+// two floors that make the same accesses and nothing else:
+//   counting  a port that only counts calls: the operation's own work;
+//   simulated the simulated card;
+//   pci_file  the real-card backend on an ordinary 32-byte file in place of the BAR's file;
+//   bare_io   floor: one-byte pread/pwrite calls on that file, one per access;
+//   stores    floor: plain stores to a volatile byte array, one per access.
+// After the runs a summary sets each operation's own work against its bus time at 1 us per
+// access, and the backend's cost per access against a bare pread or pwrite.
+
+#include "convert/parse_number.h"
+#include "hardware/pci_bus.h"
+#include "hardware/pci_locator.h"
+#include "hardware/pci_port_access.h"
+#include "hardware/port_access.h"
+#include "hardware/simulated_card.h"
+#include "hardware/simulated_locator.h"
+#include "hardware/sys_io.h"
+#include "panels/base_address_panel.h"
+#include "panels/clock_panel.h"
+#include "panels/da_panel.h"
+#include "panels/digital_input_panel.h"
+#include "panels/digital_output_panel.h"
+#include "panels/text_box.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <limits>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+using namespace qm5083;
+using panels::PlainTextBox;
+
+constexpr double kBusAccessNs = 1000.0;   // one port access on the PCI bus
+constexpr double kOwnWorkShare = 0.05;    // an operation's own work may add this much
+constexpr double kBackendPerAccess = 1.2; // backend access against a bare pread/pwrite
+constexpr std::uint16_t kBase = hardware::kSimulatedCardBase;
+constexpr std::uint32_t kBarSize = 0x20;
+
+// A port that only counts: what remains is the operation's own work.
+class CountingPort final : public hardware::PortAccess
+{
+public:
+    std::uint8_t inportb(std::uint16_t /*port*/) override
+    {
+        ++calls_;
+        return 0;
+    }
+    void outportb(std::uint16_t /*port*/, std::int16_t /*value*/) override { ++calls_; }
+    std::uint64_t calls() const { return calls_; }
+
+private:
+    std::uint64_t calls_ = 0;
+};
+
+// One access as an operation made it, for replaying its count on the floors.
+struct Access
+{
+    bool write;
+    off_t offset;
+    std::uint8_t byte;
+};
+
+class RecordingPort final : public hardware::PortAccess
+{
+public:
+    std::uint8_t inportb(std::uint16_t port) override
+    {
+        accesses.push_back({false, port - kBase, 0});
+        return 0;
+    }
+    void outportb(std::uint16_t port, std::int16_t value) override
+    {
+        accesses.push_back({true, port - kBase, hardware::lowByte(value)});
+    }
+    std::vector<Access> accesses;
+};
+
+// The window's boxes and IOBase as they stand right after start-up.
+struct WindowState
+{
+    static std::string_view designText(const panels::PanelSpec &panel, std::string_view name)
+    {
+        for (const panels::ControlSpec &spec : panel.controls)
+            if (spec.name == name)
+                return spec.text;
+        throw std::logic_error("no control " + std::string(name));
+    }
+    static PlainTextBox box(const panels::PanelSpec &panel, std::string_view name)
+    {
+        return PlainTextBox(name, designText(panel, name));
+    }
+
+    WindowState()
+    {
+        // The load-time locate turns the design-time "E00d" into the card's base.
+        hardware::SimulatedLocator locator;
+        panels::cmdIOBase_Click(txtCardNo, txtIOBase, IOBase, locator);
+        if (txtIOBase.text() != "E000")
+            throw std::logic_error("the start-up locate did not find the card at E000");
+    }
+
+    PlainTextBox txtCardNo = box(panels::kBaseAddressPanel, "txtCardNo");
+    PlainTextBox txtIOBase = box(panels::kBaseAddressPanel, "txtIOBase");
+    std::array<PlainTextBox, 4> txtOutput {box(panels::kDigitalOutputPanel, "txtOutput0"),
+                                           box(panels::kDigitalOutputPanel, "txtOutput1"),
+                                           box(panels::kDigitalOutputPanel, "txtOutput2"),
+                                           box(panels::kDigitalOutputPanel, "txtOutput3")};
+    std::array<PlainTextBox, 4> txtInput {
+        box(panels::kDigitalInputPanel, "txtInput0"), box(panels::kDigitalInputPanel, "txtInput1"),
+        box(panels::kDigitalInputPanel, "txtInput2"), box(panels::kDigitalInputPanel, "txtInput3")};
+    PlainTextBox txtClkBase = box(panels::kClockPanel, "txtClkBase");
+    PlainTextBox txtClkOutput = box(panels::kClockPanel, "txtClkOutput");
+    std::array<PlainTextBox, 4> txtda {
+        box(panels::kDaPanel, "txtda(0)"), box(panels::kDaPanel, "txtda(1)"),
+        box(panels::kDaPanel, "txtda(2)"), box(panels::kDaPanel, "txtda(3)")};
+    panels::StoredBase IOBase;
+    panels::InputMonitor monitor;
+
+    std::array<const panels::TextBox *, 4> outputs {&txtOutput[0], &txtOutput[1], &txtOutput[2],
+                                                    &txtOutput[3]};
+    std::array<panels::TextBox *, 4> inputs {&txtInput[0], &txtInput[1], &txtInput[2],
+                                             &txtInput[3]};
+    std::array<const panels::TextBox *, 4> daBoxes {&txtda[0], &txtda[1], &txtda[2], &txtda[3]};
+};
+
+struct Operation
+{
+    const char *name;
+    const char *title;
+    std::function<void(WindowState &, hardware::PortAccess &)> run;
+};
+
+const std::array<Operation, 4> kOperations {{
+    {"digital_output", "digital output",
+     [](WindowState &w, hardware::PortAccess &port) {
+         panels::cmdOutput_Click(w.txtIOBase, w.outputs, w.IOBase, port);
+     }},
+    {"monitor_tick", "monitor tick",
+     [](WindowState &w, hardware::PortAccess &port) {
+         w.monitor.tick(w.inputs, w.IOBase, port);
+     }},
+    {"clock_output", "clock output",
+     [](WindowState &w, hardware::PortAccess &port) {
+         panels::cmdClk_Click(w.txtClkBase, w.txtClkOutput, w.IOBase, port);
+     }},
+    {"da_output", "DA output",
+     [](WindowState &w, hardware::PortAccess &port) {
+         panels::cmdDA_Click(w.txtIOBase, w.daBoxes, w.IOBase, port);
+     }},
+}};
+
+std::vector<Access> accessesOf(const Operation &operation)
+{
+    WindowState window;
+    RecordingPort recorder;
+    operation.run(window, recorder);
+    return recorder.accesses;
+}
+
+// An ordinary 32-byte file standing in for the card's I/O BAR file, removed at the end.
+class BarFile
+{
+public:
+    BarFile()
+    {
+        std::string pattern
+            = (std::filesystem::temp_directory_path() / "qm5083-bench-resource-XXXXXX").string();
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0)
+            throw std::system_error(errno, std::generic_category(), "cannot create " + pattern);
+        path_ = pattern;
+        if (::ftruncate(fd, kBarSize) != 0)
+            throw std::system_error(errno, std::generic_category(), "cannot size " + pattern);
+        ::close(fd);
+    }
+    ~BarFile()
+    {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+    BarFile(const BarFile &) = delete;
+    BarFile &operator=(const BarFile &) = delete;
+
+    const std::filesystem::path &path() const { return path_; }
+
+    std::vector<hardware::PciCard> cards() const
+    {
+        hardware::PciCard card;
+        card.address = "0000:03:00.0";
+        card.vendor = 0x1234;
+        card.device = 0x5678;
+        card.bar = 1;
+        card.resourceFile = path_;
+        card.start = kBase;
+        card.size = kBarSize;
+        card.ioDecoding = hardware::IoDecoding::Enabled;
+        return {card};
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Where the plain-store floor writes.
+volatile std::uint8_t gStoreTarget[kBarSize];
+
+BarFile &barFile()
+{
+    static BarFile file;
+    return file;
+}
+
+void labelAccesses(benchmark::State &state, std::size_t accesses)
+{
+    state.counters["accesses"] = static_cast<double>(accesses);
+    if (accesses > 0)
+        state.counters["cpu_per_access"] = benchmark::Counter(
+            static_cast<double>(accesses),
+            benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void runThrough(benchmark::State &state, const Operation &operation, hardware::PortAccess &port,
+                std::size_t accesses)
+{
+    WindowState window;
+    operation.run(window, port); // the backend opens its file at the first access
+    for (auto _ : state)
+        operation.run(window, port);
+    labelAccesses(state, accesses);
+}
+
+void registerOperation(const Operation &operation)
+{
+    const std::vector<Access> accesses = accessesOf(operation);
+    const std::size_t count = accesses.size();
+    const std::string prefix = std::string(operation.name) + "/";
+
+    benchmark::RegisterBenchmark((prefix + "counting").c_str(), [=](benchmark::State &state) {
+        CountingPort port;
+        runThrough(state, operation, port, count);
+        if (port.calls() != static_cast<std::uint64_t>(state.iterations() + 1) * count)
+            state.SkipWithError("the operation made another number of accesses than recorded");
+    });
+    benchmark::RegisterBenchmark((prefix + "simulated").c_str(), [=](benchmark::State &state) {
+        hardware::SimulatedCard card;
+        runThrough(state, operation, card, count);
+    });
+    benchmark::RegisterBenchmark((prefix + "pci_file").c_str(), [=](benchmark::State &state) {
+        hardware::PciPortAccess port(barFile().cards(), hardware::SysIo::system());
+        runThrough(state, operation, port, count);
+    });
+    benchmark::RegisterBenchmark((prefix + "bare_io").c_str(), [=](benchmark::State &state) {
+        const int fd = ::open(barFile().path().c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) {
+            state.SkipWithError("cannot open the stand-in resource file");
+            return;
+        }
+        std::uint8_t byte = 0;
+        bool failed = false;
+        for (auto _ : state) {
+            for (const Access &access : accesses) {
+                if (access.write) {
+                    failed |= ::pwrite(fd, &access.byte, 1, access.offset) != 1;
+                } else {
+                    failed |= ::pread(fd, &byte, 1, access.offset) != 1;
+                    benchmark::DoNotOptimize(byte);
+                }
+            }
+        }
+        ::close(fd);
+        if (failed)
+            state.SkipWithError("a bare pread or pwrite failed");
+        labelAccesses(state, count);
+    });
+    benchmark::RegisterBenchmark((prefix + "stores").c_str(), [=](benchmark::State &state) {
+        for (auto _ : state)
+            for (const Access &access : accesses)
+                gStoreTarget[access.offset] = access.byte;
+        labelAccesses(state, count);
+    });
+}
+
+void registerLocate()
+{
+    benchmark::RegisterBenchmark("locate/simulated_locator", [](benchmark::State &state) {
+        WindowState window;
+        hardware::SimulatedLocator locator;
+        for (auto _ : state)
+            panels::cmdIOBase_Click(window.txtCardNo, window.txtIOBase, window.IOBase, locator);
+        labelAccesses(state, 0);
+    });
+    benchmark::RegisterBenchmark("locate/pci_locator", [](benchmark::State &state) {
+        WindowState window;
+        hardware::PciLocator locator(barFile().cards());
+        for (auto _ : state)
+            panels::cmdIOBase_Click(window.txtCardNo, window.txtIOBase, window.IOBase, locator);
+        labelAccesses(state, 0);
+    });
+}
+
+void registerParseNumber()
+{
+    // How the boxes read: hexadecimal boxes with "&H" in front, the dividers as they are.
+    static const std::array<std::pair<const char *, const char *>, 6> texts {{
+        {"hex_base", "&HE000"},
+        {"hex_design_base", "&HE00d"},
+        {"hex_byte", "&H00"},
+        {"hex_da", "&H0"},
+        {"decimal_k", "1000"},
+        {"decimal_n", "10"},
+    }};
+    for (const auto &[name, text] : texts) {
+        const std::string_view view = text;
+        benchmark::RegisterBenchmark((std::string("ParseNumber/") + name).c_str(),
+                                     [view](benchmark::State &state) {
+                                         for (auto _ : state) {
+                                             std::string_view input = view;
+                                             benchmark::DoNotOptimize(input);
+                                             benchmark::DoNotOptimize(convert::ParseNumber(input));
+                                         }
+                                         state.SetLabel(std::string(view));
+                                     });
+    }
+}
+
+// Keeps the console output and remembers each benchmark's real time per iteration: the median
+// of its repetitions when there are several.
+class SummaryReporter final : public benchmark::ConsoleReporter
+{
+public:
+    using ConsoleReporter::ConsoleReporter;
+
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            if (run.error_occurred)
+                continue;
+            const std::string name = run.run_name.function_name;
+            const double ns = run.GetAdjustedRealTime()
+                * (run.time_unit == benchmark::kNanosecond        ? 1.0
+                       : run.time_unit == benchmark::kMicrosecond ? 1e3
+                       : run.time_unit == benchmark::kMillisecond ? 1e6
+                                                                  : 1e9);
+            if (run.run_type == Run::RT_Aggregate) {
+                if (run.aggregate_name == "median")
+                    medians_[name] = ns;
+            } else {
+                samples_[name].push_back(ns);
+            }
+        }
+    }
+
+    std::optional<double> ns(const std::string &name) const
+    {
+        if (const auto found = medians_.find(name); found != medians_.end())
+            return found->second;
+        const auto found = samples_.find(name);
+        if (found == samples_.end() || found->second.empty())
+            return std::nullopt;
+        std::vector<double> sorted = found->second;
+        std::sort(sorted.begin(), sorted.end());
+        const std::size_t n = sorted.size();
+        return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    }
+
+private:
+    std::map<std::string, double> medians_;
+    std::map<std::string, std::vector<double>> samples_;
+};
+
+constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
+
+std::string figure(double ns)
+{
+    if (std::isnan(ns))
+        return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, ns < 10 ? "%.2f ns" : ns < 1000 ? "%.1f ns" : "%.0f ns", ns);
+    return text;
+}
+
+const char *verdict(double ratio, double target)
+{
+    return std::isnan(ratio) ? "-" : ratio <= target ? "met" : "MISSED";
+}
+
+void printSummary(const SummaryReporter &results)
+{
+    const auto ns = [&](const std::string &name) {
+        return results.ns(name).value_or(kMissing);
+    };
+
+    std::printf("\nOwn work (through the counting port) against the bus time of its accesses at "
+                "%.0f ns each; target: at most %.0f%% of it\n",
+                kBusAccessNs, kOwnWorkShare * 100);
+    std::printf("%-16s %8s %12s %12s %10s %8s %8s %12s %12s\n", "operation", "accesses", "own work",
+                "bus time", "own/bus", "target", "", "simulated", "stores");
+    for (const Operation &operation : kOperations) {
+        const std::string name = operation.name;
+        const std::size_t accesses = accessesOf(operation).size();
+        const double bus = static_cast<double>(accesses) * kBusAccessNs;
+        const double own = ns(name + "/counting");
+        std::printf("%-16s %8zu %12s %12s %9.2f%% %7.0f%% %8s %12s %12s\n", operation.title,
+                    accesses, figure(own).c_str(), figure(bus).c_str(), own / bus * 100,
+                    kOwnWorkShare * 100, verdict(own / bus, kOwnWorkShare),
+                    figure(ns(name + "/simulated")).c_str(), figure(ns(name + "/stores")).c_str());
+    }
+    std::printf("%-16s %8d %12s %12s   (simulated locator; %s with the PCI locator)\n", "locate", 0,
+                figure(ns("locate/simulated_locator")).c_str(), "-",
+                figure(ns("locate/pci_locator")).c_str());
+
+    std::printf("\nReal-card backend on an ordinary file: cost per access against a bare one-byte "
+                "pread/pwrite on it; target: at most %.1f times\n",
+                kBackendPerAccess);
+    std::printf("%-16s %8s %14s %14s %8s %8s %8s\n", "operation", "accesses", "backend/access",
+                "bare/access", "ratio", "target", "");
+    for (const Operation &operation : kOperations) {
+        const std::string name = operation.name;
+        const double accesses = static_cast<double>(accessesOf(operation).size());
+        const double backend = ns(name + "/pci_file");
+        const double bare = ns(name + "/bare_io");
+        std::printf("%-16s %8.0f %14s %14s %8.3f %8.1f %8s\n", operation.title, accesses,
+                    figure(backend / accesses).c_str(), figure(bare / accesses).c_str(),
+                    backend / bare, kBackendPerAccess, verdict(backend / bare, kBackendPerAccess));
+    }
+    std::printf("\n(Medians of the repetitions, real time.)\n");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    for (const Operation &operation : kOperations)
+        registerOperation(operation);
+    registerLocate();
+    registerParseNumber();
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    SummaryReporter reporter(::isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
+                                                     : benchmark::ConsoleReporter::OO_Tabular);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::cout.flush();
+    printSummary(reporter);
+    benchmark::Shutdown();
+    return 0;
+}

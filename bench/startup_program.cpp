@@ -1,0 +1,23 @@
+// The program's real start, ending after the first paint of its window: the same entry point as
+// main(), on the simulated card.
+#include "first_paint.h"
+#include "window/application.h"
+
+#include <QCoreApplication>
+
+#include <array>
+
+namespace {
+void endAfterFirstPaint()
+{
+    qm5083::bench::quitAfterFirstPaint();
+}
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(endAfterFirstPaint)
+
+int main(int argc, char *argv[])
+{
+    char simulate[] = "--simulate";
+    std::array<char *, 3> arguments {argc > 0 ? argv[0] : simulate, simulate, nullptr};
+    return qm5083::window::runBench(2, arguments.data());
+}

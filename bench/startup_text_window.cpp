@@ -1,0 +1,29 @@
+// The bare window of the program's size with the program's appearance (style and CJK font) and
+// one label of Chinese text, ending after its first paint: what any window that shows these
+// texts pays the toolkit's font system, to tell it apart from what the program adds.
+#include "first_paint.h"
+#include "window/appearance.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QWidget>
+
+namespace {
+void endAfterFirstPaint()
+{
+    qm5083::bench::quitAfterFirstPaint();
+}
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(endAfterFirstPaint)
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    qm5083::window::applyAppearance(app);
+    QWidget window;
+    window.resize(412, 424);
+    QLabel label(QString::fromUtf8("qm5083测试程序"), &window);
+    label.move(8, 8);
+    window.show();
+    return QApplication::exec();
+}
