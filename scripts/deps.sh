@@ -24,7 +24,16 @@ BUILD_PACKAGES=(
     fonts-noto-cjk
 )
 
-# What the tests need beyond that: a real X server and xdotool for the end-to-end test.
+# What the fuzzers need: clang with libFuzzer and its sanitizer run-times, and llvm-symbolizer
+# for readable stack traces.
+FUZZ_PACKAGES=(
+    clang-14 libclang-rt-14-dev llvm-14
+)
+
+# What the tests need beyond building: a real X server and xdotool for the end-to-end test,
+# clang-format and clang-tidy for the checks, and the fuzzers' tools.
 TEST_PACKAGES=(
     xvfb xauth xdotool xclip
+    clang-format-14 clang-tidy-14
+    "${FUZZ_PACKAGES[@]}"
 )

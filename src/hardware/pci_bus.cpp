@@ -37,7 +37,8 @@ thread_local LibpciSession *currentSession = nullptr;
 
 extern "C" {
 
-[[noreturn]] static void onLibpciError(char *format, ...)
+// The GNU spelling makes noreturn part of the function's type, as libpci's callback type has it.
+[[gnu::noreturn]] static void onLibpciError(char *format, ...)
 {
     LibpciSession *session = currentSession;
     std::va_list args;

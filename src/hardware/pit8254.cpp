@@ -321,7 +321,8 @@ std::uint64_t Pit8254::Counter::advancePeriodic(std::uint64_t pulses)
     const std::uint64_t total = phase + pulses;
     if (period >= 2)
         risingEdges += total / period; // each wrap ends a low stretch
-    phase = static_cast<std::uint32_t>(total % period);
+    // Never a division by zero: a running counter's period comes from divisor(), at least 1.
+    phase = static_cast<std::uint32_t>(total % period); // NOLINT(clang-analyzer-core.DivideZero)
     out = settlePeriodicElement();
     return 0;
 }
