@@ -8,13 +8,8 @@
 #include <QLabel>
 #include <QWidget>
 
-namespace {
-void endAfterFirstPaint()
-{
-    qm5083::bench::quitAfterFirstPaint();
-}
-} // namespace
-Q_COREAPP_STARTUP_FUNCTION(endAfterFirstPaint)
+using qm5083::bench::quitAfterFirstPaint;
+Q_COREAPP_STARTUP_FUNCTION(quitAfterFirstPaint)
 
 int main(int argc, char *argv[])
 {
