@@ -63,19 +63,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, ParsePciIdBad,
 
 // ---- scanning a sysfs tree ----
 
-FixtureBar io(std::uint64_t start, std::uint64_t size)
-{
-    return {BarKind::Io, start, size};
-}
-FixtureBar mem(std::uint64_t start, std::uint64_t size)
-{
-    return {BarKind::Memory32, start, size};
-}
-FixtureBar mem64(std::uint64_t start, std::uint64_t size)
-{
-    return {BarKind::Memory64Prefetchable, start, size};
-}
-
 // Four cards of two kinds, between devices of other makers, added out of address order.
 class PciBusScan : public ::testing::Test
 {

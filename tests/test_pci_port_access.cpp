@@ -74,15 +74,6 @@ private:
     PosixSysIo real;
 };
 
-FixtureBar io(std::uint64_t start, std::uint64_t size)
-{
-    return {BarKind::Io, start, size};
-}
-FixtureBar mem(std::uint64_t start, std::uint64_t size)
-{
-    return {BarKind::Memory32, start, size};
-}
-
 // Two cards with I/O BARs E000-E01F (BAR 1) and D000-D00F (BAR 0), a card whose only BAR is a
 // memory BAR, and one with I/O decoding off; resource files are ordinary files.
 class PciPorts : public ::testing::Test

@@ -18,6 +18,19 @@ struct FixtureBar
     std::uint64_t size = 0;
 };
 
+inline FixtureBar io(std::uint64_t start, std::uint64_t size)
+{
+    return {BarKind::Io, start, size};
+}
+inline FixtureBar mem(std::uint64_t start, std::uint64_t size)
+{
+    return {BarKind::Memory32, start, size};
+}
+inline FixtureBar mem64(std::uint64_t start, std::uint64_t size)
+{
+    return {BarKind::Memory64Prefetchable, start, size};
+}
+
 struct FixtureDevice
 {
     std::string address; // "0000:03:00.0"
