@@ -1,4 +1,5 @@
 #include "panels/clock_panel.h"
+#include "support/clock_protocol.h"
 #include "support/expect_error.h"
 #include "support/recording_port.h"
 
@@ -18,31 +19,9 @@ using qm5083::testing::RecordingPort;
 
 namespace {
 
-// The card's clock set-up protocol, write for write: offset and byte, with k and n filled in.
 std::vector<Access> expectedClockWrites(std::uint16_t base, CounterBytes k, CounterBytes n)
 {
-    const int kLo = -1, kHi = -2, nLo = -3, nHi = -4; // placeholders
-    const std::pair<int, int> protocol[33]
-        = {{7, 0x76},  {5, kLo},   {5, kHi},   {7, 0xB6},  {6, nLo},   {6, nHi},   {11, 0x36},
-           {8, nLo},   {8, nHi},   {11, 0x76}, {9, nLo},   {9, nHi},   {11, 0xB6}, {10, nLo},
-           {10, nHi},  {15, 0x36}, {12, nLo},  {12, nHi},  {15, 0x76}, {13, nLo},  {13, nHi},
-           {15, 0xB6}, {14, nLo},  {14, nHi},  {19, 0x36}, {16, nLo},  {16, nHi},  {19, 0x76},
-           {17, nLo},  {17, nHi},  {19, 0xB6}, {18, nLo},  {18, nHi}};
-    std::vector<Access> writes;
-    for (const auto &[offset, byte] : protocol) {
-        int value = byte;
-        if (byte == kLo)
-            value = k.low;
-        if (byte == kHi)
-            value = k.high;
-        if (byte == nLo)
-            value = n.low;
-        if (byte == nHi)
-            value = n.high;
-        writes.push_back(
-            out(static_cast<std::uint16_t>(base + offset), static_cast<std::int16_t>(value)));
-    }
-    return writes;
+    return qm5083::testing::expectedClockWrites(base, k.low, k.high, n.low, n.high);
 }
 
 struct ClockRow

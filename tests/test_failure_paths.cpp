@@ -9,6 +9,7 @@
 #include "hardware/simulated_card.h"
 #include "hardware/simulated_locator.h"
 #include "hardware/sys_io.h"
+#include "support/clock_protocol.h"
 #include "support/recording_port.h"
 #include "window/main_window.h"
 
@@ -163,24 +164,11 @@ const char *operationName(Act act)
     return "";
 }
 
-// The clock set-up's writes in order with the design-time dividers (k 1000: E8 03; n 10: 0A 00).
+// The first writes of the clock set-up with the design-time dividers (k 1000: E8 03; n 10: 0A 00).
 std::vector<Access> clockWrites(std::uint16_t base, std::size_t count)
 {
-    struct Write
-    {
-        int offset;
-        std::int16_t byte;
-    };
-    static const Write table[] = {
-        {7, 0x76},  {5, 0xE8},  {5, 0x03},  {7, 0xB6},  {6, 0x0A},  {6, 0x00},  {11, 0x36},
-        {8, 0x0A},  {8, 0x00},  {11, 0x76}, {9, 0x0A},  {9, 0x00},  {11, 0xB6}, {10, 0x0A},
-        {10, 0x00}, {15, 0x36}, {12, 0x0A}, {12, 0x00}, {15, 0x76}, {13, 0x0A}, {13, 0x00},
-        {15, 0xB6}, {14, 0x0A}, {14, 0x00}, {19, 0x36}, {16, 0x0A}, {16, 0x00}, {19, 0x76},
-        {17, 0x0A}, {17, 0x00}, {19, 0xB6}, {18, 0x0A}, {18, 0x00},
-    };
-    std::vector<Access> writes;
-    for (std::size_t i = 0; i < count; ++i)
-        writes.push_back(out(static_cast<std::uint16_t>(base + table[i].offset), table[i].byte));
+    auto writes = support::expectedClockWrites(base, 0xE8, 0x03, 0x0A, 0x00);
+    writes.resize(count);
     return writes;
 }
 
