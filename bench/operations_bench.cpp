@@ -11,20 +11,20 @@
 // After the runs a summary sets each operation's own work against its bus time at 1 us per
 // access, and the backend's cost per access against a bare pread or pwrite.
 
-#include "convert/parse_number.h"
-#include "hardware/pci_bus.h"
-#include "hardware/pci_locator.h"
-#include "hardware/pci_port_access.h"
-#include "hardware/port_access.h"
-#include "hardware/simulated_card.h"
-#include "hardware/simulated_locator.h"
-#include "hardware/sys_io.h"
-#include "panels/base_address_panel.h"
-#include "panels/clock_panel.h"
-#include "panels/da_panel.h"
-#include "panels/digital_input_panel.h"
-#include "panels/digital_output_panel.h"
-#include "panels/text_box.h"
+#include "parse_number.h"
+#include "pci_bus.h"
+#include "pci_locator.h"
+#include "pci_port_access.h"
+#include "port_access.h"
+#include "simulated_card.h"
+#include "simulated_locator.h"
+#include "sys_io.h"
+#include "base_address_panel.h"
+#include "clock_panel.h"
+#include "da_panel.h"
+#include "digital_input_panel.h"
+#include "digital_output_panel.h"
+#include "text_box.h"
 
 #include <benchmark/benchmark.h>
 

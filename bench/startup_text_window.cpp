@@ -2,7 +2,7 @@
 // one label of Chinese text, ending after its first paint: what any window that shows these
 // texts pays the toolkit's font system, to tell it apart from what the program adds.
 #include "first_paint.h"
-#include "window/appearance.h"
+#include "appearance.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -3,7 +3,7 @@
 // What the fuzz targets share: a property check that stops the run with a message, and the
 // outcome of a conversion (its value, or the run-time error it failed with).
 
-#include "convert/runtime_error.h"
+#include "runtime_error.h"
 
 #include <cstdio>
 #include <cstdlib>

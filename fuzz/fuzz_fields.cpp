@@ -10,8 +10,8 @@
 
 #include "fuzz_check.h"
 
-#include "convert/parse_number.h"
-#include "convert/value.h"
+#include "parse_number.h"
+#include "value.h"
 
 #include <cfenv>
 #include <cmath>

@@ -19,15 +19,15 @@
 
 #include "fuzz_check.h"
 
-#include "convert/parse_number.h"
-#include "convert/value.h"
-#include "hardware/simulated_card.h"
-#include "hardware/simulated_locator.h"
-#include "panels/base_address_panel.h"
-#include "panels/clock_panel.h"
-#include "panels/da_panel.h"
-#include "panels/digital_input_panel.h"
-#include "panels/digital_output_panel.h"
+#include "parse_number.h"
+#include "value.h"
+#include "simulated_card.h"
+#include "simulated_locator.h"
+#include "base_address_panel.h"
+#include "clock_panel.h"
+#include "da_panel.h"
+#include "digital_input_panel.h"
+#include "digital_output_panel.h"
 
 #include <algorithm>
 #include <array>

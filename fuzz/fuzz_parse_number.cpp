@@ -9,7 +9,7 @@
 
 #include "fuzz_check.h"
 
-#include "convert/parse_number.h"
+#include "parse_number.h"
 
 #include <cerrno>
 #include <clocale>

@@ -9,7 +9,7 @@
 
 #include "fuzz_check.h"
 
-#include "hardware/pit8254.h"
+#include "pit8254.h"
 
 #include <cmath>
 #include <cstdint>

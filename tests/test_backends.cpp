@@ -1,6 +1,6 @@
-#include "hardware/port_refused.h"
+#include "port_refused.h"
 #include "support/sysfs_fixture.h"
-#include "window/backends.h"
+#include "backends.h"
 
 #include <gtest/gtest.h>
 

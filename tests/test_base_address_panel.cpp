@@ -1,4 +1,4 @@
-#include "panels/base_address_panel.h"
+#include "base_address_panel.h"
 #include "support/expect_error.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "panels/clock_panel.h"
+#include "clock_panel.h"
 #include "support/clock_protocol.h"
 #include "support/expect_error.h"
 #include "support/recording_port.h"

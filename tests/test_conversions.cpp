@@ -1,6 +1,6 @@
-#include "convert/parse_number.h"
-#include "convert/runtime_error.h"
-#include "convert/value.h"
+#include "parse_number.h"
+#include "runtime_error.h"
+#include "value.h"
 #include "support/expect_error.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "convert/parse_number.h"
-#include "panels/da_panel.h"
+#include "parse_number.h"
+#include "da_panel.h"
 #include "support/box_group.h"
 #include "support/expect_error.h"
 #include "support/recording_port.h"

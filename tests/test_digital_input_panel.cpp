@@ -1,4 +1,4 @@
-#include "panels/digital_input_panel.h"
+#include "digital_input_panel.h"
 #include "support/box_group.h"
 #include "support/expect_error.h"
 #include "support/recording_port.h"

@@ -3,15 +3,15 @@
 // accesses made before it are exactly the ones the operation makes up to that point and none
 // follow, IOBase holds what the operation had stored, and the window goes on working.
 
-#include "hardware/pci_bus.h"
-#include "hardware/pci_locator.h"
-#include "hardware/pci_port_access.h"
-#include "hardware/simulated_card.h"
-#include "hardware/simulated_locator.h"
-#include "hardware/sys_io.h"
+#include "pci_bus.h"
+#include "pci_locator.h"
+#include "pci_port_access.h"
+#include "simulated_card.h"
+#include "simulated_locator.h"
+#include "sys_io.h"
 #include "support/clock_protocol.h"
 #include "support/recording_port.h"
-#include "window/main_window.h"
+#include "main_window.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,7 +1,7 @@
-#include "hardware/simulated_locator.h"
+#include "simulated_locator.h"
 #include "support/recording_port.h"
-#include "window/main_window.h"
-#include "window/window_table.h"
+#include "main_window.h"
+#include "window_table.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
-#include "hardware/pci_bus.h"
-#include "hardware/pci_locator.h"
+#include "pci_bus.h"
+#include "pci_locator.h"
 #include "support/sysfs_fixture.h"
 
 #include <gmock/gmock.h>

@@ -1,7 +1,7 @@
-#include "hardware/pci_bus.h"
-#include "hardware/pci_port_access.h"
-#include "hardware/port_refused.h"
-#include "hardware/sys_io.h"
+#include "pci_bus.h"
+#include "pci_port_access.h"
+#include "port_refused.h"
+#include "sys_io.h"
 #include "support/sysfs_fixture.h"
 
 #include <gmock/gmock.h>

@@ -1,4 +1,4 @@
-#include "hardware/pit8254.h"
+#include "pit8254.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "hardware/simulated_card.h"
-#include "hardware/simulated_locator.h"
+#include "simulated_card.h"
+#include "simulated_locator.h"
 
 #include <gtest/gtest.h>
 

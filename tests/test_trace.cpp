@@ -1,6 +1,6 @@
-#include "hardware/port_refused.h"
-#include "hardware/simulated_locator.h"
-#include "hardware/trace.h"
+#include "port_refused.h"
+#include "simulated_locator.h"
+#include "trace.h"
 #include "support/recording_port.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "parse_number.h"
 
+#include "hex_text.h"
 #include "runtime_error.h"
 #include "value.h"
 
@@ -23,17 +24,6 @@ constexpr bool isBlank(char c)
 constexpr bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-constexpr int hexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Walks a text with the blanks taken out, never copying it.

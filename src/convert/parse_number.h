@@ -18,12 +18,6 @@ double ParseNumber(std::string_view text);
 // A hexadecimal field: exactly ParseNumber("&H" + text), without building the joined text.
 double ParseHexField(std::string_view text);
 
-// A decimal field: ParseNumber(text).
-inline double ParseDecimalField(std::string_view text)
-{
-    return ParseNumber(text);
-}
-
 // Strict decimal conversion: the whole text, blanks allowed only around it, must be a decimal
 // number ("." separator, optional exponent E or D); it is rounded by the rounding rule.
 // Empty or non-numeric text: type mismatch. Outside -32768..32767: overflow.

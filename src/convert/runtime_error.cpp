@@ -2,13 +2,11 @@
 
 namespace qm5083::convert {
 
-std::string_view describe(ErrorNumber number)
+std::string_view errorDescription(ErrorNumber number)
 {
     switch (number) {
     case ErrorNumber::Overflow:
         return "Overflow";
-    case ErrorNumber::DivisionByZero:
-        return "Division by zero";
     case ErrorNumber::TypeMismatch:
         return "Type mismatch";
     }
@@ -17,7 +15,7 @@ std::string_view describe(ErrorNumber number)
 
 RuntimeError::RuntimeError(ErrorNumber number)
     : std::runtime_error("Run-time error " + std::to_string(static_cast<int>(number)) + ": "
-                         + std::string(describe(number)))
+                         + std::string(errorDescription(number)))
     , number_(number)
 { }
 
@@ -36,11 +34,6 @@ void throwOverflow()
 void throwTypeMismatch()
 {
     throw RuntimeError(ErrorNumber::TypeMismatch);
-}
-
-void throwDivisionByZero()
-{
-    throw RuntimeError(ErrorNumber::DivisionByZero);
 }
 
 } // namespace qm5083::convert

@@ -9,11 +9,11 @@ namespace qm5083::convert {
 // The run-time error numbers an operator sees in an error report.
 enum class ErrorNumber : int {
     Overflow = 6,
-    DivisionByZero = 11,
     TypeMismatch = 13,
 };
 
-std::string_view describe(ErrorNumber number);
+// "Overflow", "Type mismatch": the description that follows the number in a report.
+std::string_view errorDescription(ErrorNumber number);
 
 // What held the text that failed: a text box, or the stored base plus a register offset.
 enum class ErrorSource { Unknown, TextBox, StoredBase };
@@ -27,7 +27,7 @@ public:
 
     ErrorNumber number() const { return number_; }
     int code() const { return static_cast<int>(number_); }
-    std::string_view description() const { return describe(number_); }
+    std::string_view description() const { return errorDescription(number_); }
 
     // Where the failing text came from: the box's name ("txtOutput2") or "IOBase + 1", with
     // the text or value that failed.
@@ -45,6 +45,5 @@ private:
 
 [[noreturn]] void throwOverflow();
 [[noreturn]] void throwTypeMismatch();
-[[noreturn]] void throwDivisionByZero();
 
 } // namespace qm5083::convert

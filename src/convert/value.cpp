@@ -114,27 +114,14 @@ Value And(const Value &a, const Value &b)
     return static_cast<std::int32_t>(left & right);
 }
 
-Value IntDiv(const Value &a, const Value &b)
+Value IntDiv(const Value &dividend, std::int32_t divisor)
 {
-    const std::int32_t dividend = ToInt32(a);
-    const std::int32_t divisor = ToInt32(b);
-    if (divisor == 0)
-        throwDivisionByZero();
-    if (dividend == std::numeric_limits<std::int32_t>::min() && divisor == -1)
-        throwOverflow();
-    return static_cast<std::int32_t>(dividend / divisor);
+    return static_cast<std::int32_t>(ToInt32(dividend) / divisor);
 }
 
-double Divide(const Value &a, const Value &b)
+double Divide(const Value &dividend, double divisor)
 {
-    const double dividend = ToDouble(a);
-    const double divisor = ToDouble(b);
-    if (divisor == 0.0) {
-        if (dividend == 0.0)
-            throwOverflow(); // 0 / 0 has no value at all
-        throwDivisionByZero();
-    }
-    return dividend / divisor;
+    return ToDouble(dividend) / divisor;
 }
 
 Value FloorOf(const Value &value)
@@ -158,7 +145,7 @@ std::string FormatHex(std::int16_t value)
     return text;
 }
 
-std::string Describe(const Value &value)
+std::string describeValue(const Value &value)
 {
     if (std::holds_alternative<Empty>(value))
         return "empty";

@@ -32,10 +32,11 @@ std::int32_t ToInt32(const Value &value);
 Value Add(const Value &a, const Value &b);
 // Both operands to 32-bit integers by the rounding rule, then bitwise and.
 Value And(const Value &a, const Value &b);
-// Both operands to 32-bit integers by the rounding rule, then division truncating toward zero.
-Value IntDiv(const Value &a, const Value &b);
-// Division of doubles.
-double Divide(const Value &a, const Value &b);
+// The dividend to a 32-bit integer by the rounding rule, then division truncating toward zero.
+// The divisor is a positive constant of the panels (256), so the quotient always exists.
+Value IntDiv(const Value &dividend, std::int32_t divisor);
+// Division of doubles, by a positive constant of the panels (256).
+double Divide(const Value &dividend, double divisor);
 // The largest integer not above the value; integers stay integers.
 Value FloorOf(const Value &value);
 
@@ -45,6 +46,6 @@ double ToDouble(const Value &value);
 std::string FormatHex(std::int16_t value);
 
 // How a value reads in an error report: "empty", "-8179", "65536", "255.5".
-std::string Describe(const Value &value);
+std::string describeValue(const Value &value);
 
 } // namespace qm5083::convert

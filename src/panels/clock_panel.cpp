@@ -1,9 +1,8 @@
 #include "clock_panel.h"
 
-#include "convert/parse_number.h"
-#include "convert/value.h"
 #include "field.h"
-#include "hardware/registers.h"
+#include "parse_number.h"
+#include "value.h"
 
 #include <cstdio>
 #include <optional>
@@ -11,9 +10,6 @@
 namespace qm5083::panels {
 
 namespace {
-
-using convert::Value;
-namespace pit = registers::pit8254;
 
 constexpr std::int16_t kByteMask = 255;
 constexpr std::int16_t kByteSpan = 256;
@@ -30,46 +26,26 @@ std::uint8_t highByteOf(double divider)
 
 } // namespace
 
-CounterBytes OutputDividerBytes(double n)
+protocol::CounterBytes outputDividerBytes(double n)
 {
     const std::uint8_t low = lowByteOf(n);
     const std::uint8_t high = highByteOf(n);
     return {low, high};
 }
 
-CounterBytes BaseDividerBytes(double k)
+protocol::CounterBytes baseDividerBytes(double k)
 {
     const std::uint8_t high = highByteOf(k);
     const std::uint8_t low = lowByteOf(k);
     return {low, high};
 }
 
-std::array<RegisterWrite, 33> ClockSetupWrites(CounterBytes k, CounterBytes n)
+void startClockOutputs(const TextBox &txtClkBase, const TextBox &txtClkOutput,
+                       const StoredBase &IOBase, hardware::PortAccess &port)
 {
-    std::array<RegisterWrite, 33> writes {};
-    std::size_t next = 0;
-    const auto load = [&](int chip, int counter, CounterBytes count) {
-        const registers::PitChip &pitChip = registers::kPitChips[chip];
-        writes[next++] = {pitChip.control, pit::squareWaveControlWord(counter)};
-        writes[next++] = {pitChip.counter[counter], count.low};
-        writes[next++] = {pitChip.counter[counter], count.high};
-    };
-    // Chip A counter 0 is not part of the clock outputs and is left alone.
-    load(registers::kBaseClockChip, registers::kBaseClockCounter, k);
-    load(0, 2, n);
-    for (int chip = 1; chip < registers::kPitChipCount; ++chip)
-        for (int counter = 0; counter < 3; ++counter)
-            load(chip, counter, n);
-    return writes;
-}
-
-void cmdClk_Click(const TextBox &txtClkBase, const TextBox &txtClkOutput, const StoredBase &IOBase,
-                  hardware::PortAccess &port)
-{
-    const CounterBytes n = readDecimalField(txtClkOutput, OutputDividerBytes);
-    const CounterBytes k = readDecimalField(txtClkBase, BaseDividerBytes);
-    for (const RegisterWrite &write : ClockSetupWrites(k, n))
-        port.outportb(PortAddress(IOBase, write.offset), write.byte);
+    const protocol::CounterBytes n = readDecimalField(txtClkOutput, outputDividerBytes);
+    const protocol::CounterBytes k = readDecimalField(txtClkBase, baseDividerBytes);
+    writeRegisters(port, IOBase, protocol::clockSetupWrites(k, n));
 }
 
 namespace {
@@ -105,12 +81,12 @@ std::string withoutBlanks(std::string_view text)
     return kept;
 }
 
-Divider readDivider(std::string_view text, CounterBytes (*bytesOf)(double))
+Divider readDivider(std::string_view text, protocol::CounterBytes (*bytesOf)(double))
 {
     double value = 0;
     try {
-        value = convert::ParseDecimalField(text);
-        const CounterBytes bytes = bytesOf(value);
+        value = convert::ParseNumber(text);
+        const protocol::CounterBytes bytes = bytesOf(value);
         const unsigned loaded = bytes.high * 256U + bytes.low;
         Divider divider {loaded == 0 ? 65536U : loaded, {}};
         if (loaded == 0)
@@ -141,10 +117,11 @@ std::string withNote(std::string text, const Divider &divider)
 
 } // namespace
 
-ClockDescription DescribeClockDividers(std::string_view clkBaseText, std::string_view clkOutputText)
+ClockDescription describeClockDividers(std::string_view clkBaseText, std::string_view clkOutputText)
 {
-    const Divider k = readDivider(clkBaseText, BaseDividerBytes);
-    const Divider n = readDivider(clkOutputText, OutputDividerBytes);
+    const Divider k = readDivider(clkBaseText, baseDividerBytes);
+    const Divider n = readDivider(clkOutputText, outputDividerBytes);
+    const std::string cardClock = formatFrequency(registers::kCardClockHz);
     ClockDescription description;
     if (!k.count) {
         description.base = "Not accepted by the clock output: " + k.note;
@@ -154,7 +131,7 @@ ClockDescription DescribeClockDividers(std::string_view clkBaseText, std::string
         return description;
     }
     const double baseHz = registers::kCardClockHz / *k.count;
-    description.base = withNote("Base frequency (pin 31) = 2 MHz / " + std::to_string(*k.count)
+    description.base = withNote("Base frequency (pin 31) = " + cardClock + " / " + std::to_string(*k.count)
                                     + " = " + formatFrequency(baseHz),
                                 k);
     if (!n.count) {
@@ -162,7 +139,7 @@ ClockDescription DescribeClockDividers(std::string_view clkBaseText, std::string
         return description;
     }
     description.output
-        = withNote("Outputs 1, 4, 7, ..., 28 = 2 MHz / (" + std::to_string(*k.count) + " x "
+        = withNote("Outputs 1, 4, 7, ..., 28 = " + cardClock + " / (" + std::to_string(*k.count) + " x "
                        + std::to_string(*n.count) + ") = " + formatFrequency(baseHz / *n.count),
                    n);
     return description;

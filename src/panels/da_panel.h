@@ -1,33 +1,37 @@
 #pragma once
 
-#include "controls.h"
-#include "hardware/port_access.h"
+#include "control_layout.h"
+#include "port_access.h"
 #include "stored_base.h"
 #include "text_box.h"
 
 #include <array>
 #include <span>
+#include <string_view>
 
 namespace qm5083::panels {
 
-inline constexpr std::array<ControlSpec, 9> kDaControls {{
+inline constexpr std::array<std::string_view, 4> kDaBoxes {"txtda(0)", "txtda(1)", "txtda(2)",
+                                                           "txtda(3)"};
+
+inline constexpr std::array<ControlLayout, 9> kDaControls {{
     {ControlKind::Label, "Label3(14)", "DA0", 840, 240, 288, 180, 41},
-    {ControlKind::TextBox, "txtda(0)", "0", 1560, 240, 612, 264, 34},
+    {ControlKind::TextBox, kDaBoxes[0], "0", 1560, 240, 612, 264, 34},
     {ControlKind::Label, "Label3(13)", "DA1", 840, 600, 288, 180, 40},
-    {ControlKind::TextBox, "txtda(1)", "0", 1560, 600, 612, 264, 35},
+    {ControlKind::TextBox, kDaBoxes[1], "0", 1560, 600, 612, 264, 35},
     {ControlKind::Label, "Label3(10)", "DA2", 3000, 240, 288, 180, 39},
-    {ControlKind::TextBox, "txtda(2)", "0", 3840, 240, 612, 264, 36},
+    {ControlKind::TextBox, kDaBoxes[2], "0", 3840, 240, 612, 264, 36},
     {ControlKind::Label, "Label3(6)", "DA3", 3000, 600, 288, 180, 38},
-    {ControlKind::TextBox, "txtda(3)", "0", 3840, 600, 612, 264, 37},
-    {ControlKind::Button, "cmdDA", "输出", 4656, 408, 660, 372, 42},
+    {ControlKind::TextBox, kDaBoxes[3], "0", 3840, 600, 612, 264, 37},
+    {ControlKind::Button, "cmdDA", "输出", 4656, 408, 660, 372, 42, Operation::WriteDaCodes},
 }};
 
-inline constexpr PanelSpec kDaPanel {{ControlKind::Frame, "Frame5", "DA", 168, 4728, 5412, 972, 33},
-                                     kDaControls};
+inline constexpr PanelLayout kDaPanel {
+    {ControlKind::Frame, "Frame5", "DA", 168, 4728, 5412, 972, 33}, kDaControls};
 
-// Stores the base typed in txtIOBase, then sends each channel's hexadecimal code: low byte,
-// code / 256 with the channel in bits 4 and 5, then the latch strobe. 12 writes.
-void cmdDA_Click(const TextBox &txtIOBase, std::span<const TextBox *const, 4> txtda,
-                 StoredBase &IOBase, hardware::PortAccess &port);
+// Stores the base typed in txtIOBase, then sends each channel's hexadecimal code, reading each
+// box just before its channel's three writes: 12 writes.
+void writeDaCodes(const TextBox &txtIOBase, std::span<const TextBox *const, 4> txtda,
+                  StoredBase &IOBase, hardware::PortAccess &port);
 
 } // namespace qm5083::panels

@@ -1,16 +1,17 @@
 #include "digital_input_panel.h"
 
-#include "convert/value.h"
+#include "card_protocol.h"
 #include "field.h"
-#include "hardware/registers.h"
+#include "value.h"
 
 namespace qm5083::panels {
 
-void Timer1_Timer(std::span<TextBox *const, 4> txtInput, const StoredBase &IOBase,
-                  hardware::PortAccess &port)
+void readDigitalInputs(std::span<TextBox *const, 4> txtInput, const StoredBase &IOBase,
+                       hardware::PortAccess &port)
 {
     for (int group = 0; group < registers::kDigitalGroupCount; ++group) {
-        const std::uint8_t byte = port.inportb(PortAddress(IOBase, registers::digitalGroup(group)));
+        const std::uint8_t byte
+            = port.inportb(PortAddress(IOBase, protocol::digitalInputOffset(group)));
         txtInput[group]->setText(convert::FormatHex(byte));
     }
 }
@@ -27,7 +28,7 @@ void InputMonitor::tick(std::span<TextBox *const, 4> txtInput, const StoredBase 
         return;
     failedAtGeneration_.reset();
     try {
-        Timer1_Timer(txtInput, IOBase, port);
+        readDigitalInputs(txtInput, IOBase, port);
     } catch (...) {
         failedAtGeneration_ = IOBase.generation();
         throw;

@@ -1,20 +1,21 @@
 #include "digital_output_panel.h"
 
-#include "convert/value.h"
+#include "card_protocol.h"
 #include "field.h"
-#include "hardware/registers.h"
+#include "value.h"
 
 namespace qm5083::panels {
 
-void cmdOutput_Click(const TextBox &txtIOBase, std::span<const TextBox *const, 4> txtOutput,
-                     StoredBase &IOBase, hardware::PortAccess &port)
+void writeDigitalOutputs(const TextBox &txtIOBase, std::span<const TextBox *const, 4> txtOutput,
+                         StoredBase &IOBase, hardware::PortAccess &port)
 {
-    IOBase.store(readHexField(txtIOBase, asRead));
+    IOBase.store(readHexField(txtIOBase));
     for (int group = 0; group < registers::kDigitalGroupCount; ++group) {
-        // The byte is converted before the port, so a bad byte is reported ahead of a bad base.
+        // The value is converted before the port, so a bad value is reported ahead of a bad base.
         const std::int16_t value
             = readHexField(*txtOutput[group], [](double v) { return convert::ToInt16(v); });
-        port.outportb(PortAddress(IOBase, registers::digitalGroup(group)), value);
+        const protocol::RegisterWrite write = protocol::digitalOutputWrite(group, value);
+        writeRegisters(port, IOBase, {&write, 1});
     }
 }
 

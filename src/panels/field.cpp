@@ -1,6 +1,6 @@
 #include "field.h"
 
-#include "convert/value.h"
+#include "value.h"
 
 namespace qm5083::panels {
 
@@ -12,9 +12,16 @@ std::uint16_t PortAddress(const StoredBase &IOBase, int offset)
         return static_cast<std::uint16_t>(port);
     } catch (convert::RuntimeError &error) {
         error.setSource(convert::ErrorSource::StoredBase, "IOBase + " + std::to_string(offset),
-                        convert::Describe(IOBase.value()) + " + " + std::to_string(offset));
+                        convert::describeValue(IOBase.value()) + " + " + std::to_string(offset));
         throw;
     }
+}
+
+void writeRegisters(hardware::PortAccess &port, const StoredBase &IOBase,
+                    std::span<const protocol::RegisterWrite> writes)
+{
+    for (const protocol::RegisterWrite &write : writes)
+        port.outportb(PortAddress(IOBase, write.offset), write.value);
 }
 
 } // namespace qm5083::panels

@@ -1,13 +1,15 @@
 #pragma once
 
-#include "convert/parse_number.h"
-#include "convert/runtime_error.h"
+#include "card_protocol.h"
+#include "parse_number.h"
+#include "port_access.h"
+#include "runtime_error.h"
 #include "stored_base.h"
 #include "text_box.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
-#include <utility>
 
 namespace qm5083::panels {
 
@@ -32,20 +34,27 @@ auto readHexField(const TextBox &box, Convert &&convert)
     return convertField(box, text, [&] { return convert(convert::ParseHexField(text)); });
 }
 
+// The number in a hexadecimal box.
+inline double readHexField(const TextBox &box)
+{
+    const std::string text = box.text();
+    return convertField(box, text, [&] { return convert::ParseHexField(text); });
+}
+
 // Reads a decimal box and converts the number with `convert`.
 template<class Convert>
 auto readDecimalField(const TextBox &box, Convert &&convert)
 {
     const std::string text = box.text();
-    return convertField(box, text, [&] { return convert(convert::ParseDecimalField(text)); });
-}
-
-inline double asRead(double value)
-{
-    return value;
+    return convertField(box, text, [&] { return convert(convert::ParseNumber(text)); });
 }
 
 // The port of a register: the 16-bit pattern of ToInt16(IOBase + offset).
 std::uint16_t PortAddress(const StoredBase &IOBase, int offset);
+
+// Makes the writes in order, each at its port from IOBase; a port that cannot be formed stops
+// the sequence there.
+void writeRegisters(hardware::PortAccess &port, const StoredBase &IOBase,
+                    std::span<const protocol::RegisterWrite> writes);
 
 } // namespace qm5083::panels

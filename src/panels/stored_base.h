@@ -1,6 +1,6 @@
 #pragma once
 
-#include "convert/value.h"
+#include "value.h"
 
 #include <cstdint>
 

@@ -2,87 +2,26 @@
 
 #include "appearance.h"
 #include "backends.h"
-#include "hardware/trace.h"
+#include "command_line.h"
 #include "main_window.h"
+#include "trace.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 
 #include <cstdio>
-#include <optional>
-#include <stdexcept>
 
 namespace qm5083::window {
 
 namespace {
 
-constexpr int kUsageError = 2;
+// What a program's internal fault ends with (sysexits' EX_SOFTWARE).
+constexpr int kInternalError = 70;
 
-struct ParsedCommandLine
+int finish(const CommandLine &commandLine)
 {
-    BackendOptions options;
-    std::optional<int> exitCode; // set when the program ends before opening the window
-};
-
-ParsedCommandLine parseCommandLine(const QStringList &arguments)
-{
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, "
-        "square-wave clocks on its 8254 counters, DA codes."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption simulate(
-        QStringLiteral("simulate"),
-        QStringLiteral("Work on the simulated card built into the program (card 1 at base E000) "
-                       "instead of the PCI bus."));
-    const QCommandLineOption pciId(
-        QStringLiteral("pci-id"),
-        QStringLiteral(
-            "A real card's PCI vendor and device id in hex, as lspci -nn shows them, and "
-            "optionally the index of its I/O BAR (default: its first I/O BAR). "
-            "Repeatable; the cards found are numbered 1, 2, ... in PCI address order."),
-        QStringLiteral("VVVV:DDDD[:BAR]"));
-    const QCommandLineOption trace(
-        QStringLiteral("trace"),
-        QStringLiteral("Write every port access to standard error: seconds since start, in or "
-                       "out, port, byte."));
-    parser.addOptions({simulate, pciId, trace});
-
-    ParsedCommandLine parsed;
-    const bool understood = parser.parse(arguments);
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
-        QString help = parser.helpText();
-        help.replace(QStringLiteral("<executable_name>"), QStringLiteral("qm5083-bench"));
-        std::fputs(qPrintable(help), stdout);
-        parsed.exitCode = 0;
-        return parsed;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        std::printf("qm5083-bench %s\n", QM5083_VERSION);
-        parsed.exitCode = 0;
-        return parsed;
-    }
-    if (!understood) {
-        std::fprintf(stderr, "qm5083-bench: %s\nTry 'qm5083-bench --help'.\n",
-                     qPrintable(parser.errorText()));
-        parsed.exitCode = kUsageError;
-        return parsed;
-    }
-
-    parsed.options.simulate = parser.isSet(simulate);
-    parsed.options.trace = parser.isSet(trace);
-    for (const QString &text : parser.values(pciId)) {
-        try {
-            parsed.options.pciIds.push_back(hardware::parsePciId(text.toStdString()));
-        } catch (const std::invalid_argument &error) {
-            std::fprintf(stderr, "qm5083-bench: %s\n", error.what());
-            parsed.exitCode = kUsageError;
-        }
-    }
-    if (parsed.options.simulate && !parsed.options.pciIds.empty())
-        std::fprintf(stderr, "qm5083-bench: --pci-id is ignored with --simulate\n");
-    return parsed;
+    std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
+    std::fputs(commandLine.errors.toLocal8Bit().constData(), stderr);
+    return commandLine.exitCode.value_or(0);
 }
 
 } // namespace
@@ -102,21 +41,31 @@ int runBench(int argc, char *argv[])
         QStringLiteral("--help-all"), QStringLiteral("-v"),     QStringLiteral("--version")};
     for (const QString &argument : rawArguments)
         if (kAnsweredWithoutDisplay.contains(argument))
-            return parseCommandLine(rawArguments).exitCode.value_or(0);
+            return finish(parseCommandLine(rawArguments));
 
     QApplication app(argc, argv); // takes Qt's own options (-platform, -display...) off the line
-    const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments());
-    if (parsed.exitCode)
-        return *parsed.exitCode;
+    const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
+    if (commandLine.exitCode)
+        return finish(commandLine);
+    std::fputs(commandLine.errors.toLocal8Bit().constData(), stderr);
     applyAppearance(app);
 
-    const Backends backends = makeBackends(parsed.options);
-    Testqm5083 window(backends.port(), *backends.locator, parsed.options.simulate);
-    if (backends.startupFailure)
-        window.reportFailure(backends.startupFailure, QStringLiteral("finding the cards"));
-    window.Form_Load();
-    window.show();
-    return QApplication::exec();
+    const hardware::Backends backends = hardware::makeBackends(commandLine.backends);
+    try {
+        MainWindow window(backends.port(), *backends.locator, commandLine.backends.simulate);
+        if (commandLine.printLayout) {
+            std::fputs(qPrintable(window.layoutLines().join(QLatin1Char('\n')) + '\n'), stdout);
+            return 0;
+        }
+        if (backends.startupFailure)
+            window.reportFailure(backends.startupFailure, QStringLiteral("finding the cards"));
+        window.locateCardAtStart();
+        window.show();
+        return QApplication::exec();
+    } catch (const MissingControl &fault) {
+        std::fprintf(stderr, "qm5083-bench: internal error: %s\n", fault.what());
+        return kInternalError;
+    }
 }
 
 } // namespace qm5083::window

@@ -1,10 +1,6 @@
 #include "main_window.h"
 
-#include "panels/base_address_panel.h"
-#include "panels/clock_panel.h"
-#include "panels/da_panel.h"
-#include "panels/digital_output_panel.h"
-#include "window_table.h"
+#include "clock_panel.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -20,25 +16,43 @@ namespace qm5083::window {
 
 namespace {
 
+using panels::ControlKind;
+using panels::ControlLayout;
+using panels::Operation;
+using panels::PanelLayout;
+
 QString qs(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string indexed(const char *name, int index)
+std::size_t indexOf(Operation operation)
 {
-    return std::string(name) + std::to_string(index);
+    return static_cast<std::size_t>(operation);
+}
+
+QString shownText(const QWidget *widget)
+{
+    if (const auto *frame = qobject_cast<const QGroupBox *>(widget))
+        return frame->title();
+    if (const auto *label = qobject_cast<const QLabel *>(widget))
+        return label->text();
+    if (const auto *edit = qobject_cast<const QLineEdit *>(widget))
+        return edit->text();
+    if (const auto *button = qobject_cast<const QPushButton *>(widget))
+        return button->text();
+    return {};
 }
 
 } // namespace
 
-Testqm5083::Testqm5083(hardware::PortAccess &port, hardware::CardLocator &locator, bool simulated,
-                       QWidget *parent)
+MainWindow::MainWindow(hardware::PortAccess &port, hardware::CardLocator &locator, bool simulated,
+                       std::span<const PanelLayout *const> panels, QWidget *parent)
     : QWidget(parent)
     , port_(port)
     , locator_(locator)
 {
-    setObjectName(QStringLiteral("Testqm5083"));
+    setObjectName(QStringLiteral("MainWindow"));
     QString caption = qs(kCaption);
     if (simulated)
         caption += qs(kSimulatedCaptionSuffix);
@@ -50,38 +64,43 @@ Testqm5083::Testqm5083(hardware::PortAccess &port, hardware::CardLocator &locato
     reporter_ = [this](const ErrorReport &report) {
         showReport(report);
     };
-    buildControls();
-    buildTabOrder();
-    connectEvents();
+    buildControls(panels);
+    buildTabOrder(panels);
 
-    Timer1_.setObjectName(QString::fromLatin1(panels::kTimer1.name));
-    Timer1_.setTimerType(Qt::PreciseTimer); // a coarse timer may tick 5% early
-    Timer1_.setInterval(panels::kTimer1IntervalMs);
-    Timer1_.start();
+    inputTimer_.setObjectName(QStringLiteral("Timer1"));
+    inputTimer_.setTimerType(Qt::PreciseTimer); // a coarse timer may tick 5% early
+    inputTimer_.setInterval(panels::kInputPollIntervalMs);
+    connect(&inputTimer_, &QTimer::timeout, this,
+            [this] { run(Operation::ReadDigitalInputs); });
+    inputTimer_.start();
 }
 
-Testqm5083::~Testqm5083() = default;
+MainWindow::~MainWindow() = default;
 
-int Testqm5083::toPixels(int twips) const
+int MainWindow::toPixels(int twips) const
 {
     return twipsToPixels(twips, logicalDpiX());
 }
 
-void Testqm5083::buildControls()
+void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
 {
-    const auto place = [this](QWidget *widget, const panels::ControlSpec &spec) {
-        widget->setObjectName(qs(spec.name));
-        widget->setGeometry(toPixels(spec.left), toPixels(spec.top), toPixels(spec.width),
-                            toPixels(spec.height));
+    const auto place = [this](QWidget *widget, const ControlLayout &layout) {
+        widget->setObjectName(qs(layout.name));
+        widget->setGeometry(toPixels(layout.left), toPixels(layout.top), toPixels(layout.width),
+                            toPixels(layout.height));
+        layouts_.push_back(&layout);
     };
-    const auto addButton = [&](QWidget *parent, const panels::ControlSpec &spec) {
-        auto *button = new QPushButton(qs(spec.text), parent);
-        place(button, spec);
+    const auto addButton = [&](QWidget *parent, const ControlLayout &layout, const QString &title) {
+        auto *button = new QPushButton(qs(layout.text), parent);
+        place(button, layout);
         button->setFocusPolicy(Qt::StrongFocus);
         button->setAutoDefault(false);
+        const Operation operation = layout.operation;
+        operationTitles_[indexOf(operation)] = title;
+        connect(button, &QPushButton::clicked, this, [this, operation] { run(operation); });
     };
 
-    for (const panels::PanelSpec *panel : kPanels) {
+    for (const PanelLayout *panel : panels) {
         auto *frame = new QGroupBox(qs(panel->frame.text), this);
         place(frame, panel->frame);
         // The caption sits on the border line, so the frame's whole height is inside the border
@@ -90,57 +109,65 @@ void Testqm5083::buildControls()
             "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
             "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
         frame->setFocusPolicy(Qt::NoFocus);
-        for (const panels::ControlSpec &spec : panel->controls) {
-            switch (spec.kind) {
-            case panels::ControlKind::Label: {
-                auto *label = new QLabel(qs(spec.text), frame);
-                place(label, spec);
-                // Labels size themselves to their text. The line is taller than the designed
-                // 180 twips in most fonts, so it is centred on the designed box.
+        for (const ControlLayout &layout : panel->controls) {
+            switch (layout.kind) {
+            case ControlKind::Label: {
+                auto *label = new QLabel(qs(layout.text), frame);
+                place(label, layout);
+                // Labels size themselves to their text. The line is taller than the laid-out
+                // 180 twips in most fonts, so it is centred on the laid-out box.
                 const QSize fit = label->sizeHint();
-                const int designHeight = toPixels(spec.height);
-                label->setGeometry(label->x(), label->y() - (fit.height() - designHeight) / 2,
+                const int laidOutHeight = toPixels(layout.height);
+                label->setGeometry(label->x(), label->y() - (fit.height() - laidOutHeight) / 2,
                                    fit.width(), fit.height());
                 break;
             }
-            case panels::ControlKind::TextBox: {
-                auto *edit = new QLineEdit(qs(spec.text), frame);
-                place(edit, spec);
+            case ControlKind::TextBox: {
+                auto *edit = new QLineEdit(qs(layout.text), frame);
+                place(edit, layout);
                 boxes_.push_back(std::make_unique<LineEditBox>(edit));
+                if (layout.name == panels::kInputBoxes[0])
+                    operationTitles_[indexOf(Operation::ReadDigitalInputs)] = frame->title();
                 break;
             }
-            case panels::ControlKind::Button:
-                addButton(frame, spec);
+            case ControlKind::Button:
+                addButton(frame, layout, frame->title() + QLatin1Char(' ') + qs(layout.text));
                 break;
-            case panels::ControlKind::Frame:
-            case panels::ControlKind::Timer:
+            case ControlKind::Frame:
                 break;
             }
         }
     }
-    addButton(this, kCommandExit);
+    addButton(this, kExitButton, qs(kExitButton.text));
 
-    txtCardNo_ = &box("txtCardNo");
-    txtIOBase_ = &box("txtIOBase");
-    for (int i = 0; i < 4; ++i) {
-        txtOutput_[i] = &box(indexed("txtOutput", i).c_str());
-        txtInput_[i] = &box(indexed("txtInput", i).c_str());
-        txtda_[i] = &box(("txtda(" + std::to_string(i) + ")").c_str());
+    txtClkBase_ = &requireBox(panels::kBaseDividerBox);
+    txtClkOutput_ = &requireBox(panels::kOutputDividerBox);
+    panelBoxes_.cardNumber = &requireBox(panels::kCardNumberBox);
+    panelBoxes_.baseAddress = &requireBox(panels::kBaseAddressBox);
+    for (std::size_t i = 0; i < 4; ++i) {
+        panelBoxes_.outputs[i] = &requireBox(panels::kOutputBoxes[i]);
+        panelBoxes_.inputs[i] = &requireBox(panels::kInputBoxes[i]);
+        panelBoxes_.daCodes[i] = &requireBox(panels::kDaBoxes[i]);
     }
-    txtClkBase_ = &box("txtClkBase");
-    txtClkOutput_ = &box("txtClkOutput");
+    panelBoxes_.baseDivider = txtClkBase_;
+    panelBoxes_.outputDivider = txtClkOutput_;
+    connect(txtClkBase_->edit(), &QLineEdit::textChanged, this, &MainWindow::updateClockTooltips);
+    connect(txtClkOutput_->edit(), &QLineEdit::textChanged, this,
+            &MainWindow::updateClockTooltips);
     updateClockTooltips();
 }
 
-LineEditBox &Testqm5083::box(const char *name)
+LineEditBox &MainWindow::requireBox(std::string_view name)
 {
     const auto found = std::find_if(boxes_.begin(), boxes_.end(),
-                                    [name](const auto &b) { return b->name() == name; });
-    Q_ASSERT(found != boxes_.end());
+                                    [name](const auto &box) { return box->name() == name; });
+    if (found == boxes_.end())
+        throw MissingControl("the window's control tables have no text box named "
+                             + std::string(name) + ", which an operation reads");
     return **found;
 }
 
-void Testqm5083::buildTabOrder()
+void MainWindow::buildTabOrder(std::span<const PanelLayout *const> panels)
 {
     struct Stop
     {
@@ -148,14 +175,14 @@ void Testqm5083::buildTabOrder()
         QWidget *widget;
     };
     std::vector<Stop> stops;
-    const auto collect = [&](const panels::ControlSpec &spec) {
-        if (spec.kind != panels::ControlKind::TextBox && spec.kind != panels::ControlKind::Button)
+    const auto collect = [&](const ControlLayout &layout) {
+        if (layout.kind != ControlKind::TextBox && layout.kind != ControlKind::Button)
             return;
-        if (auto *widget = findChild<QWidget *>(qs(spec.name)))
-            stops.push_back({spec.tabIndex, widget});
+        if (auto *widget = findChild<QWidget *>(qs(layout.name)))
+            stops.push_back({layout.tabIndex, widget});
     };
-    collect(kCommandExit);
-    for (const panels::PanelSpec *panel : kPanels)
+    collect(kExitButton);
+    for (const PanelLayout *panel : panels)
         std::for_each(panel->controls.begin(), panel->controls.end(), collect);
     std::sort(stops.begin(), stops.end(),
               [](const Stop &a, const Stop &b) { return a.tabIndex < b.tabIndex; });
@@ -165,98 +192,77 @@ void Testqm5083::buildTabOrder()
     stops.front().widget->setFocus(Qt::OtherFocusReason);
 }
 
-void Testqm5083::connectEvents()
+QStringList MainWindow::layoutLines() const
 {
-    const auto button = [this](std::string_view name) {
-        return findChild<QPushButton *>(qs(name));
-    };
-    connect(button("cmdIOBase"), &QPushButton::clicked, this, &Testqm5083::cmdIOBase_Click);
-    connect(button("cmdOutput"), &QPushButton::clicked, this, &Testqm5083::cmdOutput_Click);
-    connect(button("cmdClk"), &QPushButton::clicked, this, &Testqm5083::cmdClk_Click);
-    connect(button("cmdDA"), &QPushButton::clicked, this, &Testqm5083::cmdDA_Click);
-    connect(button(kCommandExit.name), &QPushButton::clicked, this,
-            &Testqm5083::Command_exit_Click);
-    connect(&Timer1_, &QTimer::timeout, this, &Testqm5083::Timer1_Timer);
-    connect(txtClkBase_->edit(), &QLineEdit::textChanged, this, &Testqm5083::updateClockTooltips);
-    connect(txtClkOutput_->edit(), &QLineEdit::textChanged, this, &Testqm5083::updateClockTooltips);
+    QStringList lines;
+    for (const ControlLayout *layout : layouts_) {
+        const auto *widget = findChild<QWidget *>(qs(layout->name));
+        const QPoint topLeft = widget->mapTo(this, QPoint(0, 0));
+        lines << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                     .arg(widget->objectName())
+                     .arg(topLeft.x())
+                     .arg(topLeft.y())
+                     .arg(widget->width())
+                     .arg(widget->height())
+                     .arg(shownText(widget));
+    }
+    return lines;
 }
 
-void Testqm5083::setReporter(Reporter reporter)
+void MainWindow::setReporter(Reporter reporter)
 {
     reporter_ = std::move(reporter);
 }
 
-void Testqm5083::reportFailure(const std::exception_ptr &failure, const QString &during)
+void MainWindow::reportFailure(const std::exception_ptr &failure, const QString &during)
 {
     reporter_(describeFailure(failure, during));
 }
 
-void Testqm5083::Form_Load()
+void MainWindow::locateCardAtStart()
 {
-    cmdIOBase_Click();
+    run(Operation::LocateCard);
 }
 
-void Testqm5083::cmdIOBase_Click()
+void MainWindow::run(Operation operation)
 {
-    runOperation("cmdIOBase_Click",
-                 [this] { panels::cmdIOBase_Click(*txtCardNo_, *txtIOBase_, IOBase_, locator_); });
-}
-
-void Testqm5083::cmdOutput_Click()
-{
-    runOperation("cmdOutput_Click",
-                 [this] { panels::cmdOutput_Click(*txtIOBase_, txtOutput_, IOBase_, port_); });
-}
-
-void Testqm5083::Timer1_Timer()
-{
-    runOperation("Timer1_Timer", [this] { monitor_.tick(txtInput_, IOBase_, port_); });
-}
-
-void Testqm5083::cmdClk_Click()
-{
-    runOperation("cmdClk_Click",
-                 [this] { panels::cmdClk_Click(*txtClkBase_, *txtClkOutput_, IOBase_, port_); });
-}
-
-void Testqm5083::cmdDA_Click()
-{
-    runOperation("cmdDA_Click",
-                 [this] { panels::cmdDA_Click(*txtIOBase_, txtda_, IOBase_, port_); });
-}
-
-void Testqm5083::Command_exit_Click()
-{
-    // Nothing is written on the way out: the card keeps the last values written.
-    Timer1_.stop();
-    hide();
-    QCoreApplication::exit(0);
-}
-
-void Testqm5083::closeEvent(QCloseEvent *event)
-{
-    Timer1_.stop();
-    event->accept();
-    QCoreApplication::exit(0);
-}
-
-void Testqm5083::runOperation(const char *name, const std::function<void()> &operation)
-{
-    // A tick or click that arrives while a report is open is dropped: operations never overlap.
+    // A tick or press that arrives while a report is open is dropped: operations never overlap.
     if (operationRunning_)
         return;
     operationRunning_ = true;
     try {
-        operation();
+        runOperation(operation);
     } catch (...) {
-        const ErrorReport report
-            = describeFailure(std::current_exception(), QString::fromLatin1(name));
-        reporter_(report);
+        reporter_(describeFailure(std::current_exception(),
+                                  operationTitles_[indexOf(operation)]));
     }
     operationRunning_ = false;
 }
 
-void Testqm5083::showReport(const ErrorReport &report)
+void MainWindow::runOperation(Operation operation)
+{
+    if (operation == Operation::Exit)
+        return exitProgram();
+    panels::OperationContext context {IOBase_, monitor_, port_, locator_};
+    panels::runPanelOperation(operation, panelBoxes_, context);
+}
+
+void MainWindow::exitProgram()
+{
+    // Nothing is written on the way out: the card keeps the last values written.
+    inputTimer_.stop();
+    hide();
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    inputTimer_.stop();
+    event->accept();
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::showReport(const ErrorReport &report)
 {
     QMessageBox box(QMessageBox::Critical, windowTitle(), report.headline, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("errorReport"));
@@ -271,10 +277,10 @@ void Testqm5083::showReport(const ErrorReport &report)
     }
 }
 
-void Testqm5083::updateClockTooltips()
+void MainWindow::updateClockTooltips()
 {
     const auto description
-        = panels::DescribeClockDividers(txtClkBase_->text(), txtClkOutput_->text());
+        = panels::describeClockDividers(txtClkBase_->text(), txtClkOutput_->text());
     txtClkBase_->edit()->setToolTip(qs(description.base));
     txtClkOutput_->edit()->setToolTip(qs(description.output));
 }

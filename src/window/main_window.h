@@ -1,20 +1,24 @@
 #pragma once
 
+#include "control_layout.h"
+#include "digital_input_panel.h"
 #include "error_report.h"
 #include "line_edit_box.h"
-#include "panels/digital_input_panel.h"
-#include "panels/stored_base.h"
+#include "panel_operations.h"
+#include "stored_base.h"
+#include "window_layout.h"
 
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <span>
+#include <stdexcept>
+#include <string_view>
 #include <vector>
-
-class QLineEdit;
-class QPushButton;
 
 namespace qm5083::hardware {
 class CardLocator;
@@ -23,21 +27,33 @@ class PortAccess;
 
 namespace qm5083::window {
 
+// A control that the operations need is missing from the tables the window was built from.
+class MissingControl : public std::logic_error
+{
+public:
+    using std::logic_error::logic_error;
+};
+
 // The program's one window: five framed panels and Exit, built from the controls' tables. It owns
-// IOBase and turns clicks and timer ticks into panel operations, one at a time.
-class Testqm5083 final : public QWidget
+// IOBase and turns button presses and timer ticks into panel operations, one at a time.
+class MainWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
     using Reporter = std::function<void(const ErrorReport &)>;
 
-    Testqm5083(hardware::PortAccess &port, hardware::CardLocator &locator, bool simulated,
+    // Throws MissingControl when the tables lack a control that an operation reads.
+    MainWindow(hardware::PortAccess &port, hardware::CardLocator &locator, bool simulated,
+               std::span<const panels::PanelLayout *const> panels = kPanels,
                QWidget *parent = nullptr);
-    ~Testqm5083() override;
+    ~MainWindow() override;
 
     // Runs once, before the window is first shown: locates the card.
-    void Form_Load();
+    void locateCardAtStart();
+
+    // Runs one operation unless another is running (an open report counts), reporting a failure.
+    void run(panels::Operation operation);
 
     // Replaces the message box that reports failures (tests record reports instead).
     void setReporter(Reporter reporter);
@@ -45,48 +61,42 @@ public:
     void reportFailure(const std::exception_ptr &failure, const QString &during);
 
     const panels::StoredBase &IOBase() const { return IOBase_; }
-    QTimer &Timer1() { return Timer1_; }
+    QTimer &inputTimer() { return inputTimer_; }
 
     // Twips to pixels at this window's logical DPI.
     int toPixels(int twips) const;
 
-public slots:
-    void cmdIOBase_Click();
-    void cmdOutput_Click();
-    void Timer1_Timer();
-    void cmdClk_Click();
-    void cmdDA_Click();
-    void Command_exit_Click();
+    // Every control, one a line, in table order: "<object name> <x> <y> <width> <height>
+    // <text>", in pixels relative to the window's client area.
+    QStringList layoutLines() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildControls();
-    void buildTabOrder();
-    void connectEvents();
-    LineEditBox &box(const char *name);
+    void buildControls(std::span<const panels::PanelLayout *const> panels);
+    void buildTabOrder(std::span<const panels::PanelLayout *const> panels);
+    LineEditBox &requireBox(std::string_view name);
     void updateClockTooltips();
-    // Runs an operation unless another is running (a report open counts), reporting a failure.
-    void runOperation(const char *name, const std::function<void()> &operation);
+    void runOperation(panels::Operation operation);
+    void exitProgram();
     void showReport(const ErrorReport &report);
 
     hardware::PortAccess &port_;
     hardware::CardLocator &locator_;
     panels::StoredBase IOBase_;
     panels::InputMonitor monitor_;
-    QTimer Timer1_;
+    QTimer inputTimer_;
     bool operationRunning_ = false;
     Reporter reporter_;
 
+    // What the reports call each operation: the frame and button captions the operator sees.
+    std::array<QString, 7> operationTitles_;
+    std::vector<const panels::ControlLayout *> layouts_; // in table order, frames included
     std::vector<std::unique_ptr<LineEditBox>> boxes_;
-    LineEditBox *txtCardNo_ = nullptr;
-    LineEditBox *txtIOBase_ = nullptr;
-    std::array<const panels::TextBox *, 4> txtOutput_ {};
-    std::array<panels::TextBox *, 4> txtInput_ {};
+    panels::PanelBoxes panelBoxes_;
     LineEditBox *txtClkBase_ = nullptr;
     LineEditBox *txtClkOutput_ = nullptr;
-    std::array<const panels::TextBox *, 4> txtda_ {};
 };
 
 } // namespace qm5083::window

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panels/text_box.h"
+#include "text_box.h"
 
 #include <array>
 #include <string>

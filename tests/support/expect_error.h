@@ -1,6 +1,6 @@
 #pragma once
 
-#include "convert/runtime_error.h"
+#include "runtime_error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // GoogleTest main for widget tests: one QApplication, with the program's own look.
-#include "window/appearance.h"
+#include "appearance.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hardware/port_access.h"
+#include "port_access.h"
 
 #include <cstdint>
 #include <functional>

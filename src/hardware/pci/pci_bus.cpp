@@ -1,5 +1,7 @@
 #include "pci_bus.h"
 
+#include "hex_text.h"
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdarg>
@@ -17,6 +19,8 @@ extern "C" {
 namespace qm5083::hardware {
 
 namespace {
+
+using convert::hex4;
 
 // libpci reports a failure by calling its error callback, which must not return (the default
 // one exits the process), and C++ exceptions must not unwind through libpci's C frames. So
@@ -132,13 +136,6 @@ std::string formatAddress(const pci_dev &device)
     return text;
 }
 
-std::string hex4(unsigned value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
-
 bool isIoBar(const pci_dev &device, int bar)
 {
     // The kernel's resource flags are exact; the low bits of the BAR stand in without them.
@@ -210,14 +207,8 @@ int parseHexId(std::string_view digits)
         return -1;
     int value = 0;
     for (const char c : digits) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
+        const int digit = convert::hexDigitValue(c);
+        if (digit < 0)
             return -1;
         value = value * 16 + digit;
     }
@@ -262,7 +253,7 @@ std::string PciCard::describeRange() const
     if (!usable())
         return address + ": " + unusable;
     return address + " BAR " + std::to_string(bar) + ": " + hex4(start) + "-"
-        + hex4(start + size - 1);
+        + hex4(static_cast<std::uint16_t>(start + size - 1));
 }
 
 std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,

@@ -9,23 +9,20 @@ PciLocator::PciLocator(std::vector<PciCard> cards)
     : cards_(std::move(cards))
 { }
 
-std::int32_t PciLocator::GetIOBaseByCardNo(std::int16_t cardNo, std::int16_t &ioBase,
-                                           std::int32_t &extra)
+std::optional<std::uint16_t> PciLocator::findCard(std::int16_t cardNumber)
 {
-    extra = 0;
-    if (cardNo < 1 || static_cast<std::size_t>(cardNo) > cards_.size())
-        return 0; // ioBase stays as the caller passed it
-    const PciCard &card = cards_[static_cast<std::size_t>(cardNo) - 1];
+    if (cardNumber < 1 || static_cast<std::size_t>(cardNumber) > cards_.size())
+        return std::nullopt;
+    const PciCard &card = cards_[static_cast<std::size_t>(cardNumber) - 1];
     if (!card.usable()) {
         const std::string ids = formatPciIds(card.vendor, card.device);
-        throw std::runtime_error("card " + std::to_string(cardNo) + " (" + card.address + ", " + ids
+        throw std::runtime_error("card " + std::to_string(cardNumber) + " (" + card.address + ", " + ids
                                  + ") cannot be used: " + card.unusable
                                  + "; choose its I/O BAR with --pci-id " + ids
                                  + ":<BAR> (lspci -vv -s " + card.address
                                  + " lists its BARs as regions; I/O BARs show \"I/O ports\")");
     }
-    ioBase = static_cast<std::int16_t>(card.start);
-    return 1;
+    return card.start;
 }
 
 } // namespace qm5083::hardware

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "hardware/card_locator.h"
-#include "hardware/pci_bus.h"
-#include "hardware/port_access.h"
+#include "card_locator.h"
+#include "pci_bus.h"
+#include "port_access.h"
 
 #include <cstdio>
 #include <exception>
@@ -10,13 +10,13 @@
 #include <memory>
 #include <vector>
 
-namespace qm5083::window {
+namespace qm5083::hardware {
 
 struct BackendOptions
 {
     bool simulate = false;
     bool trace = false;
-    std::vector<hardware::PciId> pciIds;
+    std::vector<PciId> pciIds;
     std::filesystem::path sysfsRoot = "/sys/bus/pci";
     std::FILE *traceOut = stderr;
 };
@@ -25,15 +25,15 @@ struct BackendOptions
 // cards on the PCI bus. The panels never know which.
 struct Backends
 {
-    std::unique_ptr<hardware::PortAccess> card;
-    std::unique_ptr<hardware::CardLocator> locator;
-    std::unique_ptr<hardware::PortAccess> trace; // wraps card when tracing
+    std::unique_ptr<PortAccess> card;
+    std::unique_ptr<CardLocator> locator;
+    std::unique_ptr<PortAccess> trace; // wraps card when tracing
     // A failure while finding the cards: the window reports it, and runs with none.
     std::exception_ptr startupFailure;
 
-    hardware::PortAccess &port() const { return trace ? *trace : *card; }
+    PortAccess &port() const { return trace ? *trace : *card; }
 };
 
 Backends makeBackends(const BackendOptions &options);
 
-} // namespace qm5083::window
+} // namespace qm5083::hardware

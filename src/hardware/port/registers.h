@@ -10,12 +10,9 @@ namespace qm5083::registers {
 
 inline constexpr int kRegisterSpan = 20; // offsets 0..19
 
-// Digital I/O: offset g writes output group g and reads input group g.
+// Digital I/O: the offset of group g writes output group g and reads input group g.
 inline constexpr int kDigitalGroupCount = 4;
-constexpr int digitalGroup(int group)
-{
-    return group;
-}
+inline constexpr std::array<int, kDigitalGroupCount> kDigitalGroupOffsets {0, 1, 2, 3};
 
 // Four 8254 chips, A to D: three counter data ports, then the control word register.
 struct PitChip
@@ -31,14 +28,11 @@ inline constexpr std::array<PitChip, kPitChipCount> kPitChips {{
     {{12, 13, 14}, 15}, // C
     {{16, 17, 18}, 19}, // D
 }};
-inline constexpr int kPitFirstOffset = 4;
-inline constexpr int kPitLastOffset = 19;
 
 // The card's counter clock; chip A counter 1 divides it into the base frequency that clocks
 // every other counter.
 inline constexpr double kCardClockHz = 2'000'000.0;
-inline constexpr int kBaseClockChip = 0;
-inline constexpr int kBaseClockCounter = 1;
+inline constexpr char kPitChipLetters[kPitChipCount + 1] = "ABCD";
 
 // DA channels share three write registers, which overlap chip B's counter data ports.
 inline constexpr int kDaChannelCount = 4;

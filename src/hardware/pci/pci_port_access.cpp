@@ -1,5 +1,6 @@
 #include "pci_port_access.h"
 
+#include "hex_text.h"
 #include "port_refused.h"
 
 #include <cerrno>
@@ -12,12 +13,7 @@ namespace qm5083::hardware {
 
 namespace {
 
-std::string hex4(unsigned value)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value & 0xFFFF);
-    return text;
-}
+using convert::hex4;
 
 std::system_error failure(int error, const std::string &message)
 {

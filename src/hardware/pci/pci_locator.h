@@ -14,10 +14,8 @@ class PciLocator final : public CardLocator
 public:
     explicit PciLocator(std::vector<PciCard> cards);
 
-    // Throws std::runtime_error when card cardNo exists but its BAR cannot be used, since
-    // handing out some other number as its base would send the panels to foreign ports.
-    std::int32_t GetIOBaseByCardNo(std::int16_t cardNo, std::int16_t &ioBase,
-                                   std::int32_t &extra) override;
+    // Throws std::runtime_error when the card exists but its BAR cannot be used.
+    std::optional<std::uint16_t> findCard(std::int16_t cardNumber) override;
 
     const std::vector<PciCard> &cards() const { return cards_; }
 

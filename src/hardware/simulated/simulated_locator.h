@@ -13,8 +13,7 @@ inline constexpr std::uint16_t kSimulatedCardBase = 0xE000;
 class SimulatedLocator final : public CardLocator
 {
 public:
-    std::int32_t GetIOBaseByCardNo(std::int16_t cardNo, std::int16_t &ioBase,
-                                   std::int32_t &extra) override;
+    std::optional<std::uint16_t> findCard(std::int16_t cardNumber) override;
 };
 
 } // namespace qm5083::hardware

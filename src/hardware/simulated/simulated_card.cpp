@@ -1,5 +1,7 @@
 #include "simulated_card.h"
 
+#include "card_protocol.h"
+
 #include <utility>
 
 namespace qm5083::hardware {
@@ -13,34 +15,13 @@ constexpr std::int64_t kCardClockPeriodNs
 static_assert(1e9 / registers::kCardClockHz == static_cast<double>(kCardClockPeriodNs),
               "the card clock period must be a whole number of nanoseconds");
 
-enum class Target : std::uint8_t { None, Digital, Counter, Control };
-struct Register
-{
-    Target target = Target::None;
-    std::uint8_t chip = 0;
-    std::uint8_t index = 0; // digital group or counter
-};
-
-// Offset to register, built from the register map so there is one source for the numbers.
-constexpr std::array<Register, registers::kRegisterSpan> kRegisters = [] {
-    std::array<Register, registers::kRegisterSpan> table {};
-    for (int group = 0; group < registers::kDigitalGroupCount; ++group)
-        table[registers::digitalGroup(group)]
-            = {Target::Digital, 0, static_cast<std::uint8_t>(group)};
-    for (int chip = 0; chip < registers::kPitChipCount; ++chip) {
-        const auto &ports = registers::kPitChips[chip];
-        for (int counter = 0; counter < registers::kPitCountersPerChip; ++counter)
-            table[ports.counter[counter]] = {Target::Counter, static_cast<std::uint8_t>(chip),
-                                             static_cast<std::uint8_t>(counter)};
-        table[ports.control] = {Target::Control, static_cast<std::uint8_t>(chip), 0};
-    }
-    return table;
-}();
-
 nanoseconds steadyNow()
 {
     return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch());
 }
+
+constexpr int kBaseChip = protocol::kBaseClock.chip;
+constexpr int kBaseCounter = protocol::kBaseClock.counter;
 
 } // namespace
 
@@ -60,7 +41,7 @@ void SimulatedCard::catchUp()
         carryNs_ = elapsed % kCardClockPeriodNs;
         const auto pulses = static_cast<std::uint64_t>(elapsed / kCardClockPeriodNs);
         if (pulses > 0)
-            chips_[registers::kBaseClockChip].clock(registers::kBaseClockCounter, pulses);
+            chips_[kBaseChip].clock(kBaseCounter, pulses);
     }
     deliverBaseClock();
 }
@@ -68,14 +49,14 @@ void SimulatedCard::catchUp()
 void SimulatedCard::deliverBaseClock()
 {
     const std::uint64_t edges
-        = chips_[registers::kBaseClockChip].outRisingEdges(registers::kBaseClockCounter);
+        = chips_[kBaseChip].outRisingEdges(kBaseCounter);
     if (edges == baseEdgesDelivered_)
         return;
     const std::uint64_t pulses = edges - baseEdgesDelivered_;
     baseEdgesDelivered_ = edges;
     for (int chip = 0; chip < registers::kPitChipCount; ++chip) {
         for (int counter = 0; counter < registers::kPitCountersPerChip; ++counter) {
-            if (chip != registers::kBaseClockChip || counter != registers::kBaseClockCounter)
+            if (protocol::Counter {chip, counter} != protocol::kBaseClock)
                 chips_[chip].clock(counter, pulses);
         }
     }
@@ -87,14 +68,14 @@ std::uint8_t SimulatedCard::inportb(std::uint16_t port)
     const auto offset = static_cast<std::uint16_t>(port - kSimulatedCardBase);
     if (offset >= registers::kRegisterSpan)
         return kEmptyBusByte;
-    const Register &reg = kRegisters[offset];
-    switch (reg.target) {
-    case Target::Digital:
-        return outputs_[reg.index];
-    case Target::Counter:
-        return chips_[reg.chip].readCounter(reg.index);
-    case Target::Control: // write-only: nothing drives the bus
-    case Target::None:
+    const protocol::Register reg = protocol::registerAt(offset);
+    switch (reg.kind) {
+    case protocol::RegisterKind::DigitalGroup:
+        return outputs_[static_cast<std::size_t>(reg.index)];
+    case protocol::RegisterKind::CounterData:
+        return chips_[static_cast<std::size_t>(reg.chip)].readCounter(reg.index);
+    case protocol::RegisterKind::ControlWord: // write-only: nothing drives the bus
+    case protocol::RegisterKind::None:
         break;
     }
     return kEmptyBusByte;
@@ -107,21 +88,21 @@ void SimulatedCard::outportb(std::uint16_t port, std::int16_t value)
     if (offset >= registers::kRegisterSpan)
         return;
     const std::uint8_t byte = lowByte(value);
-    const Register &reg = kRegisters[offset];
-    switch (reg.target) {
-    case Target::Digital:
-        outputs_[reg.index] = byte;
+    const protocol::Register reg = protocol::registerAt(offset);
+    switch (reg.kind) {
+    case protocol::RegisterKind::DigitalGroup:
+        outputs_[static_cast<std::size_t>(reg.index)] = byte;
         return;
-    case Target::Counter:
-        chips_[reg.chip].writeCounter(reg.index, byte);
+    case protocol::RegisterKind::CounterData:
+        chips_[static_cast<std::size_t>(reg.chip)].writeCounter(reg.index, byte);
         break;
-    case Target::Control:
-        chips_[reg.chip].writeControl(byte);
+    case protocol::RegisterKind::ControlWord:
+        chips_[static_cast<std::size_t>(reg.chip)].writeControl(byte);
         break;
-    case Target::None:
+    case protocol::RegisterKind::None:
         return;
     }
-    if (reg.chip == registers::kBaseClockChip)
+    if (reg.chip == kBaseChip)
         deliverBaseClock();
 
     // The DA registers sit on chip B's data ports and see the same writes.
@@ -153,13 +134,12 @@ std::uint16_t SimulatedCard::daCode(int channel) const
 
 double SimulatedCard::baseFrequencyHz() const
 {
-    return chips_[registers::kBaseClockChip].squareWaveFrequencyHz(registers::kBaseClockCounter,
-                                                                   registers::kCardClockHz);
+    return chips_[kBaseChip].squareWaveFrequencyHz(kBaseCounter, registers::kCardClockHz);
 }
 
 double SimulatedCard::squareWaveFrequencyHz(int chip, int counter) const
 {
-    if (chip == registers::kBaseClockChip && counter == registers::kBaseClockCounter)
+    if (protocol::Counter {chip, counter} == protocol::kBaseClock)
         return baseFrequencyHz();
     return this->chip(chip).squareWaveFrequencyHz(counter, baseFrequencyHz());
 }

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "panels/base_address_panel.h"
-#include "panels/clock_panel.h"
-#include "panels/controls.h"
-#include "panels/da_panel.h"
-#include "panels/digital_input_panel.h"
-#include "panels/digital_output_panel.h"
+#include "base_address_panel.h"
+#include "clock_panel.h"
+#include "control_layout.h"
+#include "da_panel.h"
+#include "digital_input_panel.h"
+#include "digital_output_panel.h"
 
 #include <array>
 #include <string_view>
@@ -16,17 +16,18 @@ inline constexpr std::string_view kCaption = "qm5083测试程序";
 // Added to the caption on the simulated card, so nobody takes it for a real one.
 inline constexpr std::string_view kSimulatedCaptionSuffix = " [仿真]";
 
-// Client area and design-time client position, in twips.
+// Client area and its position on the screen, in twips.
 inline constexpr int kClientWidth = 6180;
 inline constexpr int kClientHeight = 6360;
 inline constexpr int kClientLeft = 1896;
 inline constexpr int kClientTop = 468;
 
-inline constexpr panels::ControlSpec kCommandExit {
-    panels::ControlKind::Button, "Command_exit", "Exit", 192, 5856, 972, 372, 0};
+inline constexpr panels::ControlLayout kExitButton {
+    panels::ControlKind::Button, "Command_exit", "Exit", 192, 5856, 972, 372, 0,
+    panels::Operation::Exit};
 
 // The panels, top to bottom.
-inline constexpr std::array<const panels::PanelSpec *, 5> kPanels {
+inline constexpr std::array<const panels::PanelLayout *, 5> kPanels {
     &panels::kBaseAddressPanel, &panels::kDigitalOutputPanel, &panels::kDigitalInputPanel,
     &panels::kClockPanel, &panels::kDaPanel};
 

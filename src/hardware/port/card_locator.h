@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace qm5083::hardware {
+
+// Finds a card's I/O base address from its card number.
+class CardLocator
+{
+public:
+    virtual ~CardLocator() = default;
+
+    // The base of the card numbered cardNumber, or nothing when there is no such card. Throws
+    // when the card exists but cannot be used, since any other answer would send the panels to
+    // ports that are not its registers.
+    virtual std::optional<std::uint16_t> findCard(std::int16_t cardNumber) = 0;
+
+protected:
+    CardLocator() = default;
+    CardLocator(const CardLocator &) = default;
+    CardLocator &operator=(const CardLocator &) = default;
+};
+
+} // namespace qm5083::hardware

@@ -1,0 +1,118 @@
+#pragma once
+
+// What each operation writes to the card and reads from it, register by register and in the
+// order the card needs. The panels only turn box texts into the values handed in here; the
+// simulated card decodes the same registers. Offsets are from the card's I/O base.
+
+#include "registers.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace qm5083::protocol {
+
+// One register write: the offset and the value handed to the port, which puts its low 8 bits on
+// the bus.
+struct RegisterWrite
+{
+    int offset;
+    std::int16_t value;
+
+    bool operator==(const RegisterWrite &) const = default;
+};
+
+// ---- Digital outputs and inputs: group g (0..3) is written and read at one offset.
+
+constexpr RegisterWrite digitalOutputWrite(int group, std::int16_t value)
+{
+    return {registers::kDigitalGroupOffsets.at(static_cast<std::size_t>(group)), value};
+}
+
+constexpr int digitalInputOffset(int group)
+{
+    return registers::kDigitalGroupOffsets.at(static_cast<std::size_t>(group));
+}
+
+// ---- Clock outputs
+
+// One counter of the card: chip 0..3 (A..D) and its counter 0..2.
+struct Counter
+{
+    int chip;
+    int counter;
+
+    bool operator==(const Counter &) const = default;
+};
+
+// Divides the card clock by k into the base frequency (pin 31), which clocks every other counter.
+inline constexpr Counter kBaseClock {0, 1};
+// The counters behind the outputs 1, 4, 7, ..., 28, in the order they are programmed; each
+// divides the base frequency by n. Chip A counter 0 is not part of the clock outputs.
+inline constexpr std::array<Counter, 10> kOutputClocks {{
+    {0, 2},
+    {1, 0},
+    {1, 1},
+    {1, 2},
+    {2, 0},
+    {2, 1},
+    {2, 2},
+    {3, 0},
+    {3, 1},
+    {3, 2},
+}};
+
+constexpr int controlWordOffset(const Counter &counter)
+{
+    return registers::kPitChips.at(static_cast<std::size_t>(counter.chip)).control;
+}
+
+constexpr int counterOffset(const Counter &counter)
+{
+    return registers::kPitChips.at(static_cast<std::size_t>(counter.chip))
+        .counter.at(static_cast<std::size_t>(counter.counter));
+}
+
+// A divider's count as its counter takes it: the low byte, then the high byte.
+struct CounterBytes
+{
+    std::uint8_t low;
+    std::uint8_t high;
+
+    bool operator==(const CounterBytes &) const = default;
+};
+
+inline constexpr std::size_t kClockSetupWriteCount = 3 * (1 + kOutputClocks.size());
+
+// The whole clock set-up: for the base clock with k, then for each output counter with n, the
+// counter's square-wave control word, then its count low byte first.
+std::array<RegisterWrite, kClockSetupWriteCount> clockSetupWrites(CounterBytes k, CounterBytes n);
+
+// ---- DA outputs
+
+inline constexpr int kDaCodeBits = 12;
+inline constexpr std::int32_t kDaCodeMax = (1 << kDaCodeBits) - 1; // FFF
+
+// One channel's code: its low byte, then code / 256 with the channel number in bits 4 and 5,
+// then the latch write that moves the code into the channel.
+std::array<RegisterWrite, 3> daChannelWrites(int channel, std::int16_t lowByte,
+                                             std::int16_t highPart);
+
+// ---- Decoding: what a register offset reaches, for the simulated card.
+
+enum class RegisterKind { None, DigitalGroup, CounterData, ControlWord };
+
+struct Register
+{
+    RegisterKind kind = RegisterKind::None;
+    int chip = 0;  // counter data and control words
+    int index = 0; // the digital group or the counter
+
+    bool operator==(const Register &) const = default;
+};
+
+// The register at an offset; None for offsets beyond the card's span. The DA registers share
+// offsets with chip B's counters and are decoded by the DA channel model from these writes.
+Register registerAt(int offset);
+
+} // namespace qm5083::protocol

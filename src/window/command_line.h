@@ -1,0 +1,28 @@
+#pragma once
+
+#include "backends.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace qm5083::window {
+
+// What the command line asks for. When exitCode is set the program ends without a window, after
+// writing output to standard output and errors to standard error.
+struct CommandLine
+{
+    hardware::BackendOptions backends;
+    bool printLayout = false;
+    std::optional<int> exitCode;
+    QString output;
+    QString errors;
+};
+
+inline constexpr int kUsageError = 2;
+
+// Reads the program's arguments (arguments[0] is the program).
+CommandLine parseCommandLine(const QStringList &arguments);
+
+} // namespace qm5083::window
