@@ -35,10 +35,17 @@ inline std::ostream &operator<<(std::ostream &os, const Access &a)
               << a.port << ' ' << std::dec << a.value;
 }
 
-// Records every access in order; reads answer from a function of the port (default FF).
+// Records every access made through it, in order. On its own, reads answer from `answer` (FF
+// unless told otherwise); wrapped around another port, it passes each access on and records it
+// only once made, so an access that threw is not in the record.
 class RecordingPort final : public hardware::PortAccess
 {
 public:
+    RecordingPort() = default;
+    explicit RecordingPort(hardware::PortAccess &inner)
+        : inner_(&inner)
+    { }
+
     std::function<std::uint8_t(std::uint16_t)> answer = [](std::uint16_t) {
         return 0xFF;
     };
@@ -46,14 +53,19 @@ public:
 
     std::uint8_t inportb(std::uint16_t port) override
     {
-        const std::uint8_t byte = answer(port);
+        const std::uint8_t byte = inner_ ? inner_->inportb(port) : answer(port);
         accesses.push_back(in(port, byte));
         return byte;
     }
     void outportb(std::uint16_t port, std::int16_t value) override
     {
+        if (inner_)
+            inner_->outportb(port, value);
         accesses.push_back(out(port, value));
     }
+
+private:
+    hardware::PortAccess *inner_ = nullptr;
 };
 
 } // namespace qm5083::testing
