@@ -1,6 +1,6 @@
 // The cost of each panel operation beside the floor set by its port accesses.
 //
-// Every operation runs with the boxes as the window holds them after start-up (the design-time
+// Every operation runs with the boxes as the window holds them after start-up (the starting
 // texts, and the base box showing E000 after the load-time locate) through three ports, beside
 // two floors that make the same accesses and nothing else:
 //   counting  a port that only counts calls: the operation's own work;
@@ -102,23 +102,23 @@ public:
 // The window's boxes and IOBase as they stand right after start-up.
 struct WindowState
 {
-    static std::string_view designText(const panels::PanelSpec &panel, std::string_view name)
+    static std::string_view startingText(const panels::PanelLayout &panel, std::string_view name)
     {
-        for (const panels::ControlSpec &spec : panel.controls)
-            if (spec.name == name)
-                return spec.text;
+        for (const panels::ControlLayout &control : panel.controls)
+            if (control.name == name)
+                return control.text;
         throw std::logic_error("no control " + std::string(name));
     }
-    static PlainTextBox box(const panels::PanelSpec &panel, std::string_view name)
+    static PlainTextBox box(const panels::PanelLayout &panel, std::string_view name)
     {
-        return PlainTextBox(name, designText(panel, name));
+        return PlainTextBox(name, startingText(panel, name));
     }
 
     WindowState()
     {
-        // The load-time locate turns the design-time "E00d" into the card's base.
+        // The locate at start-up turns the starting "E00d" into the card's base.
         hardware::SimulatedLocator locator;
-        panels::cmdIOBase_Click(txtCardNo, txtIOBase, IOBase, locator);
+        panels::locateCard(txtCardNo, txtIOBase, IOBase, locator);
         if (txtIOBase.text() != "E000")
             throw std::logic_error("the start-up locate did not find the card at E000");
     }
@@ -157,7 +157,7 @@ struct Operation
 const std::array<Operation, 4> kOperations {{
     {"digital_output", "digital output",
      [](WindowState &w, hardware::PortAccess &port) {
-         panels::cmdOutput_Click(w.txtIOBase, w.outputs, w.IOBase, port);
+         panels::writeDigitalOutputs(w.txtIOBase, w.outputs, w.IOBase, port);
      }},
     {"monitor_tick", "monitor tick",
      [](WindowState &w, hardware::PortAccess &port) {
@@ -165,11 +165,11 @@ const std::array<Operation, 4> kOperations {{
      }},
     {"clock_output", "clock output",
      [](WindowState &w, hardware::PortAccess &port) {
-         panels::cmdClk_Click(w.txtClkBase, w.txtClkOutput, w.IOBase, port);
+         panels::startClockOutputs(w.txtClkBase, w.txtClkOutput, w.IOBase, port);
      }},
     {"da_output", "DA output",
      [](WindowState &w, hardware::PortAccess &port) {
-         panels::cmdDA_Click(w.txtIOBase, w.daBoxes, w.IOBase, port);
+         panels::writeDaCodes(w.txtIOBase, w.daBoxes, w.IOBase, port);
      }},
 }};
 
@@ -310,14 +310,14 @@ void registerLocate()
         WindowState window;
         hardware::SimulatedLocator locator;
         for (auto _ : state)
-            panels::cmdIOBase_Click(window.txtCardNo, window.txtIOBase, window.IOBase, locator);
+            panels::locateCard(window.txtCardNo, window.txtIOBase, window.IOBase, locator);
         labelAccesses(state, 0);
     });
     benchmark::RegisterBenchmark("locate/pci_locator", [](benchmark::State &state) {
         WindowState window;
         hardware::PciLocator locator(barFile().cards());
         for (auto _ : state)
-            panels::cmdIOBase_Click(window.txtCardNo, window.txtIOBase, window.IOBase, locator);
+            panels::locateCard(window.txtCardNo, window.txtIOBase, window.IOBase, locator);
         labelAccesses(state, 0);
     });
 }
@@ -327,7 +327,7 @@ void registerParseNumber()
     // How the boxes read: hexadecimal boxes with "&H" in front, the dividers as they are.
     static const std::array<std::pair<const char *, const char *>, 6> texts {{
         {"hex_base", "&HE000"},
-        {"hex_design_base", "&HE00d"},
+        {"hex_starting_base", "&HE00d"},
         {"hex_byte", "&H00"},
         {"hex_da", "&H0"},
         {"decimal_k", "1000"},

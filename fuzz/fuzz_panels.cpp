@@ -2,7 +2,7 @@
 // frozen) behind a port that records every access.
 //
 // Input: the box texts one per line, in the order of kBoxes; a missing line keeps the box's
-// design-time text. The line after them is a script of operations, one letter each: L locate,
+// starting text. The line after them is a script of operations, one letter each: L locate,
 // O digital output, T monitor tick, C clock output, D DA output (default "LOTCD").
 //
 // Each operation is also computed here, independently of the panels' code, from the box texts
@@ -89,12 +89,12 @@ enum Box : std::size_t {
     BoxCount
 };
 
-struct BoxSpec
+struct StartingBox
 {
     const char *name;
-    const char *designText;
+    const char *startingText;
 };
-constexpr std::array<BoxSpec, BoxCount> kBoxes {{
+constexpr std::array<StartingBox, BoxCount> kBoxes {{
     {"txtCardNo", "1"},
     {"txtIOBase", "E00d"},
     {"txtOutput0", "00"},
@@ -436,7 +436,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::vector<panels::PlainTextBox> boxes;
     Model model;
     for (std::size_t i = 0; i < BoxCount; ++i) {
-        const std::string_view text = i < lines.size() ? lines[i] : kBoxes[i].designText;
+        const std::string_view text = i < lines.size() ? lines[i] : kBoxes[i].startingText;
         boxes.emplace_back(kBoxes[i].name, text);
         model.boxes[i] = std::string(text);
     }
@@ -468,19 +468,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         try {
             switch (operation) {
             case 'L':
-                panels::cmdIOBase_Click(boxes[CardNo], boxes[IOBaseBox], IOBase, locator);
+                panels::locateCard(boxes[CardNo], boxes[IOBaseBox], IOBase, locator);
                 break;
             case 'O':
-                panels::cmdOutput_Click(boxes[IOBaseBox], outputs, IOBase, port);
+                panels::writeDigitalOutputs(boxes[IOBaseBox], outputs, IOBase, port);
                 break;
             case 'T':
                 monitor.tick(inputBoxes, IOBase, port);
                 break;
             case 'C':
-                panels::cmdClk_Click(boxes[ClkBase], boxes[ClkOutput], IOBase, port);
+                panels::startClockOutputs(boxes[ClkBase], boxes[ClkOutput], IOBase, port);
                 break;
             case 'D':
-                panels::cmdDA_Click(boxes[IOBaseBox], das, IOBase, port);
+                panels::writeDaCodes(boxes[IOBaseBox], das, IOBase, port);
                 break;
             }
         } catch (const convert::RuntimeError &e) {

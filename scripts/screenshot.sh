@@ -38,6 +38,7 @@ die() {
 }
 
 xdo_start_x "$work" || die "could not start Xvfb"
+xdo_load_layout "$program" "$work" || die "could not read the program's layout"
 # The trace tells when a tick has read the inputs.
 "$program" --simulate --trace </dev/null >"$work/stdout" 2>"$work/trace" &
 pid=$!
@@ -49,7 +50,7 @@ for g in 0 1 2 3; do
 done
 xdo_click cmdOutput || die "could not click 输出"
 
-# The clock keeps its design-time dividers, k = 1000 and n = 10.
+# The clock keeps its starting dividers, k = 1000 and n = 10.
 xdo_click cmdClk || die "could not click 时钟输出"
 
 da_codes=(0 400 800 FFF)

@@ -1,6 +1,6 @@
+#include "backends.h"
 #include "port_refused.h"
 #include "support/sysfs_fixture.h"
-#include "backends.h"
 
 #include <gtest/gtest.h>
 
@@ -13,35 +13,27 @@ using qm5083::testing::SysfsFixture;
 
 namespace {
 
-window::BackendOptions simulated(bool trace = false, std::FILE *traceOut = nullptr)
+hardware::BackendOptions simulated(bool trace = false, std::FILE *traceOut = nullptr)
 {
-    window::BackendOptions options;
+    hardware::BackendOptions options;
     options.simulate = true;
     options.trace = trace;
     options.traceOut = traceOut;
     return options;
 }
 
-window::BackendOptions onTheBus(const std::filesystem::path &sysfsRoot)
+hardware::BackendOptions onTheBus(const std::filesystem::path &sysfsRoot)
 {
-    window::BackendOptions options;
+    hardware::BackendOptions options;
     options.pciIds = {{0x1234, 0x5678, {}}};
     options.sysfsRoot = sysfsRoot;
     return options;
 }
 
-std::int32_t locate(hardware::CardLocator &locator, std::int16_t card, std::int16_t &base)
-{
-    std::int32_t extra = 0;
-    return locator.GetIOBaseByCardNo(card, base, extra);
-}
-
 TEST(Backends, SimulateChoosesTheSimulatedCardAndItsLocator)
 {
-    const window::Backends backends = window::makeBackends(simulated());
-    std::int16_t base = 0;
-    EXPECT_NE(locate(*backends.locator, 1, base), 0);
-    EXPECT_EQ(static_cast<std::uint16_t>(base), 0xE000);
+    const hardware::Backends backends = hardware::makeBackends(simulated());
+    EXPECT_EQ(backends.locator->findCard(1), std::optional<std::uint16_t>(0xE000));
     backends.port().outportb(0xE002, 0x5A);
     EXPECT_EQ(backends.port().inportb(0xE002), 0x5A); // the loopback cable
     EXPECT_EQ(backends.trace, nullptr);
@@ -52,7 +44,7 @@ TEST(Backends, TraceWrapsWhicheverCardIsChosen)
 {
     std::FILE *out = std::tmpfile();
     ASSERT_NE(out, nullptr);
-    const window::Backends backends = window::makeBackends(simulated(true, out));
+    const hardware::Backends backends = hardware::makeBackends(simulated(true, out));
     backends.port().outportb(0xE003, 0x1FF);
     EXPECT_EQ(backends.port().inportb(0xE003), 0xFF);
     std::rewind(out);
@@ -68,11 +60,9 @@ TEST(Backends, WithoutSimulateTheCardsComeFromThePciBus)
 {
     SysfsFixture tree;
     tree.add({"0000:03:00.0", 0x1234, 0x5678, {{{BarKind::Io, 0xE000, 0x20}}}});
-    const window::Backends backends = window::makeBackends(onTheBus(tree.root()));
+    const hardware::Backends backends = hardware::makeBackends(onTheBus(tree.root()));
     ASSERT_FALSE(backends.startupFailure);
-    std::int16_t base = 0;
-    EXPECT_NE(locate(*backends.locator, 1, base), 0);
-    EXPECT_EQ(static_cast<std::uint16_t>(base), 0xE000);
+    EXPECT_EQ(backends.locator->findCard(1), std::optional<std::uint16_t>(0xE000));
     backends.port().outportb(0xE001, 0x42);
     EXPECT_EQ(qm5083::testing::readBytes(tree.resourceFile("0000:03:00.0", 0)).at(1), 0x42);
     EXPECT_THROW(backends.port().outportb(0x0001, 0x42), hardware::PortRefused);
@@ -80,12 +70,10 @@ TEST(Backends, WithoutSimulateTheCardsComeFromThePciBus)
 
 TEST(Backends, AnUnreadableBusIsKeptForTheWindowToReportAndNoPortIsReached)
 {
-    const window::Backends backends
-        = window::makeBackends(onTheBus("/nonexistent/qm5083-bench/bus"));
+    const hardware::Backends backends
+        = hardware::makeBackends(onTheBus("/nonexistent/qm5083-bench/bus"));
     EXPECT_TRUE(backends.startupFailure);
-    std::int16_t base = 0x77;
-    EXPECT_EQ(locate(*backends.locator, 1, base), 0);
-    EXPECT_EQ(base, 0x77);
+    EXPECT_EQ(backends.locator->findCard(1), std::nullopt);
     EXPECT_THROW(backends.port().inportb(0xE000), hardware::PortRefused);
 }
 

@@ -1,139 +1,87 @@
-#include "digital_output_panel.h"
-#include "support/box_group.h"
-#include "support/expect_error.h"
-#include "support/recording_port.h"
-
-#include <gtest/gtest.h>
-
-#include <array>
-#include <optional>
-#include <vector>
+#include "support/operation_rows.h"
 
 using namespace qm5083;
+using namespace qm5083::testing;
 using convert::ErrorNumber;
 using convert::Value;
-using panels::PlainTextBox;
-using qm5083::testing::Access;
-using qm5083::testing::failsWith;
-using qm5083::testing::out;
-using qm5083::testing::RecordingPort;
 
 namespace {
 
-struct OutputRow
-{
-    const char *name;
-    const char *base;
-    std::array<const char *, 4> groups;
-    std::vector<Access> writes;
-    Value storedBase;
-    std::optional<ErrorNumber> error = std::nullopt;
-    const char *source = nullptr;
-};
-
-void PrintTo(const OutputRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-class DigitalOutputTest : public ::testing::TestWithParam<OutputRow>
+class DigitalOutputs : public ::testing::TestWithParam<OperationRow>
 { };
 
-TEST_P(DigitalOutputTest, WritesEachGroupInOrderAtTheTypedBase)
+TEST_P(DigitalOutputs, StoreTheTypedBaseThenWriteEachGroupInOrder)
 {
-    const OutputRow &row = GetParam();
-    PlainTextBox txtIOBase("txtIOBase", row.base);
-    const qm5083::testing::BoxGroup txtOutput(qm5083::testing::BoxGroup::names("txtOutput"),
-                                              row.groups);
-    panels::StoredBase IOBase;
-    IOBase.store(std::int16_t {0x55}); // whatever was stored before is replaced first
-    RecordingPort port;
-
-    const auto click = [&] {
-        panels::cmdOutput_Click(txtIOBase, txtOutput.read(), IOBase, port);
-    };
-    if (row.error)
-        EXPECT_TRUE(failsWith(*row.error, click,
-                              row.source ? std::optional<std::string>(row.source) : std::nullopt));
-    else
-        click();
-
-    EXPECT_EQ(port.accesses, row.writes);
-    EXPECT_EQ(IOBase.value(), row.storedBase);
+    expectOperation(panels::Operation::WriteDigitalOutputs, GetParam());
 }
 
-const auto E = [](int port) {
-    return static_cast<std::uint16_t>(port);
-};
+std::vector<Typed> groups(const char *base, const char *g0, const char *g1, const char *g2,
+                          const char *g3)
+{
+    return {{"txtIOBase", base},
+            {"txtOutput0", g0},
+            {"txtOutput1", g1},
+            {"txtOutput2", g2},
+            {"txtOutput3", g3}};
+}
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, DigitalOutputTest,
+    Rows, DigitalOutputs,
     ::testing::Values(
-        OutputRow {"design_time_texts",
-                   "E000",
-                   {"00", "00", "00", "00"},
-                   {out(E(0xE000), 0), out(E(0xE001), 0), out(E(0xE002), 0), out(E(0xE003), 0)},
-                   Value {-8192.0}},
-        OutputRow {"hex_bytes_either_case_and_lenient",
-                   "E000",
-                   {"FF", "ff", "", "xyz"},
-                   {out(E(0xE000), 255), out(E(0xE001), 255), out(E(0xE002), 0), out(E(0xE003), 0)},
-                   Value {-8192.0}},
-        OutputRow {"values_beyond_a_byte_are_passed_as_read",
-                   "E000",
-                   {"FFFF", "1FF", "7FFF", "8000"},
-                   {out(E(0xE000), -1), out(E(0xE001), 511), out(E(0xE002), 32767),
-                    out(E(0xE003), -32768)},
-                   Value {-8192.0}},
-        OutputRow {"base_E00D_crosses_into_E010",
-                   "E00D",
-                   {"1", "2", "3", "4"},
-                   {out(E(0xE00D), 1), out(E(0xE00E), 2), out(E(0xE00F), 3), out(E(0xE010), 4)},
-                   Value {-8179.0}},
-        OutputRow {"base_NO_reads_as_zero",
-                   "NO",
-                   {"1", "2", "3", "4"},
-                   {out(0, 1), out(1, 2), out(2, 3), out(3, 4)},
-                   Value {0.0}},
-        OutputRow {"base_FFFF_wraps_to_port_0",
-                   "FFFF",
-                   {"1", "2", "3", "4"},
-                   {out(0xFFFF, 1), out(0, 2), out(1, 3), out(2, 4)},
-                   Value {-1.0}},
-        OutputRow {"a_byte_out_of_range_stops_after_earlier_groups",
-                   "E000",
-                   {"11", "22", "10000", "33"},
-                   {out(E(0xE000), 0x11), out(E(0xE001), 0x22)},
-                   Value {-8192.0},
-                   ErrorNumber::Overflow,
-                   "txtOutput2"},
-        OutputRow {"a_base_that_leaves_16_bits_at_group_1",
-                   "7FFF",
-                   {"11", "22", "33", "44"},
-                   {out(0x7FFF, 0x11)},
-                   Value {32767.0},
-                   ErrorNumber::Overflow,
-                   "IOBase + 1"},
-        OutputRow {"a_base_beyond_16_bits_is_stored_then_fails",
-                   "10000",
-                   {"11", "22", "33", "44"},
-                   {},
-                   Value {65536.0},
-                   ErrorNumber::Overflow,
-                   "IOBase + 0"},
-        OutputRow {"the_byte_is_converted_before_the_port",
-                   "10000",
-                   {"10000", "22", "33", "44"},
-                   {},
-                   Value {65536.0},
-                   ErrorNumber::Overflow,
-                   "txtOutput0"},
-        OutputRow {"more_than_eight_hex_digits",
-                   "E000",
-                   {"123456789", "0", "0", "0"},
-                   {},
-                   Value {-8192.0},
-                   ErrorNumber::Overflow,
-                   "txtOutput0"}));
+        OperationRow {.name = "StartingTexts",
+                      .typed = {{"txtIOBase", "E000"}},
+                      .accesses = {out(0xE000, 0), out(0xE001, 0), out(0xE002, 0), out(0xE003, 0)},
+                      .ioBase = Value {-8192.0}},
+        OperationRow {.name = "HexInEitherCaseEmptyAndJunkReadAsZero",
+                      .typed = groups("E000", "FF", "ff", "", "xyz"),
+                      .accesses = {out(0xE000, 255), out(0xE001, 255), out(0xE002, 0),
+                                   out(0xE003, 0)}},
+        OperationRow {.name = "ValuesBeyondAByteArePassedAsRead",
+                      .typed = groups("E000", "FFFF", "1FF", "7FFF", "8000"),
+                      .accesses = {out(0xE000, -1), out(0xE001, 511), out(0xE002, 32767),
+                                   out(0xE003, -32768)}},
+        OperationRow {.name = "BaseE00DCrossesIntoE010",
+                      .typed = groups("E00D", "1", "2", "3", "4"),
+                      .accesses = {out(0xE00D, 1), out(0xE00E, 2), out(0xE00F, 3), out(0xE010, 4)},
+                      .ioBase = Value {-8179.0}},
+        OperationRow {.name = "BaseNOReadsAsZero",
+                      .typed = groups("NO", "1", "2", "3", "4"),
+                      .accesses = {out(0, 1), out(1, 2), out(2, 3), out(3, 4)},
+                      .ioBase = Value {0.0}},
+        OperationRow {.name = "BaseFFFFWrapsToPort0",
+                      .typed = groups("FFFF", "1", "2", "3", "4"),
+                      .accesses = {out(0xFFFF, 1), out(0, 2), out(1, 3), out(2, 4)},
+                      .ioBase = Value {-1.0}},
+        OperationRow {.name = "AValueOutOfRangeStopsAfterTheEarlierGroups",
+                      .typed = groups("E000", "11", "22", "10000", "33"),
+                      .accesses = {out(0xE000, 0x11), out(0xE001, 0x22)},
+                      .error = ErrorNumber::Overflow,
+                      .failingSource = "txtOutput2",
+                      .ioBase = Value {-8192.0}},
+        OperationRow {.name = "ABaseThatLeaves16BitsAtGroup1",
+                      .typed = groups("7FFF", "11", "22", "33", "44"),
+                      .accesses = {out(0x7FFF, 0x11)},
+                      .error = ErrorNumber::Overflow,
+                      .failingSource = "IOBase + 1",
+                      .ioBase = Value {32767.0}},
+        OperationRow {.name = "ABaseBeyond16BitsIsStoredThenFails",
+                      .typed = groups("10000", "11", "22", "33", "44"),
+                      .accesses = {},
+                      .error = ErrorNumber::Overflow,
+                      .failingSource = "IOBase + 0",
+                      .ioBase = Value {65536.0},
+                      .storedBefore = Value {std::int16_t {0x55}}},
+        OperationRow {.name = "TheValueIsConvertedBeforeThePort",
+                      .typed = groups("10000", "10000", "22", "33", "44"),
+                      .accesses = {},
+                      .error = ErrorNumber::Overflow,
+                      .failingSource = "txtOutput0"},
+        OperationRow {.name = "MoreThanEightHexDigits",
+                      .typed = groups("E000", "123456789", "0", "0", "0"),
+                      .accesses = {},
+                      .error = ErrorNumber::Overflow,
+                      .failingSource = "txtOutput0",
+                      .ioBase = Value {-8192.0}}),
+    RowName {});
 
 } // namespace

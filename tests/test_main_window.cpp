@@ -1,7 +1,7 @@
 #include "simulated_locator.h"
 #include "support/recording_port.h"
 #include "main_window.h"
-#include "window_table.h"
+#include "window_layout.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -14,12 +14,13 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <system_error>
 #include <vector>
 
 using namespace qm5083;
 using qm5083::testing::RecordingPort;
-using window::Testqm5083;
+using window::MainWindow;
 
 namespace {
 
@@ -32,7 +33,7 @@ QString qs(std::string_view text)
 class FailingLocator final : public hardware::CardLocator
 {
 public:
-    std::int32_t GetIOBaseByCardNo(std::int16_t, std::int16_t &, std::int32_t &) override
+    std::optional<std::uint16_t> findCard(std::int16_t) override
     {
         throw std::system_error(ENOENT, std::generic_category(), "/sys/bus/pci: no PCI bus");
     }
@@ -45,7 +46,7 @@ protected:
 
     void makeWindow(hardware::CardLocator &withLocator, bool simulated = true)
     {
-        window = std::make_unique<Testqm5083>(port, withLocator, simulated);
+        window = std::make_unique<MainWindow>(port, withLocator, simulated);
         window->setReporter(
             [this](const window::ErrorReport &report) { reports.push_back(report); });
     }
@@ -63,7 +64,7 @@ protected:
 
     RecordingPort port;
     hardware::SimulatedLocator locator;
-    std::unique_ptr<Testqm5083> window;
+    std::unique_ptr<MainWindow> window;
     std::vector<window::ErrorReport> reports;
 };
 
@@ -74,57 +75,38 @@ TEST_F(MainWindowTest, CaptionSaysWhenTheCardIsSimulated)
     EXPECT_EQ(window->windowTitle(), QString::fromUtf8("qm5083测试程序"));
 }
 
-TEST_F(MainWindowTest, ClientAreaAndEveryControlSitWhereTheTablesPutThem)
+// Every control's name, pixel rectangle at 96 dpi and text, in tests/data: frames and Exit at
+// their twips / 15 rounded to the nearest pixel, the controls inside a frame offset by it,
+// labels sized to their text in the program's font.
+TEST_F(MainWindowTest, EveryControlSitsWhereItWasLaidOut)
 {
-    const double dpi = window->logicalDpiX();
-    const auto px = [dpi](int twips) {
-        return window::twipsToPixels(twips, dpi);
-    };
-    EXPECT_EQ(window->size(), QSize(px(window::kClientWidth), px(window::kClientHeight)));
-    if (dpi == 96) {
-        EXPECT_EQ(window->size(), QSize(412, 424)); // 15 twips a pixel
-    }
+    ASSERT_EQ(window->logicalDpiX(), 96);
+    EXPECT_EQ(window->size(), QSize(412, 424));
+    std::ifstream golden(QM5083_TEST_DATA "/window_layout_96dpi.txt");
+    ASSERT_TRUE(golden) << "no golden layout file";
+    QStringList expected;
+    for (std::string line; std::getline(golden, line);)
+        expected << QString::fromStdString(line);
+    EXPECT_EQ(window->layoutLines(), expected);
+}
 
-    const QPushButton *exit = button("Command_exit");
-    ASSERT_NE(exit, nullptr);
-    EXPECT_EQ(exit->geometry(), QRect(px(192), px(5856), px(972), px(372)));
-    EXPECT_EQ(exit->text(), "Exit");
-
-    int controls = 0;
-    for (const panels::PanelSpec *panel : window::kPanels) {
-        const auto *frame = window->findChild<QGroupBox *>(qs(panel->frame.name));
-        ASSERT_NE(frame, nullptr) << panel->frame.name;
-        EXPECT_EQ(frame->title(), qs(panel->frame.text));
-        EXPECT_EQ(frame->geometry(),
-                  QRect(px(panel->frame.left), px(panel->frame.top), px(panel->frame.width),
-                        px(panel->frame.height)));
-        for (const panels::ControlSpec &spec : panel->controls) {
-            QWidget *widget = frame->findChild<QWidget *>(qs(spec.name));
-            ASSERT_NE(widget, nullptr) << spec.name;
-            ++controls;
-            const QRect designed(px(spec.left), px(spec.top), px(spec.width), px(spec.height));
-            if (auto *label = qobject_cast<QLabel *>(widget)) {
-                EXPECT_EQ(label->text(), qs(spec.text));
-                EXPECT_EQ(label->x(), designed.x()) << spec.name;
-                EXPECT_EQ(label->geometry().center().y(), designed.center().y()) << spec.name;
-            } else if (auto *box = qobject_cast<QLineEdit *>(widget)) {
-                EXPECT_EQ(box->geometry(), designed) << spec.name;
-                EXPECT_EQ(box->text(), qs(spec.text)) << spec.name;
-            } else if (auto *push = qobject_cast<QPushButton *>(widget)) {
-                EXPECT_EQ(push->geometry(), designed) << spec.name;
-                EXPECT_EQ(push->text(), qs(spec.text)) << spec.name;
-            } else {
-                ADD_FAILURE() << spec.name << " is of an unexpected kind";
-            }
-        }
+TEST_F(MainWindowTest, AControlMissingFromTheTablesStopsTheWindowBeingBuilt)
+{
+    const std::array<const panels::PanelLayout *, 4> withoutDa {
+        &panels::kBaseAddressPanel, &panels::kDigitalOutputPanel, &panels::kDigitalInputPanel,
+        &panels::kClockPanel};
+    try {
+        MainWindow incomplete(port, locator, true, withoutDa);
+        FAIL() << "the window was built without its DA boxes";
+    } catch (const window::MissingControl &missing) {
+        EXPECT_STREQ(missing.what(), "the window's control tables have no text box named "
+                                     "txtda(0), which an operation reads");
     }
-    EXPECT_EQ(controls, 6 + 9 + 8 + 5 + 9);
-    EXPECT_EQ(window->findChildren<QLabel *>().size(), 17); // Label3(0) to Label3(16)
 }
 
 TEST_F(MainWindowTest, LabelsFitTheirTextsInsideTheirFramesWithoutCoveringOtherControls)
 {
-    for (const panels::PanelSpec *panel : window::kPanels) {
+    for (const panels::PanelLayout *panel : window::kPanels) {
         const auto *frame = window->findChild<QGroupBox *>(qs(panel->frame.name));
         const QRect inside = frame->rect().adjusted(1, 1, -1, -1);
         const auto siblings = frame->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
@@ -174,7 +156,7 @@ TEST_F(MainWindowTest, TabOrderFollowsTheTabIndicesStartingAtExit)
 TEST_F(MainWindowTest, LoadShowsTheLocatedBaseNeverTheDesignText)
 {
     EXPECT_EQ(edit("txtIOBase")->text(), "E00d");
-    window->Form_Load();
+    window->locateCardAtStart();
     EXPECT_EQ(edit("txtIOBase")->text(), "E000");
     EXPECT_EQ(window->IOBase().value(), convert::Value {static_cast<std::int16_t>(0xE000)});
     EXPECT_TRUE(reports.empty());
@@ -183,7 +165,7 @@ TEST_F(MainWindowTest, LoadShowsTheLocatedBaseNeverTheDesignText)
 
 TEST_F(MainWindowTest, AnUnknownCardShowsNoAndKeepsTheStoredBase)
 {
-    window->Form_Load();
+    window->locateCardAtStart();
     typeInto("txtCardNo", "2");
     QTest::mouseClick(button("cmdIOBase"), Qt::LeftButton);
     EXPECT_EQ(edit("txtIOBase")->text(), "NO");
@@ -191,61 +173,34 @@ TEST_F(MainWindowTest, AnUnknownCardShowsNoAndKeepsTheStoredBase)
     EXPECT_TRUE(reports.empty());
 }
 
-TEST_F(MainWindowTest, ABadCardNumberIsReportedAndTheProgramGoesOn)
-{
-    window->Form_Load();
-    struct Row
-    {
-        const char *text;
-        int number;
-    };
-    const Row rows[] = {{"", 13}, {"abc", 13}, {"1x", 13}, {"40000", 6}, {"-32769", 6}};
-    for (const Row &row : rows) {
-        reports.clear();
-        typeInto("txtCardNo", row.text);
-        QTest::mouseClick(button("cmdIOBase"), Qt::LeftButton);
-        ASSERT_EQ(reports.size(), 1U) << row.text;
-        EXPECT_EQ(reports[0].number, row.number) << row.text;
-        EXPECT_EQ(reports[0].sourceBox, "txtCardNo");
-        EXPECT_TRUE(reports[0].detail.contains(QStringLiteral("\"%1\"").arg(row.text))) << row.text;
-        EXPECT_EQ(reports[0].operation, "cmdIOBase_Click");
-        // Nothing was stored or shown: the locator was never asked.
-        EXPECT_EQ(edit("txtIOBase")->text(), "E000");
-        EXPECT_EQ(window->IOBase().value(), convert::Value {static_cast<std::int16_t>(0xE000)});
-    }
-    EXPECT_EQ(reports[0].headline, "Run-time error 6: Overflow");
-    // And the window still works.
-    typeInto("txtCardNo", "1");
-    edit("txtIOBase")->setText("junk");
-    QTest::mouseClick(button("cmdIOBase"), Qt::LeftButton);
-    EXPECT_EQ(edit("txtIOBase")->text(), "E000");
-}
-
 TEST_F(MainWindowTest, AFailedLocateAtStartUpIsReportedAndTheWindowStillOpens)
 {
     FailingLocator failing;
     makeWindow(failing);
-    window->Form_Load();
+    window->locateCardAtStart();
     ASSERT_EQ(reports.size(), 1U);
     EXPECT_EQ(reports[0].number, ENOENT);
-    EXPECT_TRUE(reports[0].detail.contains("/sys/bus/pci"));
+    EXPECT_EQ(reports[0].detail.toStdString(),
+              "/sys/bus/pci: no PCI bus: No such file or directory\n\nThe operation 基地址 "
+              "得到板卡的基地址 stopped here: port writes already made stay made, and the "
+              "program goes on.");
     EXPECT_EQ(edit("txtIOBase")->text(), "E00d"); // the locate stopped before showing anything
     window->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    EXPECT_TRUE(window->Timer1().isActive());
+    EXPECT_TRUE(window->inputTimer().isActive());
 }
 
 TEST_F(MainWindowTest, TimerTicksEverySecondFromCreation)
 {
-    EXPECT_TRUE(window->Timer1().isActive());
-    EXPECT_EQ(window->Timer1().interval(), 1000);
+    EXPECT_TRUE(window->inputTimer().isActive());
+    EXPECT_EQ(window->inputTimer().interval(), 1000);
     EXPECT_EQ(edit("txtInput0")->text(), "Text1");
 }
 
 TEST_F(MainWindowTest, NoTickRunsWhileAReportIsOpen)
 {
-    window->Form_Load();
-    window->Timer1().setInterval(5);
+    window->locateCardAtStart();
+    window->inputTimer().setInterval(5);
     std::size_t accessesWhileReportOpen = 0;
     window->setReporter([&](const window::ErrorReport &) {
         const std::size_t before = port.accesses.size();
@@ -260,7 +215,7 @@ TEST_F(MainWindowTest, NoTickRunsWhileAReportIsOpen)
 
 TEST_F(MainWindowTest, ExitEndsTheProgramAtOnceWithoutAnotherTick)
 {
-    window->Form_Load();
+    window->locateCardAtStart();
     window->show();
     QTimer::singleShot(0, button("Command_exit"),
                        [this] { QTest::mouseClick(button("Command_exit"), Qt::LeftButton); });
@@ -268,7 +223,7 @@ TEST_F(MainWindowTest, ExitEndsTheProgramAtOnceWithoutAnotherTick)
     elapsed.start();
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_LT(elapsed.elapsed(), 900);
-    EXPECT_FALSE(window->Timer1().isActive());
+    EXPECT_FALSE(window->inputTimer().isActive());
     EXPECT_TRUE(port.accesses.empty());
     EXPECT_FALSE(window->isVisible());
 }
@@ -286,7 +241,7 @@ TEST_F(MainWindowTest, ClockTooltipsFollowTheTextsAsTheyAreTyped)
 
 TEST_F(MainWindowTest, AFailingTickIsReportedOnceAndTheMonitorWaitsForANewBase)
 {
-    window->Form_Load();
+    window->locateCardAtStart();
     typeInto("txtIOBase", "10000");  // 65536: every port sum overflows
     typeInto("txtOutput0", "10000"); // and the output fails first, on its own byte
     QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
@@ -294,17 +249,20 @@ TEST_F(MainWindowTest, AFailingTickIsReportedOnceAndTheMonitorWaitsForANewBase)
     EXPECT_EQ(reports[0].sourceBox, "txtOutput0");
 
     for (int tick = 0; tick < 3; ++tick)
-        window->Timer1_Timer();
+        window->run(panels::Operation::ReadDigitalInputs);
     ASSERT_EQ(reports.size(), 2U); // the first tick only
-    EXPECT_EQ(reports[1].operation, "Timer1_Timer");
-    EXPECT_TRUE(reports[1].detail.contains("IOBase + 0")) << reports[1].detail.toStdString();
+    EXPECT_EQ(reports[1].operation, QString::fromUtf8("开关量输入"));
+    EXPECT_EQ(reports[1].detail.toStdString(),
+              "In the port address IOBase + 0, with IOBase = 65536 + 0\n\nThe operation "
+              "开关量输入 stopped here: port writes already made stay made, and the program "
+              "goes on.");
     EXPECT_TRUE(port.accesses.empty());
     EXPECT_EQ(edit("txtInput0")->text(), "Text1");
 
     typeInto("txtIOBase", "E000");
     typeInto("txtOutput0", "5");
     QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
-    window->Timer1_Timer();
+    window->run(panels::Operation::ReadDigitalInputs);
     EXPECT_EQ(reports.size(), 2U);
     EXPECT_EQ(port.accesses.size(), 4U + 4U);
     EXPECT_EQ(edit("txtInput0")->text(), "FF"); // what the recording port answers

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -11,13 +12,19 @@
 namespace {
 
 using qm5083::hardware::Pit8254;
-namespace pit = qm5083::registers::pit8254;
-using Access = pit::Access;
-using Mode = pit::Mode;
+using Access = Pit8254::Access;
+using Mode = Pit8254::Mode;
 
-void program(Pit8254 &chip, int counter, Mode mode, std::uint16_t count, bool bcd = false)
+// Control words and read-back commands are written out as the 8254 takes them:
+//   control word   SC1 SC0 | RW1 RW0 | M2 M1 M0 | BCD   (RW 11: low byte, then high byte)
+//   read-back      1 1 | /COUNT /STATUS | CNT2 CNT1 CNT0 | 0   (a 0 latches)
+// 0x36: counter 0, low then high, mode 3, binary. 0xE2: read-back of counter 0's status only.
+
+// A control word asking for both count bytes, then the count, low byte first.
+void program(Pit8254 &chip, std::uint8_t controlWord, std::uint16_t count)
 {
-    chip.writeControl(pit::controlWord(counter, Access::LowThenHigh, mode, bcd));
+    const int counter = controlWord >> 6;
+    chip.writeControl(controlWord);
     chip.writeCounter(counter, static_cast<std::uint8_t>(count & 0xFF));
     chip.writeCounter(counter, static_cast<std::uint8_t>(count >> 8));
 }
@@ -29,11 +36,9 @@ std::uint16_t readTwoBytes(Pit8254 &chip, int counter)
     return static_cast<std::uint16_t>(low | high << 8);
 }
 
-const char *modeName(Mode mode)
-{
-    static const char *const names[] = {"mode0", "mode1", "mode2", "mode3", "mode4", "mode5"};
-    return names[static_cast<int>(mode)];
-}
+const auto kRowName = [](const auto &info) {
+    return std::string(info.param.name);
+};
 
 void trigger(Pit8254 &chip, int counter)
 {
@@ -53,11 +58,6 @@ struct DecodeRow
     bool bcd;
     bool outAfterProgramming;
 };
-
-void PrintTo(const DecodeRow &row, std::ostream *os)
-{
-    *os << "cw" << std::hex << static_cast<int>(row.controlWord);
-}
 
 class ControlWordDecoding : public testing::TestWithParam<DecodeRow>
 { };
@@ -95,7 +95,12 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeRow {0x29, 0, Access::HighByte, Mode::SoftwareTriggeredStrobe, true, true},
         DecodeRow {0x9B, 2, Access::LowByte, Mode::HardwareTriggeredStrobe, true, true},
         DecodeRow {0xB0, 2, Access::LowThenHigh, Mode::InterruptOnTerminalCount, false, false},
-        DecodeRow {0x71, 1, Access::LowThenHigh, Mode::InterruptOnTerminalCount, true, false}));
+        DecodeRow {0x71, 1, Access::LowThenHigh, Mode::InterruptOnTerminalCount, true, false}),
+    [](const auto &info) {
+        char name[16];
+        std::snprintf(name, sizeof name, "ControlWord%02X", info.param.controlWord);
+        return std::string(name);
+    });
 
 TEST(Pit8254, PowersUpAsModeZeroWithoutACount)
 {
@@ -119,7 +124,7 @@ TEST(Pit8254, PowersUpAsModeZeroWithoutACount)
 TEST(Pit8254, LowThenHighWritesNeedBothBytes)
 {
     Pit8254 chip;
-    chip.writeControl(pit::controlWord(1, Access::LowThenHigh, Mode::RateGenerator));
+    chip.writeControl(0x74); // counter 1, low then high, mode 2
     chip.writeCounter(1, 0x34);
     EXPECT_FALSE(chip.count(1).has_value());
     chip.clock(1, 5); // half a count is never loaded
@@ -137,7 +142,7 @@ TEST(Pit8254, LowThenHighWritesNeedBothBytes)
 TEST(Pit8254, ReadAndWriteTogglesAreIndependent)
 {
     Pit8254 chip;
-    program(chip, 0, Mode::RateGenerator, 0x1234);
+    program(chip, 0x34, 0x1234);
     chip.clock(0, 1);
     EXPECT_EQ(chip.readCounter(0), 0x34);
     chip.writeCounter(0, 0x78);
@@ -146,19 +151,15 @@ TEST(Pit8254, ReadAndWriteTogglesAreIndependent)
     EXPECT_EQ(chip.count(0), 0x5678u);
 }
 
+// Counter 2 in mode 2 with one count byte: 0x94 low byte only, 0xA4 high byte only; 0 is 65536.
 struct SingleByteRow
 {
-    Access access;
+    const char *name;
+    std::uint8_t controlWord;
     std::uint8_t written;
     std::uint32_t count;
     std::uint8_t readBack; // repeated reads of the loaded element
 };
-
-void PrintTo(const SingleByteRow &row, std::ostream *os)
-{
-    *os << (row.access == Access::LowByte ? "low" : "high") << std::hex
-        << static_cast<int>(row.written);
-}
 
 class SingleByteAccess : public testing::TestWithParam<SingleByteRow>
 { };
@@ -167,7 +168,7 @@ TEST_P(SingleByteAccess, LoadsAndReadsOneByte)
 {
     const SingleByteRow &row = GetParam();
     Pit8254 chip;
-    chip.writeControl(pit::controlWord(2, row.access, Mode::RateGenerator));
+    chip.writeControl(row.controlWord);
     chip.writeCounter(2, row.written);
     EXPECT_EQ(chip.count(2), row.count);
     chip.clock(2, 1);
@@ -176,22 +177,20 @@ TEST_P(SingleByteAccess, LoadsAndReadsOneByte)
 }
 
 INSTANTIATE_TEST_SUITE_P(Pit8254, SingleByteAccess,
-                         testing::Values(SingleByteRow {Access::LowByte, 0x42, 0x42, 0x42},
-                                         SingleByteRow {Access::HighByte, 0x42, 0x4200, 0x42},
-                                         SingleByteRow {Access::LowByte, 0x00, 65536, 0x00},
-                                         SingleByteRow {Access::HighByte, 0x00, 65536, 0x00}));
+                         testing::Values(SingleByteRow {"Low42", 0x94, 0x42, 0x42, 0x42},
+                                         SingleByteRow {"High42", 0xA4, 0x42, 0x4200, 0x42},
+                                         SingleByteRow {"LowZero", 0x94, 0x00, 65536, 0x00},
+                                         SingleByteRow {"HighZero", 0xA4, 0x00, 65536, 0x00}),
+                         kRowName);
 
+// Counter 0 in mode 2 with a count of 0: 0x34 binary, 0x35 BCD.
 struct ZeroCountRow
 {
-    bool bcd;
+    const char *name;
+    std::uint8_t controlWord;
     std::uint32_t count;
     std::uint16_t afterOnePulse;
 };
-
-void PrintTo(const ZeroCountRow &row, std::ostream *os)
-{
-    *os << (row.bcd ? "bcd" : "binary");
-}
 
 class ZeroCount : public testing::TestWithParam<ZeroCountRow>
 { };
@@ -200,7 +199,7 @@ TEST_P(ZeroCount, IsTheLargestCount)
 {
     const ZeroCountRow &row = GetParam();
     Pit8254 chip;
-    program(chip, 0, Mode::RateGenerator, 0, row.bcd);
+    program(chip, row.controlWord, 0);
     EXPECT_EQ(chip.count(0), row.count);
     chip.clock(0, 1);
     EXPECT_EQ(chip.countingElement(0), 0);
@@ -215,20 +214,17 @@ TEST_P(ZeroCount, IsTheLargestCount)
 }
 
 INSTANTIATE_TEST_SUITE_P(Pit8254, ZeroCount,
-                         testing::Values(ZeroCountRow {false, 65536, 0xFFFF},
-                                         ZeroCountRow {true, 10000, 0x9999}));
+                         testing::Values(ZeroCountRow {"Binary", 0x34, 65536, 0xFFFF},
+                                         ZeroCountRow {"Bcd", 0x35, 10000, 0x9999}),
+                         kRowName);
 
 struct BcdRow
 {
+    const char *name;
     std::uint64_t pulsesAfterLoad;
     std::uint16_t element;
     bool out;
 };
-
-void PrintTo(const BcdRow &row, std::ostream *os)
-{
-    *os << row.pulsesAfterLoad << "pulses";
-}
 
 class BcdCounting : public testing::TestWithParam<BcdRow>
 { };
@@ -237,7 +233,7 @@ TEST_P(BcdCounting, CountsDownInDecimalDigits)
 {
     const BcdRow &row = GetParam();
     Pit8254 chip;
-    program(chip, 1, Mode::InterruptOnTerminalCount, 0x0100, true);
+    program(chip, 0x71, 0x0100); // counter 1, mode 0, BCD 100
     EXPECT_EQ(chip.count(1), 100u);
     chip.clock(1, 1 + row.pulsesAfterLoad);
     EXPECT_EQ(chip.countingElement(1), row.element);
@@ -245,19 +241,22 @@ TEST_P(BcdCounting, CountsDownInDecimalDigits)
     EXPECT_EQ(chip.out(1), row.out);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pit8254, BcdCounting,
-                         testing::Values(BcdRow {0, 0x0100, false}, BcdRow {1, 0x0099, false},
-                                         BcdRow {10, 0x0090, false}, BcdRow {91, 0x0009, false},
-                                         BcdRow {100, 0x0000, true}, BcdRow {101, 0x9999, true},
-                                         BcdRow {10100, 0x0000, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Pit8254, BcdCounting,
+    testing::Values(BcdRow {"Loaded", 0, 0x0100, false}, BcdRow {"After1", 1, 0x0099, false},
+                    BcdRow {"After10", 10, 0x0090, false}, BcdRow {"After91", 91, 0x0009, false},
+                    BcdRow {"After100", 100, 0x0000, true}, BcdRow {"After101", 101, 0x9999, true},
+                    BcdRow {"After10100", 10100, 0x0000, true}),
+    kRowName);
 
 // ---------------------------------------------------------------------------------------------
 // Waveforms, pulse by pulse
 
+// Counter 2, low then high, binary: 0xB0 + 2 * mode.
 struct WaveRow
 {
     const char *name;
-    Mode mode;
+    std::uint8_t controlWord;
     std::uint16_t count;
     bool triggered;  // a GATE rising edge before the first pulse
     std::string out; // OUT after each pulse
@@ -271,7 +270,7 @@ TEST_P(Waveform, FollowsTheModePulseByPulse)
 {
     const WaveRow &row = GetParam();
     Pit8254 chip;
-    program(chip, 2, row.mode, row.count);
+    program(chip, row.controlWord, row.count);
     if (row.triggered)
         trigger(chip, 2);
     std::string out;
@@ -288,47 +287,20 @@ TEST_P(Waveform, FollowsTheModePulseByPulse)
 INSTANTIATE_TEST_SUITE_P(
     Pit8254, Waveform,
     testing::Values(
-        WaveRow {"TerminalCount",
-                 Mode::InterruptOnTerminalCount,
-                 5,
-                 false,
-                 "0000011",
-                 {5, 4, 3, 2, 1, 0, 0xFFFF}},
-        WaveRow {
-            "OneShot", Mode::HardwareRetriggerableOneShot, 3, true, "00011", {3, 2, 1, 0, 0xFFFF}},
-        WaveRow {"RateGenerator",
-                 Mode::RateGenerator,
-                 4,
-                 false,
-                 "111011101",
-                 {4, 3, 2, 1, 4, 3, 2, 1, 4}},
-        WaveRow {
-            "SquareWaveEven", Mode::SquareWave, 4, false, "110011001", {4, 2, 4, 2, 4, 2, 4, 2, 4}},
-        WaveRow {"SquareWaveOdd",
-                 Mode::SquareWave,
-                 5,
-                 false,
-                 "11100111001",
-                 {4, 2, 0, 4, 2, 4, 2, 0, 4, 2, 4}},
-        WaveRow {"SoftwareStrobe",
-                 Mode::SoftwareTriggeredStrobe,
-                 3,
-                 false,
-                 "111011",
-                 {3, 2, 1, 0, 0xFFFF, 0xFFFE}},
-        WaveRow {"HardwareStrobe",
-                 Mode::HardwareTriggeredStrobe,
-                 3,
-                 true,
-                 "111011",
-                 {3, 2, 1, 0, 0xFFFF, 0xFFFE}}),
-    [](const testing::TestParamInfo<WaveRow> &info) { return info.param.name; });
+        WaveRow {"TerminalCount", 0xB0, 5, false, "0000011", {5, 4, 3, 2, 1, 0, 0xFFFF}},
+        WaveRow {"OneShot", 0xB2, 3, true, "00011", {3, 2, 1, 0, 0xFFFF}},
+        WaveRow {"RateGenerator", 0xB4, 4, false, "111011101", {4, 3, 2, 1, 4, 3, 2, 1, 4}},
+        WaveRow {"SquareWaveEven", 0xB6, 4, false, "110011001", {4, 2, 4, 2, 4, 2, 4, 2, 4}},
+        WaveRow {"SquareWaveOdd", 0xB6, 5, false, "11100111001", {4, 2, 0, 4, 2, 4, 2, 0, 4, 2, 4}},
+        WaveRow {"SoftwareStrobe", 0xB8, 3, false, "111011", {3, 2, 1, 0, 0xFFFF, 0xFFFE}},
+        WaveRow {"HardwareStrobe", 0xBA, 3, true, "111011", {3, 2, 1, 0, 0xFFFF, 0xFFFE}}),
+    kRowName);
 
 TEST(Pit8254, GateTriggeredModesWaitForTheTrigger)
 {
-    for (Mode mode : {Mode::HardwareRetriggerableOneShot, Mode::HardwareTriggeredStrobe}) {
+    for (std::uint8_t controlWord : {0x32, 0x3A}) { // counter 0, mode 1 and mode 5
         Pit8254 chip;
-        program(chip, 0, mode, 3);
+        program(chip, controlWord, 3);
         chip.clock(0, 100);
         EXPECT_TRUE(chip.out(0));
         EXPECT_TRUE(chip.nullCount(0)) << "loaded without a trigger";
@@ -342,7 +314,7 @@ TEST(Pit8254, GateTriggeredModesWaitForTheTrigger)
 TEST(Pit8254, OneShotRetriggerRestartsTheLowPulse)
 {
     Pit8254 chip;
-    program(chip, 0, Mode::HardwareRetriggerableOneShot, 4);
+    program(chip, 0x32, 4);
     trigger(chip, 0);
     chip.clock(0, 3); // load, 3, 2
     EXPECT_FALSE(chip.out(0));
@@ -358,7 +330,7 @@ TEST(Pit8254, OneShotRetriggerRestartsTheLowPulse)
 TEST(Pit8254, ModeZeroNewCountStopsCountingAtTheFirstByte)
 {
     Pit8254 chip;
-    program(chip, 1, Mode::InterruptOnTerminalCount, 3);
+    program(chip, 0x70, 3);
     chip.clock(1, 4);
     EXPECT_TRUE(chip.out(1));
     chip.writeCounter(1, 0x10);
@@ -376,7 +348,7 @@ TEST(Pit8254, ModeZeroNewCountStopsCountingAtTheFirstByte)
 TEST(Pit8254, GateLowHoldsModeZeroCounting)
 {
     Pit8254 chip;
-    program(chip, 0, Mode::InterruptOnTerminalCount, 10);
+    program(chip, 0x30, 10);
     chip.setGate(0, false);
     chip.clock(0, 5); // the load still happens, the counting does not
     EXPECT_EQ(chip.countingElement(0), 10);
@@ -388,7 +360,7 @@ TEST(Pit8254, GateLowHoldsModeZeroCounting)
 TEST(Pit8254, GateLowForcesRateOutputHighAndTriggerRestarts)
 {
     Pit8254 chip;
-    program(chip, 0, Mode::RateGenerator, 4);
+    program(chip, 0x34, 4);
     chip.clock(0, 4); // element 1: OUT low
     ASSERT_FALSE(chip.out(0));
     chip.setGate(0, false);
@@ -401,18 +373,14 @@ TEST(Pit8254, GateLowForcesRateOutputHighAndTriggerRestarts)
     EXPECT_TRUE(chip.out(0));
 }
 
+// Counter 0 loaded with 10, then given 20 while it runs.
 struct NewCountRow
 {
-    Mode mode;
+    const char *name;
+    std::uint8_t controlWord;
     std::uint64_t pulsesBefore;   // after the load pulse, with the old count
     std::uint64_t pulsesToReload; // until the new count is in the element
-    std::uint16_t elementAfterReload;
 };
-
-void PrintTo(const NewCountRow &row, std::ostream *os)
-{
-    *os << modeName(row.mode) << "after" << row.pulsesBefore;
-}
 
 class NewCountWhileRunning : public testing::TestWithParam<NewCountRow>
 { };
@@ -421,7 +389,7 @@ TEST_P(NewCountWhileRunning, TakesEffectAtTheEndOfTheCurrentCycle)
 {
     const NewCountRow &row = GetParam();
     Pit8254 chip;
-    program(chip, 0, row.mode, 10);
+    program(chip, row.controlWord, 10);
     chip.clock(0, 1 + row.pulsesBefore);
     chip.writeCounter(0, 20);
     chip.writeCounter(0, 0);
@@ -430,36 +398,30 @@ TEST_P(NewCountWhileRunning, TakesEffectAtTheEndOfTheCurrentCycle)
     EXPECT_TRUE(chip.nullCount(0));
     chip.clock(0, 1);
     EXPECT_FALSE(chip.nullCount(0));
-    EXPECT_EQ(chip.countingElement(0), row.elementAfterReload);
+    EXPECT_EQ(chip.countingElement(0), 20);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Pit8254, NewCountWhileRunning,
-    testing::Values(NewCountRow {Mode::RateGenerator, 3, 7, 20}, // rest of the period
-                    NewCountRow {Mode::SquareWave, 2, 3, 20},    // rest of the high half
-                    NewCountRow {Mode::SquareWave, 6, 4, 20},    // rest of the low half
-                    NewCountRow {Mode::SoftwareTriggeredStrobe, 3, 1, 20},
-                    NewCountRow {Mode::InterruptOnTerminalCount, 3, 1, 20}));
+    testing::Values(NewCountRow {"RateGeneratorAtTheEndOfThePeriod", 0x34, 3, 7},
+                    NewCountRow {"SquareWaveAtTheEndOfTheHighHalf", 0x36, 2, 3},
+                    NewCountRow {"SquareWaveAtTheEndOfTheLowHalf", 0x36, 6, 4},
+                    NewCountRow {"SoftwareStrobeAtTheNextPulse", 0x38, 3, 1},
+                    NewCountRow {"TerminalCountAtTheNextPulse", 0x30, 3, 1}),
+    kRowName);
 
 // ---------------------------------------------------------------------------------------------
 // Many pulses at once must land exactly where single pulses do
 
+// Counter 1, low then high: 0x70 + 2 * mode (+ 1 for BCD). Both chips see a GATE trigger first.
 struct BulkRow
 {
-    Mode mode;
+    const char *name;
+    std::uint8_t controlWord;
     std::uint16_t count;
-    bool bcd;
     std::uint64_t pulses;
     std::uint64_t newCountAfter; // 0: no new count
 };
-
-void PrintTo(const BulkRow &row, std::ostream *os)
-{
-    *os << modeName(row.mode) << (row.bcd ? "bcd" : "count") << (row.bcd ? std::hex : std::dec)
-        << row.count << std::dec << "x" << row.pulses;
-    if (row.newCountAfter != 0)
-        *os << "new" << row.newCountAfter;
-}
 
 class BulkClock : public testing::TestWithParam<BulkRow>
 { };
@@ -469,12 +431,9 @@ TEST_P(BulkClock, MatchesSinglePulses)
     const BulkRow &row = GetParam();
     Pit8254 bulk;
     Pit8254 single;
-    for (Pit8254 *chip : {&bulk, &single})
-        program(*chip, 1, row.mode, row.count, row.bcd);
-    if (row.mode == Mode::HardwareRetriggerableOneShot
-        || row.mode == Mode::HardwareTriggeredStrobe) {
-        trigger(bulk, 1);
-        trigger(single, 1);
+    for (Pit8254 *chip : {&bulk, &single}) {
+        program(*chip, row.controlWord, row.count);
+        trigger(*chip, 1);
     }
     auto run = [&](std::uint64_t pulses) {
         bulk.clock(1, pulses);
@@ -497,29 +456,29 @@ TEST_P(BulkClock, MatchesSinglePulses)
     EXPECT_EQ(bulk.outRisingEdges(1), single.outRisingEdges(1));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pit8254, BulkClock,
-    testing::Values(BulkRow {Mode::RateGenerator, 2, false, 100001, 0},
-                    BulkRow {Mode::RateGenerator, 1000, false, 123457, 0},
-                    BulkRow {Mode::RateGenerator, 0, false, 200003, 0},
-                    BulkRow {Mode::SquareWave, 10, false, 100003, 0},
-                    BulkRow {Mode::SquareWave, 7, false, 100003, 0},
-                    BulkRow {Mode::SquareWave, 0x999, true, 100003, 0},
-                    BulkRow {Mode::SquareWave, 0, true, 100003, 0},
-                    BulkRow {Mode::SquareWave, 1000, false, 5000, 2203},
-                    BulkRow {Mode::SquareWave, 1001, false, 5000, 2802},
-                    BulkRow {Mode::RateGenerator, 1000, false, 5000, 2203},
-                    BulkRow {Mode::InterruptOnTerminalCount, 5, false, 140000, 0},
-                    BulkRow {Mode::InterruptOnTerminalCount, 0x50, true, 30000, 0},
-                    BulkRow {Mode::SoftwareTriggeredStrobe, 7, false, 140000, 0},
-                    BulkRow {Mode::SoftwareTriggeredStrobe, 7, false, 1000, 500},
-                    BulkRow {Mode::HardwareRetriggerableOneShot, 9, false, 70000, 0},
-                    BulkRow {Mode::HardwareTriggeredStrobe, 9, false, 70000, 0}));
+INSTANTIATE_TEST_SUITE_P(Pit8254, BulkClock,
+                         testing::Values(BulkRow {"Rate2", 0x74, 2, 100001, 0},
+                                         BulkRow {"Rate1000", 0x74, 1000, 123457, 0},
+                                         BulkRow {"RateZero", 0x74, 0, 200003, 0},
+                                         BulkRow {"Square10", 0x76, 10, 100003, 0},
+                                         BulkRow {"Square7", 0x76, 7, 100003, 0},
+                                         BulkRow {"SquareBcd999", 0x77, 0x999, 100003, 0},
+                                         BulkRow {"SquareBcdZero", 0x77, 0, 100003, 0},
+                                         BulkRow {"SquareNewCount", 0x76, 1000, 5000, 2203},
+                                         BulkRow {"SquareOddNewCount", 0x76, 1001, 5000, 2802},
+                                         BulkRow {"RateNewCount", 0x74, 1000, 5000, 2203},
+                                         BulkRow {"TerminalCount5", 0x70, 5, 140000, 0},
+                                         BulkRow {"TerminalCountBcd50", 0x71, 0x50, 30000, 0},
+                                         BulkRow {"SoftwareStrobe7", 0x78, 7, 140000, 0},
+                                         BulkRow {"SoftwareStrobeNewCount", 0x78, 7, 1000, 500},
+                                         BulkRow {"OneShot9", 0x72, 9, 70000, 0},
+                                         BulkRow {"HardwareStrobe9", 0x7A, 9, 70000, 0}),
+                         kRowName);
 
 TEST(Pit8254, SquareWaveRisesOncePerPeriod)
 {
     Pit8254 chip;
-    program(chip, 0, Mode::SquareWave, 10);
+    program(chip, 0x36, 10);
     const std::uint64_t before = chip.outRisingEdges(0);
     chip.clock(0, 1 + 10 * 1'000'000);
     EXPECT_EQ(chip.outRisingEdges(0) - before, 1'000'000u);
@@ -531,12 +490,12 @@ TEST(Pit8254, SquareWaveRisesOncePerPeriod)
 TEST(Pit8254, CounterLatchFreezesTheReadValueWhileCountingGoesOn)
 {
     Pit8254 chip;
-    program(chip, 1, Mode::RateGenerator, 1000);
-    chip.clock(1, 10); // load, then 9 counts
-    chip.writeControl(pit::controlWord(1, Access::LatchCommand, Mode {}));
+    program(chip, 0x74, 1000);
+    chip.clock(1, 10);       // load, then 9 counts
+    chip.writeControl(0x40); // latch counter 1
     chip.clock(1, 100);
-    chip.writeControl(pit::controlWord(1, Access::LatchCommand, Mode::SoftwareTriggeredStrobe));
-    EXPECT_EQ(chip.programmedBits(1), 0x34); // a latch command, ignored while one is held
+    chip.writeControl(0x48);                 // a latch command (RW = 00) despite the mode bits
+    EXPECT_EQ(chip.programmedBits(1), 0x34); // ignored while one is held
     EXPECT_EQ(chip.readCounter(1), 991 & 0xFF);
     chip.clock(1, 100);
     EXPECT_EQ(chip.readCounter(1), 991 >> 8);
@@ -546,19 +505,17 @@ TEST(Pit8254, CounterLatchFreezesTheReadValueWhileCountingGoesOn)
 TEST(Pit8254, ReadBackStatusTracksNullCountAndOut)
 {
     Pit8254 chip;
-    const std::uint8_t statusOfCounter0
-        = pit::kReadBackCommand | pit::kReadBackNoCount | pit::readBackSelect(0);
     chip.writeControl(0x14); // counter 0, low byte, mode 2
-    chip.writeControl(statusOfCounter0);
+    chip.writeControl(0xE2); // read-back: status of counter 0, no count
     EXPECT_EQ(chip.readCounter(0), 0x80 | 0x40 | 0x14);
     chip.writeCounter(0, 3);
-    chip.writeControl(statusOfCounter0);
+    chip.writeControl(0xE2);
     EXPECT_EQ(chip.readCounter(0), 0x80 | 0x40 | 0x14); // written, not yet loaded
     chip.clock(0, 1);
-    chip.writeControl(statusOfCounter0);
+    chip.writeControl(0xE2);
     EXPECT_EQ(chip.readCounter(0), 0x80 | 0x14);
     chip.clock(0, 2); // element 1: the low pulse
-    chip.writeControl(statusOfCounter0);
+    chip.writeControl(0xE2);
     EXPECT_EQ(chip.readCounter(0), 0x14);
     EXPECT_EQ(chip.readCounter(0), 1); // no count was latched: the live element
 }
@@ -566,13 +523,12 @@ TEST(Pit8254, ReadBackStatusTracksNullCountAndOut)
 TEST(Pit8254, ReadBackLatchesSeveralCountersStatusFirst)
 {
     Pit8254 chip;
-    program(chip, 0, Mode::RateGenerator, 0x0300);
-    program(chip, 1, Mode::InterruptOnTerminalCount, 0x0200);
-    program(chip, 2, Mode::SquareWave, 0x0101, true);
+    program(chip, 0x34, 0x0300);
+    program(chip, 0x70, 0x0200);
+    program(chip, 0xB7, 0x0101); // BCD 101
     for (int c = 0; c < 3; ++c)
         chip.clock(c, 2);
-    chip.writeControl(pit::kReadBackCommand | pit::readBackSelect(0) | pit::readBackSelect(1)
-                      | pit::readBackSelect(2));
+    chip.writeControl(0xCE); // read-back: count and status of counters 0, 1 and 2
     for (int c = 0; c < 3; ++c)
         chip.clock(c, 7);
     EXPECT_EQ(chip.readCounter(0), 0x80 | 0x34);
@@ -586,45 +542,45 @@ TEST(Pit8254, ReadBackLatchesSeveralCountersStatusFirst)
 TEST(Pit8254, LatchesAreNotOverwrittenUntilRead)
 {
     Pit8254 chip;
-    program(chip, 1, Mode::SquareWave, 8);
+    program(chip, 0x76, 8);
     chip.clock(1, 2);
-    const std::uint8_t both = pit::kReadBackCommand | pit::readBackSelect(1);
-    chip.writeControl(both); // status: OUT high; count 6
+    chip.writeControl(0xC4); // read-back of counter 1, count and status: OUT high, count 6
     chip.clock(1, 3);        // OUT now low
-    chip.writeControl(both);
-    chip.writeControl(pit::controlWord(1, Access::LatchCommand, Mode {}));
+    chip.writeControl(0xC4);
+    chip.writeControl(0x40); // counter latch command for counter 1
     EXPECT_EQ(chip.readCounter(1), 0x80 | 0x36);
     EXPECT_EQ(readTwoBytes(chip, 1), 6);
-    chip.writeControl(both);
+    chip.writeControl(0xC4);
     EXPECT_EQ(chip.readCounter(1), 0x36);
     EXPECT_EQ(readTwoBytes(chip, 1), 8);
 }
 
-TEST(Pit8254, ReadBackIgnoresUnselectedCounters)
+TEST(Pit8254, ReadBackLatchesTheCountOfTheSelectedCounterOnly)
 {
     Pit8254 chip;
-    program(chip, 0, Mode::RateGenerator, 50);
-    program(chip, 2, Mode::RateGenerator, 60);
+    program(chip, 0x34, 50);
+    program(chip, 0xB4, 60);
     chip.clock(0, 1);
     chip.clock(2, 1);
-    chip.writeControl(pit::kReadBackCommand | pit::kReadBackNoCount | pit::readBackSelect(2));
-    EXPECT_EQ(readTwoBytes(chip, 0), 50);
-    EXPECT_EQ(chip.readCounter(2), 0x80 | 0x34);
+    chip.writeControl(0xD8); // read-back: count of counter 2, no status
+    chip.clock(0, 5);
+    chip.clock(2, 5);
+    EXPECT_EQ(readTwoBytes(chip, 0), 45); // not selected: the live element
+    EXPECT_EQ(readTwoBytes(chip, 2), 60); // the latched count, with no status byte before it
+    EXPECT_EQ(readTwoBytes(chip, 2), 55);
 }
 
 TEST(Pit8254, ControlWordDropsLatchesAndTogglesOfItsCounter)
 {
     Pit8254 chip;
-    program(chip, 0, Mode::RateGenerator, 0x1234);
+    program(chip, 0x34, 0x1234);
     chip.clock(0, 1);
-    chip.writeControl(pit::kReadBackCommand | pit::readBackSelect(0));
+    chip.writeControl(0xC2);                     // read-back of counter 0, count and status
     chip.writeCounter(0, 0x99);                  // half a new count
     EXPECT_EQ(chip.readCounter(0), 0x80 | 0x34); // status; the count stays latched
     EXPECT_EQ(chip.readCounter(0), 0x34);        // half the latched count
 
-    chip.writeControl(pit::controlWord(0, Access::LowThenHigh, Mode::RateGenerator));
-    chip.writeCounter(0, 0x78);
-    chip.writeCounter(0, 0x56);
+    program(chip, 0x34, 0x5678);
     EXPECT_EQ(chip.count(0), 0x5678u); // write toggle starts at the low byte
     chip.clock(0, 1);
     EXPECT_EQ(chip.readCounter(0), 0x78); // latch gone, read toggle back at the low byte
@@ -634,21 +590,14 @@ TEST(Pit8254, ControlWordDropsLatchesAndTogglesOfItsCounter)
 // ---------------------------------------------------------------------------------------------
 // Frequencies
 
+// Counter 0 at a 2 MHz clock.
 struct FrequencyRow
 {
+    const char *name;
     std::uint8_t controlWord;
     std::optional<std::uint16_t> count;
     double expectedHz;
 };
-
-void PrintTo(const FrequencyRow &row, std::ostream *os)
-{
-    *os << "cw" << std::hex << static_cast<int>(row.controlWord) << "count";
-    if (row.count)
-        *os << std::dec << *row.count;
-    else
-        *os << "none";
-}
 
 class Frequency : public testing::TestWithParam<FrequencyRow>
 { };
@@ -657,20 +606,23 @@ TEST_P(Frequency, IsTheClockOverTheCountInPeriodicModes)
 {
     const FrequencyRow &row = GetParam();
     Pit8254 chip;
-    chip.writeControl(row.controlWord);
-    if (row.count) {
-        chip.writeCounter(0, static_cast<std::uint8_t>(*row.count & 0xFF));
-        chip.writeCounter(0, static_cast<std::uint8_t>(*row.count >> 8));
-    }
+    if (row.count)
+        program(chip, row.controlWord, *row.count);
+    else
+        chip.writeControl(row.controlWord);
     EXPECT_DOUBLE_EQ(chip.squareWaveFrequencyHz(0, 2e6), row.expectedHz);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pit8254, Frequency,
-    testing::Values(FrequencyRow {0x36, 1000, 2000.0}, FrequencyRow {0x34, 1000, 2000.0},
-                    FrequencyRow {0x3E, 3, 2e6 / 3}, FrequencyRow {0x37, 0x1000, 2e6 / 1000},
-                    FrequencyRow {0x36, 0, 2e6 / 65536}, FrequencyRow {0x36, std::nullopt, 0.0},
-                    FrequencyRow {0x36, 1, 0.0}, FrequencyRow {0x30, 1000, 0.0},
-                    FrequencyRow {0x38, 1000, 0.0}));
+INSTANTIATE_TEST_SUITE_P(Pit8254, Frequency,
+                         testing::Values(FrequencyRow {"SquareWave", 0x36, 1000, 2000.0},
+                                         FrequencyRow {"RateGenerator", 0x34, 1000, 2000.0},
+                                         FrequencyRow {"SquareWaveWithM2Set", 0x3E, 3, 2e6 / 3},
+                                         FrequencyRow {"SquareWaveBcd", 0x37, 0x1000, 2e6 / 1000},
+                                         FrequencyRow {"CountZero", 0x36, 0, 2e6 / 65536},
+                                         FrequencyRow {"NoCount", 0x36, std::nullopt, 0.0},
+                                         FrequencyRow {"CountOne", 0x36, 1, 0.0},
+                                         FrequencyRow {"TerminalCount", 0x30, 1000, 0.0},
+                                         FrequencyRow {"SoftwareStrobe", 0x38, 1000, 0.0}),
+                         kRowName);
 
 } // namespace

@@ -1,12 +1,15 @@
 #include "simulated_card.h"
 #include "simulated_locator.h"
+#include "support/clock_protocol.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <chrono>
 #include <cstdint>
-#include <ostream>
+#include <cstdio>
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace {
@@ -14,8 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 using qm5083::hardware::kSimulatedCardBase;
 using qm5083::hardware::SimulatedCard;
-namespace pit = qm5083::registers::pit8254;
-using Mode = pit::Mode;
+using Mode = qm5083::hardware::Pit8254::Mode;
 
 constexpr std::chrono::nanoseconds kCardClockPeriod = 500ns;
 
@@ -36,16 +38,9 @@ protected:
     // What the clock panel writes for a base divider k and an output divider n.
     void clockSetUp(std::uint16_t k, std::uint16_t n)
     {
-        const int kLo = k & 0xFF, kHi = k >> 8, nLo = n & 0xFF, nHi = n >> 8;
-        const std::array<std::pair<int, int>, 33> writes {{
-            {7, 0x76},  {5, kLo},   {5, kHi},   {7, 0xB6},  {6, nLo},   {6, nHi},   {11, 0x36},
-            {8, nLo},   {8, nHi},   {11, 0x76}, {9, nLo},   {9, nHi},   {11, 0xB6}, {10, nLo},
-            {10, nHi},  {15, 0x36}, {12, nLo},  {12, nHi},  {15, 0x76}, {13, nLo},  {13, nHi},
-            {15, 0xB6}, {14, nLo},  {14, nHi},  {19, 0x36}, {16, nLo},  {16, nHi},  {19, 0x76},
-            {17, nLo},  {17, nHi},  {19, 0xB6}, {18, nLo},  {18, nHi},
-        }};
-        for (auto [offset, byte] : writes)
-            write(offset, byte);
+        for (const auto &access : qm5083::testing::expectedClockWrites(kSimulatedCardBase, k & 0xFF,
+                                                                       k >> 8, n & 0xFF, n >> 8))
+            card_.outportb(access.port, access.value);
     }
 
     std::chrono::nanoseconds now_ = 123s; // any start: only differences count
@@ -57,6 +52,10 @@ protected:
 // The ten counters behind the clock outputs: A2, then B, C and D 0..2.
 constexpr std::array<std::pair<int, int>, 10> kOutputCounters {
     {{0, 2}, {1, 0}, {1, 1}, {1, 2}, {2, 0}, {2, 1}, {2, 2}, {3, 0}, {3, 1}, {3, 2}}};
+
+const auto kRowName = [](const auto &info) {
+    return std::string(info.param.name);
+};
 
 // ---------------------------------------------------------------------------------------------
 // Digital I/O and the bus
@@ -79,14 +78,10 @@ TEST_F(SimulatedCardTest, InputsReadTheOutputLatchesThroughTheLoopback)
 
 struct LowByteRow
 {
+    const char *name;
     std::int16_t value;
     std::uint8_t byte;
 };
-
-void PrintTo(const LowByteRow &row, std::ostream *os)
-{
-    *os << "value" << row.value;
-}
 
 class SimulatedCardLowByte : public SimulatedCardTest,
                              public testing::WithParamInterface<LowByteRow>
@@ -98,11 +93,13 @@ TEST_P(SimulatedCardLowByte, OnlyTheLowEightBitsReachThePort)
     EXPECT_EQ(read(1), GetParam().byte);
 }
 
-INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardLowByte,
-                         testing::Values(LowByteRow {-1, 0xFF}, LowByteRow {511, 0xFF},
-                                         LowByteRow {256, 0x00}, LowByteRow {0x1234, 0x34},
-                                         LowByteRow {-32768, 0x00}, LowByteRow {-255, 0x01},
-                                         LowByteRow {255, 0xFF}, LowByteRow {0x7F0A, 0x0A}));
+INSTANTIATE_TEST_SUITE_P(
+    SimulatedCard, SimulatedCardLowByte,
+    testing::Values(LowByteRow {"Minus1", -1, 0xFF}, LowByteRow {"Value511", 511, 0xFF},
+                    LowByteRow {"Value256", 256, 0x00}, LowByteRow {"Value1234Hex", 0x1234, 0x34},
+                    LowByteRow {"Minus32768", -32768, 0x00}, LowByteRow {"Minus255", -255, 0x01},
+                    LowByteRow {"Value255", 255, 0xFF}, LowByteRow {"Value7F0AHex", 0x7F0A, 0x0A}),
+    kRowName);
 
 class SimulatedCardEmptyBus : public SimulatedCardTest,
                               public testing::WithParamInterface<std::uint16_t>
@@ -126,7 +123,12 @@ TEST_P(SimulatedCardEmptyBus, ReadsFFAndSwallowsWrites)
 
 INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardEmptyBus,
                          testing::Values(0xDFFF, 0xDFF0, 0xE014, 0xE015, 0xE017, 0xE0FF, 0xE100,
-                                         0xFFFF, 0x0000, 0x0378, 0x8000, 0x6000));
+                                         0xFFFF, 0x0000, 0x0378, 0x8000, 0x6000),
+                         [](const auto &info) {
+                             char name[16];
+                             std::snprintf(name, sizeof name, "Port%04X", info.param);
+                             return std::string(name);
+                         });
 
 TEST_F(SimulatedCardTest, ControlWordRegistersAreWriteOnly)
 {
@@ -141,17 +143,13 @@ TEST_F(SimulatedCardTest, ControlWordRegistersAreWriteOnly)
 
 struct DividerRow
 {
+    const char *name;
     std::uint16_t k;
     std::uint16_t n;
     std::uint32_t kCount;
     std::uint32_t nCount;
     double baseHz;
 };
-
-void PrintTo(const DividerRow &row, std::ostream *os)
-{
-    *os << "k" << row.k << "n" << row.n;
-}
 
 class SimulatedCardClockSetUp : public SimulatedCardTest,
                                 public testing::WithParamInterface<DividerRow>
@@ -175,25 +173,25 @@ TEST_P(SimulatedCardClockSetUp, ProgramsSquareWavesFromTheBaseFrequency)
 }
 
 INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardClockSetUp,
-                         testing::Values(DividerRow {1000, 10, 1000, 10, 2000.0},
-                                         DividerRow {2, 65535, 2, 65535, 1e6},
-                                         DividerRow {0, 0, 65536, 65536, 2e6 / 65536},
-                                         DividerRow {0x0100, 0x0203, 256, 515, 2e6 / 256}));
+                         testing::Values(DividerRow {"K1000N10", 1000, 10, 1000, 10, 2000.0},
+                                         DividerRow {"K2N65535", 2, 65535, 2, 65535, 1e6},
+                                         DividerRow {"BothZero", 0, 0, 65536, 65536, 2e6 / 65536},
+                                         DividerRow {"K256N515", 0x0100, 0x0203, 256, 515,
+                                                     2e6 / 256}),
+                         kRowName);
 
 TEST_F(SimulatedCardTest, CountersCountWithElapsedTime)
 {
     clockSetUp(1000, 10);
     advance(101 * kCardClockPeriod); // the load, then 100 clocks: two each
-    write(7, pit::controlWord(1, pit::Access::LatchCommand, Mode {}));
+    write(7, 0x40);                  // chip A: latch counter 1
     EXPECT_EQ(read(5), 800 & 0xFF);
     EXPECT_EQ(read(5), 800 >> 8);
 
-    const std::uint8_t statusOfA1
-        = pit::kReadBackCommand | pit::kReadBackNoCount | pit::readBackSelect(1);
-    write(7, statusOfA1);
+    write(7, 0xE4); // chip A: read-back of counter 1's status, no count
     EXPECT_EQ(read(5), 0x80 | 0x36);
     advance(450 * kCardClockPeriod); // 50 clocks into the low half
-    write(7, statusOfA1);
+    write(7, 0xE4);
     EXPECT_EQ(read(5), 0x36);
     EXPECT_EQ(read(5), 900 & 0xFF); // the live count follows the status
     EXPECT_EQ(read(5), 900 >> 8);
@@ -278,16 +276,12 @@ TEST(SimulatedCard, RunsOnTheSteadyClockByDefault)
 
 struct DaRow
 {
+    const char *name;
     int lowByte;  // offset 8
     int highByte; // offset 9
     int channel;
     std::uint16_t code;
 };
-
-void PrintTo(const DaRow &row, std::ostream *os)
-{
-    *os << std::hex << "lo" << row.lowByte << "hi" << row.highByte;
-}
 
 class SimulatedCardDa : public SimulatedCardTest, public testing::WithParamInterface<DaRow>
 { };
@@ -309,10 +303,14 @@ TEST_P(SimulatedCardDa, LatchesTheCodeIntoTheSelectedChannel)
 }
 
 INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardDa,
-                         testing::Values(DaRow {0xFF, 0x2F, 2, 0xFFF}, DaRow {0x00, 0x10, 1, 0x000},
-                                         DaRow {0x00, 0x30, 3, 0x000}, DaRow {0xFF, 0x10, 1, 0x0FF},
-                                         DaRow {0x34, 0x02, 0, 0x234}, DaRow {0x01, 0xFA, 3, 0xA01},
-                                         DaRow {0x00, 0x00, 0, 0x000}));
+                         testing::Values(DaRow {"Channel2Full", 0xFF, 0x2F, 2, 0xFFF},
+                                         DaRow {"Channel1Zero", 0x00, 0x10, 1, 0x000},
+                                         DaRow {"Channel3Zero", 0x00, 0x30, 3, 0x000},
+                                         DaRow {"Channel1LowByteOnly", 0xFF, 0x10, 1, 0x0FF},
+                                         DaRow {"Channel0", 0x34, 0x02, 0, 0x234},
+                                         DaRow {"HighBitsIgnored", 0x01, 0xFA, 3, 0xA01},
+                                         DaRow {"Channel0Zero", 0x00, 0x00, 0, 0x000}),
+                         kRowName);
 
 TEST_F(SimulatedCardTest, DaDataWritesAloneLatchNothing)
 {
@@ -350,6 +348,19 @@ TEST_F(SimulatedCardTest, ClockSetUpAlsoLatchesADaCode)
     EXPECT_EQ(card_.daCode(0), 0);
     EXPECT_EQ(card_.daCode(2), 0);
     EXPECT_EQ(card_.daCode(3), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The locator
+
+TEST(SimulatedLocator, FindsCardOneAtE000AndNoOtherCard)
+{
+    qm5083::hardware::SimulatedLocator locator;
+    EXPECT_EQ(locator.findCard(1), std::optional<std::uint16_t>(0xE000));
+    EXPECT_EQ(locator.findCard(2), std::nullopt);
+    EXPECT_EQ(locator.findCard(0), std::nullopt);
+    EXPECT_EQ(locator.findCard(-1), std::nullopt);
+    EXPECT_EQ(locator.findCard(32767), std::nullopt);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 #include <stdexcept>
 
@@ -38,8 +39,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
     CommandLine parsed;
     const bool understood = parser.parse(arguments);
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        // Qt names the program by the path it was started with; the help names it by its name.
         parsed.output = parser.helpText();
-        parsed.output.replace(QStringLiteral("<executable_name>"), QStringLiteral("qm5083-bench"));
+        parsed.output.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
+                              QStringLiteral("Usage: qm5083-bench"));
         parsed.exitCode = 0;
         return parsed;
     }

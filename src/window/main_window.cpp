@@ -194,7 +194,11 @@ void MainWindow::buildTabOrder(std::span<const PanelLayout *const> panels)
 
 QStringList MainWindow::layoutLines() const
 {
-    QStringList lines;
+    QStringList lines {QStringLiteral("%1 0 0 %2 %3 %4")
+                           .arg(objectName())
+                           .arg(width())
+                           .arg(height())
+                           .arg(windowTitle())};
     for (const ControlLayout *layout : layouts_) {
         const auto *widget = findChild<QWidget *>(qs(layout->name));
         const QPoint topLeft = widget->mapTo(this, QPoint(0, 0));

@@ -66,8 +66,8 @@ public:
     // Twips to pixels at this window's logical DPI.
     int toPixels(int twips) const;
 
-    // Every control, one a line, in table order: "<object name> <x> <y> <width> <height>
-    // <text>", in pixels relative to the window's client area.
+    // The window, then every control in table order, one a line: "<object name> <x> <y>
+    // <width> <height> <text>", in pixels relative to the window's client area.
     QStringList layoutLines() const;
 
 protected:

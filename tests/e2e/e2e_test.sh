@@ -141,6 +141,7 @@ click() {
 
 # --- Start-up -------------------------------------------------------------------------------------
 xdo_start_x "$work" || fail "could not start Xvfb"
+xdo_load_layout "$program" "$work" || fail "could not read the program's layout"
 "$program" --simulate --trace </dev/null >"$work/stdout" 2>"$trace_file" &
 pid=$!
 xdo_find_window 15 "$pid" || fail "the main window did not appear"
@@ -174,7 +175,7 @@ done
 expect_lines "input boxes after the tick" "$(lines 12 A5 0 FF)" "$(lines "${shown[@]}")"
 pass "the next tick read the outputs back and the input boxes show 12 A5 0 FF"
 
-# --- Clock output with the design-time dividers ---------------------------------------------------
+# --- Clock output with the starting dividers ---------------------------------------------------
 clk_base=$(xdo_read_box txtClkBase) || fail "could not read txtClkBase through the clipboard"
 clk_output=$(xdo_read_box txtClkOutput) || fail "could not read txtClkOutput through the clipboard"
 [ "$clk_base $clk_output" = "1000 10" ] || fail "clock boxes show k=$clk_base n=$clk_output, not 1000 and 10"

@@ -2,15 +2,13 @@
 # Driving qm5083-bench as a person would, in a private X server. Sourced by tests/e2e/e2e_test.sh
 # and scripts/screenshot.sh.
 #
-# Where to click comes from the program's own control tables (src/panels/*_panel.h and
-# src/window/window_table.h): each control's left, top, width and height in twips, relative to its
-# frame for controls inside a frame. The window is sized from the same tables, so the window's
-# width in pixels over its designed width in twips gives the scale (15 twips a pixel at 96 dpi).
+# Where to click comes from the program itself: --print-layout lists the window and each control
+# with its position and size in pixels, relative to the window's client area, as the program lays
+# them out on this display.
 #
 # Needs: Xvfb, xauth, xdotool, xclip.
 
-XDO_SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-XDO_TABLES=("$XDO_SOURCE_DIR"/src/panels/*_panel.h "$XDO_SOURCE_DIR/src/window/window_table.h")
+XDO_LAYOUT=""
 
 XDO_XVFB_PID=""
 XDO_WATCHDOG_PID=""
@@ -122,75 +120,35 @@ xdo_find_window() {
     XDO_WIN_Y=$Y
     XDO_WIN_W=$WIDTH
     XDO_WIN_H=$HEIGHT
-    XDO_CLIENT_W=$(xdo_table_constant kClientWidth) || return 1
-    XDO_CLIENT_H=$(xdo_table_constant kClientHeight) || return 1
-    # The height at the width's scale: a window of another shape is not the one designed.
-    local expected_h=$(((XDO_CLIENT_H * XDO_WIN_W + XDO_CLIENT_W / 2) / XDO_CLIENT_W))
-    if ((XDO_WIN_H < expected_h - 1 || XDO_WIN_H > expected_h + 1)); then
-        xdo_log "window is ${XDO_WIN_W}x$XDO_WIN_H pixels, not the designed" \
-            "${XDO_CLIENT_W}x$XDO_CLIENT_H twips at one scale"
+    local name x y w h rest
+    read -r name x y w h rest <<<"$(head -n 1 "$XDO_LAYOUT")"
+    if [ "$XDO_WIN_W" != "$w" ] || [ "$XDO_WIN_H" != "$h" ]; then
+        xdo_log "window is ${XDO_WIN_W}x$XDO_WIN_H pixels, not the ${w}x$h it was laid out at"
         return 1
     fi
 }
 
-# A constant "inline constexpr int NAME = VALUE;" of the window table.
-xdo_table_constant() {
-    local value
-    value=$(LC_ALL=C grep -oP "\b$1\s*=\s*\K-?\d+" "$XDO_SOURCE_DIR/src/window/window_table.h")
-    if [ -z "$value" ]; then
-        xdo_log "no constant $1 in src/window/window_table.h"
+# Asks PROGRAM for its layout on this display (--print-layout), kept in DIR/layout.
+xdo_load_layout() {
+    local program=$1 dir=$2
+    XDO_LAYOUT="$dir/layout"
+    if ! "$program" --simulate --print-layout >"$XDO_LAYOUT" 2>"$dir/layout.err" ||
+        [ ! -s "$XDO_LAYOUT" ]; then
+        xdo_log "$program --print-layout failed:"
+        cat "$dir/layout.err" >&2
         return 1
     fi
-    echo "$value"
-}
-
-# "left top width height" in twips of the control NAME as its table entry
-# {ControlKind::K, "NAME", "text", left, top, width, height, tabIndex} gives them.
-xdo_spec_in() {
-    local file=$1 name=$2
-    LC_ALL=C tr '\n' ' ' <"$file" |
-        LC_ALL=C grep -oP '\{\s*(?:\w+::)*ControlKind::\w+,\s*"\Q'"$name"'\E",\s*"(?:[^"\\]|\\.)*",\s*\K-?\d+,\s*-?\d+,\s*-?\d+,\s*-?\d+' |
-        head -n 1 | tr -d ' ' | tr ',' ' '
-}
-
-# "left top width height" in twips of control NAME relative to the window's client area: a
-# control inside a frame is placed relative to the frame, whose table is in the same file.
-xdo_control_rect() {
-    local name=$1
-    local files
-    mapfile -t files < <(LC_ALL=C grep -lF "\"$name\"" "${XDO_TABLES[@]}")
-    if [ "${#files[@]}" -ne 1 ]; then
-        xdo_log "control $name is in ${#files[@]} control tables, not one"
-        return 1
-    fi
-    local left top width height
-    read -r left top width height <<<"$(xdo_spec_in "${files[0]}" "$name")"
-    if [ -z "$height" ]; then
-        xdo_log "no table entry for control $name in ${files[0]}"
-        return 1
-    fi
-    local frame
-    frame=$(LC_ALL=C tr '\n' ' ' <"${files[0]}" | LC_ALL=C grep -oP 'ControlKind::Frame,\s*"\K\w+' | head -n 1)
-    if [ -n "$frame" ] && [ "$frame" != "$name" ]; then
-        local frame_left frame_top rest
-        read -r frame_left frame_top rest <<<"$(xdo_spec_in "${files[0]}" "$frame")"
-        left=$((left + frame_left))
-        top=$((top + frame_top))
-    fi
-    echo "$left $top $width $height"
-}
-
-# Twips of the client area to pixels, at the scale the window was built with.
-xdo_twips_to_pixels() {
-    echo $((($1 * XDO_WIN_W + XDO_CLIENT_W / 2) / XDO_CLIENT_W))
 }
 
 # "x y" on the screen of the middle of control NAME.
 xdo_control_center() {
-    local rect left top width height
-    rect=$(xdo_control_rect "$1") || return 1
-    read -r left top width height <<<"$rect"
-    echo "$((XDO_WIN_X + $(xdo_twips_to_pixels $((left + width / 2))))) $((XDO_WIN_Y + $(xdo_twips_to_pixels $((top + height / 2)))))"
+    local name x y w h rest
+    read -r name x y w h rest <<<"$(LC_ALL=C awk -v n="$1" '$1 == n' "$XDO_LAYOUT")"
+    if [ -z "$h" ]; then
+        xdo_log "the program's layout has no control $1"
+        return 1
+    fi
+    echo "$((XDO_WIN_X + x + w / 2)) $((XDO_WIN_Y + y + h / 2))"
 }
 
 xdo_click() {

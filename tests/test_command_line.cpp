@@ -1,0 +1,101 @@
+#include "command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+using namespace qm5083;
+using window::CommandLine;
+
+namespace {
+
+struct CommandLineRow
+{
+    const char *name;
+    QStringList arguments; // after the program's name
+    std::optional<int> exitCode;
+    std::string errors;
+    bool simulate = false;
+    bool trace = false;
+    std::vector<hardware::PciId> pciIds = {};
+};
+
+void PrintTo(const CommandLineRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class CommandLineOutcome : public ::testing::TestWithParam<CommandLineRow>
+{ };
+
+TEST_P(CommandLineOutcome, ExitCodeMessageAndOptions)
+{
+    const CommandLineRow &row = GetParam();
+    const CommandLine parsed
+        = window::parseCommandLine(QStringList {QStringLiteral("qm5083-bench")} + row.arguments);
+    EXPECT_EQ(parsed.exitCode, row.exitCode);
+    EXPECT_EQ(parsed.errors.toStdString(), row.errors);
+    EXPECT_TRUE(parsed.output.isEmpty());
+    EXPECT_EQ(parsed.backends.simulate, row.simulate);
+    EXPECT_EQ(parsed.backends.trace, row.trace);
+    EXPECT_EQ(parsed.backends.pciIds, row.pciIds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CommandLineOutcome,
+    ::testing::Values(
+        CommandLineRow {"SimulatedCard", {"--simulate"}, std::nullopt, "", true},
+        CommandLineRow {"SimulatedCardTraced", {"--simulate", "--trace"}, std::nullopt, "", true,
+                        true},
+        CommandLineRow {"TwoKindsOfRealCard",
+                        {"--pci-id", "1234:5678", "--pci-id", "abcd:ef01:5"},
+                        std::nullopt,
+                        "",
+                        false,
+                        false,
+                        {{0x1234, 0x5678, {}}, {0xABCD, 0xEF01, 5}}},
+        CommandLineRow {"PciIdWithSimulateIsIgnoredAloud",
+                        {"--simulate", "--pci-id", "1234:5678"},
+                        std::nullopt,
+                        "qm5083-bench: --pci-id is ignored with --simulate\n",
+                        true,
+                        false,
+                        {{0x1234, 0x5678, {}}}},
+        CommandLineRow {"BadPciIdEndsTheProgram",
+                        {"--pci-id", "zz"},
+                        2,
+                        "qm5083-bench: --pci-id \"zz\" is not VVVV:DDDD or VVVV:DDDD:BAR (vendor "
+                        "and device id in hex as lspci -nn shows them, BAR 0 to 5)\n"},
+        CommandLineRow {"OneBadPciIdAmongGoodOnes",
+                        {"--pci-id", "1234:5678", "--pci-id", "1234:5678:6"},
+                        2,
+                        "qm5083-bench: --pci-id \"1234:5678:6\" is not VVVV:DDDD or "
+                        "VVVV:DDDD:BAR (vendor and device id in hex as lspci -nn shows them, BAR "
+                        "0 to 5)\n",
+                        false,
+                        false,
+                        {{0x1234, 0x5678, {}}}},
+        CommandLineRow {"UnknownOption",
+                        {"--simulat"},
+                        2,
+                        "qm5083-bench: Unknown option 'simulat'.\nTry 'qm5083-bench --help'.\n"},
+        CommandLineRow {"PciIdWithoutItsValue",
+                        {"--pci-id"},
+                        2,
+                        "qm5083-bench: Missing value after '--pci-id'.\nTry 'qm5083-bench "
+                        "--help'.\n"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
+{
+    const CommandLine help = window::parseCommandLine({"qm5083-bench", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.output.startsWith("Usage: qm5083-bench [options]\n")) << help.output.toStdString();
+    EXPECT_TRUE(help.output.contains("--pci-id <VVVV:DDDD[:BAR]>"));
+    const CommandLine version = window::parseCommandLine({"qm5083-bench", "--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.output, "qm5083-bench 0.1.0\n");
+}
+
+} // namespace
