@@ -11,6 +11,11 @@
 // After the runs a summary sets each operation's own work against its bus time at 1 us per
 // access, and the backend's cost per access against a bare pread or pwrite.
 
+#include "base_address_panel.h"
+#include "clock_panel.h"
+#include "da_panel.h"
+#include "digital_input_panel.h"
+#include "digital_output_panel.h"
 #include "parse_number.h"
 #include "pci_bus.h"
 #include "pci_locator.h"
@@ -19,11 +24,6 @@
 #include "simulated_card.h"
 #include "simulated_locator.h"
 #include "sys_io.h"
-#include "base_address_panel.h"
-#include "clock_panel.h"
-#include "da_panel.h"
-#include "digital_input_panel.h"
-#include "digital_output_panel.h"
 #include "text_box.h"
 
 #include <benchmark/benchmark.h>

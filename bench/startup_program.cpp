@@ -1,7 +1,7 @@
 // The program's real start, ending after the first paint of its window: the same entry point as
 // main(), on the simulated card.
-#include "first_paint.h"
 #include "application.h"
+#include "first_paint.h"
 
 #include <QCoreApplication>
 

@@ -1,8 +1,8 @@
 // The bare window of the program's size with the program's appearance (style and CJK font) and
 // one label of Chinese text, ending after its first paint: what any window that shows these
 // texts pays the toolkit's font system, to tell it apart from what the program adds.
-#include "first_paint.h"
 #include "appearance.h"
+#include "first_paint.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -19,15 +19,15 @@
 
 #include "fuzz_check.h"
 
-#include "parse_number.h"
-#include "value.h"
-#include "simulated_card.h"
-#include "simulated_locator.h"
 #include "base_address_panel.h"
 #include "clock_panel.h"
 #include "da_panel.h"
 #include "digital_input_panel.h"
 #include "digital_output_panel.h"
+#include "parse_number.h"
+#include "simulated_card.h"
+#include "simulated_locator.h"
+#include "value.h"
 
 #include <algorithm>
 #include <array>

@@ -18,8 +18,7 @@ TEST_P(ClockOutputs, WriteTheWholeSetUpOrNothing)
 
 constexpr auto kE000 = static_cast<std::int16_t>(0xE000);
 
-OperationRow dividers(const char *name, const char *k, const char *n,
-                      std::vector<Access> accesses)
+OperationRow dividers(const char *name, const char *k, const char *n, std::vector<Access> accesses)
 {
     return {.name = name,
             .typed = {{"txtClkBase", k}, {"txtClkOutput", n}},
@@ -92,8 +91,7 @@ TEST_P(ClockTooltips, TellTheFrequenciesOrWhyATextWouldFail)
 INSTANTIATE_TEST_SUITE_P(
     Rows, ClockTooltips,
     ::testing::Values(
-        TooltipRow {"StartingTexts", "1000", "10",
-                    "Base frequency (pin 31) = 2 MHz / 1000 = 2 kHz",
+        TooltipRow {"StartingTexts", "1000", "10", "Base frequency (pin 31) = 2 MHz / 1000 = 2 kHz",
                     "Outputs 1, 4, 7, ..., 28 = 2 MHz / (1000 x 10) = 200 Hz"},
         TooltipRow {"CountOfOne", "2", "1", "Base frequency (pin 31) = 2 MHz / 2 = 1 MHz",
                     "Outputs 1, 4, 7, ..., 28 = 2 MHz / (2 x 1) = 1 MHz (a count of 1 is not "

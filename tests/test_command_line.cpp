@@ -46,8 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, CommandLineOutcome,
     ::testing::Values(
         CommandLineRow {"SimulatedCard", {"--simulate"}, std::nullopt, "", true},
-        CommandLineRow {"SimulatedCardTraced", {"--simulate", "--trace"}, std::nullopt, "", true,
-                        true},
+        CommandLineRow {
+            "SimulatedCardTraced", {"--simulate", "--trace"}, std::nullopt, "", true, true},
         CommandLineRow {"TwoKindsOfRealCard",
                         {"--pci-id", "1234:5678", "--pci-id", "abcd:ef01:5"},
                         std::nullopt,
@@ -91,7 +91,8 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
 {
     const CommandLine help = window::parseCommandLine({"qm5083-bench", "--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.output.startsWith("Usage: qm5083-bench [options]\n")) << help.output.toStdString();
+    EXPECT_TRUE(help.output.startsWith("Usage: qm5083-bench [options]\n"))
+        << help.output.toStdString();
     EXPECT_TRUE(help.output.contains("--pci-id <VVVV:DDDD[:BAR]>"));
     const CommandLine version = window::parseCommandLine({"qm5083-bench", "--version"});
     EXPECT_EQ(version.exitCode, 0);

@@ -20,7 +20,10 @@ TEST_P(DaOutputs, SendEachChannelsCodeThenLatchIt)
 std::vector<Typed> codes(const char *base, const char *c0, const char *c1, const char *c2,
                          const char *c3)
 {
-    return {{"txtIOBase", base}, {"txtda(0)", c0}, {"txtda(1)", c1}, {"txtda(2)", c2},
+    return {{"txtIOBase", base},
+            {"txtda(0)", c0},
+            {"txtda(1)", c1},
+            {"txtda(2)", c2},
             {"txtda(3)", c3}};
 }
 

@@ -41,7 +41,9 @@ TEST_P(ReadInputs, ShowEachByteInHexRightAfterItsRead)
         const auto found = row.inputs.find(port);
         return found == row.inputs.end() ? std::uint8_t {0xFF} : found->second;
     };
-    const auto tick = [&] { panels.run(Operation::ReadDigitalInputs); };
+    const auto tick = [&] {
+        panels.run(Operation::ReadDigitalInputs);
+    };
     if (row.failingSource)
         EXPECT_TRUE(failsWith(ErrorNumber::Overflow, tick, row.failingSource));
     else
@@ -57,39 +59,41 @@ TEST_P(ReadInputs, ShowEachByteInHexRightAfterItsRead)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ReadInputs,
-    ::testing::Values(
-        InputRow {"HexWithoutLeadingZeros",
-                  Value {std::int16_t {-8192}},
-                  {{0xE000, 0x05}, {0xE001, 0x00}, {0xE002, 0xFF}, {0xE003, 0x80}},
-                  {in(0xE000, 5), in(0xE001, 0), in(0xE002, 0xFF), in(0xE003, 0x80)},
-                  {"5", "0", "FF", "80"}},
-        InputRow {"NothingStoredReadsFromPort0",
-                  Value {},
-                  {{0, 0x12}},
-                  {in(0, 0x12), in(1, 0xFF), in(2, 0xFF), in(3, 0xFF)},
-                  {"12", "FF", "FF", "FF"}},
-        InputRow {"TypedBaseE00D",
-                  Value {-8179.0},
-                  {},
-                  {in(0xE00D, 0xFF), in(0xE00E, 0xFF), in(0xE00F, 0xFF), in(0xE010, 0xFF)},
-                  {"FF", "FF", "FF", "FF"}},
-        InputRow {"BaseFFFFWrapsToPort0",
-                  Value {std::int16_t {-1}},
-                  {{0xFFFF, 1}, {0, 2}, {1, 3}, {2, 4}},
-                  {in(0xFFFF, 1), in(0, 2), in(1, 3), in(2, 4)},
-                  {"1", "2", "3", "4"}},
-        InputRow {"ABaseThatLeaves16BitsFailsAtTheGroupConcerned",
-                  Value {32766.0},
-                  {},
-                  {in(0x7FFE, 0xFF), in(0x7FFF, 0xFF)},
-                  {"FF", "FF", "Text1", "Text1"},
-                  "IOBase + 2"}),
+    ::testing::Values(InputRow {"HexWithoutLeadingZeros",
+                                Value {std::int16_t {-8192}},
+                                {{0xE000, 0x05}, {0xE001, 0x00}, {0xE002, 0xFF}, {0xE003, 0x80}},
+                                {in(0xE000, 5), in(0xE001, 0), in(0xE002, 0xFF), in(0xE003, 0x80)},
+                                {"5", "0", "FF", "80"}},
+                      InputRow {"NothingStoredReadsFromPort0",
+                                Value {},
+                                {{0, 0x12}},
+                                {in(0, 0x12), in(1, 0xFF), in(2, 0xFF), in(3, 0xFF)},
+                                {"12", "FF", "FF", "FF"}},
+                      InputRow {
+                          "TypedBaseE00D",
+                          Value {-8179.0},
+                          {},
+                          {in(0xE00D, 0xFF), in(0xE00E, 0xFF), in(0xE00F, 0xFF), in(0xE010, 0xFF)},
+                          {"FF", "FF", "FF", "FF"}},
+                      InputRow {"BaseFFFFWrapsToPort0",
+                                Value {std::int16_t {-1}},
+                                {{0xFFFF, 1}, {0, 2}, {1, 3}, {2, 4}},
+                                {in(0xFFFF, 1), in(0, 2), in(1, 3), in(2, 4)},
+                                {"1", "2", "3", "4"}},
+                      InputRow {"ABaseThatLeaves16BitsFailsAtTheGroupConcerned",
+                                Value {32766.0},
+                                {},
+                                {in(0x7FFE, 0xFF), in(0x7FFF, 0xFF)},
+                                {"FF", "FF", "Text1", "Text1"},
+                                "IOBase + 2"}),
     RowName {});
 
 TEST(InputMonitor, AFailingTickIsReportedOnceThenHoldsUntilTheBaseIsStoredAgain)
 {
     PanelHarness panels;
-    const auto tick = [&] { panels.run(Operation::ReadDigitalInputs); };
+    const auto tick = [&] {
+        panels.run(Operation::ReadDigitalInputs);
+    };
     panels.IOBase.store(65536.0);
     EXPECT_THROW(tick(), convert::RuntimeError);
     for (int held = 0; held < 5; ++held)

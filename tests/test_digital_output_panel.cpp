@@ -34,8 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
                       .ioBase = Value {-8192.0}},
         OperationRow {.name = "HexInEitherCaseEmptyAndJunkReadAsZero",
                       .typed = groups("E000", "FF", "ff", "", "xyz"),
-                      .accesses = {out(0xE000, 255), out(0xE001, 255), out(0xE002, 0),
-                                   out(0xE003, 0)}},
+                      .accesses
+                      = {out(0xE000, 255), out(0xE001, 255), out(0xE002, 0), out(0xE003, 0)}},
         OperationRow {.name = "ValuesBeyondAByteArePassedAsRead",
                       .typed = groups("E000", "FFFF", "1FF", "7FFF", "8000"),
                       .accesses = {out(0xE000, -1), out(0xE001, 511), out(0xE002, 32767),

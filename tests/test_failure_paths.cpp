@@ -104,7 +104,7 @@ struct Row
     int number = 0;
     const char *headline = "";
     const char *sourceBox = ""; // empty when the failure is not a box's text
-    const char *where = ""; // the report's first paragraph; @FILE@ stands for the region file
+    const char *where = "";     // the report's first paragraph; @FILE@ stands for the region file
     std::vector<Access> before {}; // the accesses the failing operation makes, in order
     convert::Value ioBase {};      // IOBase after it
 };
@@ -266,9 +266,11 @@ protected:
             locator = std::make_unique<hardware::SimulatedLocator>();
         } else {
             // A real card with its I/O region at E000-E01F (BAR 1), in a fixture sysfs tree.
-            support::FixtureDevice card {"0000:03:00.0", 0x1234, 0x5678,
-                                         {support::mem(0xf7e00000, 0x1000),
-                                          support::io(0xe000, 0x20)}};
+            support::FixtureDevice card {
+                "0000:03:00.0",
+                0x1234,
+                0x5678,
+                {support::mem(0xf7e00000, 0x1000), support::io(0xe000, 0x20)}};
             if (row.backend == Backend::PciDecodingOff)
                 card.command = 0x0002;
             tree.add(card);
@@ -344,8 +346,8 @@ TEST_P(FailurePath, IsReportedStopsWhereItFailsAndTheWindowGoesOn)
     const QString baseShown = edit("txtIOBase")->text();
     reports.clear();
     port->accesses.clear();
-    sys.lockdown = row.fault.lockdown ? std::optional<std::string>(row.fault.lockdown)
-                                      : std::nullopt;
+    sys.lockdown
+        = row.fault.lockdown ? std::optional<std::string>(row.fault.lockdown) : std::nullopt;
     sys.failNth(row.fault.call, row.fault.nth, row.fault.result);
 
     run(row.act);

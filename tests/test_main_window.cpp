@@ -1,6 +1,6 @@
+#include "main_window.h"
 #include "simulated_locator.h"
 #include "support/recording_port.h"
-#include "main_window.h"
 #include "window_layout.h"
 
 #include <QApplication>
@@ -99,8 +99,9 @@ TEST_F(MainWindowTest, AControlMissingFromTheTablesStopsTheWindowBeingBuilt)
         MainWindow incomplete(port, locator, true, withoutDa);
         FAIL() << "the window was built without its DA boxes";
     } catch (const window::MissingControl &missing) {
-        EXPECT_STREQ(missing.what(), "the window's control tables have no text box named "
-                                     "txtda(0), which an operation reads");
+        EXPECT_STREQ(missing.what(),
+                     "the window's control tables have no text box named "
+                     "txtda(0), which an operation reads");
     }
 }
 

@@ -83,9 +83,9 @@ double convertDecimal(const std::string &literal)
     if (ec == std::errc())
         return value;
     // Out of range one way or the other: strtod in the C locale tells overflow from underflow.
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    static const locale_t kCLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
     errno = 0;
-    const double slow = strtod_l(literal.c_str(), nullptr, cLocale);
+    const double slow = strtod_l(literal.c_str(), nullptr, kCLocale);
     if (std::isinf(slow))
         throwOverflow();
     return slow; // a subnormal or zero

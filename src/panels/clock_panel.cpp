@@ -131,17 +131,17 @@ ClockDescription describeClockDividers(std::string_view clkBaseText, std::string
         return description;
     }
     const double baseHz = registers::kCardClockHz / *k.count;
-    description.base = withNote("Base frequency (pin 31) = " + cardClock + " / " + std::to_string(*k.count)
-                                    + " = " + formatFrequency(baseHz),
+    description.base = withNote("Base frequency (pin 31) = " + cardClock + " / "
+                                    + std::to_string(*k.count) + " = " + formatFrequency(baseHz),
                                 k);
     if (!n.count) {
         description.output = "Not accepted by the clock output: " + n.note;
         return description;
     }
-    description.output
-        = withNote("Outputs 1, 4, 7, ..., 28 = " + cardClock + " / (" + std::to_string(*k.count) + " x "
-                       + std::to_string(*n.count) + ") = " + formatFrequency(baseHz / *n.count),
-                   n);
+    description.output = withNote("Outputs 1, 4, 7, ..., 28 = " + cardClock + " / ("
+                                      + std::to_string(*k.count) + " x " + std::to_string(*n.count)
+                                      + ") = " + formatFrequency(baseHz / *n.count),
+                                  n);
     return description;
 }
 

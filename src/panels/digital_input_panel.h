@@ -13,8 +13,8 @@
 
 namespace qm5083::panels {
 
-inline constexpr std::array<std::string_view, 4> kInputBoxes {"txtInput0", "txtInput1",
-                                                              "txtInput2", "txtInput3"};
+inline constexpr std::array<std::string_view, 4> kInputBoxes {"txtInput0", "txtInput1", "txtInput2",
+                                                              "txtInput3"};
 
 inline constexpr std::array<ControlLayout, 8> kDigitalInputControls {{
     {ControlKind::Label, "Label3(16)", "第一组", 840, 240, 540, 180, 29},

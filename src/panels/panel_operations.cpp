@@ -13,8 +13,7 @@ void runPanelOperation(Operation operation, const PanelBoxes &boxes, OperationCo
     case Operation::LocateCard:
         return locateCard(*boxes.cardNumber, *boxes.baseAddress, context.IOBase, context.locator);
     case Operation::WriteDigitalOutputs:
-        return writeDigitalOutputs(*boxes.baseAddress, boxes.outputs, context.IOBase,
-                                   context.port);
+        return writeDigitalOutputs(*boxes.baseAddress, boxes.outputs, context.IOBase, context.port);
     case Operation::ReadDigitalInputs:
         return context.monitor.tick(boxes.inputs, context.IOBase, context.port);
     case Operation::StartClockOutputs:

@@ -65,7 +65,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         try {
             parsed.backends.pciIds.push_back(hardware::parsePciId(text.toStdString()));
         } catch (const std::invalid_argument &error) {
-            parsed.errors += QStringLiteral("qm5083-bench: %1\n").arg(QString::fromStdString(error.what()));
+            parsed.errors
+                += QStringLiteral("qm5083-bench: %1\n").arg(QString::fromStdString(error.what()));
             parsed.exitCode = kUsageError;
         }
     }

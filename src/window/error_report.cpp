@@ -1,7 +1,7 @@
 #include "error_report.h"
 
-#include "runtime_error.h"
 #include "port_refused.h"
+#include "runtime_error.h"
 
 #include <cstring>
 #include <system_error>

@@ -70,8 +70,7 @@ MainWindow::MainWindow(hardware::PortAccess &port, hardware::CardLocator &locato
     inputTimer_.setObjectName(QStringLiteral("Timer1"));
     inputTimer_.setTimerType(Qt::PreciseTimer); // a coarse timer may tick 5% early
     inputTimer_.setInterval(panels::kInputPollIntervalMs);
-    connect(&inputTimer_, &QTimer::timeout, this,
-            [this] { run(Operation::ReadDigitalInputs); });
+    connect(&inputTimer_, &QTimer::timeout, this, [this] { run(Operation::ReadDigitalInputs); });
     inputTimer_.start();
 }
 
@@ -152,8 +151,7 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
     panelBoxes_.baseDivider = txtClkBase_;
     panelBoxes_.outputDivider = txtClkOutput_;
     connect(txtClkBase_->edit(), &QLineEdit::textChanged, this, &MainWindow::updateClockTooltips);
-    connect(txtClkOutput_->edit(), &QLineEdit::textChanged, this,
-            &MainWindow::updateClockTooltips);
+    connect(txtClkOutput_->edit(), &QLineEdit::textChanged, this, &MainWindow::updateClockTooltips);
     updateClockTooltips();
 }
 
@@ -237,8 +235,7 @@ void MainWindow::run(Operation operation)
     try {
         runOperation(operation);
     } catch (...) {
-        reporter_(describeFailure(std::current_exception(),
-                                  operationTitles_[indexOf(operation)]));
+        reporter_(describeFailure(std::current_exception(), operationTitles_[indexOf(operation)]));
     }
     operationRunning_ = false;
 }

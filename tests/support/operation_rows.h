@@ -25,7 +25,7 @@ struct OperationRow
     std::vector<Typed> typed;
     std::vector<Access> accesses; // exactly these, in order
     std::optional<convert::ErrorNumber> error = std::nullopt;
-    const char *failingSource = ""; // the box, or "IOBase + n", that failed
+    const char *failingSource = "";                      // the box, or "IOBase + n", that failed
     std::optional<convert::Value> ioBase = std::nullopt; // IOBase afterwards
     std::optional<convert::Value> storedBefore = std::nullopt; // IOBase before it
     std::vector<Typed> shown = {};                             // box texts afterwards
@@ -54,7 +54,9 @@ inline void expectOperation(panels::Operation operation, const OperationRow &row
         panels.IOBase.store(*row.storedBefore);
     for (const Typed &typed : row.typed)
         panels.type(typed.box, typed.text);
-    const auto run = [&] { panels.run(operation); };
+    const auto run = [&] {
+        panels.run(operation);
+    };
     if (row.error)
         EXPECT_TRUE(failsWith(*row.error, run, std::string(row.failingSource)));
     else

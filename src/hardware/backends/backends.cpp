@@ -25,8 +25,8 @@ Backends makeBackends(const BackendOptions &options)
         backends.locator = std::make_unique<PciLocator>(std::move(cards));
     }
     if (options.trace)
-        backends.trace = std::make_unique<TracingPortAccess>(
-            *backends.card, options.traceOut, secondsSinceProgramStart);
+        backends.trace = std::make_unique<TracingPortAccess>(*backends.card, options.traceOut,
+                                                             secondsSinceProgramStart);
     return backends;
 }
 

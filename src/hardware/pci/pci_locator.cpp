@@ -16,8 +16,8 @@ std::optional<std::uint16_t> PciLocator::findCard(std::int16_t cardNumber)
     const PciCard &card = cards_[static_cast<std::size_t>(cardNumber) - 1];
     if (!card.usable()) {
         const std::string ids = formatPciIds(card.vendor, card.device);
-        throw std::runtime_error("card " + std::to_string(cardNumber) + " (" + card.address + ", " + ids
-                                 + ") cannot be used: " + card.unusable
+        throw std::runtime_error("card " + std::to_string(cardNumber) + " (" + card.address + ", "
+                                 + ids + ") cannot be used: " + card.unusable
                                  + "; choose its I/O BAR with --pci-id " + ids
                                  + ":<BAR> (lspci -vv -s " + card.address
                                  + " lists its BARs as regions; I/O BARs show \"I/O ports\")");

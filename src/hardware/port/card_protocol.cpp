@@ -42,7 +42,8 @@ std::array<RegisterWrite, 3> daChannelWrites(int channel, std::int16_t lowByte,
                                              std::int16_t highPart)
 {
     const auto high = static_cast<std::int16_t>(highPart | (channel << registers::kDaChannelShift));
-    return {{{registers::kDaLowByte, lowByte}, {registers::kDaHighByte, high},
+    return {{{registers::kDaLowByte, lowByte},
+             {registers::kDaHighByte, high},
              {registers::kDaLatch, 0}}};
 }
 

@@ -33,8 +33,8 @@ void TracingPortAccess::writeLine(const char *direction, std::uint16_t port, std
 double secondsSinceProgramStart()
 {
     using Clock = std::chrono::steady_clock;
-    static const Clock::time_point start = Clock::now();
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    static const Clock::time_point kStart = Clock::now();
+    return std::chrono::duration<double>(Clock::now() - kStart).count();
 }
 
 } // namespace qm5083::hardware

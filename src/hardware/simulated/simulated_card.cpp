@@ -48,8 +48,7 @@ void SimulatedCard::catchUp()
 
 void SimulatedCard::deliverBaseClock()
 {
-    const std::uint64_t edges
-        = chips_[kBaseChip].outRisingEdges(kBaseCounter);
+    const std::uint64_t edges = chips_[kBaseChip].outRisingEdges(kBaseCounter);
     if (edges == baseEdgesDelivered_)
         return;
     const std::uint64_t pulses = edges - baseEdgesDelivered_;
