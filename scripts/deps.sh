@@ -15,11 +15,13 @@ ensure_packages() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building the program needs: compiler, CMake, Qt 6 Widgets, libpci, GoogleTest, Google
-# Benchmark, and a CJK font for the window's Chinese texts.
+# What building the program needs: compiler, CMake, Qt 6 Widgets and its translation tools (with
+# Qt's own Chinese translation), libpci, GoogleTest, Google Benchmark, and a CJK font for the
+# window's Chinese texts.
 BUILD_PACKAGES=(
     g++ cmake make pkg-config
     qt6-base-dev libgl-dev libpci-dev
+    qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-noto-cjk
 )

@@ -1,5 +1,7 @@
 #include "runtime_error.h"
 
+#include "value.h"
+
 namespace qm5083::convert {
 
 std::string_view errorDescription(ErrorNumber number)
@@ -24,6 +26,14 @@ void RuntimeError::setSource(ErrorSource kind, std::string source, std::string t
     sourceKind_ = kind;
     source_ = std::move(source);
     sourceText_ = std::move(text);
+}
+
+void RuntimeError::setStoredBase(double base, int offset)
+{
+    setSource(ErrorSource::StoredBase, offset < 0 ? "IOBase" : "IOBase + " + std::to_string(offset),
+              describeValue(base) + (offset < 0 ? "" : " + " + std::to_string(offset)));
+    storedBase_ = base;
+    storedOffset_ = offset;
 }
 
 void throwOverflow()

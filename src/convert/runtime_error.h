@@ -36,11 +36,19 @@ public:
     const std::string &sourceText() const { return sourceText_; }
     void setSource(ErrorSource kind, std::string source, std::string text);
 
+    // For a failure in the stored base: its value and the register offset added to it (-1 when
+    // none was).
+    double storedBase() const { return storedBase_; }
+    int storedOffset() const { return storedOffset_; }
+    void setStoredBase(double base, int offset);
+
 private:
     ErrorNumber number_;
     ErrorSource sourceKind_ = ErrorSource::Unknown;
     std::string source_;
     std::string sourceText_;
+    double storedBase_ = 0;
+    int storedOffset_ = -1;
 };
 
 [[noreturn]] void throwOverflow();

@@ -16,8 +16,7 @@ void locateCard(const TextBox &txtCardNo, TextBox &txtIOBase, StoredBase &IOBase
     try {
         base = convert::ToInt16(IOBase.value());
     } catch (convert::RuntimeError &error) {
-        error.setSource(convert::ErrorSource::StoredBase, "IOBase",
-                        convert::describeValue(IOBase.value()));
+        error.setStoredBase(convert::ToDouble(IOBase.value()), -1);
         throw;
     }
     const std::optional<std::uint16_t> found = locator.findCard(card);

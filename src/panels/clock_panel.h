@@ -17,10 +17,12 @@ inline constexpr std::string_view kOutputDividerBox = "txtClkOutput";
 
 inline constexpr std::array<ControlLayout, 5> kClockControls {{
     {ControlKind::Label, "Label3(11)", "基频(31针)分频因子(2MHz/k)", 120, 240, 2412, 180, 24},
-    {ControlKind::TextBox, kBaseDividerBox, "1000", 3600, 240, 612, 264, 22},
+    {ControlKind::TextBox, kBaseDividerBox, "1000", 3600, 240, 612, 264, 22, Operation::None,
+     "脉冲量 分频因子 k", "0", "65535"},
     {ControlKind::Label, "Label3(12)", "输出(1,4,7,10,13,16,19,22,25,28)因子", 120, 600, 3408, 180,
      25},
-    {ControlKind::TextBox, kOutputDividerBox, "10", 3600, 600, 612, 264, 23},
+    {ControlKind::TextBox, kOutputDividerBox, "10", 3600, 600, 612, 264, 23, Operation::None,
+     "脉冲量 输出因子 n", "0", "65535"},
     {ControlKind::Button, "cmdClk", "时钟输出", 4320, 360, 972, 372, 21,
      Operation::StartClockOutputs},
 }};

@@ -32,6 +32,11 @@ struct ControlLayout
     int height;
     int tabIndex;
     Operation operation = Operation::None; // buttons only
+    // Text boxes that an operation reads: what the window shows for the box, and the values it
+    // takes, as the operator types them.
+    std::string_view shownAs = {};
+    std::string_view lowest = {};
+    std::string_view highest = {};
 };
 
 struct PanelLayout

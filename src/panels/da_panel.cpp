@@ -11,8 +11,10 @@ void writeDaCodes(const TextBox &txtIOBase, std::span<const TextBox *const, 4> t
 {
     IOBase.store(readHexField(txtIOBase));
     for (int channel = 0; channel < registers::kDaChannelCount; ++channel) {
-        // Code bits above bit 11 are not masked: they fall into the channel field.
+        // A code beyond 12 bits would spill into the channel field and set another channel.
         const auto writes = readHexField(*txtda[channel], [channel](double code) {
+            if (!(code >= 0 && code <= protocol::kDaCodeMax))
+                convert::throwOverflow();
             const std::int16_t low = convert::ToInt16(convert::And(code, std::int16_t {255}));
             const std::int16_t high = convert::ToInt16(convert::IntDiv(code, 256));
             return protocol::daChannelWrites(channel, low, high);

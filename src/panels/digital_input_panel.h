@@ -46,6 +46,9 @@ public:
     void tick(std::span<TextBox *const, 4> txtInput, const StoredBase &IOBase,
               hardware::PortAccess &port);
     bool holding(const StoredBase &IOBase) const;
+    // Holds without a failing tick, until IOBase is stored again: when the program reaches no
+    // card, there is nothing to read.
+    void hold(const StoredBase &IOBase) { failedAtGeneration_ = IOBase.generation(); }
 
 private:
     std::optional<std::uint64_t> failedAtGeneration_;

@@ -11,8 +11,7 @@ std::uint16_t PortAddress(const StoredBase &IOBase, int offset)
             = convert::ToInt16(convert::Add(IOBase.value(), static_cast<std::int16_t>(offset)));
         return static_cast<std::uint16_t>(port);
     } catch (convert::RuntimeError &error) {
-        error.setSource(convert::ErrorSource::StoredBase, "IOBase + " + std::to_string(offset),
-                        convert::describeValue(IOBase.value()) + " + " + std::to_string(offset));
+        error.setStoredBase(convert::ToDouble(IOBase.value()), offset);
         throw;
     }
 }

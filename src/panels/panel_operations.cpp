@@ -9,6 +9,7 @@ namespace qm5083::panels {
 
 void runPanelOperation(Operation operation, const PanelBoxes &boxes, OperationContext &context)
 {
+    context.port.beginOperation();
     switch (operation) {
     case Operation::LocateCard:
         return locateCard(*boxes.cardNumber, *boxes.baseAddress, context.IOBase, context.locator);

@@ -1,40 +1,70 @@
 #include "command_line.h"
 
+#include "error_report.h"
+
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <stdexcept>
 
 namespace qm5083::window {
 
+namespace {
+
+// Free functions of this namespace translate in its context, as the translation tools file them.
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("qm5083::window", text);
+}
+
+} // namespace
+
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, "
-        "square-wave clocks on its 8254 counters, DA codes."));
+    // Qt's own options (-platform offscreen, -style Fusion...) are read before any display is
+    // opened, so they are known here as single-dash words and left to Qt.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        tr("Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, "
+           "square-wave clocks on its 8254 counters, DA codes.\n"
+           "A real card needs --pci-id with the card's ids; without it the program reaches no "
+           "card. --simulate works on the simulated card instead."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
-        QStringLiteral("Work on the simulated card built into the program (card 1 at base E000) "
-                       "instead of the PCI bus."));
+        tr("Work on the simulated card built into the program (card 1 at base E000) instead of "
+           "the PCI bus."));
     const QCommandLineOption pciId(
         QStringLiteral("pci-id"),
-        QStringLiteral(
-            "A real card's PCI vendor and device id in hex, as lspci -nn shows them, and "
-            "optionally the index of its I/O BAR (default: its first I/O BAR). "
-            "Repeatable; the cards found are numbered 1, 2, ... in PCI address order."),
+        tr("A real card's PCI vendor and device id in hex, as lspci -nn shows them, and "
+           "optionally the index of its I/O BAR (default: its first I/O BAR). Needed for a real "
+           "card. Repeatable; the cards found are numbered 1, 2, ... in PCI address order."),
         QStringLiteral("VVVV:DDDD[:BAR]"));
     const QCommandLineOption trace(
         QStringLiteral("trace"),
-        QStringLiteral("Write every port access to standard error: seconds since start, in or "
-                       "out, port, byte."));
+        tr("Write every port access to standard error: seconds since start, in or out, port, "
+           "byte."));
     const QCommandLineOption printLayout(
         QStringLiteral("print-layout"),
-        QStringLiteral("Print every control of the window with its position and size in pixels, "
-                       "one a line, and end without showing the window."));
+        tr("Print every control of the window with its position and size in pixels, one a "
+           "line, and end without showing the window."));
     parser.addOptions({simulate, pciId, trace, printLayout});
+    for (const char *name : {"platform", "platformpluginpath", "platformtheme", "plugin",
+                             "display", "geometry", "qwindowgeometry", "qwindowicon",
+                             "qwindowtitle", "style", "stylesheet", "session", "name", "title",
+                             "visual", "dialogs", "qmljsdebugger"}) {
+        QCommandLineOption qtOption(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtOption);
+    }
+    for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+        QCommandLineOption qtOption(QString::fromLatin1(name));
+        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtOption);
+    }
 
     CommandLine parsed;
     const bool understood = parser.parse(arguments);
@@ -52,8 +82,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return parsed;
     }
     if (!understood) {
-        parsed.errors = QStringLiteral("qm5083-bench: %1\nTry 'qm5083-bench --help'.\n")
-                            .arg(parser.errorText());
+        parsed.errors = QStringLiteral("qm5083-bench: %1\n%2\n")
+                            .arg(parser.errorText(), tr("Try 'qm5083-bench --help'."));
         parsed.exitCode = kUsageError;
         return parsed;
     }
@@ -64,14 +94,14 @@ CommandLine parseCommandLine(const QStringList &arguments)
     for (const QString &text : parser.values(pciId)) {
         try {
             parsed.backends.pciIds.push_back(hardware::parsePciId(text.toStdString()));
-        } catch (const std::invalid_argument &error) {
-            parsed.errors
-                += QStringLiteral("qm5083-bench: %1\n").arg(QString::fromStdString(error.what()));
+        } catch (const hardware::InvalidPciId &error) {
+            parsed.errors += QStringLiteral("qm5083-bench: %1\n").arg(translated(error.message()));
             parsed.exitCode = kUsageError;
         }
     }
     if (!parsed.exitCode && parsed.backends.simulate && !parsed.backends.pciIds.empty())
-        parsed.errors += QStringLiteral("qm5083-bench: --pci-id is ignored with --simulate\n");
+        parsed.errors += QStringLiteral("qm5083-bench: %1\n")
+                             .arg(tr("--pci-id is ignored with --simulate"));
     return parsed;
 }
 

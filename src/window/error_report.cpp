@@ -1,9 +1,13 @@
 #include "error_report.h"
 
+#include "hex_text.h"
 #include "port_refused.h"
 #include "runtime_error.h"
+#include "value.h"
 
-#include <cstring>
+#include <QCoreApplication>
+
+#include <cmath>
 #include <system_error>
 
 namespace qm5083::window {
@@ -15,52 +19,146 @@ QString fromStd(const std::string &text)
     return QString::fromStdString(text);
 }
 
-const QString kStopped = QStringLiteral(
-    "The operation %1 stopped here: port writes already made stay made, and the program goes on.");
+// Free functions of this namespace translate in its context, as the translation tools file them.
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("qm5083::window", text);
+}
+
+// A stored base as the operator typed it: four hex digits for a 16-bit value, eight for one
+// beyond (FFFF7FFE), as the hexadecimal boxes read them.
+QString storedBaseAsTyped(double value)
+{
+    const auto integral = static_cast<std::int64_t>(std::llround(value));
+    if (integral >= -32768 && integral < 0)
+        return fromStd(convert::hex4(static_cast<std::uint16_t>(integral)));
+    return QString::number(static_cast<std::uint32_t>(integral), 16).toUpper();
+}
+
+QString boxSentence(const convert::RuntimeError &error, const FailureContext &context)
+{
+    const QString name = fromStd(error.source());
+    const std::optional<BoxDescription> box
+        = context.describeBox ? context.describeBox(name) : std::nullopt;
+    if (!box)
+        return tr("In text box %1: \"%2\".").arg(name, fromStd(error.sourceText()));
+    return tr("%1: \"%2\" cannot be used; type a value from %3 to %4.")
+        .arg(box->shownAs, fromStd(error.sourceText()), box->lowest, box->highest);
+}
+
+QString storedBaseSentence(const convert::RuntimeError &error)
+{
+    const QString base = storedBaseAsTyped(error.storedBase());
+    if (error.storedOffset() < 0)
+        return tr("The base address stored last (%1) is not a 16-bit port number.").arg(base);
+    return tr("The base address stored last (%1) plus register offset %2 is not a 16-bit port "
+              "number.")
+        .arg(base)
+        .arg(error.storedOffset());
+}
+
+QString writtenSentence(const FailureContext &context)
+{
+    if (context.writesBefore.empty())
+        return tr("No port was written.");
+    QStringList writes;
+    for (const auto &[port, byte] : context.writesBefore)
+        writes << QStringLiteral("%1=%2")
+                      .arg(fromStd(convert::hex4(port)))
+                      .arg(byte, 2, 16, QLatin1Char('0'))
+                      .toUpper();
+    return tr("Written before it stopped (port=byte): %1.").arg(writes.join(QStringLiteral(", ")));
+}
 
 } // namespace
 
-ErrorReport describeFailure(const std::exception_ptr &failure, const QString &operation)
+QString translated(const hardware::Message &message)
+{
+    return fromStd(message.render([](const char *english) {
+        return QCoreApplication::translate("Card", english).toStdString();
+    }));
+}
+
+ErrorReport describeFailure(const std::exception_ptr &failure, const FailureContext &context)
 {
     ErrorReport report;
-    report.operation = operation;
-    QString where;
+    report.operation = context.operation;
+    QStringList paragraphs;
     try {
         std::rethrow_exception(failure);
     } catch (const convert::RuntimeError &error) {
         report.number = error.code();
+        // The error number and its description are kept as the card's users know them.
         report.headline = fromStd(error.what());
         switch (error.sourceKind()) {
         case convert::ErrorSource::TextBox:
             report.sourceBox = fromStd(error.source());
-            where = QStringLiteral("In text box %1: \"%2\"")
-                        .arg(report.sourceBox, fromStd(error.sourceText()));
+            paragraphs << boxSentence(error, context);
             break;
         case convert::ErrorSource::StoredBase:
-            where = QStringLiteral("In the port address %1, with IOBase = %2")
-                        .arg(fromStd(error.source()), fromStd(error.sourceText()));
+            paragraphs << storedBaseSentence(error)
+                       << tr("Type the card's base address in 基地址 and press 输出 or DA 输出, or "
+                             "press 得到板卡的基地址.");
             break;
         case convert::ErrorSource::Unknown:
             break;
         }
+        report.cause = report.headline + QLatin1Char('|') + fromStd(error.source())
+            + QLatin1Char('|') + fromStd(error.sourceText());
     } catch (const hardware::PortRefused &error) {
-        report.headline = QStringLiteral("Port access refused");
-        where = fromStd(error.what());
-    } catch (const std::system_error &error) {
+        report.headline = tr("Port access refused");
+        paragraphs << translated(error.message());
+        report.cause = fromStd(error.what());
+    } catch (const hardware::PortError &error) {
         report.number = error.code().value();
-        report.headline = QStringLiteral("Port access error %1: %2")
+        report.headline = tr("Port access error %1: %2")
                               .arg(report.number)
                               .arg(fromStd(error.code().message()));
-        where = fromStd(error.what());
+        paragraphs << translated(error.message());
+        report.cause = fromStd(error.what());
+    } catch (const hardware::Explained &error) {
+        report.headline = tr("The card cannot be used");
+        paragraphs << translated(error.message());
+        report.cause = translated(error.message());
+    } catch (const std::system_error &error) {
+        report.number = error.code().value();
+        report.headline = tr("Port access error %1: %2")
+                              .arg(report.number)
+                              .arg(fromStd(error.code().message()));
+        paragraphs << fromStd(error.what());
+        report.cause = fromStd(error.what());
     } catch (const std::exception &error) {
-        report.headline = QStringLiteral("Error");
-        where = fromStd(error.what());
+        report.headline = tr("Error");
+        paragraphs << fromStd(error.what());
+        report.cause = fromStd(error.what());
     } catch (...) {
-        report.headline = QStringLiteral("Unexpected error");
+        report.headline = tr("Unexpected error");
     }
-    report.detail
-        = where.isEmpty() ? kStopped.arg(operation) : where + "\n\n" + kStopped.arg(operation);
+    paragraphs << writtenSentence(context)
+               << tr("The operation %1 stopped there; the program goes on.").arg(context.operation);
+    if (context.stopsInputs)
+        paragraphs << tr("The inputs are no longer read. To read them again, store a base "
+                         "address: press 得到板卡的基地址, 输出 or DA 输出.");
+    report.detail = paragraphs.join(QStringLiteral("\n\n"));
     return report;
+}
+
+ErrorReport noticeReport(const QString &headline, const hardware::Message &message)
+{
+    ErrorReport report;
+    report.headline = headline;
+    report.detail = translated(message);
+    report.cause = report.detail;
+    return report;
+}
+
+QString reportLine(const ErrorReport &report, const QDateTime &when)
+{
+    QString detail = report.detail;
+    detail.replace(QStringLiteral("\n\n"), QStringLiteral(" "));
+    detail.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return QStringLiteral("%1 %2: %3")
+        .arg(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), report.headline, detail);
 }
 
 } // namespace qm5083::window

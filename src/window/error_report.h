@@ -1,21 +1,56 @@
 #pragma once
 
+#include "message.h"
+
+#include <QDateTime>
 #include <QString>
+
+#include <cstdint>
 #include <exception>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace qm5083::window {
 
-// What the operator is told when an operation fails.
+// What the operator is told when something fails.
 struct ErrorReport
 {
     int number = 0;    // the run-time error number, or the system error code
     QString headline;  // "Run-time error 6: Overflow"
-    QString detail;    // where it happened and what to do
-    QString sourceBox; // the text box whose text failed, when known
-    QString operation; // the operation that stopped
+    QString detail;    // what failed, what was written, what to do
+    QString sourceBox; // the object name of the text box whose text failed, when known
+    QString operation; // the operation that stopped, as the window shows it
+    QString cause;     // the same for two failures with one cause
 };
 
-// Describes the exception an operation threw.
-ErrorReport describeFailure(const std::exception_ptr &failure, const QString &operation);
+// A text box as the operator knows it: what the window shows for it and the values it takes.
+struct BoxDescription
+{
+    QString shownAs;
+    QString lowest;
+    QString highest;
+};
+
+// What the report needs to know besides the failure.
+struct FailureContext
+{
+    QString operation; // "开关量输出 输出"
+    std::vector<std::pair<std::uint16_t, std::uint8_t>> writesBefore;
+    std::function<std::optional<BoxDescription>(const QString &objectName)> describeBox;
+    bool stopsInputs = false; // a failing tick: the inputs are no longer read after it
+};
+
+ErrorReport describeFailure(const std::exception_ptr &failure, const FailureContext &context);
+
+// A report that is no operation's failure, such as the program reaching no card.
+ErrorReport noticeReport(const QString &headline, const hardware::Message &message);
+
+// The report as one line for standard error: time, headline and detail.
+QString reportLine(const ErrorReport &report, const QDateTime &when);
+
+// A hardware message in the user's language.
+QString translated(const hardware::Message &message);
 
 } // namespace qm5083::window

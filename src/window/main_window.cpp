@@ -1,9 +1,13 @@
 #include "main_window.h"
 
+#include "base_address_panel.h"
+#include "card_locator.h"
 #include "clock_panel.h"
+#include "parse_number.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +15,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace qm5083::window {
 
@@ -51,15 +56,16 @@ MainWindow::MainWindow(hardware::PortAccess &port, hardware::CardLocator &locato
     : QWidget(parent)
     , port_(port)
     , locator_(locator)
+    , simulated_(simulated)
 {
     setObjectName(QStringLiteral("MainWindow"));
-    QString caption = qs(kCaption);
-    if (simulated)
-        caption += qs(kSimulatedCaptionSuffix);
-    setWindowTitle(caption);
+    updateCaption();
     setGeometry(toPixels(kClientLeft), toPixels(kClientTop), toPixels(kClientWidth),
                 toPixels(kClientHeight));
     setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
+    // The focused control shows its focus frame from the start, so a stray Space or Enter is
+    // no surprise.
+    setAttribute(Qt::WA_KeyboardFocusChange);
 
     reporter_ = [this](const ErrorReport &report) {
         showReport(report);
@@ -71,7 +77,6 @@ MainWindow::MainWindow(hardware::PortAccess &port, hardware::CardLocator &locato
     inputTimer_.setTimerType(Qt::PreciseTimer); // a coarse timer may tick 5% early
     inputTimer_.setInterval(panels::kInputPollIntervalMs);
     connect(&inputTimer_, &QTimer::timeout, this, [this] { run(Operation::ReadDigitalInputs); });
-    inputTimer_.start();
 }
 
 MainWindow::~MainWindow() = default;
@@ -93,7 +98,7 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
         auto *button = new QPushButton(qs(layout.text), parent);
         place(button, layout);
         button->setFocusPolicy(Qt::StrongFocus);
-        button->setAutoDefault(false);
+        button->setAutoDefault(true); // Enter on the focused button presses it
         const Operation operation = layout.operation;
         operationTitles_[indexOf(operation)] = title;
         connect(button, &QPushButton::clicked, this, [this, operation] { run(operation); });
@@ -108,6 +113,12 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
             "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
             "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
         frame->setFocusPolicy(Qt::NoFocus);
+        // Enter in one of the panel's boxes runs the panel's operation.
+        const auto button
+            = std::find_if(panel->controls.begin(), panel->controls.end(),
+                           [](const ControlLayout &c) { return c.kind == ControlKind::Button; });
+        const Operation panelOperation
+            = button == panel->controls.end() ? Operation::None : button->operation;
         for (const ControlLayout &layout : panel->controls) {
             switch (layout.kind) {
             case ControlKind::Label: {
@@ -119,6 +130,9 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
                 const int laidOutHeight = toPixels(layout.height);
                 label->setGeometry(label->x(), label->y() - (fit.height() - laidOutHeight) / 2,
                                    fit.width(), fit.height());
+                if (layout.name == panels::kCardNumberingHint)
+                    label->setToolTip(tr("Card numbers here follow the cards' PCI addresses: the "
+                                         "card with the lowest address is card 1."));
                 break;
             }
             case ControlKind::TextBox: {
@@ -127,6 +141,9 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
                 boxes_.push_back(std::make_unique<LineEditBox>(edit));
                 if (layout.name == panels::kInputBoxes[0])
                     operationTitles_[indexOf(Operation::ReadDigitalInputs)] = frame->title();
+                if (panelOperation != Operation::None)
+                    connect(edit, &QLineEdit::returnPressed, this,
+                            [this, panelOperation] { run(panelOperation); });
                 break;
             }
             case ControlKind::Button:
@@ -151,7 +168,8 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
     panelBoxes_.baseDivider = txtClkBase_;
     panelBoxes_.outputDivider = txtClkOutput_;
     connect(txtClkBase_->edit(), &QLineEdit::textChanged, this, &MainWindow::updateClockTooltips);
-    connect(txtClkOutput_->edit(), &QLineEdit::textChanged, this, &MainWindow::updateClockTooltips);
+    connect(txtClkOutput_->edit(), &QLineEdit::textChanged, this,
+            &MainWindow::updateClockTooltips);
     updateClockTooltips();
 }
 
@@ -163,6 +181,15 @@ LineEditBox &MainWindow::requireBox(std::string_view name)
         throw MissingControl("the window's control tables have no text box named "
                              + std::string(name) + ", which an operation reads");
     return **found;
+}
+
+std::optional<BoxDescription> MainWindow::describeBox(const QString &objectName) const
+{
+    for (const ControlLayout *layout : layouts_)
+        if (layout->kind == ControlKind::TextBox && qs(layout->name) == objectName
+            && !layout->shownAs.empty())
+            return BoxDescription {qs(layout->shownAs), qs(layout->lowest), qs(layout->highest)};
+    return std::nullopt;
 }
 
 void MainWindow::buildTabOrder(std::span<const PanelLayout *const> panels)
@@ -216,14 +243,28 @@ void MainWindow::setReporter(Reporter reporter)
     reporter_ = std::move(reporter);
 }
 
-void MainWindow::reportFailure(const std::exception_ptr &failure, const QString &during)
+void MainWindow::start(const StartupProblems &problems)
 {
-    reporter_(describeFailure(failure, during));
-}
+    // Nothing else runs while a start-up report is open, and the monitor has not started yet.
+    operationRunning_ = true;
+    if (problems.failure) {
+        FailureContext context;
+        context.operation = tr("finding the cards");
+        report(describeFailure(problems.failure, context));
+    } else if (problems.noCard) {
+        report(noticeReport(tr("No card"), *problems.noCard));
+    }
+    operationRunning_ = false;
 
-void MainWindow::locateCardAtStart()
-{
+    const auto storesBefore = IOBase_.generation();
     run(Operation::LocateCard);
+    if (IOBase_.generation() == storesBefore)
+        panelBoxes_.baseAddress->setText("NO"); // the locate failed: no card was found
+    if (problems.failure || problems.noCard)
+        monitor_.hold(IOBase_); // nothing to read; told once already
+    updateCaption();
+    updateInputsLook();
+    inputTimer_.start();
 }
 
 void MainWindow::run(Operation operation)
@@ -232,11 +273,25 @@ void MainWindow::run(Operation operation)
     if (operationRunning_)
         return;
     operationRunning_ = true;
+    port_.clear();
     try {
         runOperation(operation);
+        lastReportCause_.clear();
     } catch (...) {
-        reporter_(describeFailure(std::current_exception(), operationTitles_[indexOf(operation)]));
+        FailureContext context;
+        context.operation = operationTitles_[indexOf(operation)];
+        for (const hardware::RecordedAccess &access : port_.accesses())
+            if (access.write)
+                context.writesBefore.emplace_back(access.port, access.byte);
+        context.describeBox = [this](const QString &name) { return describeBox(name); };
+        context.stopsInputs = operation == Operation::ReadDigitalInputs;
+        const ErrorReport failure = describeFailure(std::current_exception(), context);
+        // A tick failing for the cause just reported holds the monitor without a second report.
+        if (operation != Operation::ReadDigitalInputs || failure.cause != lastReportCause_)
+            report(failure);
+        lastReportCause_ = failure.cause;
     }
+    updateInputsLook();
     operationRunning_ = false;
 }
 
@@ -246,6 +301,44 @@ void MainWindow::runOperation(Operation operation)
         return exitProgram();
     panels::OperationContext context {IOBase_, monitor_, port_, locator_};
     panels::runPanelOperation(operation, panelBoxes_, context);
+    if (operation != Operation::LocateCard)
+        return;
+    const std::string shown = panelBoxes_.baseAddress->text();
+    locatedCard_.clear();
+    if (shown != "NO") {
+        const auto address
+            = locator_.cardAddress(convert::TextToInt16(panelBoxes_.cardNumber->text()));
+        locatedCard_ = address ? qs(*address) + QLatin1Char(' ') + qs(shown) : qs(shown);
+    }
+    updateCaption();
+}
+
+void MainWindow::updateCaption()
+{
+    QString caption = qs(kCaption);
+    if (simulated_)
+        caption += qs(kSimulatedCaptionSuffix);
+    else if (!locatedCard_.isEmpty())
+        caption += QStringLiteral(" [%1]").arg(locatedCard_);
+    else
+        caption += qs(kNoCardCaptionSuffix);
+    setWindowTitle(caption);
+}
+
+void MainWindow::updateInputsLook()
+{
+    // While the monitor holds, the inputs show their last values greyed, not taken for fresh.
+    const bool reading = !monitor_.holding(IOBase_);
+    for (panels::TextBox *box : panelBoxes_.inputs)
+        static_cast<LineEditBox *>(box)->edit()->setEnabled(reading);
+}
+
+void MainWindow::report(const ErrorReport &report)
+{
+    const QString line = reportLine(report, QDateTime::currentDateTime()) + QLatin1Char('\n');
+    std::fputs(line.toUtf8().constData(), stderr);
+    std::fflush(stderr);
+    reporter_(report);
 }
 
 void MainWindow::exitProgram()

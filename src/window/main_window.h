@@ -1,9 +1,11 @@
 #pragma once
 
+#include "access_recorder.h"
 #include "control_layout.h"
 #include "digital_input_panel.h"
 #include "error_report.h"
 #include "line_edit_box.h"
+#include "message.h"
 #include "panel_operations.h"
 #include "stored_base.h"
 #include "window_layout.h"
@@ -13,8 +15,10 @@
 #include <QWidget>
 
 #include <array>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string_view>
@@ -34,8 +38,16 @@ public:
     using std::logic_error::logic_error;
 };
 
+// What went wrong before the window opened, to be reported when it starts.
+struct StartupProblems
+{
+    std::exception_ptr failure;           // finding the cards failed
+    std::optional<hardware::Message> noCard; // the program reaches no card at all
+};
+
 // The program's one window: five framed panels and Exit, built from the controls' tables. It owns
-// IOBase and turns button presses and timer ticks into panel operations, one at a time.
+// IOBase and turns button presses, Enter in a box and timer ticks into panel operations, one at
+// a time.
 class MainWindow final : public QWidget
 {
     Q_OBJECT
@@ -49,16 +61,15 @@ public:
                QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Runs once, before the window is first shown: locates the card.
-    void locateCardAtStart();
+    // Runs once, before the window is first shown: reports what went wrong before it, locates
+    // the card, then starts the input monitor, whose first tick comes a second later.
+    void start(const StartupProblems &problems = {});
 
     // Runs one operation unless another is running (an open report counts), reporting a failure.
     void run(panels::Operation operation);
 
     // Replaces the message box that reports failures (tests record reports instead).
     void setReporter(Reporter reporter);
-    // Reports a failure outside the operations, such as one while finding the cards.
-    void reportFailure(const std::exception_ptr &failure, const QString &during);
 
     const panels::StoredBase &IOBase() const { return IOBase_; }
     QTimer &inputTimer() { return inputTimer_; }
@@ -77,18 +88,25 @@ private:
     void buildControls(std::span<const panels::PanelLayout *const> panels);
     void buildTabOrder(std::span<const panels::PanelLayout *const> panels);
     LineEditBox &requireBox(std::string_view name);
+    std::optional<BoxDescription> describeBox(const QString &objectName) const;
     void updateClockTooltips();
+    void updateCaption();
+    void updateInputsLook();
     void runOperation(panels::Operation operation);
+    void report(const ErrorReport &report);
     void exitProgram();
     void showReport(const ErrorReport &report);
 
-    hardware::PortAccess &port_;
+    hardware::AccessRecorder port_;
     hardware::CardLocator &locator_;
+    bool simulated_;
     panels::StoredBase IOBase_;
     panels::InputMonitor monitor_;
     QTimer inputTimer_;
     bool operationRunning_ = false;
     Reporter reporter_;
+    QString lastReportCause_; // of the last report, until an operation succeeds
+    QString locatedCard_;     // the caption's card: "0000:03:00.0 E000", empty when none
 
     // What the reports call each operation: the frame and button captions the operator sees.
     std::array<QString, 7> operationTitles_;

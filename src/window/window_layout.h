@@ -15,6 +15,8 @@ namespace qm5083::window {
 inline constexpr std::string_view kCaption = "qm5083测试程序";
 // Added to the caption on the simulated card, so nobody takes it for a real one.
 inline constexpr std::string_view kSimulatedCaptionSuffix = " [仿真]";
+// Added when the program has found no card to work on.
+inline constexpr std::string_view kNoCardCaptionSuffix = " [未找到板卡]";
 
 // Client area and its position on the screen, in twips.
 inline constexpr int kClientWidth = 6180;

@@ -64,6 +64,12 @@ public:
         accesses.push_back(out(port, value));
     }
 
+    void beginOperation() override
+    {
+        if (inner_)
+            inner_->beginOperation();
+    }
+
 private:
     hardware::PortAccess *inner_ = nullptr;
 };

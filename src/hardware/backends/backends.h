@@ -1,6 +1,7 @@
 #pragma once
 
 #include "card_locator.h"
+#include "message.h"
 #include "pci_bus.h"
 #include "port_access.h"
 
@@ -8,6 +9,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace qm5083::hardware {
@@ -30,6 +32,8 @@ struct Backends
     std::unique_ptr<PortAccess> trace; // wraps card when tracing
     // A failure while finding the cards: the window reports it, and runs with none.
     std::exception_ptr startupFailure;
+    // Why the program reaches no card at all, when it does not.
+    std::optional<Message> noCard;
 
     PortAccess &port() const { return trace ? *trace : *card; }
 };

@@ -156,23 +156,24 @@ void chooseBar(PciCard &card, const pci_dev &device, std::optional<int> wanted,
             if (device.size[i] != 0 && isIoBar(device, i))
                 bar = i;
         if (bar < 0) {
-            card.unusable = "it has no I/O BAR";
+            card.unusable = Message(QM5083_MESSAGE("Card", "it has no I/O BAR"));
             return;
         }
     }
     card.bar = bar;
     card.resourceFile = deviceDir / ("resource" + std::to_string(bar));
-    const std::string name = "BAR " + std::to_string(bar);
+    const Message number = Message::value(std::to_string(bar));
     const pciaddr_t start = device.base_addr[bar] & PCI_ADDR_IO_MASK;
     const pciaddr_t size = device.size[bar];
     if (size == 0) {
-        card.unusable = name + " is not present";
+        card.unusable = Message(QM5083_MESSAGE("Card", "BAR %1 is not present"), {number});
     } else if (!isIoBar(device, bar)) {
-        card.unusable = name + " is a memory BAR, not an I/O BAR";
+        card.unusable
+            = Message(QM5083_MESSAGE("Card", "BAR %1 is a memory BAR, not an I/O BAR"), {number});
     } else if (start == 0) {
-        card.unusable = name + " has no ports assigned";
+        card.unusable = Message(QM5083_MESSAGE("Card", "BAR %1 has no ports assigned"), {number});
     } else if (start + size > 0x10000) {
-        card.unusable = name + " lies beyond port FFFF";
+        card.unusable = Message(QM5083_MESSAGE("Card", "BAR %1 lies beyond port FFFF"), {number});
     } else {
         card.start = static_cast<std::uint16_t>(start);
         card.size = static_cast<std::uint32_t>(size);
@@ -195,9 +196,11 @@ void checkDeviceEntryNames(const std::filesystem::path &sysfsRoot)
             continue;
         if (std::sscanf(name.c_str(), "%x:%x:%x.%d", &domain, &bus, &device, &function) < 4
             || domain > 0x7fffffff)
-            throw PciScanError("cannot read the PCI bus in " + sysfsRoot.string() + ": entry \""
-                               + name + "\" in " + (sysfsRoot / "devices").string()
-                               + " is not a PCI address");
+            throw PciScanError(Message(
+                QM5083_MESSAGE("Card", "cannot read the PCI bus in %1: entry \"%2\" in %3 is "
+                                       "not a PCI address"),
+                {Message::value(sysfsRoot.string()), Message::value(name),
+                 Message::value((sysfsRoot / "devices").string())}));
     }
 }
 
@@ -220,9 +223,11 @@ int parseHexId(std::string_view digits)
 PciId parsePciId(std::string_view text)
 {
     const auto bad = [&] {
-        return std::invalid_argument("--pci-id \"" + std::string(text)
-                                     + "\" is not VVVV:DDDD or VVVV:DDDD:BAR (vendor and device id "
-                                       "in hex as lspci -nn shows them, BAR 0 to 5)");
+        return InvalidPciId(
+            Message(QM5083_MESSAGE("Card", "--pci-id \"%1\" is not VVVV:DDDD or VVVV:DDDD:BAR "
+                                           "(vendor and device id in hex as lspci -nn shows them, "
+                                           "BAR 0 to 5)"),
+                    {Message::value(std::string(text))}));
     };
     const auto first = text.find(':');
     if (first == std::string_view::npos)
@@ -248,12 +253,12 @@ std::string formatPciIds(std::uint16_t vendor, std::uint16_t device)
     return hex4(vendor) + ":" + hex4(device);
 }
 
-std::string PciCard::describeRange() const
+Message PciCard::describeRange() const
 {
-    if (!usable())
-        return address + ": " + unusable;
-    return address + " BAR " + std::to_string(bar) + ": " + hex4(start) + "-"
-        + hex4(static_cast<std::uint16_t>(start + size - 1));
+    if (unusable)
+        return Message(QM5083_MESSAGE("Card", "%1: %2"), {Message::value(address), *unusable});
+    return Message::value(address + " BAR " + std::to_string(bar) + ": " + hex4(start) + "-"
+                          + hex4(static_cast<std::uint16_t>(start + size - 1)));
 }
 
 std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,
@@ -262,15 +267,17 @@ std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,
     std::set<std::pair<std::uint16_t, std::uint16_t>> seen;
     for (const PciId &id : ids)
         if (!seen.emplace(id.vendor, id.device).second)
-            throw std::invalid_argument("--pci-id " + formatPciIds(id.vendor, id.device)
-                                        + " is given more than once");
+            throw InvalidPciId(
+                Message(QM5083_MESSAGE("Card", "--pci-id %1 is given more than once"),
+                        {Message::value(formatPciIds(id.vendor, id.device))}));
     if (ids.empty())
         return {};
     checkDeviceEntryNames(sysfsRoot);
 
     const auto failure = [&](const LibpciSession &session) {
-        return PciScanError("cannot read the PCI bus in " + sysfsRoot.string()
-                            + " through libpci: " + session.error);
+        return PciScanError(
+            Message(QM5083_MESSAGE("Card", "cannot read the PCI bus in %1 through libpci: %2"),
+                    {Message::value(sysfsRoot.string()), Message::value(session.error)}));
     };
 
     std::string root = sysfsRoot.string(); // outlives the access, whatever libpci keeps of it
@@ -291,7 +298,7 @@ std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,
         },
         &init);
     if (init.paramResult != 0)
-        throw PciScanError("this libpci has no sysfs.path parameter");
+        throw PciScanError(Message(QM5083_MESSAGE("Card", "this libpci has no sysfs.path parameter")));
     if (!initialised)
         throw failure(session);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "message.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -23,8 +25,22 @@ struct PciId
 
 inline constexpr int kPciBarCount = 6;
 
+// A --pci-id that cannot be used, with the reason for the operator.
+class InvalidPciId : public std::invalid_argument, public Explained
+{
+public:
+    explicit InvalidPciId(Message message)
+        : std::invalid_argument(message.english())
+        , message_(std::move(message))
+    { }
+    const Message &message() const override { return message_; }
+
+private:
+    Message message_;
+};
+
 // Parses "VVVV:DDDD" or "VVVV:DDDD:BAR" (ids in hex, one to four digits; BAR 0..5). Throws
-// std::invalid_argument naming the text.
+// InvalidPciId naming the text.
 PciId parsePciId(std::string_view text);
 
 // "VVVV:DDDD", four upper-case hex digits each.
@@ -47,30 +63,26 @@ struct PciCard
     std::uint16_t start = 0;            // first port of the BAR
     std::uint32_t size = 0;             // ports in the BAR
     IoDecoding ioDecoding = IoDecoding::Unknown;
-    std::string unusable;           // why the BAR cannot be used; empty when it can
-    std::string commandReadProblem; // what libpci said when the command register was unreadable
+    std::optional<Message> unusable; // why the BAR cannot be used; nothing when it can
+    std::string commandReadProblem;  // what libpci said when the command register was unreadable
 
-    bool usable() const { return unusable.empty(); }
+    bool usable() const { return !unusable; }
     // Whether the one-byte access at port lies wholly inside the BAR.
     bool holds(std::uint16_t port) const
     {
         return usable() && port >= start && std::uint32_t(port - start) + 1 <= size;
     }
-    // "0000:03:00.0 BAR 1: E000-E01F"
-    std::string describeRange() const;
+    // "0000:03:00.0 BAR 1: E000-E01F", or the address and why the card cannot be used.
+    Message describeRange() const;
 };
 
 // A failure of the PCI bus scan, with libpci's own explanation.
-class PciScanError : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
-};
+using PciScanError = ExplainedError;
 
 // Reads the PCI bus under sysfsRoot (the directory holding devices/) through libpci and returns
 // the devices that ids name, ordered by domain, bus, device and function: card number n is
-// element n-1. Throws PciScanError when libpci fails and std::invalid_argument when one
-// vendor:device pair is given twice.
+// element n-1. Throws PciScanError when libpci fails and InvalidPciId when one vendor:device
+// pair is given twice.
 std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,
                                   const std::filesystem::path &sysfsRoot = "/sys/bus/pci");
 

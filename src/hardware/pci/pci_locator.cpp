@@ -15,14 +15,22 @@ std::optional<std::uint16_t> PciLocator::findCard(std::int16_t cardNumber)
         return std::nullopt;
     const PciCard &card = cards_[static_cast<std::size_t>(cardNumber) - 1];
     if (!card.usable()) {
-        const std::string ids = formatPciIds(card.vendor, card.device);
-        throw std::runtime_error("card " + std::to_string(cardNumber) + " (" + card.address + ", "
-                                 + ids + ") cannot be used: " + card.unusable
-                                 + "; choose its I/O BAR with --pci-id " + ids
-                                 + ":<BAR> (lspci -vv -s " + card.address
-                                 + " lists its BARs as regions; I/O BARs show \"I/O ports\")");
+        const Message ids = Message::value(formatPciIds(card.vendor, card.device));
+        throw ExplainedError(Message(
+            QM5083_MESSAGE("Card", "card %1 (%2, %3) cannot be used: %4; choose its I/O BAR with "
+                                   "--pci-id %3:<BAR> (lspci -vv -s %2 lists its BARs as regions; "
+                                   "I/O BARs show \"I/O ports\")"),
+            {Message::value(std::to_string(cardNumber)), Message::value(card.address), ids,
+             *card.unusable}));
     }
     return card.start;
+}
+
+std::optional<std::string> PciLocator::cardAddress(std::int16_t cardNumber) const
+{
+    if (cardNumber < 1 || static_cast<std::size_t>(cardNumber) > cards_.size())
+        return std::nullopt;
+    return cards_[static_cast<std::size_t>(cardNumber) - 1].address;
 }
 
 } // namespace qm5083::hardware

@@ -4,26 +4,28 @@
 #include "port_refused.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <string>
-#include <system_error>
 
 namespace qm5083::hardware {
 
 namespace {
 
-using convert::hex4;
-
-std::system_error failure(int error, const std::string &message)
+Message hex4(std::uint16_t value)
 {
-    return std::system_error(error, std::generic_category(), message);
+    return Message::value(convert::hex4(value));
+}
+
+Message text(std::string value)
+{
+    return Message::value(std::move(value));
 }
 
 } // namespace
 
-PciPortAccess::PciPortAccess(std::vector<PciCard> cards, SysIo &io)
+PciPortAccess::PciPortAccess(std::vector<PciCard> cards, SysIo &io, std::vector<PciId> ids)
     : io_(io)
+    , ids_(std::move(ids))
 {
     cards_.reserve(cards.size());
     for (PciCard &card : cards)
@@ -43,14 +45,14 @@ std::uint8_t PciPortAccess::inportb(std::uint16_t port)
     const int fd = descriptorFor(card, port);
     std::uint8_t byte = 0;
     const SysResult result = io_.pread(fd, &byte, 1, port - card.pci.start);
-    // Built only on failure: an access costs little more than its system call.
-    const auto what = [&] {
-        return "reading port " + hex4(port) + " through " + card.pci.resourceFile.string();
-    };
     if (!result.ok())
-        throw failure(result.error, what() + " failed");
+        throw PortError(result.error,
+                        Message(QM5083_MESSAGE("Card", "reading port %1 through %2 failed"),
+                                {hex4(port), text(card.pci.resourceFile.string())}));
     if (result.value != 1)
-        throw failure(EIO, what() + " returned no byte");
+        throw PortError(EIO, Message(QM5083_MESSAGE("Card", "reading port %1 through %2 "
+                                                            "returned no byte"),
+                                     {hex4(port), text(card.pci.resourceFile.string())}));
     return byte;
 }
 
@@ -60,45 +62,79 @@ void PciPortAccess::outportb(std::uint16_t port, std::int16_t value)
     const int fd = descriptorFor(card, port);
     const std::uint8_t byte = lowByte(value);
     const SysResult result = io_.pwrite(fd, &byte, 1, port - card.pci.start);
-    const auto what = [&] {
-        return "writing port " + hex4(port) + " through " + card.pci.resourceFile.string();
-    };
     if (result.error == EPERM) {
         // The kernel refuses port writes (but not reads) through these files under lockdown.
         const auto state = io_.readLockdown();
         const auto mode = state ? activeLockdownMode(*state) : std::nullopt;
         if (mode && *mode != "none")
-            throw failure(EPERM,
-                          what() + " was refused: kernel lockdown (mode \"" + *mode
-                              + "\") forbids port writes from user space; to use the card, "
-                                "boot with lockdown off: disable Secure Boot in the "
-                                "firmware setup (or with mokutil --disable-validation) and "
-                                "remove any lockdown= kernel parameter");
+            throw PortError(
+                EPERM,
+                Message(QM5083_MESSAGE("Card",
+                                       "writing port %1 through %2 was refused: kernel lockdown "
+                                       "(mode \"%3\") forbids port writes from user space; to "
+                                       "use the card, boot with lockdown off: disable Secure "
+                                       "Boot in the firmware setup (or with mokutil "
+                                       "--disable-validation) and remove any lockdown= kernel "
+                                       "parameter"),
+                        {hex4(port), text(card.pci.resourceFile.string()), text(*mode)}));
     }
     if (!result.ok())
-        throw failure(result.error, what() + " failed");
+        throw PortError(result.error,
+                        Message(QM5083_MESSAGE("Card", "writing port %1 through %2 failed"),
+                                {hex4(port), text(card.pci.resourceFile.string())}));
     if (result.value != 1)
-        throw failure(EIO, what() + " wrote no byte");
+        throw PortError(EIO,
+                        Message(QM5083_MESSAGE("Card", "writing port %1 through %2 wrote no byte"),
+                                {hex4(port), text(card.pci.resourceFile.string())}));
 }
 
 PciPortAccess::Card &PciPortAccess::cardHolding(std::uint16_t port)
 {
-    for (Card &card : cards_)
-        if (card.pci.holds(port))
-            return card;
-    if (cards_.empty())
+    for (Card &card : cards_) {
+        if (!card.pci.holds(port))
+            continue;
+        if (operationCard_ && operationCard_ != &card)
+            throw PortRefused(
+                port, Message(QM5083_MESSAGE("Card",
+                                             "port %1 refused: it belongs to card %2, but this "
+                                             "operation began on card %3 (%4) and stays on one "
+                                             "card; check the base address"),
+                              {hex4(port), text(card.pci.address),
+                               text(operationCard_->pci.address),
+                               operationCard_->pci.describeRange()}));
+        if (inOperation_)
+            operationCard_ = &card;
+        return card;
+    }
+    refuse(port);
+}
+
+void PciPortAccess::refuse(std::uint16_t port) const
+{
+    if (cards_.empty() && ids_.empty())
         throw PortRefused(port,
-                          "port " + hex4(port)
-                              + " refused: no card was given with --pci-id, so the program "
-                                "reaches no port");
-    std::string ranges;
+                          Message(QM5083_MESSAGE("Card", "port %1 refused: no card was given with "
+                                                         "--pci-id, so the program reaches no "
+                                                         "port"),
+                                  {hex4(port)}));
+    if (cards_.empty()) {
+        std::string ids;
+        for (const PciId &id : ids_)
+            ids += (ids.empty() ? "" : ", ") + formatPciIds(id.vendor, id.device);
+        throw PortRefused(port,
+                          Message(QM5083_MESSAGE("Card", "port %1 refused: no card %2 on the PCI "
+                                                         "bus; check with lspci -nn that the card "
+                                                         "is in the PC and that these are its ids"),
+                                  {hex4(port), text(ids)}));
+    }
+    std::vector<Message> ranges;
     for (const Card &card : cards_)
-        ranges += (ranges.empty() ? "" : ", ") + card.pci.describeRange();
+        ranges.push_back(card.pci.describeRange());
     throw PortRefused(port,
-                      "port " + hex4(port)
-                          + " refused: it is not a register of the cards given with "
-                            "--pci-id ("
-                          + ranges + "); check the base address");
+                      Message(QM5083_MESSAGE("Card", "port %1 refused: it is not a register of the "
+                                                     "cards given with --pci-id (%2); check the "
+                                                     "base address"),
+                              {hex4(port), Message::list(std::move(ranges))}));
 }
 
 int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
@@ -107,25 +143,30 @@ int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
         return card.fd;
     const PciCard &pci = card.pci;
     if (pci.ioDecoding == IoDecoding::Disabled)
-        throw failure(ENXIO,
-                      "card " + pci.address
-                          + " has I/O decoding switched off (I/O Space "
-                            "bit of its PCI command register is 0), so port "
-                          + hex4(port) + " would not reach it; enable it as root with \"setpci -s "
-                          + pci.address + " COMMAND=0001:0001\" or load the card's driver");
+        throw PortError(
+            ENXIO,
+            Message(QM5083_MESSAGE("Card", "card %1 has I/O decoding switched off (I/O Space bit "
+                                           "of its PCI command register is 0), so port %2 would "
+                                           "not reach it; enable it as root with \"setpci -s %1 "
+                                           "COMMAND=0001:0001\" or load the card's driver"),
+                    {text(pci.address), hex4(port)}));
     const std::string file = pci.resourceFile.string();
     const SysResult result = io_.open(pci.resourceFile, O_RDWR | O_CLOEXEC);
     if (result.error == EACCES || result.error == EPERM)
-        throw failure(result.error,
-                      "no permission to open " + file + " for port " + hex4(port)
-                          + ": install udev/60-qm5083-bench.rules with the card's ids, add your "
-                            "user to group qm5083 and log in again (README.md, \"Running on a real "
-                            "card\"), or "
-                            "run as root");
+        throw PortError(result.error,
+                        Message(QM5083_MESSAGE("Card",
+                                               "no permission to open %1 for port %2: install "
+                                               "udev/60-qm5083-bench.rules with the card's ids, "
+                                               "add your user to group qm5083 and log in again "
+                                               "(README.md, \"Running on a real card\"), or run "
+                                               "as root"),
+                                {text(file), hex4(port)}));
     if (!result.ok())
-        throw failure(result.error,
-                      "cannot open " + file + " for port " + hex4(port) + " (card " + pci.address
-                          + " BAR " + std::to_string(pci.bar) + ")");
+        throw PortError(result.error,
+                        Message(QM5083_MESSAGE("Card", "cannot open %1 for port %2 (card %3 BAR "
+                                                       "%4)"),
+                                {text(file), hex4(port), text(pci.address),
+                                 text(std::to_string(pci.bar))}));
     card.fd = static_cast<int>(result.value);
     return card.fd;
 }

@@ -14,19 +14,27 @@ namespace qm5083::hardware {
 // privilege, only read/write permission on the file (root, or the udev rule's group).
 //
 // Only ports inside the I/O BARs of the given cards are reached; any other port is refused with
-// PortRefused before anything is touched. Each card's file is opened at the first access to that
-// card and kept open. Failures are std::system_error carrying the errno, with a message that
-// names the file and the port and says what to do.
+// PortRefused before anything is touched, and so is a port of another card than the one an
+// operation began on. Each card's file is opened at the first access to that card and kept
+// open. Failures are PortError carrying the errno, with a message that names the file and the
+// port and says what to do.
 class PciPortAccess final : public PortAccess
 {
 public:
-    explicit PciPortAccess(std::vector<PciCard> cards, SysIo &io = SysIo::system());
+    // ids are the --pci-id values the cards were looked for with, for the refusal's message.
+    explicit PciPortAccess(std::vector<PciCard> cards, SysIo &io = SysIo::system(),
+                           std::vector<PciId> ids = {});
     ~PciPortAccess() override;
     PciPortAccess(const PciPortAccess &) = delete;
     PciPortAccess &operator=(const PciPortAccess &) = delete;
 
     std::uint8_t inportb(std::uint16_t port) override;
     void outportb(std::uint16_t port, std::int16_t value) override;
+    void beginOperation() override
+    {
+        inOperation_ = true;
+        operationCard_ = nullptr;
+    }
 
 private:
     struct Card
@@ -36,10 +44,16 @@ private:
     };
 
     Card &cardHolding(std::uint16_t port);
+    [[noreturn]] void refuse(std::uint16_t port) const;
     int descriptorFor(Card &card, std::uint16_t port);
 
     std::vector<Card> cards_;
     SysIo &io_;
+    std::vector<PciId> ids_;
+    // Once operations are marked, the card the current one began on.
+    bool inOperation_ = false;
+    const Card *operationCard_ = nullptr;
+
 };
 
 } // namespace qm5083::hardware

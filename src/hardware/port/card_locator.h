@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace qm5083::hardware {
 
@@ -15,6 +16,14 @@ public:
     // when the card exists but cannot be used, since any other answer would send the panels to
     // ports that are not its registers.
     virtual std::optional<std::uint16_t> findCard(std::int16_t cardNumber) = 0;
+
+    // Where the card numbered cardNumber sits, as a technician finds it (its PCI address), or
+    // nothing when the locator cannot tell.
+    virtual std::optional<std::string> cardAddress(std::int16_t cardNumber) const
+    {
+        (void)cardNumber;
+        return std::nullopt;
+    }
 
 protected:
     CardLocator() = default;

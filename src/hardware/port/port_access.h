@@ -17,6 +17,10 @@ public:
     // Puts the low 8 bits of value on the port.
     virtual void outportb(std::uint16_t port, std::int16_t value) = 0;
 
+    // Marks the start of an operation: every access until the next mark belongs to it, and a
+    // backend that reaches several cards keeps one operation on one card.
+    virtual void beginOperation() { }
+
 protected:
     PortAccess() = default;
     PortAccess(const PortAccess &) = default;

@@ -19,6 +19,7 @@ public:
 
     std::uint8_t inportb(std::uint16_t port) override;
     void outportb(std::uint16_t port, std::int16_t value) override;
+    void beginOperation() override { inner_.beginOperation(); }
 
 private:
     void writeLine(const char *direction, std::uint16_t port, std::uint8_t byte);

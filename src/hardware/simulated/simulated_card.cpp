@@ -1,6 +1,8 @@
 #include "simulated_card.h"
 
 #include "card_protocol.h"
+#include "hex_text.h"
+#include "port_refused.h"
 
 #include <utility>
 
@@ -61,12 +63,25 @@ void SimulatedCard::deliverBaseClock()
     }
 }
 
-std::uint8_t SimulatedCard::inportb(std::uint16_t port)
+std::uint16_t SimulatedCard::registerOffset(std::uint16_t port)
 {
-    catchUp();
     const auto offset = static_cast<std::uint16_t>(port - kSimulatedCardBase);
     if (offset >= registers::kRegisterSpan)
-        return kEmptyBusByte;
+        throw PortRefused(
+            port,
+            Message(QM5083_MESSAGE("Card", "port %1 refused: it is not a register of the "
+                                           "simulated card (%2-%3); check the base address"),
+                    {Message::value(convert::hex4(port)),
+                     Message::value(convert::hex4(kSimulatedCardBase)),
+                     Message::value(convert::hex4(static_cast<std::uint16_t>(
+                         kSimulatedCardBase + registers::kRegisterSpan - 1)))}));
+    return offset;
+}
+
+std::uint8_t SimulatedCard::inportb(std::uint16_t port)
+{
+    const std::uint16_t offset = registerOffset(port);
+    catchUp();
     const protocol::Register reg = protocol::registerAt(offset);
     switch (reg.kind) {
     case protocol::RegisterKind::DigitalGroup:
@@ -82,10 +97,8 @@ std::uint8_t SimulatedCard::inportb(std::uint16_t port)
 
 void SimulatedCard::outportb(std::uint16_t port, std::int16_t value)
 {
+    const std::uint16_t offset = registerOffset(port);
     catchUp();
-    const auto offset = static_cast<std::uint16_t>(port - kSimulatedCardBase);
-    if (offset >= registers::kRegisterSpan)
-        return;
     const std::uint8_t byte = lowByte(value);
     const protocol::Register reg = protocol::registerAt(offset);
     switch (reg.kind) {

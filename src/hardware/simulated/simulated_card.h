@@ -12,14 +12,15 @@
 
 namespace qm5083::hardware {
 
-// What a read of a port that no device answers returns.
+// What a read of a register that drives no byte (a control word register) returns.
 inline constexpr std::uint8_t kEmptyBusByte = 0xFF;
 
 // A qm5083 at kSimulatedCardBase with a loopback cable from its outputs to its inputs: input
 // group g reads output latch g. Its four 8254 chips count in real time (or the time the given
 // clock tells): chip A counter 1 divides the card clock into the base frequency, which clocks
 // every other counter; all gates are tied high. Writes to the DA registers latch a code into
-// a channel. Ports outside the card's register span act as an empty bus. No access throws.
+// a channel. The simulated PC holds only the card: a port outside its registers is refused with
+// PortRefused, as the real card's backend refuses it, and nothing is accessed.
 class SimulatedCard final : public PortAccess
 {
 public:
@@ -43,6 +44,7 @@ public:
     double squareWaveFrequencyHz(int chip, int counter) const;
 
 private:
+    static std::uint16_t registerOffset(std::uint16_t port);
     void catchUp();
     void deliverBaseClock();
 

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+// Marks an English message text for the translation tools (lupdate reads it as
+// QT_TRANSLATE_NOOP); the program uses the text as it stands.
+#define QM5083_MESSAGE(context, text) text
+
+namespace qm5083::hardware {
+
+// A message for the operator: an English text with %1, %2... where values go, and the values,
+// each a plain value (a port, a path, a number) or a message of its own. The window shows it in
+// the user's language; exceptions carry the English.
+class Message
+{
+public:
+    // Translates an English text marked with QM5083_MESSAGE("Card", ...).
+    using Translate = std::function<std::string(const char *english)>;
+
+    Message(const char *text, std::vector<Message> args = {});
+    static Message value(std::string text);
+    // The parts one after another, with ", " between them.
+    static Message list(std::vector<Message> parts);
+
+    std::string english() const;
+    std::string render(const Translate &translate) const;
+
+private:
+    Message() = default;
+
+    const char *text_ = nullptr; // null for a plain value or a list
+    bool list_ = false;
+    std::string value_;
+    std::vector<Message> args_;
+};
+
+// An exception whose message an operator can be shown in their language.
+class Explained
+{
+public:
+    virtual ~Explained() = default;
+    virtual const Message &message() const = 0;
+
+protected:
+    Explained() = default;
+    Explained(const Explained &) = default;
+    Explained &operator=(const Explained &) = default;
+};
+
+// A failure of the card's files or the kernel, with the errno it came with.
+class PortError : public std::system_error, public Explained
+{
+public:
+    PortError(int error, Message message)
+        : std::system_error(error, std::generic_category(), message.english())
+        , message_(std::move(message))
+    { }
+    const Message &message() const override { return message_; }
+
+private:
+    Message message_;
+};
+
+// A failure with no errno behind it, such as a card that cannot be used.
+class ExplainedError : public std::runtime_error, public Explained
+{
+public:
+    explicit ExplainedError(Message message)
+        : std::runtime_error(message.english())
+        , message_(std::move(message))
+    { }
+    const Message &message() const override { return message_; }
+
+private:
+    Message message_;
+};
+
+} // namespace qm5083::hardware
