@@ -17,11 +17,12 @@ using qm5083::testing::failsWith;
 
 namespace {
 
-// A row's name from the text it is about: letters and digits kept, anything else spelled out.
+// A row's name from the text it is about: letters and digits kept, anything else spelled out;
+// digits alone would read as a row index.
 std::string nameOf(std::string_view text)
 {
     const std::string_view spelled[] = {"_", "Amp", "Plus", "Minus", "Dot", "Comma", "Tab", "Lf"};
-    std::string name = text.empty() ? "Empty" : "";
+    std::string name;
     for (const char c : text) {
         const auto u = static_cast<unsigned char>(c);
         const auto at = std::string_view(" &+-.,\t\n").find(c);
@@ -32,6 +33,8 @@ std::string nameOf(std::string_view text)
         else
             name += "X" + std::to_string(u);
     }
+    if (name.find_first_not_of("0123456789") == std::string::npos)
+        name.insert(0, name.empty() ? "Empty" : "Digits");
     return name;
 }
 

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 using namespace qm5083::hardware;
@@ -15,61 +17,73 @@ using ::testing::HasSubstr;
 
 namespace {
 
-// ---- --pci-id parsing ----
-
-struct GoodIdRow
-{
-    const char *text;
-    PciId expected;
+// Table rows are named by their name field, in test names and in failure messages.
+const auto kRowName = [](const auto &info) {
+    return std::string(info.param.name);
 };
-
-class ParsePciIdGood : public ::testing::TestWithParam<GoodIdRow>
-{ };
-
-TEST_P(ParsePciIdGood, GivesVendorDeviceAndBar)
+template<class Row>
+concept NamedRow = std::is_same_v<decltype(Row::name), const char *>;
+void PrintTo(const NamedRow auto &row, std::ostream *os)
 {
-    EXPECT_EQ(parsePciId(GetParam().text), GetParam().expected);
+    *os << row.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ParsePciIdGood,
-                         ::testing::Values(GoodIdRow {"1234:5678", {0x1234, 0x5678, {}}},
-                                           GoodIdRow {"abcd:EF01:5", {0xABCD, 0xEF01, 5}},
-                                           GoodIdRow {"4321:8765:0", {0x4321, 0x8765, 0}},
-                                           GoodIdRow {"1:2", {0x0001, 0x0002, {}}},
-                                           GoodIdRow {"ffff:0:3", {0xFFFF, 0x0000, 3}}),
-                         [](const auto &info) { return "Row" + std::to_string(info.index); });
+// ---- --pci-id parsing ----
 
-class ParsePciIdBad : public ::testing::TestWithParam<const char *>
+struct IdRow
+{
+    const char *name;
+    const char *text;
+    std::optional<PciId> expected; // nothing: rejected
+};
+
+class ParsePciId : public ::testing::TestWithParam<IdRow>
 { };
 
-TEST_P(ParsePciIdBad, IsRejectedNamingTheText)
+TEST_P(ParsePciId, GivesVendorDeviceAndBarOrNamesTheText)
 {
-    const std::string text = GetParam();
+    const IdRow &row = GetParam();
     try {
-        parsePciId(text);
-        FAIL() << "accepted \"" << text << "\"";
+        EXPECT_EQ(parsePciId(row.text), row.expected);
     } catch (const std::invalid_argument &error) {
-        EXPECT_THAT(error.what(), HasSubstr("\"" + text + "\""));
+        EXPECT_FALSE(row.expected) << error.what();
+        EXPECT_THAT(error.what(), HasSubstr("\"" + std::string(row.text) + "\""));
         EXPECT_THAT(error.what(), HasSubstr("VVVV:DDDD"));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ParsePciIdBad,
-                         ::testing::Values("", "1234", "1234:", ":5678", "12345:5678", "1234:56789",
-                                           "1234:5678:6", "1234:5678:", "1234:5678:01",
-                                           "1234:5678:1:2", "12g4:5678", " 1234:5678", "0x12:34",
-                                           "1234:5678:-1", "1234:5678:a"),
-                         [](const auto &info) { return "Row" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(
+    Good, ParsePciId,
+    ::testing::Values(IdRow {"VendorDevice", "1234:5678", PciId {0x1234, 0x5678, {}}},
+                      IdRow {"MixedCaseWithBar5", "abcd:EF01:5", PciId {0xABCD, 0xEF01, 5}},
+                      IdRow {"Bar0", "4321:8765:0", PciId {0x4321, 0x8765, 0}},
+                      IdRow {"OneDigitIds", "1:2", PciId {0x0001, 0x0002, {}}},
+                      IdRow {"DeviceZero", "ffff:0:3", PciId {0xFFFF, 0x0000, 3}}),
+    kRowName);
+
+INSTANTIATE_TEST_SUITE_P(
+    Bad, ParsePciId,
+    ::testing::Values(
+        IdRow {"Empty", "", {}}, IdRow {"NoDevice", "1234", {}}, IdRow {"EmptyDevice", "1234:", {}},
+        IdRow {"EmptyVendor", ":5678", {}}, IdRow {"LongVendor", "12345:5678", {}},
+        IdRow {"LongDevice", "1234:56789", {}}, IdRow {"Bar6", "1234:5678:6", {}},
+        IdRow {"EmptyBar", "1234:5678:", {}}, IdRow {"TwoDigitBar", "1234:5678:01", {}},
+        IdRow {"FourFields", "1234:5678:1:2", {}}, IdRow {"NotHex", "12g4:5678", {}},
+        IdRow {"LeadingBlank", " 1234:5678", {}}, IdRow {"HexPrefix", "0x12:34", {}},
+        IdRow {"NegativeBar", "1234:5678:-1", {}}, IdRow {"HexBar", "1234:5678:a", {}}),
+    kRowName);
 
 // ---- scanning a sysfs tree ----
 
-// Four cards of two kinds, between devices of other makers, added out of address order.
+// Five cards of two kinds, between devices of other makers, added out of address order;
+// 03:00.1 comes before 03:01.0 (device before function).
 class PciBusScan : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         tree.add({"0000:00:00.0", 0x8086, 0x1237, {mem(0xfe000000, 0x100000)}});
+        tree.add({"0000:03:01.0", 0x1234, 0x9abc, {io(0xc400, 0x10), {}, io(0xc800, 0x08)}});
         tree.add({"0000:03:00.0",
                   0x1234,
                   0x5678,
@@ -93,42 +107,25 @@ protected:
 
 TEST_F(PciBusScan, NumbersTheNamedCardsInAddressOrderWithTheirIoBars)
 {
-    const auto cards = scan({{0x1234, 0x5678, {}}, {0x1234, 0x9abc, 2}});
-
-    struct Expected
-    {
-        const char *address;
-        std::uint16_t device;
-        int bar;
-        std::uint16_t start;
-        std::uint32_t size;
-        IoDecoding decoding;
-        const char *unusable; // empty when usable
-    };
-    const Expected expected[] = {
-        {"0000:01:00.0", 0x5678, 0, 0xD000, 0x20, IoDecoding::Disabled, ""},
-        {"0000:03:00.0", 0x5678, 1, 0xE000, 0x20, IoDecoding::Enabled, ""}, // first I/O BAR
-        {"0000:03:00.1", 0x9abc, 2, 0, 0, IoDecoding::Enabled, "BAR 2 is a memory BAR"},
-        {"0001:00:02.0", 0x9abc, 2, 0xC040, 0x10, IoDecoding::Enabled, ""},
-    };
-    ASSERT_EQ(cards.size(), std::size(expected));
-    for (std::size_t i = 0; i < cards.size(); ++i) {
-        SCOPED_TRACE(expected[i].address);
-        const PciCard &card = cards[i];
-        EXPECT_EQ(card.address, expected[i].address);
-        EXPECT_EQ(card.vendor, 0x1234);
-        EXPECT_EQ(card.device, expected[i].device);
-        EXPECT_EQ(card.bar, expected[i].bar);
-        EXPECT_EQ(card.resourceFile, tree.resourceFile(expected[i].address, expected[i].bar));
-        EXPECT_EQ(card.start, expected[i].start);
-        EXPECT_EQ(card.size, expected[i].size);
-        EXPECT_EQ(card.ioDecoding, expected[i].decoding);
-        if (*expected[i].unusable)
-            EXPECT_THAT(card.unusable, HasSubstr(expected[i].unusable));
-        else
-            EXPECT_TRUE(card.usable()) << card.unusable;
+    // One line per card: its ports (or why they cannot be used), ids, I/O decoding, BAR file.
+    std::vector<std::string> cards;
+    for (const PciCard &card : scan({{0x1234, 0x5678, {}}, {0x1234, 0x9abc, 2}})) {
+        const char *decoding[] = {"on", "off", "unknown"};
+        cards.push_back(card.describeRange().english() + "; "
+                        + formatPciIds(card.vendor, card.device) + "; I/O "
+                        + decoding[static_cast<int>(card.ioDecoding)] + "; "
+                        + card.resourceFile.lexically_relative(tree.root()).string());
     }
-    EXPECT_EQ(cards[1].describeRange(), "0000:03:00.0 BAR 1: E000-E01F");
+    EXPECT_EQ(
+        cards,
+        (std::vector<std::string> {
+            "0000:01:00.0 BAR 0: D000-D01F; 1234:5678; I/O off; devices/0000:01:00.0/resource0",
+            "0000:03:00.0 BAR 1: E000-E01F; 1234:5678; I/O on; devices/0000:03:00.0/resource1",
+            "0000:03:00.1: BAR 2 is a memory BAR, not an I/O BAR; 1234:9ABC; I/O on; "
+            "devices/0000:03:00.1/resource2",
+            "0000:03:01.0 BAR 2: C800-C807; 1234:9ABC; I/O on; devices/0000:03:01.0/resource2",
+            "0001:00:02.0 BAR 2: C040-C04F; 1234:9ABC; I/O on; devices/0001:00:02.0/resource2",
+        }));
 }
 
 TEST_F(PciBusScan, LeavesNoFileOpen)
@@ -194,12 +191,8 @@ TEST_P(PciBarChoice, PicksOrRejectsTheBar)
     EXPECT_EQ(cards[0].bar, row.bar);
     EXPECT_EQ(cards[0].start, row.start);
     EXPECT_EQ(cards[0].size, row.size);
-    if (*row.unusable) {
-        EXPECT_THAT(cards[0].unusable, HasSubstr(row.unusable));
-        EXPECT_FALSE(cards[0].holds(row.start));
-    } else {
-        EXPECT_TRUE(cards[0].usable()) << cards[0].unusable;
-    }
+    EXPECT_EQ(cards[0].unusable ? cards[0].unusable->english() : "", row.unusable);
+    EXPECT_EQ(cards[0].holds(row.start), *row.unusable == '\0');
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -211,6 +204,13 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 0xE800,
                 0x10,
+                ""},
+        BarRow {"LastBarIsTheOnlyIoBar",
+                {mem(0xf0000000, 0x100), {}, mem(0xf0001000, 0x100), {}, {}, io(0xe400, 0x40)},
+                {},
+                5,
+                0xE400,
+                0x40,
                 ""},
         BarRow {"ExplicitSecondIoBar",
                 {mem(0xf0000000, 0x100), io(0xe800, 0x10), io(0xe000, 0x20)},
@@ -226,18 +226,18 @@ INSTANTIATE_TEST_SUITE_P(
                 -1,
                 0,
                 0,
-                "no I/O BAR"},
+                "it has no I/O BAR"},
         BarRow {"ExplicitMemoryBar",
                 {mem(0xf0000000, 0x100), io(0xe000, 0x20)},
                 0,
                 0,
                 0,
                 0,
-                "BAR 0 is a memory BAR"},
+                "BAR 0 is a memory BAR, not an I/O BAR"},
         BarRow {"ExplicitAbsentBar", {io(0xe000, 0x20)}, 4, 4, 0, 0, "BAR 4 is not present"},
-        BarRow {"Unassigned", {io(0x0000, 0x20)}, {}, 0, 0, 0, "no ports assigned"},
-        BarRow {"BeyondFFFF", {io(0xfff0, 0x20)}, {}, 0, 0, 0, "beyond port FFFF"}),
-    [](const auto &info) { return std::string(info.param.name); });
+        BarRow {"Unassigned", {io(0x0000, 0x20)}, {}, 0, 0, 0, "BAR 0 has no ports assigned"},
+        BarRow {"BeyondFFFF", {io(0xfff0, 0x20)}, {}, 0, 0, 0, "BAR 0 lies beyond port FFFF"}),
+    kRowName);
 
 // ---- libpci failures become exceptions, and the process lives on ----
 
@@ -290,7 +290,7 @@ INSTANTIATE_TEST_SUITE_P(
                            std::filesystem::create_directory(tree.root() / "devices" / "garbage");
                        },
                        "\"garbage\" in"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    kRowName);
 
 // ---- the locator ----
 
@@ -309,62 +309,54 @@ PciCard usableCard(const char *address, std::uint16_t start)
 
 struct LocateRow
 {
-    std::int16_t cardNo;
-    std::int32_t found;
-    std::int16_t ioBase; // after the call, entered as 0x1234
+    const char *name;
+    std::int16_t cardNumber;
+    std::optional<std::uint16_t> base;
 };
 
 class PciLocate : public ::testing::TestWithParam<LocateRow>
 { };
 
-TEST_P(PciLocate, GivesTheCardsBaseOrLeavesIoBaseAlone)
+TEST_P(PciLocate, GivesTheBaseOfTheNthCard)
 {
     PciLocator locator({usableCard("0000:01:00.0", 0xE000), usableCard("0000:03:00.0", 0x0300)});
-    std::int16_t ioBase = 0x1234;
-    std::int32_t extra = 77;
-    EXPECT_EQ(locator.GetIOBaseByCardNo(GetParam().cardNo, ioBase, extra) != 0,
-              GetParam().found != 0);
-    EXPECT_EQ(ioBase, GetParam().ioBase);
-    EXPECT_EQ(extra, 0);
+    EXPECT_EQ(locator.findCard(GetParam().cardNumber), GetParam().base);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PciLocate,
-                         ::testing::Values(LocateRow {1, 1, static_cast<std::int16_t>(0xE000)},
-                                           LocateRow {2, 1, 0x0300}, LocateRow {0, 0, 0x1234},
-                                           LocateRow {3, 0, 0x1234}, LocateRow {-1, 0, 0x1234},
-                                           LocateRow {32767, 0, 0x1234}),
-                         [](const auto &info) { return "Row" + std::to_string(info.index); });
+                         ::testing::Values(LocateRow {"First", 1, 0xE000},
+                                           LocateRow {"Second", 2, 0x0300},
+                                           LocateRow {"Zero", 0, {}}, LocateRow {"Third", 3, {}},
+                                           LocateRow {"Negative", -1, {}},
+                                           LocateRow {"Largest", 32767, {}}),
+                         kRowName);
 
 TEST(PciLocator, RefusesACardWhoseBarCannotBeUsed)
 {
     PciCard memory = usableCard("0000:03:00.1", 0);
     memory.device = 0x9abc;
     memory.bar = 2;
-    memory.unusable = "BAR 2 is a memory BAR, not an I/O BAR";
+    memory.unusable = Message("BAR 2 is a memory BAR, not an I/O BAR");
     PciLocator locator({usableCard("0000:01:00.0", 0xE000), memory});
-    std::int16_t ioBase = 0x1234;
-    std::int32_t extra = 0;
     try {
-        locator.GetIOBaseByCardNo(2, ioBase, extra);
+        locator.findCard(2);
         FAIL() << "card 2 was located";
     } catch (const std::runtime_error &error) {
         EXPECT_THAT(error.what(), HasSubstr("card 2 (0000:03:00.1, 1234:9ABC)"));
         EXPECT_THAT(error.what(), HasSubstr("BAR 2 is a memory BAR"));
         EXPECT_THAT(error.what(), HasSubstr("--pci-id 1234:9ABC:<BAR>"));
     }
-    EXPECT_EQ(ioBase, 0x1234);
 }
 
 TEST_F(PciBusScan, LocatorOverTheScannedBusCountsInAddressOrder)
 {
-    PciLocator locator(scan({{0x1234, 0x5678, {}}}));
-    std::int16_t ioBase = 0;
-    std::int32_t extra = 0;
-    ASSERT_NE(locator.GetIOBaseByCardNo(2, ioBase, extra), 0);
-    EXPECT_EQ(static_cast<std::uint16_t>(ioBase), 0xE000);
-    ASSERT_NE(locator.GetIOBaseByCardNo(1, ioBase, extra), 0);
-    EXPECT_EQ(static_cast<std::uint16_t>(ioBase), 0xD000);
-    EXPECT_EQ(locator.GetIOBaseByCardNo(3, ioBase, extra), 0);
+    PciLocator locator(scan({{0x1234, 0x9abc, 2}, {0x1234, 0x5678, {}}}));
+    EXPECT_EQ(locator.findCard(1), std::optional<std::uint16_t>(0xD000));
+    EXPECT_EQ(locator.findCard(2), std::optional<std::uint16_t>(0xE000));
+    EXPECT_THROW(locator.findCard(3), std::runtime_error); // 03:00.1: its BAR 2 is memory
+    EXPECT_EQ(locator.findCard(4), std::optional<std::uint16_t>(0xC800));
+    EXPECT_EQ(locator.findCard(5), std::optional<std::uint16_t>(0xC040));
+    EXPECT_EQ(locator.findCard(6), std::nullopt);
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 #include "pci_bus.h"
 #include "pci_port_access.h"
 #include "port_refused.h"
-#include "sys_io.h"
+#include "support/fake_sys_io.h"
 #include "support/sysfs_fixture.h"
+#include "sys_io.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,8 +12,10 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 using namespace qm5083::hardware;
@@ -22,60 +25,31 @@ using ::testing::Not;
 
 namespace {
 
-// Passes every call on to the real system calls (on fixture files), counting them, unless a
-// test has scripted what the next call of a kind returns.
-class ScriptedSysIo final : public SysIo
-{
-public:
-    SysResult open(const std::filesystem::path &path, int flags) override
-    {
-        ++opens;
-        openFlags = flags;
-        return take(nextOpen, [&] { return real.open(path, flags); });
-    }
-    SysResult pread(int fd, void *buffer, std::size_t count, off_t offset) override
-    {
-        ++preads;
-        counts.push_back(count);
-        return take(nextPread, [&] { return real.pread(fd, buffer, count, offset); });
-    }
-    SysResult pwrite(int fd, const void *buffer, std::size_t count, off_t offset) override
-    {
-        ++pwrites;
-        counts.push_back(count);
-        return take(nextPwrite, [&] { return real.pwrite(fd, buffer, count, offset); });
-    }
-    SysResult close(int fd) override
-    {
-        ++closes;
-        return real.close(fd);
-    }
-    std::optional<std::string> readLockdown() override { return lockdown; }
-
-    int calls() const { return opens + preads + pwrites + closes; }
-
-    std::optional<SysResult> nextOpen, nextPread, nextPwrite;
-    std::optional<std::string> lockdown;
-    int opens = 0, preads = 0, pwrites = 0, closes = 0;
-    int openFlags = 0;
-    std::vector<std::size_t> counts;
-
-private:
-    template<typename Call>
-    static SysResult take(std::optional<SysResult> &scripted, Call call)
-    {
-        if (!scripted)
-            return call();
-        const SysResult result = *scripted;
-        scripted.reset();
-        return result;
-    }
-
-    PosixSysIo real;
+// Table rows are named by their name field, in test names and in failure messages.
+const auto kRowName = [](const auto &info) {
+    return std::string(info.param.name);
 };
+template<class Row>
+concept NamedRow = std::is_same_v<decltype(Row::name), const char *>;
+void PrintTo(const NamedRow auto &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
-// Two cards with I/O BARs E000-E01F (BAR 1) and D000-D00F (BAR 0), a card whose only BAR is a
-// memory BAR, and one with I/O decoding off; resource files are ordinary files.
+// What call threw as an E; nothing when it returned.
+template<class E, class F>
+std::optional<E> thrown(F &&call)
+{
+    try {
+        call();
+    } catch (const E &error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+// Two cards with I/O BARs E000-E01F (BAR 1) and D000-D00F (BAR 0); resource files are ordinary
+// files.
 class PciPorts : public ::testing::Test
 {
 protected:
@@ -92,7 +66,7 @@ protected:
 
     SysfsFixture tree;
     std::vector<PciCard> cards;
-    ScriptedSysIo sys;
+    FakeSysIo sys;
 };
 
 std::vector<std::uint8_t> zerosWith(std::size_t size, std::vector<std::pair<int, int>> bytes)
@@ -162,19 +136,14 @@ TEST_P(PciPortsRefuse, BothDirectionsWithoutTouchingAnything)
     char hex[8];
     std::snprintf(hex, sizeof hex, "%04X", port);
     PciPortAccess ports(cards, sys);
-    for (const bool write : {false, true}) {
-        try {
-            if (write)
-                ports.outportb(port, 0x55);
-            else
-                ports.inportb(port);
-            FAIL() << "port " << hex << " was reached";
-        } catch (const PortRefused &refused) {
-            EXPECT_EQ(refused.port(), port);
-            EXPECT_THAT(refused.what(), HasSubstr(std::string("port ") + hex + " refused"));
-            EXPECT_THAT(refused.what(), HasSubstr("0000:03:00.0 BAR 1: E000-E01F"));
-            EXPECT_THAT(refused.what(), HasSubstr("0000:04:00.0 BAR 0: D000-D00F"));
-        }
+    const auto read = thrown<PortRefused>([&] { ports.inportb(port); });
+    const auto write = thrown<PortRefused>([&] { ports.outportb(port, 0x55); });
+    ASSERT_TRUE(read && write) << "port " << hex << " was reached";
+    for (const PortRefused &refused : {*read, *write}) {
+        EXPECT_EQ(refused.port(), port);
+        EXPECT_THAT(refused.what(), HasSubstr(std::string("port ") + hex + " refused"));
+        EXPECT_THAT(refused.what(), HasSubstr("0000:03:00.0 BAR 1: E000-E01F"));
+        EXPECT_THAT(refused.what(), HasSubstr("0000:04:00.0 BAR 0: D000-D00F"));
     }
     EXPECT_EQ(sys.calls(), 0);
     EXPECT_EQ(readBytes(fileE000()), zerosWith(0x20, {}));
@@ -193,15 +162,12 @@ INSTANTIATE_TEST_SUITE_P(Ports, PciPortsRefuse,
 
 TEST(PciPortsWithoutCards, RefuseEveryPortSayingNoCardWasGiven)
 {
-    ScriptedSysIo sys;
+    FakeSysIo sys;
     PciPortAccess ports({}, sys);
-    try {
-        ports.outportb(0x0000, 1);
-        FAIL() << "port 0000 was reached";
-    } catch (const PortRefused &refused) {
-        EXPECT_THAT(refused.what(), HasSubstr("port 0000 refused"));
-        EXPECT_THAT(refused.what(), HasSubstr("no card was given with --pci-id"));
-    }
+    const auto refused = thrown<PortRefused>([&] { ports.outportb(0x0000, 1); });
+    ASSERT_TRUE(refused) << "port 0000 was reached";
+    EXPECT_THAT(refused->what(), HasSubstr("port 0000 refused"));
+    EXPECT_THAT(refused->what(), HasSubstr("no card was given with --pci-id"));
     EXPECT_THROW(ports.inportb(0xE000), PortRefused);
     EXPECT_EQ(sys.calls(), 0);
 }
@@ -210,25 +176,20 @@ TEST(PciPortsUnusableCard, IsNamedButNeverReached)
 {
     SysfsFixture tree;
     tree.add({"0000:03:00.1", 0x1234, 0x9abc, {mem(0xf7f00000, 0x100)}});
-    ScriptedSysIo sys;
+    FakeSysIo sys;
     PciPortAccess ports(scanPciCards({{0x1234, 0x9abc, 0}}, tree.root()), sys);
-    try {
-        ports.inportb(0x0000);
-        FAIL() << "port 0000 was reached";
-    } catch (const PortRefused &refused) {
-        EXPECT_THAT(refused.what(), HasSubstr("0000:03:00.1: BAR 0 is a memory BAR"));
-    }
+    const auto refused = thrown<PortRefused>([&] { ports.inportb(0x0000); });
+    ASSERT_TRUE(refused) << "port 0000 was reached";
+    EXPECT_THAT(refused->what(), HasSubstr("0000:03:00.1: BAR 0 is a memory BAR"));
     EXPECT_EQ(sys.calls(), 0);
 }
 
 // ---- errors: each carries the errno and says what to do ----
 
-enum class Call { Open, Pread, Pwrite };
-
 struct ErrorRow
 {
     const char *name;
-    Call failing;
+    FakeSysIo::Call failing; // its first call fails with result
     SysResult result;
     bool write;
     std::optional<std::string> lockdown;
@@ -243,35 +204,26 @@ class PciPortsError : public PciPorts, public ::testing::WithParamInterface<Erro
 TEST_P(PciPortsError, ThrowsSystemErrorNamingTheFile)
 {
     const ErrorRow &row = GetParam();
-    switch (row.failing) {
-    case Call::Open:
-        sys.nextOpen = row.result;
-        break;
-    case Call::Pread:
-        sys.nextPread = row.result;
-        break;
-    case Call::Pwrite:
-        sys.nextPwrite = row.result;
-        break;
-    }
+    sys.failNth(row.failing, 1, row.result);
     sys.lockdown = row.lockdown;
     PciPortAccess ports(cards, sys);
-    try {
+    const auto error = thrown<std::system_error>([&] {
         if (row.write)
             ports.outportb(0xE004, 0x7E);
         else
             ports.inportb(0xE004);
-        FAIL() << "the access succeeded";
-    } catch (const std::system_error &error) {
-        EXPECT_EQ(error.code().value(), row.code);
-        EXPECT_THAT(error.what(), HasSubstr(fileE000().string()));
-        EXPECT_THAT(error.what(), HasSubstr("E004"));
-        for (const std::string &text : row.says)
-            EXPECT_THAT(error.what(), HasSubstr(text));
-        for (const std::string &text : row.doesNotSay)
-            EXPECT_THAT(error.what(), Not(HasSubstr(text)));
-    }
+    });
+    ASSERT_TRUE(error) << "the access succeeded";
+    EXPECT_EQ(error->code().value(), row.code);
+    EXPECT_THAT(error->what(), HasSubstr(fileE000().string()));
+    EXPECT_THAT(error->what(), HasSubstr("E004"));
+    for (const std::string &text : row.says)
+        EXPECT_THAT(error->what(), HasSubstr(text));
+    for (const std::string &text : row.doesNotSay)
+        EXPECT_THAT(error->what(), Not(HasSubstr(text)));
 }
+
+using Call = FakeSysIo::Call;
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PciPortsError,
@@ -359,11 +311,11 @@ INSTANTIATE_TEST_SUITE_P(
                   EPERM,
                   {"writing port E004", "failed"},
                   {"lockdown"}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    kRowName);
 
 TEST_F(PciPorts, AFailedOpenIsTriedAgainAtTheNextAccess)
 {
-    sys.nextOpen = SysResult {-1, EACCES};
+    sys.failNth(Call::Open, 1, {-1, EACCES});
     PciPortAccess ports(cards, sys);
     EXPECT_THROW(ports.outportb(0xE002, 0x33), std::system_error);
     ports.outportb(0xE002, 0x44);
@@ -375,15 +327,12 @@ TEST_F(PciPorts, ACardWithIoDecodingOffIsRefusedBeforeItsFileIsOpened)
 {
     cards[1].ioDecoding = IoDecoding::Disabled;
     PciPortAccess ports(cards, sys);
-    try {
-        ports.outportb(0xD001, 0x12);
-        FAIL() << "port D001 was reached";
-    } catch (const std::system_error &error) {
-        EXPECT_EQ(error.code().value(), ENXIO);
-        EXPECT_THAT(error.what(), HasSubstr("0000:04:00.0 has I/O decoding switched off"));
-        EXPECT_THAT(error.what(), HasSubstr("port D001"));
-        EXPECT_THAT(error.what(), HasSubstr("setpci -s 0000:04:00.0 COMMAND=0001:0001"));
-    }
+    const auto error = thrown<std::system_error>([&] { ports.outportb(0xD001, 0x12); });
+    ASSERT_TRUE(error) << "port D001 was reached";
+    EXPECT_EQ(error->code().value(), ENXIO);
+    EXPECT_THAT(error->what(), HasSubstr("0000:04:00.0 has I/O decoding switched off"));
+    EXPECT_THAT(error->what(), HasSubstr("port D001"));
+    EXPECT_THAT(error->what(), HasSubstr("setpci -s 0000:04:00.0 COMMAND=0001:0001"));
     EXPECT_THROW(ports.inportb(0xD000), std::system_error);
     EXPECT_EQ(sys.calls(), 0);
     // The other card is unaffected.
@@ -414,6 +363,7 @@ TEST(PciPosixSysIo, ReadsTheLockdownStateFromItsFile)
 
 struct LockdownRow
 {
+    const char *name;
     const char *line;
     std::optional<std::string> mode;
 };
@@ -428,12 +378,12 @@ TEST_P(PciLockdownMode, IsTheBracketedWord)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PciLockdownMode,
-    ::testing::Values(LockdownRow {"[none] integrity confidentiality", "none"},
-                      LockdownRow {"none [integrity] confidentiality", "integrity"},
-                      LockdownRow {"none integrity [confidentiality]", "confidentiality"},
-                      LockdownRow {"none integrity confidentiality", {}},
-                      LockdownRow {"none [integrity", {}}, LockdownRow {"[]", {}},
-                      LockdownRow {"", {}}),
-    [](const auto &info) { return "Row" + std::to_string(info.index); });
+    ::testing::Values(LockdownRow {"None", "[none] integrity confidentiality", "none"},
+                      LockdownRow {"Integrity", "none [integrity] confidentiality", "integrity"},
+                      LockdownRow {"Last", "none integrity [confidentiality]", "confidentiality"},
+                      LockdownRow {"NoBrackets", "none integrity confidentiality", {}},
+                      LockdownRow {"Unclosed", "none [integrity", {}},
+                      LockdownRow {"EmptyBrackets", "[]", {}}, LockdownRow {"EmptyLine", "", {}}),
+    kRowName);
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -36,9 +37,16 @@ std::uint16_t readTwoBytes(Pit8254 &chip, int counter)
     return static_cast<std::uint16_t>(low | high << 8);
 }
 
+// Table rows are named by their name field, in test names and in failure messages.
 const auto kRowName = [](const auto &info) {
     return std::string(info.param.name);
 };
+template<class Row>
+concept NamedRow = std::is_same_v<decltype(Row::name), const char *>;
+void PrintTo(const NamedRow auto &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
 void trigger(Pit8254 &chip, int counter)
 {

@@ -1,7 +1,9 @@
+#include "port_refused.h"
 #include "simulated_card.h"
 #include "simulated_locator.h"
 #include "support/clock_protocol.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,13 +11,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace {
 
 using namespace std::chrono_literals;
 using qm5083::hardware::kSimulatedCardBase;
+using qm5083::hardware::PortRefused;
 using qm5083::hardware::SimulatedCard;
 using Mode = qm5083::hardware::Pit8254::Mode;
 
@@ -53,9 +58,16 @@ protected:
 constexpr std::array<std::pair<int, int>, 10> kOutputCounters {
     {{0, 2}, {1, 0}, {1, 1}, {1, 2}, {2, 0}, {2, 1}, {2, 2}, {3, 0}, {3, 1}, {3, 2}}};
 
+// Table rows are named by their name field, in test names and in failure messages.
 const auto kRowName = [](const auto &info) {
     return std::string(info.param.name);
 };
+template<class Row>
+concept NamedRow = std::is_same_v<decltype(Row::name), const char *>;
+void PrintTo(const NamedRow auto &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Digital I/O and the bus
@@ -101,17 +113,21 @@ INSTANTIATE_TEST_SUITE_P(
                     LowByteRow {"Value255", 255, 0xFF}, LowByteRow {"Value7F0AHex", 0x7F0A, 0x0A}),
     kRowName);
 
-class SimulatedCardEmptyBus : public SimulatedCardTest,
-                              public testing::WithParamInterface<std::uint16_t>
+// The simulated PC holds only the card, E000-E013.
+class SimulatedCardOutsidePort : public SimulatedCardTest,
+                                 public testing::WithParamInterface<std::uint16_t>
 { };
 
-TEST_P(SimulatedCardEmptyBus, ReadsFFAndSwallowsWrites)
+TEST_P(SimulatedCardOutsidePort, IsRefusedAndChangesNothing)
 {
     const std::uint16_t p = GetParam();
-    EXPECT_EQ(card_.inportb(p), 0xFF);
+    char refused[64];
+    std::snprintf(refused, sizeof refused, "port %04X refused", p);
+    const auto refusal = testing::ThrowsMessage<PortRefused>(
+        testing::AllOf(testing::HasSubstr(refused), testing::HasSubstr("(E000-E013)")));
+    EXPECT_THAT([&] { card_.inportb(p); }, refusal);
     for (std::int16_t value : {std::int16_t {0x55}, std::int16_t {0x76}, std::int16_t {-1}})
-        card_.outportb(p, value);
-    EXPECT_EQ(card_.inportb(p), 0xFF);
+        EXPECT_THAT([&] { card_.outportb(p, value); }, refusal);
     for (int g = 0; g < 4; ++g)
         EXPECT_EQ(read(g), 0x00);
     for (int channel = 0; channel < 4; ++channel)
@@ -121,7 +137,7 @@ TEST_P(SimulatedCardEmptyBus, ReadsFFAndSwallowsWrites)
             EXPECT_EQ(card_.chip(chip).programmedBits(counter), 0x30);
 }
 
-INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardEmptyBus,
+INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardOutsidePort,
                          testing::Values(0xDFFF, 0xDFF0, 0xE014, 0xE015, 0xE017, 0xE0FF, 0xE100,
                                          0xFFFF, 0x0000, 0x0378, 0x8000, 0x6000),
                          [](const auto &info) {

@@ -1,14 +1,17 @@
 #include "port_refused.h"
-#include "simulated_locator.h"
-#include "trace.h"
 #include "support/recording_port.h"
+#include "trace.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 using namespace qm5083::hardware;
+using qm5083::testing::Access;
+using qm5083::testing::in;
+using qm5083::testing::out;
 using qm5083::testing::RecordingPort;
 
 namespace {
@@ -56,8 +59,9 @@ TEST(Trace, OneFlushedLinePerAccessInTheDocumentedFormat)
               "12.500000 out E001 FF\n"
               "12.500000 in 0001 05\n");
     // The wrapped port sees exactly the same accesses, with the values as given.
-    ASSERT_EQ(inner.accesses.size(), 5U);
-    EXPECT_EQ(inner.accesses[2], qm5083::testing::out(0x0003, -1));
+    EXPECT_EQ(inner.accesses,
+              (std::vector<Access> {out(0xE015, 0), in(0xE000, 0xFF), out(0x0003, -1),
+                                    out(0xE001, 511), in(0x0001, 0x05)}));
     std::fclose(file);
 }
 
@@ -71,30 +75,6 @@ TEST(Trace, AnAccessThatIsRefusedLeavesNoLine)
     EXPECT_THROW(trace.inportb(0x0000), PortRefused);
     EXPECT_EQ(readAll(file), "");
     std::fclose(file);
-}
-
-TEST(SimulatedLocator, FindsCardOneAtE000AndLeavesTheBaseOtherwise)
-{
-    SimulatedLocator locator;
-    struct Row
-    {
-        std::int16_t card;
-        std::int32_t found;
-        std::int16_t baseAfter;
-    };
-    const std::int16_t before = 0x1234;
-    const Row rows[] = {{1, 1, static_cast<std::int16_t>(0xE000)},
-                        {2, 0, before},
-                        {0, 0, before},
-                        {-1, 0, before},
-                        {32767, 0, before}};
-    for (const Row &row : rows) {
-        std::int16_t base = before;
-        std::int32_t extra = 77;
-        EXPECT_EQ(locator.GetIOBaseByCardNo(row.card, base, extra) != 0, row.found != 0)
-            << row.card;
-        EXPECT_EQ(base, row.baseAfter) << row.card;
-    }
 }
 
 } // namespace
