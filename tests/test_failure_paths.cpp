@@ -50,8 +50,11 @@ struct Fault
 enum class Backend {
     Simulated,      // the simulated card, its clock frozen
     Pci,            // a real card at E000-E01F, reached through its resource file
-    PciDecodingOff, // the same card with I/O decoding switched off
+    PciHigh,        // a real card at 7FE0-7FFF, where a base plus offset can leave 16 bits
+    PciTwoCards,    // cards at E000-E01F and E020-E03F
+    PciDecodingOff, // the card at E000 with I/O decoding switched off
     PciNoCard,      // started without --pci-id
+    PciIdsNoCard,   // started with --pci-id, and no such card on the bus
 };
 
 // ---- the operations, as an operator starts them ----
@@ -104,7 +107,7 @@ struct Row
     int number = 0;
     const char *headline = "";
     const char *sourceBox = ""; // empty when the failure is not a box's text
-    const char *where = "";     // the report's first paragraph; @FILE@ stands for the region file
+    const char *where = ""; // what failed, the report's first paragraphs; @FILE@: the region file
     std::vector<Access> before {}; // the accesses the failing operation makes, in order
     convert::Value ioBase {};      // IOBase after it
 };
@@ -128,14 +131,14 @@ const std::vector<Row> &rows()
     static const std::vector<Row> table = {
         // Base address panel: the card number, then the stored base, fail before the locator.
         {.name = "CardNumberNotANumber", .typed = {{"txtCardNo", "abc"}}, .act = Act::LocateCard,
-         .number = 13, .headline = kTypeMismatch, .sourceBox = "txtCardNo",  .where = "In text box txtCardNo: \"abc\"",
+         .number = 13, .headline = kTypeMismatch, .sourceBox = "txtCardNo",  .where = "卡号: \"abc\" cannot be used; type a value from 1 to 32767.",
          .ioBase = kE000},
         {.name = "CardNumberOverflows", .typed = {{"txtCardNo", "40000"}}, .act = Act::LocateCard,
-         .number = 6, .headline = kOverflow, .sourceBox = "txtCardNo",  .where = "In text box txtCardNo: \"40000\"",
+         .number = 6, .headline = kOverflow, .sourceBox = "txtCardNo",  .where = "卡号: \"40000\" cannot be used; type a value from 1 to 32767.",
          .ioBase = kE000},
         {.name = "LocateWithAStoredBaseOutside16Bits", .typed = {{"txtIOBase", "10000"}},
          .setup = {Act::WriteDigitalOutputs}, .act = Act::LocateCard,
-         .number = 6, .headline = kOverflow,  .where = "In the port address IOBase, with IOBase = 65536",
+         .number = 6, .headline = kOverflow,  .where = "The base address stored last (10000) is not a 16-bit port number.\n\nType the card's base address in 基地址 and press 输出 or DA 输出, or press 得到板卡的基地址.",
          .ioBase = 65536.0},
 
         // Digital outputs: the base is stored first; each group's box is read just before its
@@ -144,47 +147,47 @@ const std::vector<Row> &rows()
          .typed = {{"txtIOBase", "E000"}, {"txtOutput0", "11"}, {"txtOutput1", "22"},
                    {"txtOutput2", "10000"}},
          .act = Act::WriteDigitalOutputs,
-         .number = 6, .headline = kOverflow, .sourceBox = "txtOutput2",  .where = "In text box txtOutput2: \"10000\"",
+         .number = 6, .headline = kOverflow, .sourceBox = "txtOutput2",  .where = "开关量输出 第三组: \"10000\" cannot be used; type a value from 00 to FF.",
          .before = {out(0xE000, 0x11), out(0xE001, 0x22)}, .ioBase = kE000Read},
         {.name = "OutputBaseTextOverflows", .typed = {{"txtIOBase", "123456789"}},
          .act = Act::WriteDigitalOutputs,
-         .number = 6, .headline = kOverflow, .sourceBox = "txtIOBase",  .where = "In text box txtIOBase: \"123456789\"",
+         .number = 6, .headline = kOverflow, .sourceBox = "txtIOBase",  .where = "基地址: \"123456789\" cannot be used; type a value from 0000 to FFFF.",
          .ioBase = kE000},
-        {.name = "OutputBaseSumOutside16Bits",
+        {.name = "OutputBaseSumOutside16Bits", .backend = B::PciHigh,
          .typed = {{"txtIOBase", "7FFE"}, {"txtOutput0", "1"}, {"txtOutput1", "2"}},
          .act = Act::WriteDigitalOutputs,
-         .number = 6, .headline = kOverflow,  .where = "In the port address IOBase + 2, with IOBase = 32766 + 2",
+         .number = 6, .headline = kOverflow,  .where = "The base address stored last (7FFE) plus register offset 2 is not a 16-bit port number.\n\nType the card's base address in 基地址 and press 输出 or DA 输出, or press 得到板卡的基地址.",
          .before = {out(0x7FFE, 1), out(0x7FFF, 2)}, .ioBase = 32766.0},
 
         // Input monitor: each box is set right after its own read.
-        {.name = "TickBaseSumOutside16Bits", .typed = {{"txtIOBase", "7FFE"}},
-         .setup = {Act::WriteDigitalOutputs}, .act = Act::ReadDigitalInputs,
-         .number = 6, .headline = kOverflow,  .where = "In the port address IOBase + 2, with IOBase = 32766 + 2",
-         .before = {in(0x7FFE, 0xFF), in(0x7FFF, 0xFF)}, .ioBase = 32766.0},
+        {.name = "TickBaseSumOutside16Bits", .backend = B::PciHigh, .typed = {{"txtIOBase", "7FFE"}},
+         .setup = {Act::WriteDaCodes}, .act = Act::ReadDigitalInputs,
+         .number = 6, .headline = kOverflow,  .where = "The base address stored last (7FFE) plus register offset 2 is not a 16-bit port number.\n\nType the card's base address in 基地址 and press 输出 or DA 输出, or press 得到板卡的基地址.",
+         .before = {in(0x7FFE, 0), in(0x7FFF, 0)}, .ioBase = 32766.0},
         {.name = "TickBaseBelow16Bits", .typed = {{"txtIOBase", "FFFF7FFE"}},
          .setup = {Act::WriteDaCodes}, .act = Act::ReadDigitalInputs,
-         .number = 6, .headline = kOverflow,  .where = "In the port address IOBase + 0, with IOBase = -32770 + 0",
+         .number = 6, .headline = kOverflow,  .where = "The base address stored last (FFFF7FFE) plus register offset 0 is not a 16-bit port number.\n\nType the card's base address in 基地址 and press 输出 or DA 输出, or press 得到板卡的基地址.",
          .ioBase = -32770.0},
 
         // Clock outputs: all four divider bytes are converted before the first write.
         {.name = "ClockOutputDividerOverflows", .typed = {{"txtClkOutput", "65536"}},
          .act = Act::StartClockOutputs,
-         .number = 6, .headline = kOverflow, .sourceBox = "txtClkOutput",  .where = "In text box txtClkOutput: \"65536\"",
+         .number = 6, .headline = kOverflow, .sourceBox = "txtClkOutput",  .where = "脉冲量 输出因子 n: \"65536\" cannot be used; type a value from 0 to 65535.",
          .ioBase = kE000},
         {.name = "ClockBaseDividerNegative", .typed = {{"txtClkBase", "-1"}}, .act = Act::StartClockOutputs,
-         .number = 6, .headline = kOverflow, .sourceBox = "txtClkBase",  .where = "In text box txtClkBase: \"-1\"",
+         .number = 6, .headline = kOverflow, .sourceBox = "txtClkBase",  .where = "脉冲量 分频因子 k: \"-1\" cannot be used; type a value from 0 to 65535.",
          .ioBase = kE000},
         {.name = "ClockDividerBeyond32Bits", .typed = {{"txtClkOutput", "3000000000"}},
          .act = Act::StartClockOutputs,
          .number = 6, .headline = kOverflow, .sourceBox = "txtClkOutput",
-          .where = "In text box txtClkOutput: \"3000000000\"", .ioBase = kE000},
+          .where = "脉冲量 输出因子 n: \"3000000000\" cannot be used; type a value from 0 to 65535.", .ioBase = kE000},
         {.name = "ClockDividerBeyondADouble", .typed = {{"txtClkBase", "1E400"}},
          .act = Act::StartClockOutputs,
-         .number = 6, .headline = kOverflow, .sourceBox = "txtClkBase",  .where = "In text box txtClkBase: \"1E400\"",
+         .number = 6, .headline = kOverflow, .sourceBox = "txtClkBase",  .where = "脉冲量 分频因子 k: \"1E400\" cannot be used; type a value from 0 to 65535.",
          .ioBase = kE000},
-        {.name = "ClockBaseSumOutside16Bits", .typed = {{"txtIOBase", "7FF0"}},
+        {.name = "ClockBaseSumOutside16Bits", .backend = B::PciHigh, .typed = {{"txtIOBase", "7FF0"}},
          .setup = {Act::WriteDigitalOutputs}, .act = Act::StartClockOutputs,
-         .number = 6, .headline = kOverflow,  .where = "In the port address IOBase + 19, with IOBase = 32752 + 19",
+         .number = 6, .headline = kOverflow,  .where = "The base address stored last (7FF0) plus register offset 19 is not a 16-bit port number.\n\nType the card's base address in 基地址 and press 输出 or DA 输出, or press 得到板卡的基地址.",
          .before = clockWrites(0x7FF0, 24), .ioBase = 32752.0},
 
         // DA outputs: the base is stored first; each channel's box is read just before its
@@ -192,18 +195,20 @@ const std::vector<Row> &rows()
         {.name = "DaCodeOverflows",
          .typed = {{"txtIOBase", "E000"}, {"txtda(0)", "FFF"}, {"txtda(1)", "800000"}},
          .act = Act::WriteDaCodes,
-         .number = 6, .headline = kOverflow, .sourceBox = "txtda(1)",  .where = "In text box txtda(1): \"800000\"",
+         .number = 6, .headline = kOverflow, .sourceBox = "txtda(1)",  .where = "DA1: \"800000\" cannot be used; type a value from 0 to FFF.",
          .before = {out(0xE008, 0xFF), out(0xE009, 0x0F), out(0xE00A, 0)},
          .ioBase = kE000Read},
         {.name = "DaBaseTextOverflows", .typed = {{"txtIOBase", "FFFFFFFFF"}}, .act = Act::WriteDaCodes,
-         .number = 6, .headline = kOverflow, .sourceBox = "txtIOBase",  .where = "In text box txtIOBase: \"FFFFFFFFF\"",
+         .number = 6, .headline = kOverflow, .sourceBox = "txtIOBase",  .where = "基地址: \"FFFFFFFFF\" cannot be used; type a value from 0000 to FFFF.",
          .ioBase = kE000},
-        {.name = "DaBaseSumOutside16Bits", .typed = {{"txtIOBase", "7FF7"}, {"txtda(0)", "123"}},
+        {.name = "DaBaseSumOutside16Bits", .backend = B::PciHigh, .typed = {{"txtIOBase", "7FF7"}, {"txtda(0)", "123"}},
          .act = Act::WriteDaCodes,
-         .number = 6, .headline = kOverflow,  .where = "In the port address IOBase + 9, with IOBase = 32759 + 9",
+         .number = 6, .headline = kOverflow,  .where = "The base address stored last (7FF7) plus register offset 9 is not a 16-bit port number.\n\nType the card's base address in 基地址 and press 输出 or DA 输出, or press 得到板卡的基地址.",
          .before = {out(0x7FFF, 0x23)}, .ioBase = 32759.0},
 
         // The real card: ports it refuses, and each failure the kernel can report.
+        {.name = "SimulatedPortOutsideTheCard", .typed = {{"txtIOBase", "NO"}},
+         .act = Act::WriteDigitalOutputs, .headline = kRefused, .where = "port 0000 refused: it is not a register of the simulated card (E000-E013); check the base address", .ioBase = 0.0},
         {.name = "PciPortOutsideTheCard", .backend = B::Pci, .typed = {{"txtIOBase", "NO"}},
          .act = Act::WriteDigitalOutputs,
          .headline = kRefused,
@@ -212,41 +217,47 @@ const std::vector<Row> &rows()
         {.name = "PciNoCardGiven", .backend = B::PciNoCard, .act = Act::WriteDigitalOutputs,
          .headline = kRefused,  .where = "port 0000 refused: no card was given with --pci-id, so the program reaches no port",
          .ioBase = 0.0},
+        {.name = "PciIdsGivenNoCardFound", .backend = B::PciIdsNoCard, .act = Act::WriteDigitalOutputs,
+         .headline = kRefused, .where = "port 0000 refused: no card 1234:5678 on the PCI bus; check with lspci -nn that the card is in the PC and that these are its ids", .ioBase = 0.0},
+        {.name = "PciOperationRunsIntoTheNextCard", .backend = B::PciTwoCards,
+         .typed = {{"txtIOBase", "E010"}}, .setup = {Act::WriteDigitalOutputs},
+         .act = Act::StartClockOutputs, .headline = kRefused, .where = "port E023 refused: it belongs to card 0000:03:00.1, but this operation began on card 0000:03:00.0 (0000:03:00.0 BAR 1: E000-E01F) and stays on one card; check the base address",
+         .before = clockWrites(0xE010, 24), .ioBase = -8176.0},
         {.name = "PciOpenNotPermitted", .backend = B::Pci, .act = Act::WriteDigitalOutputs,
          .fault = {Call::Open, 1, {-1, EACCES}},
          .number = EACCES, .headline = "Port access error 13: Permission denied",
-          .where = "no permission to open @FILE@ for port E000: install udev/60-qm5083-bench.rules with the card's ids, add your user to group qm5083 and log in again (README.md, \"Running on a real card\"), or run as root: Permission denied",
+          .where = "no permission to open @FILE@ for port E000: install udev/60-qm5083-bench.rules with the card's ids, add your user to group qm5083 and log in again (README.md, \"Running on a real card\"), or run as root",
          .ioBase = kE000Read},
         {.name = "PciOpenFails", .backend = B::Pci, .act = Act::StartClockOutputs,
          .fault = {Call::Open, 1, {-1, ENOENT}},
          .number = ENOENT, .headline = "Port access error 2: No such file or directory",
-          .where = "cannot open @FILE@ for port E007 (card 0000:03:00.0 BAR 1): No such file or directory",
+          .where = "cannot open @FILE@ for port E007 (card 0000:03:00.0 BAR 1)",
          .ioBase = kE000},
         {.name = "PciDecodingOff", .backend = B::PciDecodingOff, .act = Act::WriteDaCodes,
          .number = ENXIO, .headline = "Port access error 6: No such device or address",
-          .where = "card 0000:03:00.0 has I/O decoding switched off (I/O Space bit of its PCI command register is 0), so port E008 would not reach it; enable it as root with \"setpci -s 0000:03:00.0 COMMAND=0001:0001\" or load the card's driver: No such device or address",
+          .where = "card 0000:03:00.0 has I/O decoding switched off (I/O Space bit of its PCI command register is 0), so port E008 would not reach it; enable it as root with \"setpci -s 0000:03:00.0 COMMAND=0001:0001\" or load the card's driver",
          .ioBase = kE000Read},
         {.name = "PciWriteFails", .backend = B::Pci,
          .typed = {{"txtOutput0", "11"}, {"txtOutput1", "22"}, {"txtOutput2", "33"}},
          .act = Act::WriteDigitalOutputs, .fault = {Call::Pwrite, 3, {-1, EIO}},
-         .number = EIO, .headline = kIoError,  .where = "writing port E002 through @FILE@ failed: Input/output error",
+         .number = EIO, .headline = kIoError,  .where = "writing port E002 through @FILE@ failed",
          .before = {out(0xE000, 0x11), out(0xE001, 0x22)}, .ioBase = kE000Read},
         {.name = "PciWriteMovesNoByte", .backend = B::Pci, .typed = {{"txtda(0)", "345"}},
          .act = Act::WriteDaCodes, .fault = {Call::Pwrite, 2, {0, 0}},
-         .number = EIO, .headline = kIoError,  .where = "writing port E009 through @FILE@ wrote no byte: Input/output error",
+         .number = EIO, .headline = kIoError,  .where = "writing port E009 through @FILE@ wrote no byte",
          .before = {out(0xE008, 0x45)}, .ioBase = kE000Read},
         {.name = "PciWriteUnderLockdown", .backend = B::Pci, .act = Act::StartClockOutputs,
          .fault = {Call::Pwrite, 1, {-1, EPERM}, "none [integrity] confidentiality"},
          .number = EPERM, .headline = "Port access error 1: Operation not permitted",
-          .where = "writing port E007 through @FILE@ was refused: kernel lockdown (mode \"integrity\") forbids port writes from user space; to use the card, boot with lockdown off: disable Secure Boot in the firmware setup (or with mokutil --disable-validation) and remove any lockdown= kernel parameter: Operation not permitted",
+          .where = "writing port E007 through @FILE@ was refused: kernel lockdown (mode \"integrity\") forbids port writes from user space; to use the card, boot with lockdown off: disable Secure Boot in the firmware setup (or with mokutil --disable-validation) and remove any lockdown= kernel parameter",
          .ioBase = kE000},
         {.name = "PciReadFails", .backend = B::Pci, .act = Act::ReadDigitalInputs,
          .fault = {Call::Pread, 2, {-1, EIO}},
-         .number = EIO, .headline = kIoError,  .where = "reading port E001 through @FILE@ failed: Input/output error",
+         .number = EIO, .headline = kIoError,  .where = "reading port E001 through @FILE@ failed",
          .before = {in(0xE000, 0)}, .ioBase = kE000},
         {.name = "PciReadMovesNoByte", .backend = B::Pci, .act = Act::ReadDigitalInputs,
          .fault = {Call::Pread, 1, {0, 0}},
-         .number = EIO, .headline = kIoError,  .where = "reading port E000 through @FILE@ returned no byte: Input/output error",
+         .number = EIO, .headline = kIoError,  .where = "reading port E000 through @FILE@ returned no byte",
          .ioBase = kE000},
     };
     return table;
@@ -265,27 +276,35 @@ protected:
             port = std::make_unique<support::RecordingPort>(*simulated);
             locator = std::make_unique<hardware::SimulatedLocator>();
         } else {
-            // A real card with its I/O region at E000-E01F (BAR 1), in a fixture sysfs tree.
+            // Real cards with their I/O regions in BAR 1, in a fixture sysfs tree.
+            const std::uint16_t start = row.backend == Backend::PciHigh ? 0x7fe0 : 0xe000;
             support::FixtureDevice card {
                 "0000:03:00.0",
                 0x1234,
                 0x5678,
-                {support::mem(0xf7e00000, 0x1000), support::io(0xe000, 0x20)}};
+                {support::mem(0xf7e00000, 0x1000), support::io(start, 0x20)}};
             if (row.backend == Backend::PciDecodingOff)
                 card.command = 0x0002;
-            tree.add(card);
-            std::vector<hardware::PciCard> cards;
+            if (row.backend != Backend::PciIdsNoCard)
+                tree.add(card);
+            if (row.backend == Backend::PciTwoCards)
+                tree.add({"0000:03:00.1",
+                          0x1234,
+                          0x5678,
+                          {support::mem(0xf7f00000, 0x1000), support::io(0xe020, 0x20)}});
+            std::vector<hardware::PciId> ids;
             if (row.backend != Backend::PciNoCard)
-                cards = hardware::scanPciCards({{0x1234, 0x5678, {}}}, tree.root());
-            pci = std::make_unique<hardware::PciPortAccess>(cards, sys);
+                ids = {{0x1234, 0x5678, {}}};
+            const std::vector<hardware::PciCard> cards = hardware::scanPciCards(ids, tree.root());
+            pci = std::make_unique<hardware::PciPortAccess>(cards, sys, ids);
             port = std::make_unique<support::RecordingPort>(*pci);
             locator = std::make_unique<hardware::PciLocator>(cards);
         }
         window = std::make_unique<window::MainWindow>(*port, *locator, true);
-        window->inputTimer().stop(); // ticks come from the table only
         window->setReporter(
             [this](const window::ErrorReport &report) { reports.push_back(report); });
-        window->locateCardAtStart();
+        window->start();
+        window->inputTimer().stop(); // ticks come from the table only
         ASSERT_TRUE(reports.empty());
     }
 
@@ -358,14 +377,23 @@ TEST_P(FailurePath, IsReportedStopsWhereItFailsAndTheWindowGoesOn)
     EXPECT_EQ(report.headline, QString::fromUtf8(row.headline));
     EXPECT_EQ(report.sourceBox, QString::fromUtf8(row.sourceBox));
     EXPECT_EQ(report.operation, QString::fromUtf8(operationTitle(row.act)));
-    QString where = QString::fromUtf8(row.where);
-    where.replace(QStringLiteral("@FILE@"),
-                  QString::fromStdString(tree.resourceFile("0000:03:00.0", 1).string()));
-    EXPECT_EQ(report.detail.toStdString(),
-              (where.isEmpty() ? QString() : where + "\n\n").toStdString() + "The operation "
-                  + operationTitle(row.act)
-                  + " stopped here: port writes already made stay made, and the program goes "
-                    "on.");
+    // What failed, then the ports written before it, then that the operation stopped.
+    QString expected = QString::fromUtf8(row.where);
+    expected.replace(QStringLiteral("@FILE@"),
+                     QString::fromStdString(tree.resourceFile("0000:03:00.0", 1).string()));
+    QStringList written;
+    for (const Access &access : row.before)
+        if (access.kind == Access::Kind::Out)
+            written << QString::asprintf("%04X=%02X", access.port, access.value & 0xFF);
+    expected += written.isEmpty()
+        ? QStringLiteral("\n\nNo port was written.")
+        : QStringLiteral("\n\nWritten before it stopped (port=byte): %1.").arg(written.join(", "));
+    expected += QStringLiteral("\n\nThe operation %1 stopped there; the program goes on.")
+                    .arg(QString::fromUtf8(operationTitle(row.act)));
+    if (row.act == Act::ReadDigitalInputs)
+        expected += QStringLiteral("\n\nThe inputs are no longer read. To read them again, store "
+                                   "a base address: press 得到板卡的基地址, 输出 or DA 输出.");
+    EXPECT_EQ(report.detail.toStdString(), expected.toStdString());
     EXPECT_EQ(port->accesses, row.before);
     EXPECT_EQ(window->IOBase().value(), row.ioBase);
     if (row.act == Act::LocateCard) {
@@ -385,7 +413,9 @@ TEST_P(FailurePath, IsReportedStopsWhereItFailsAndTheWindowGoesOn)
     // Goes on: with valid texts each operation makes its whole sequence, with no report.
     reports.clear();
     port->accesses.clear();
-    typeInto("txtIOBase", "E000");
+    const bool high = row.backend == Backend::PciHigh;
+    const std::uint16_t base = high ? 0x7FE0 : 0xE000;
+    typeInto("txtIOBase", high ? "7FE0" : "E000");
     for (const char *box : {"txtOutput0", "txtOutput1", "txtOutput2", "txtOutput3"})
         typeInto(box, "5A");
     typeInto("txtCardNo", "1");
@@ -395,18 +425,21 @@ TEST_P(FailurePath, IsReportedStopsWhereItFailsAndTheWindowGoesOn)
     run(Act::LocateCard);
     run(Act::ReadDigitalInputs);
     run(Act::StartClockOutputs);
-    if (row.backend == Backend::PciNoCard || row.backend == Backend::PciDecodingOff) {
+    if (row.backend == Backend::PciNoCard || row.backend == Backend::PciDecodingOff
+        || row.backend == Backend::PciIdsNoCard) {
         // A card that cannot be reached stays so: each port operation says so, none reaches it.
         EXPECT_EQ(reports.size(), 3U);
         EXPECT_TRUE(port->accesses.empty());
         return;
     }
     EXPECT_TRUE(reports.empty()) << reports[0].detail.toStdString();
-    EXPECT_EQ(edit("txtIOBase")->text(), "E000");
-    std::vector<Access> whole
-        = {out(0xE000, 0x5A), out(0xE001, 0x5A), out(0xE002, 0x5A), out(0xE003, 0x5A),
-           in(0xE000, 0x5A),  in(0xE001, 0x5A),  in(0xE002, 0x5A),  in(0xE003, 0x5A)};
-    const auto clock = clockWrites(0xE000, 33);
+    EXPECT_EQ(edit("txtIOBase")->text(), high ? "7FE0" : "E000");
+    std::vector<Access> whole;
+    for (std::uint16_t group = 0; group < 4; ++group)
+        whole.push_back(out(static_cast<std::uint16_t>(base + group), 0x5A));
+    for (std::uint16_t group = 0; group < 4; ++group)
+        whole.push_back(in(static_cast<std::uint16_t>(base + group), 0x5A));
+    const auto clock = clockWrites(base, 33);
     whole.insert(whole.end(), clock.begin(), clock.end());
     EXPECT_EQ(port->accesses, whole);
 }
