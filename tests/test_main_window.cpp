@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "pci_locator.h"
 #include "simulated_locator.h"
 #include "support/recording_port.h"
 #include "window_layout.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -67,13 +69,6 @@ protected:
     std::unique_ptr<MainWindow> window;
     std::vector<window::ErrorReport> reports;
 };
-
-TEST_F(MainWindowTest, CaptionSaysWhenTheCardIsSimulated)
-{
-    EXPECT_EQ(window->windowTitle(), QString::fromUtf8("qm5083测试程序 [仿真]"));
-    makeWindow(locator, false);
-    EXPECT_EQ(window->windowTitle(), QString::fromUtf8("qm5083测试程序"));
-}
 
 // Every control's name, pixel rectangle at 96 dpi and text, in tests/data: frames and Exit at
 // their twips / 15 rounded to the nearest pixel, the controls inside a frame offset by it,
@@ -157,7 +152,7 @@ TEST_F(MainWindowTest, TabOrderFollowsTheTabIndicesStartingAtExit)
 TEST_F(MainWindowTest, LoadShowsTheLocatedBaseNeverTheDesignText)
 {
     EXPECT_EQ(edit("txtIOBase")->text(), "E00d");
-    window->locateCardAtStart();
+    window->start();
     EXPECT_EQ(edit("txtIOBase")->text(), "E000");
     EXPECT_EQ(window->IOBase().value(), convert::Value {static_cast<std::int16_t>(0xE000)});
     EXPECT_TRUE(reports.empty());
@@ -166,7 +161,7 @@ TEST_F(MainWindowTest, LoadShowsTheLocatedBaseNeverTheDesignText)
 
 TEST_F(MainWindowTest, AnUnknownCardShowsNoAndKeepsTheStoredBase)
 {
-    window->locateCardAtStart();
+    window->start();
     typeInto("txtCardNo", "2");
     QTest::mouseClick(button("cmdIOBase"), Qt::LeftButton);
     EXPECT_EQ(edit("txtIOBase")->text(), "NO");
@@ -174,33 +169,65 @@ TEST_F(MainWindowTest, AnUnknownCardShowsNoAndKeepsTheStoredBase)
     EXPECT_TRUE(reports.empty());
 }
 
-TEST_F(MainWindowTest, AFailedLocateAtStartUpIsReportedAndTheWindowStillOpens)
+TEST_F(MainWindowTest, AFailedLocateAtStartUpIsReportedAndLeavesNo)
 {
     FailingLocator failing;
     makeWindow(failing);
-    window->locateCardAtStart();
+    window->start();
     ASSERT_EQ(reports.size(), 1U);
     EXPECT_EQ(reports[0].number, ENOENT);
     EXPECT_EQ(reports[0].detail.toStdString(),
-              "/sys/bus/pci: no PCI bus: No such file or directory\n\nThe operation 基地址 "
-              "得到板卡的基地址 stopped here: port writes already made stay made, and the "
-              "program goes on.");
-    EXPECT_EQ(edit("txtIOBase")->text(), "E00d"); // the locate stopped before showing anything
+              "/sys/bus/pci: no PCI bus: No such file or directory\n\nNo port was written.\n\n"
+              "The operation 基地址 得到板卡的基地址 stopped there; the program goes on.");
+    EXPECT_EQ(edit("txtIOBase")->text(), "NO"); // never the starting "E00d"
     window->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     EXPECT_TRUE(window->inputTimer().isActive());
 }
 
-TEST_F(MainWindowTest, TimerTicksEverySecondFromCreation)
+// Nothing runs while a start-up report is open, and the first tick comes a second after the
+// locate.
+TEST_F(MainWindowTest, StartUpReportsComeBeforeTheLocateAndTheFirstTick)
 {
+    window->inputTimer().setInterval(5);
+    std::vector<std::string> events;
+    window->setReporter([&](const window::ErrorReport &report) {
+        events.push_back("report " + report.headline.toStdString());
+        QTest::qWait(100); // the report's own event loop: a running timer would tick here
+        events.push_back(port.accesses.empty() ? "no access" : "accessed");
+    });
+    window->start({nullptr, hardware::Message("The program reaches no card.")});
+    events.push_back("started: " + edit("txtIOBase")->text().toStdString());
+    EXPECT_EQ(events, (std::vector<std::string> {"report No card", "no access", "started: E000"}));
+    EXPECT_TRUE(window->inputTimer().isActive());
+}
+
+TEST_F(MainWindowTest, TheInputTimerTicksEverySecondOnceStarted)
+{
+    EXPECT_FALSE(window->inputTimer().isActive());
+    window->start();
     EXPECT_TRUE(window->inputTimer().isActive());
     EXPECT_EQ(window->inputTimer().interval(), 1000);
     EXPECT_EQ(edit("txtInput0")->text(), "Text1");
 }
 
+TEST_F(MainWindowTest, WithNoCardReachedTheStartUpReportIsTheOnlyOne)
+{
+    makeWindow(locator, false);
+    window->start({nullptr, hardware::Message("The program reaches no card.")});
+    ASSERT_EQ(reports.size(), 1U);
+    EXPECT_EQ(reports[0].headline, "No card");
+    EXPECT_EQ(reports[0].detail, "The program reaches no card.");
+    for (int tick = 0; tick < 3; ++tick)
+        window->run(panels::Operation::ReadDigitalInputs);
+    EXPECT_EQ(reports.size(), 1U);
+    EXPECT_TRUE(port.accesses.empty());
+    EXPECT_FALSE(edit("txtInput0")->isEnabled()); // held: greyed
+}
+
 TEST_F(MainWindowTest, NoTickRunsWhileAReportIsOpen)
 {
-    window->locateCardAtStart();
+    window->start();
     window->inputTimer().setInterval(5);
     std::size_t accessesWhileReportOpen = 0;
     window->setReporter([&](const window::ErrorReport &) {
@@ -216,7 +243,7 @@ TEST_F(MainWindowTest, NoTickRunsWhileAReportIsOpen)
 
 TEST_F(MainWindowTest, ExitEndsTheProgramAtOnceWithoutAnotherTick)
 {
-    window->locateCardAtStart();
+    window->start();
     window->show();
     QTimer::singleShot(0, button("Command_exit"),
                        [this] { QTest::mouseClick(button("Command_exit"), Qt::LeftButton); });
@@ -242,9 +269,9 @@ TEST_F(MainWindowTest, ClockTooltipsFollowTheTextsAsTheyAreTyped)
 
 TEST_F(MainWindowTest, AFailingTickIsReportedOnceAndTheMonitorWaitsForANewBase)
 {
-    window->locateCardAtStart();
+    window->start();
     typeInto("txtIOBase", "10000");  // 65536: every port sum overflows
-    typeInto("txtOutput0", "10000"); // and the output fails first, on its own byte
+    typeInto("txtOutput0", "10000"); // and the output fails first, on its own value
     QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
     ASSERT_EQ(reports.size(), 1U);
     EXPECT_EQ(reports[0].sourceBox, "txtOutput0");
@@ -254,11 +281,14 @@ TEST_F(MainWindowTest, AFailingTickIsReportedOnceAndTheMonitorWaitsForANewBase)
     ASSERT_EQ(reports.size(), 2U); // the first tick only
     EXPECT_EQ(reports[1].operation, QString::fromUtf8("开关量输入"));
     EXPECT_EQ(reports[1].detail.toStdString(),
-              "In the port address IOBase + 0, with IOBase = 65536 + 0\n\nThe operation "
-              "开关量输入 stopped here: port writes already made stay made, and the program "
-              "goes on.");
+              "The base address stored last (10000) plus register offset 0 is not a 16-bit port "
+              "number.\n\nType the card's base address in 基地址 and press 输出 or DA 输出, or "
+              "press 得到板卡的基地址.\n\nNo port was written.\n\nThe operation 开关量输入 "
+              "stopped there; the program goes on.\n\nThe inputs are no longer read. To read "
+              "them again, store a base address: press 得到板卡的基地址, 输出 or DA 输出.");
     EXPECT_TRUE(port.accesses.empty());
     EXPECT_EQ(edit("txtInput0")->text(), "Text1");
+    EXPECT_FALSE(edit("txtInput0")->isEnabled());
 
     typeInto("txtIOBase", "E000");
     typeInto("txtOutput0", "5");
@@ -267,6 +297,120 @@ TEST_F(MainWindowTest, AFailingTickIsReportedOnceAndTheMonitorWaitsForANewBase)
     EXPECT_EQ(reports.size(), 2U);
     EXPECT_EQ(port.accesses.size(), 4U + 4U);
     EXPECT_EQ(edit("txtInput0")->text(), "FF"); // what the recording port answers
+    EXPECT_TRUE(edit("txtInput0")->isEnabled());
+}
+
+TEST_F(MainWindowTest, ATickFailingForTheCauseJustReportedHoldsWithoutASecondReport)
+{
+    window->start();
+    typeInto("txtIOBase", "10000"); // every port sum overflows, first at IOBase + 0
+    QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
+    ASSERT_EQ(reports.size(), 1U);
+    window->run(panels::Operation::ReadDigitalInputs);
+    EXPECT_EQ(reports.size(), 1U);
+    EXPECT_FALSE(edit("txtInput3")->isEnabled());
+}
+
+struct KeyRow
+{
+    const char *name;
+    const char *focused;  // the control Enter is pressed on
+    std::size_t accesses; // the port accesses the operation makes at base E000
+    const char *baseShown;
+};
+
+void PrintTo(const KeyRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class EnterKey : public MainWindowTest, public ::testing::WithParamInterface<KeyRow>
+{ };
+
+TEST_P(EnterKey, RunsThePanelsOperation)
+{
+    window->start();
+    window->inputTimer().stop();
+    typeInto("txtIOBase", "E000");
+    edit("txtCardNo")->setText("2");
+    QWidget *focused = window->findChild<QWidget *>(GetParam().focused);
+    QTest::keyClick(focused, Qt::Key_Return);
+    EXPECT_EQ(port.accesses.size(), GetParam().accesses);
+    EXPECT_EQ(edit("txtIOBase")->text(), GetParam().baseShown);
+    EXPECT_TRUE(reports.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, EnterKey,
+    ::testing::Values(KeyRow {"InTheBaseBoxLocates", "txtIOBase", 0, "NO"},
+                      KeyRow {"InTheCardNumberBoxLocates", "txtCardNo", 0, "NO"},
+                      KeyRow {"InAnOutputBoxWritesTheOutputs", "txtOutput2", 4, "E000"},
+                      KeyRow {"InADividerBoxStartsTheClocks", "txtClkOutput", 33, "E000"},
+                      KeyRow {"InADaBoxWritesTheCodes", "txtda(3)", 12, "E000"},
+                      KeyRow {"OnTheFocusedDaButtonPressesIt", "cmdDA", 12, "E000"},
+                      KeyRow {"InAnInputBoxDoesNothing", "txtInput1", 0, "E000"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(MainWindowTest, TheFocusedExitButtonShowsItsFocusFromTheStart)
+{
+    window->start();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QStyleOptionButton option;
+    option.initFrom(button("Command_exit"));
+    EXPECT_TRUE(option.state & QStyle::State_HasFocus);
+    EXPECT_TRUE(option.state & QStyle::State_KeyboardFocusChange);
+}
+
+struct CaptionRow
+{
+    const char *name;
+    bool simulated;
+    const char *cardNumber;
+    const char *caption;
+};
+
+void PrintTo(const CaptionRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class Caption : public ::testing::TestWithParam<CaptionRow>
+{ };
+
+// A real card at 0000:03:00.0, E000 is card 1.
+TEST_P(Caption, SaysWhichCardTheProgramWorksOn)
+{
+    hardware::PciCard card;
+    card.address = "0000:03:00.0";
+    card.bar = 1;
+    card.start = 0xE000;
+    card.size = 0x20;
+    hardware::PciLocator pci({card});
+    RecordingPort port;
+    MainWindow window(port, pci, GetParam().simulated);
+    window.setReporter([](const window::ErrorReport &) {});
+    window.findChild<QLineEdit *>("txtCardNo")->setText(GetParam().cardNumber);
+    window.start();
+    EXPECT_EQ(window.windowTitle().toStdString(), GetParam().caption);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Caption,
+    ::testing::Values(
+        CaptionRow {"SimulatedCard", true, "1", "qm5083测试程序 [仿真]"},
+        CaptionRow {"RealCardLocated", false, "1", "qm5083测试程序 [0000:03:00.0 E000]"},
+        CaptionRow {"NoSuchCard", false, "2", "qm5083测试程序 [未找到板卡]"},
+        CaptionRow {"CardNumberNotANumber", false, "x", "qm5083测试程序 [未找到板卡]"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(MainWindowTest, TheCardNumberingHintSaysHowCardsAreNumbered)
+{
+    const auto *hint = window->findChild<QLabel *>("Label3(2)");
+    EXPECT_EQ(hint->text(), QString::fromUtf8("求基地址前,必须用软件Mirsa.exe设定各个板卡的卡号"));
+    EXPECT_EQ(hint->toolTip(),
+              "Card numbers here follow the cards' PCI addresses: the card with "
+              "the lowest address is card 1.");
 }
 
 } // namespace

@@ -52,10 +52,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
         tr("Print every control of the window with its position and size in pixels, one a "
            "line, and end without showing the window."));
     parser.addOptions({simulate, pciId, trace, printLayout});
-    for (const char *name : {"platform", "platformpluginpath", "platformtheme", "plugin",
-                             "display", "geometry", "qwindowgeometry", "qwindowicon",
-                             "qwindowtitle", "style", "stylesheet", "session", "name", "title",
-                             "visual", "dialogs", "qmljsdebugger"}) {
+    for (const char *name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "display", "geometry",
+          "qwindowgeometry", "qwindowicon", "qwindowtitle", "style", "stylesheet", "session",
+          "name", "title", "visual", "dialogs", "qmljsdebugger"}) {
         QCommandLineOption qtOption(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(qtOption);
@@ -100,8 +100,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         }
     }
     if (!parsed.exitCode && parsed.backends.simulate && !parsed.backends.pciIds.empty())
-        parsed.errors += QStringLiteral("qm5083-bench: %1\n")
-                             .arg(tr("--pci-id is ignored with --simulate"));
+        parsed.errors
+            += QStringLiteral("qm5083-bench: %1\n").arg(tr("--pci-id is ignored with --simulate"));
     return parsed;
 }
 

@@ -63,9 +63,6 @@ MainWindow::MainWindow(hardware::PortAccess &port, hardware::CardLocator &locato
     setGeometry(toPixels(kClientLeft), toPixels(kClientTop), toPixels(kClientWidth),
                 toPixels(kClientHeight));
     setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
-    // The focused control shows its focus frame from the start, so a stray Space or Enter is
-    // no surprise.
-    setAttribute(Qt::WA_KeyboardFocusChange);
 
     reporter_ = [this](const ErrorReport &report) {
         showReport(report);
@@ -168,8 +165,7 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
     panelBoxes_.baseDivider = txtClkBase_;
     panelBoxes_.outputDivider = txtClkOutput_;
     connect(txtClkBase_->edit(), &QLineEdit::textChanged, this, &MainWindow::updateClockTooltips);
-    connect(txtClkOutput_->edit(), &QLineEdit::textChanged, this,
-            &MainWindow::updateClockTooltips);
+    connect(txtClkOutput_->edit(), &QLineEdit::textChanged, this, &MainWindow::updateClockTooltips);
     updateClockTooltips();
 }
 
@@ -283,7 +279,9 @@ void MainWindow::run(Operation operation)
         for (const hardware::RecordedAccess &access : port_.accesses())
             if (access.write)
                 context.writesBefore.emplace_back(access.port, access.byte);
-        context.describeBox = [this](const QString &name) { return describeBox(name); };
+        context.describeBox = [this](const QString &name) {
+            return describeBox(name);
+        };
         context.stopsInputs = operation == Operation::ReadDigitalInputs;
         const ErrorReport failure = describeFailure(std::current_exception(), context);
         // A tick failing for the cause just reported holds the monitor without a second report.
@@ -347,6 +345,20 @@ void MainWindow::exitProgram()
     inputTimer_.stop();
     hide();
     QCoreApplication::exit(0);
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The focused control shows its focus frame from the start, so a stray Space or Enter is
+    // no surprise. Activating the window counts as a focus change by other means, which hides
+    // the frame; the first activation shows it again.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !focusShown_) {
+        focusShown_ = true;
+        setAttribute(Qt::WA_KeyboardFocusChange);
+        if (QWidget *focused = focusWidget())
+            focused->update();
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

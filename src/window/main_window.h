@@ -41,7 +41,7 @@ public:
 // What went wrong before the window opened, to be reported when it starts.
 struct StartupProblems
 {
-    std::exception_ptr failure;           // finding the cards failed
+    std::exception_ptr failure;              // finding the cards failed
     std::optional<hardware::Message> noCard; // the program reaches no card at all
 };
 
@@ -83,6 +83,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildControls(std::span<const panels::PanelLayout *const> panels);
@@ -107,6 +108,7 @@ private:
     Reporter reporter_;
     QString lastReportCause_; // of the last report, until an operation succeeds
     QString locatedCard_;     // the caption's card: "0000:03:00.0 E000", empty when none
+    bool focusShown_ = false; // the focus frame was shown at the first activation
 
     // What the reports call each operation: the frame and button captions the operator sees.
     std::array<QString, 7> operationTitles_;
