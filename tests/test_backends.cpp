@@ -60,8 +60,20 @@ TEST(Backends, WithoutSimulateTheCardsComeFromThePciBus)
 {
     SysfsFixture tree;
     tree.add({"0000:03:00.0", 0x1234, 0x5678, {{{BarKind::Io, 0xE000, 0x20}}}});
-    const hardware::Backends backends = hardware::makeBackends(onTheBus(tree.root()));
+    tree.add({"0000:04:00.0", 0x1234, 0x5678, {{{BarKind::Io, 0xE020, 0x20}}}});
+    hardware::BackendOptions options = onTheBus(tree.root());
+    std::FILE *out = std::tmpfile();
+    options.trace = true;
+    options.traceOut = out;
+    const hardware::Backends backends = hardware::makeBackends(options);
     ASSERT_FALSE(backends.startupFailure);
+    EXPECT_FALSE(backends.noCard);
+    // Traced, an operation still stays on the card it began on.
+    backends.port().beginOperation();
+    backends.port().outportb(0xE01F, 0x01);
+    EXPECT_THROW(backends.port().outportb(0xE020, 0x02), hardware::PortRefused);
+    backends.port().beginOperation();
+    std::fclose(out);
     EXPECT_EQ(backends.locator->findCard(1), std::optional<std::uint16_t>(0xE000));
     backends.port().outportb(0xE001, 0x42);
     EXPECT_EQ(qm5083::testing::readBytes(tree.resourceFile("0000:03:00.0", 0)).at(1), 0x42);
@@ -76,5 +88,48 @@ TEST(Backends, AnUnreadableBusIsKeptForTheWindowToReportAndNoPortIsReached)
     EXPECT_EQ(backends.locator->findCard(1), std::nullopt);
     EXPECT_THROW(backends.port().inportb(0xE000), hardware::PortRefused);
 }
+
+struct NoCardRow
+{
+    const char *name;
+    std::vector<hardware::PciId> ids;
+    const char *says; // nothing when a card is reached
+};
+
+void PrintTo(const NoCardRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class BackendsNoCard : public ::testing::TestWithParam<NoCardRow>
+{ };
+
+// The bus holds one card, 1234:5678.
+TEST_P(BackendsNoCard, SaysWhyTheProgramReachesNoCard)
+{
+    SysfsFixture tree;
+    tree.add({"0000:03:00.0", 0x1234, 0x5678, {{{BarKind::Io, 0xE000, 0x20}}}});
+    hardware::BackendOptions options = onTheBus(tree.root());
+    options.pciIds = GetParam().ids;
+    const hardware::Backends backends = hardware::makeBackends(options);
+    EXPECT_EQ(backends.noCard ? backends.noCard->english() : "", GetParam().says);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BackendsNoCard,
+    ::testing::Values(
+        NoCardRow {"NoPciIdGiven",
+                   {},
+                   "The program reaches no card: it was started without --pci-id. To practise on "
+                   "the simulated card, start it with --simulate. For a real card, start it with "
+                   "--pci-id VVVV:DDDD, the vendor and device id that lspci -nn shows for the "
+                   "card."},
+        NoCardRow {"IdsOfNoCardOnTheBus",
+                   {{0x1234, 0x9999, {}}, {0xabcd, 0x0001, {}}},
+                   "The program reaches no card: no card 1234:9999, ABCD:0001 is on the PCI bus. "
+                   "Check with lspci -nn that the card is in the PC and that these are its ids, "
+                   "then start the program again."},
+        NoCardRow {"CardFound", {{0x1234, 0x5678, {}}}, ""}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
