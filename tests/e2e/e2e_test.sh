@@ -249,8 +249,10 @@ click "$blocked"
 mapfile -t report_texts < <(xdo_read_window_texts "$report" 2)
 [ "${report_texts[0]:-}" = "Run-time error 6: Overflow" ] ||
     fail "error report says '${report_texts[0]:-}', not 'Run-time error 6: Overflow'"
-[[ "${report_texts[1]:-}" == *txtOutput2*10000* ]] ||
-    fail "error report does not name the box txtOutput2 and its text 10000: '${report_texts[1]:-}'"
+[[ "${report_texts[1]:-}" == *"开关量输出 第三组"*10000*"00 to FF"* ]] ||
+    fail "error report does not name 开关量输出 第三组, its text 10000 and 00 to FF: '${report_texts[1]:-}'"
+grep -q "Run-time error 6: Overflow: 开关量输出 第三组: \"10000\" cannot be used; type a value from 00 to FF\. Written before it stopped (port=byte): E000=5A, E001=3C\." "$trace_file" ||
+    fail "the report was not written to standard error as one line"
 pass "an error report titled like the window says '${report_texts[0]}' and '${report_texts[1]}'"
 
 # Stay open longer than a tick period: nothing may run meanwhile.
@@ -283,5 +285,12 @@ status=$?
 pid=""
 [ "$status" -eq 0 ] || fail "the program ended with status $status after Exit, not 0"
 pass "Exit ended the program with status 0"
+
+# --- In a Chinese locale, without a card: the start-up report in Chinese --------------------------
+LANG=zh_CN.UTF-8 LC_ALL= LANGUAGE= "$program" </dev/null >"$work/stdout" 2>"$trace_file" &
+pid=$!
+said_no_card() { grep -q "没有板卡: 程序未连接任何板卡：启动时没有给出 --pci-id。" "$trace_file"; }
+xdo_wait_for 10 said_no_card || fail "started in zh_CN without a card, no Chinese report of it"
+pass "in zh_CN without --simulate or --pci-id the program reports at once, in Chinese, that it reaches no card"
 
 echo "end to end, $(elapsed): $passed passed, 0 failed"
