@@ -62,7 +62,7 @@ name_reads() {
     for ((i = 0; i < $2; i++)); do printf 'in %s ' "$(hex $((16#$1 + 0x10 + i)))"; done
 }
 # text: the probe's output bytes (one hex byte a line) as characters.
-text() { printf "$(sed 's/^/\\x/' | tr -d '\n')"; }
+text() { printf "$(sed -n 's/^\([0-9A-F][0-9A-F]\)$/\\x\1/p' | tr -d '\n')"; }
 list_line() { echo "card $1 $2 $3 BAR $4 base $5 size $6"; }
 # A user with no access of its own: uid 5083, primary group nogroup.
 as_user=(setpriv --reuid=$kUser --regid=65534)
