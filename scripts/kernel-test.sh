@@ -64,9 +64,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Debian's newest installed kernel, as an unpacked ELF image: QEMU starts that through its PVH
+# The kernel linux-image-amd64 brings, as an unpacked ELF image: QEMU starts that through its PVH
 # entry, seconds faster than the bzImage, which holds it as an XZ stream.
-version=$(cd /boot && ls vmlinuz-*-amd64 | sed 's/^vmlinuz-//' | sort -V | tail -n1)
+version=$(dpkg-query -W -f='${Depends}' linux-image-amd64 | sed -E 's/^linux-image-([^ ,]+).*/\1/')
 modules=/lib/modules/$version
 vmlinux=$build/kernel-test/vmlinux-$version
 if [ ! -s "$vmlinux" ]; then
