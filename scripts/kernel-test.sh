@@ -101,7 +101,8 @@ for applet in mkdir mount insmod switch_root poweroff; do
 done
 install -m 755 tests/kernel/init.sh "$initramfs/init"
 : >"$initramfs/modules"
-for path in $( (module_paths virtio_pci && module_paths 9pnet_virtio && module_paths 9p) | awk '!seen[$0]++'); do
+wanted=$(module_paths virtio_pci && module_paths 9pnet_virtio && module_paths 9p)
+for path in $(awk '!seen[$0]++' <<<"$wanted"); do
     name=$(basename "${path%.xz}")
     case $path in
         *.xz) xz -dc "$modules/$path" >"$initramfs/lib/modules/$name" ;;

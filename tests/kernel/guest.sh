@@ -9,17 +9,21 @@
 # BAR 1 256 ports), one behind a bridge, and an AC97 (8086:2415: two I/O BARs). Writing 0, 1 or
 # 2 to a test card's first port selects one of its port tests; from then on its ports 10 up
 # read back that test's name.
+#
+# Probe arguments and lspci regions come from functions as words to split: hence SC2046.
+# shellcheck disable=SC2046
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C
 share=/run/kernel-test
 probe=$share/qm5083-pci-probe
 bench=$share/qm5083-bench
+test_card_addresses=() ac97_address=""
 # shellcheck source=/dev/null
 source "$share/config" # test_card_addresses (in PCI address order), ac97_address
 boot=$(sed -n 's/.*qm5083\.boot=\([a-z]*\).*/\1/p' /proc/cmdline)
 results=$share/results-$boot
 scratch=$(mktemp -d)
-readonly kTestIds=1b36:0005 kUser=5083 kGroup=5084 kTestNames=(portio-no-eventfd portio-wildcard-eventfd
-    portio-datamatch-eventfd)
+readonly kTestIds=1b36:0005 kUser=5083 kGroup=5084
+readonly kTestNames=(portio-no-eventfd portio-wildcard-eventfd portio-datamatch-eventfd)
 
 mount -t securityfs securityfs /sys/kernel/security
 mkdir -p /dev/pts && mount -t devpts devpts /dev/pts
@@ -62,10 +66,10 @@ name_reads() {
     for ((i = 0; i < $2; i++)); do printf 'in %s ' "$(hex $((16#$1 + 0x10 + i)))"; done
 }
 # text: the probe's output bytes (one hex byte a line) as characters.
-text() { printf "$(sed -n 's/^\([0-9A-F][0-9A-F]\)$/\\x\1/p' | tr -d '\n')"; }
+text() { printf '%b' "$(sed -n 's/^\([0-9A-F][0-9A-F]\)$/\\x\1/p' | tr -d '\n')"; }
 list_line() { echo "card $1 $2 $3 BAR $4 base $5 size $6"; }
 # A user with no access of its own: uid 5083, primary group nogroup.
-as_user=(setpriv --reuid=$kUser --regid=65534)
+as_user=(setpriv --reuid="$kUser" --regid=65534)
 
 cards=("${test_card_addresses[@]}")
 bases=()
@@ -81,7 +85,8 @@ check_numbering() {
     done
     run "$probe" --pci-id $kTestIds list
     [ "$rc" = 0 ] && [ "$(cut -d' ' -f1-4 <<<"$out")" = "${expected%$'\n'}" ] \
-        && [ "$(lspci -D -n -d $kTestIds | cut -d' ' -f1 | sort)" = "$(printf '%s\n' "${cards[@]}")" ]
+        && [ "$(lspci -D -n -d $kTestIds | cut -d' ' -f1 | sort)" \
+            = "$(printf '%s\n' "${cards[@]}")" ]
     verdict $? "cards 1-${#cards[@]} in PCI address order: $(oneline "$out")"
 }
 
@@ -97,36 +102,42 @@ check_bases() {
 }
 
 check_numbering_across_ids() {
+    local expected="card 1 $ac97_address 8086:2415"$'\n'"card 2 ${cards[0]} 1B36:0005"
     run "$probe" --pci-id $kTestIds --pci-id 8086:2415 list
-    [ "$rc" = 0 ] && [ "$(cut -d' ' -f1-4 <<<"$out" | head -n2)" = "card 1 $ac97_address 8086:2415
-card 2 ${cards[0]} 1B36:0005" ] && [ "$(wc -l <<<"$out")" = $((${#cards[@]} + 1)) ]
+    [ "$rc" = 0 ] && [ "$(cut -d' ' -f1-4 <<<"$out" | head -n2)" = "$expected" ] \
+        && [ "$(wc -l <<<"$out")" = $((${#cards[@]} + 1)) ]
     verdict $? "AC97, given second, is card 1 by address: $(oneline "$out")"
 }
 
 check_first_io_bar() {
+    local expected
+    expected=$(list_line 1 "$ac97_address" 8086:2415 0 $(region "$ac97_address" 0))
     run "$probe" --pci-id 8086:2415 list
-    [ "$rc" = 0 ] && [ "$out" = "$(list_line 1 "$ac97_address" 8086:2415 0 $(region "$ac97_address" 0))" ]
+    [ "$rc" = 0 ] && [ "$out" = "$expected" ]
     verdict $? "no BAR given: its first I/O BAR, as lspci: $out"
 }
 
 check_chosen_bar() {
-    local start
+    local start expected
     start=$(base "$ac97_address" 1)
     # Its bus-master status register (BAR 1 + 6) reads 01 after reset.
+    expected=$(list_line 1 "$ac97_address" 8086:2415 1 $(region "$ac97_address" 1))$'\n'01
     run "$probe" --pci-id 8086:2415:1 list in "$(hex $((16#$start + 6)))"
-    [ "$rc" = 0 ] && [ "$out" = "$(list_line 1 "$ac97_address" 8086:2415 1 $(region "$ac97_address" 1))
-01" ]
+    [ "$rc" = 0 ] && [ "$out" = "$expected" ]
     verdict $? "8086:2415:1 gives BAR 1, as lspci, and reaches it: $(oneline "$out")"
 }
 
 # unusable_bar BAR WHY: every test card listed with the locator's message for that BAR.
 unusable_bar() {
-    local n=0 address ok=0
+    local n=0 address ok=0 advice
     run "$probe" --pci-id $kTestIds:"$1" list
     [ "$rc" = 0 ] && [ "$(wc -l <<<"$out")" = ${#cards[@]} ] || ok=1
     for address in "${cards[@]}"; do
         n=$((n + 1))
-        grep -qxF "card $n ($address, 1B36:0005) cannot be used: BAR $1 $2; choose its I/O BAR with --pci-id 1B36:0005:<BAR> (lspci -vv -s $address lists its BARs as regions; I/O BARs show \"I/O ports\")" <<<"$out" || ok=1
+        advice="choose its I/O BAR with --pci-id 1B36:0005:<BAR> (lspci -vv -s $address lists"
+        advice+=" its BARs as regions; I/O BARs show \"I/O ports\")"
+        grep -qxF "card $n ($address, 1B36:0005) cannot be used: BAR $1 $2; $advice" <<<"$out" \
+            || ok=1
     done
     [ $ok = 0 ]
     verdict $? "$(head -n1 <<<"$out")"
@@ -149,10 +160,11 @@ check_write_read() {
 
 check_cards_apart() {
     local n ops=() names=() ok=0
-    for n in 0 1 2; do ops+=(out "${bases[n]}" $n); done
+    for n in 0 1 2; do ops+=(out "${bases[n]}" "$n"); done
     run "$probe" --pci-id $kTestIds "${ops[@]}"
     for n in 0 1 2; do
-        names+=("$("$probe" --pci-id $kTestIds $(name_reads "${bases[n]}" ${#kTestNames[n]}) | text)")
+        names+=("$("$probe" --pci-id $kTestIds \
+            $(name_reads "${bases[n]}" ${#kTestNames[n]}) | text)")
         [ "${names[n]}" = "${kTestNames[n]}" ] || ok=1
     done
     [ "$rc" = 0 ] && [ $ok = 0 ]
@@ -171,7 +183,7 @@ check_trace() {
 }
 
 check_refused() {
-    local ranges="" n port start size
+    local ranges="" n port start size expected
     for n in 0 1 2; do
         read -r start size <<<"$(region "${cards[n]}" 1)"
         ranges+="${ranges:+, }${cards[n]} BAR 1: $start-$(hex $((16#$start + size - 1)))"
@@ -179,23 +191,29 @@ check_refused() {
     # The last port of the AC97's BAR 1: a real port, but not one of the given cards'.
     read -r start size <<<"$(region "$ac97_address" 1)"
     port=$(hex $((16#$start + size - 1)))
+    expected="port $port refused: it is not a register of the cards given with --pci-id ($ranges);"
+    expected+=" check the base address"
     run strace -f -qq -e trace=open,openat,pwrite64 -o "$scratch/strace" \
         "$probe" --trace --pci-id $kTestIds out "$port" 00
-    [ "$rc" = 1 ] && [ -z "$out" ] \
-        && [ "$err" = "port $port refused: it is not a register of the cards given with --pci-id ($ranges); check the base address" ] \
+    [ "$rc" = 1 ] && [ -z "$out" ] && [ "$err" = "$expected" ] \
         && ! grep -Eq 'resource[0-5]"|pwrite64' "$scratch/strace"
     verdict $? "no resource file opened, nothing written: $err"
 }
 
 check_refused_without_cards() {
+    local expected="port ${bases[0]} refused: no card was given with --pci-id, so the program"
+    expected+=" reaches no port"
     run "$probe" in "${bases[0]}"
-    [ "$rc" = 1 ] && [ "$err" = "port ${bases[0]} refused: no card was given with --pci-id, so the program reaches no port" ]
+    [ "$rc" = 1 ] && [ "$err" = "$expected" ]
     verdict $? "$err"
 }
 
 check_no_permission() {
+    local expected="no permission to open /sys/bus/pci/devices/${cards[0]}/resource1 for port"
+    expected+=" ${bases[0]}: install udev/60-qm5083-bench.rules with the card's ids, add your user"
+    expected+=" to group qm5083 and log in again"
     run "${as_user[@]}" --clear-groups "$probe" --pci-id $kTestIds in "${bases[0]}"
-    [ "$rc" = 1 ] && [[ $err == "no permission to open /sys/bus/pci/devices/${cards[0]}/resource1 for port ${bases[0]}: install udev/60-qm5083-bench.rules with the card's ids, add your user to group qm5083 and log in again"* ]]
+    [ "$rc" = 1 ] && [[ $err == "$expected"* ]]
     verdict $? "uid $kUser: $err"
 }
 
@@ -236,15 +254,17 @@ check_group_access() {
 }
 
 check_io_decoding_off() {
-    local address=${cards[2]} port=${bases[2]} message off_rc
+    local address=${cards[2]} port=${bases[2]} message off_rc shown_off=0 expected
+    expected="card $address has I/O decoding switched off (I/O Space bit of its PCI command"
+    expected+=" register is 0), so port $port would not reach it; enable it as root with"
+    expected+=" \"setpci -s $address COMMAND=0001:0001\""
     setpci -s "$address" COMMAND=0000:0001
+    lspci -vv -s "$address" | grep -q 'Control: I/O-' || shown_off=1
     run "$probe" --pci-id $kTestIds in "$port"
     off_rc=$rc message=$err
-    lspci -vv -s "$address" | grep -q 'Control: I/O-' || message+=" (but lspci shows I/O+)"
     setpci -s "$address" COMMAND=0001:0001
     run "$probe" --pci-id $kTestIds in "$port"
-    [ "$off_rc" = 1 ] && [[ $message == "card $address has I/O decoding switched off (I/O Space bit of its PCI command register is 0), so port $port would not reach it; enable it as root with \"setpci -s $address COMMAND=0001:0001\""* ]] \
-        && [ "$rc" = 0 ]
+    [ $shown_off = 0 ] && [ "$off_rc" = 1 ] && [[ $message == "$expected"* ]] && [ "$rc" = 0 ]
     verdict $? "$message; switched on again it reads $out"
 }
 
@@ -252,8 +272,8 @@ check_io_decoding_off() {
 # as failing (exit status 1) in a JSON report.
 check_self_test() {
     local report=$scratch/self-test.json
-    run env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$scratch" "$bench" --self-test --pci-id $kTestIds --card 1 \
-        --report "$report"
+    run env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$scratch" \
+        "$bench" --self-test --pci-id $kTestIds --card 1 --report "$report"
     [ "$rc" = 1 ] && [ -s "$report" ] && jq empty "$report" 2>/dev/null
     verdict $? "exit $rc, report: $(jq -c . "$report" 2>&1 | cut -c1-200)"
 }
@@ -277,11 +297,12 @@ check_lockdown_read() {
 }
 
 check_lockdown_write() {
-    local after
+    local after expected
+    expected="writing port ${bases[0]} through /sys/bus/pci/devices/${cards[0]}/resource1 was"
+    expected+=" refused: kernel lockdown (mode \"integrity\") forbids port writes from user space"
     run "$probe" --pci-id $kTestIds out "${bases[0]}" 01
     after=$("$probe" --pci-id $kTestIds in "$(hex $((16#${bases[0]} + 0x10)))")
-    [ "$rc" = 1 ] && [ "$after" = 00 ] \
-        && [[ $err == "writing port ${bases[0]} through /sys/bus/pci/devices/${cards[0]}/resource1 was refused: kernel lockdown (mode \"integrity\") forbids port writes from user space"* ]]
+    [ "$rc" = 1 ] && [ "$after" = 00 ] && [[ $err == "$expected"* ]]
     verdict $? "card unchanged ($after): $err"
 }
 
