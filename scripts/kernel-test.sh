@@ -34,8 +34,11 @@ readonly kCards=(
 readonly kTestCardAddresses="0000:00:04.0 0000:00:06.0 0000:01:01.0"
 readonly kAc97Address="0000:00:03.0"
 
-now() { date +%s.%N; }
-since() { printf '%.1f' "$(echo "$(now) - $1" | bc)"; }
+now() { date +%s%N; }
+since() { # seconds since a now(), to a tenth
+    local tenths=$((($(now) - $1) / 100000000))
+    echo "$((tenths / 10)).$((tenths % 10))"
+}
 
 started=$(now)
 ensure_packages "${KERNEL_TEST_PACKAGES[@]}"
@@ -102,14 +105,14 @@ done
 install -m 755 tests/kernel/init.sh "$initramfs/init"
 : >"$initramfs/modules"
 wanted=$(module_paths virtio_pci && module_paths 9pnet_virtio && module_paths 9p)
-for path in $(awk '!seen[$0]++' <<<"$wanted"); do
+while read -r path; do
     name=$(basename "${path%.xz}")
     case $path in
         *.xz) xz -dc "$modules/$path" >"$initramfs/lib/modules/$name" ;;
         *) cp "$modules/$path" "$initramfs/lib/modules/$name" ;;
     esac
     echo "$name" >>"$initramfs/modules"
-done
+done < <(awk '!seen[$0]++' <<<"$wanted")
 (cd "$initramfs" && find . | cpio -o -H newc --quiet) >"$work/initramfs.cpio"
 
 # The share: what the guest runs and what it needs to know; it writes its results here.
