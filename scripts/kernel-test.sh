@@ -12,8 +12,8 @@
 # Usage: scripts/kernel-test.sh BUILD_DIR     (the built tree, e.g. build/)
 # KERNEL_TEST_KEEP=1 keeps the work directory (consoles, share) for a look after a failure.
 set -euo pipefail
-cd "$(dirname "$0")/.."
 build=$(realpath "${1:?usage: scripts/kernel-test.sh BUILD_DIR}")
+cd "$(dirname "$0")/.."
 source scripts/deps.sh
 
 # Seconds a boot may take in all before it is killed; a normal one needs well under a minute.
