@@ -39,3 +39,11 @@ TEST_PACKAGES=(
     clang-format-14 clang-tidy-14
     "${FUZZ_PACKAGES[@]}"
 )
+
+# What scripts/kernel-test.sh needs: QEMU, Debian's kernel (booted in the virtual machine with its
+# modules), static busybox for the initramfs, cpio to pack it, and the tools the guest uses on the
+# host's root: lspci and setpci, systemd-udevd and udevadm, strace, jq.
+KERNEL_TEST_PACKAGES=(
+    qemu-system-x86 linux-image-amd64 busybox-static cpio xz-utils
+    pciutils udev strace jq
+)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything into build/ and runs every test; then checks the formatting (clang-format)
 # and our sources (clang-tidy), runs the tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer (build-asan/), and runs each fuzzer for a bounded time
-# (scripts/fuzz.sh, build-fuzz/). Stops at the first step that fails.
+# UndefinedBehaviorSanitizer (build-asan/), runs each fuzzer for a bounded time
+# (scripts/fuzz.sh, build-fuzz/), and runs the PCI backend against a real Linux kernel in a
+# virtual machine (scripts/kernel-test.sh). Stops at the first step that fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -51,3 +52,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 
 step "Fuzzers"
 bash scripts/fuzz.sh
+
+step "Kernel test (the PCI backend in a virtual machine)"
+bash scripts/kernel-test.sh build

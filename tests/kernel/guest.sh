@@ -1,0 +1,324 @@
+#!/bin/bash
+# The kernel test's checks, run inside its virtual machine as the first process, on the host's
+# root (read-only) with the test's share at /run/kernel-test. The kernel parameter qm5083.boot
+# says which boot this is: "normal", or "lockdown" (booted with lockdown=integrity). Each check
+# writes one PASS or FAIL line with what it saw to the share's results-<boot>; "END" closes the
+# file, and the machine powers itself off.
+#
+# The cards (scripts/kernel-test.sh places them): three pci-testdev (1b36:0005: BAR 0 memory,
+# BAR 1 256 ports), one behind a bridge, and an AC97 (8086:2415: two I/O BARs). Writing 0, 1 or
+# 2 to a test card's first port selects one of its port tests; from then on its ports 10 up
+# read back that test's name.
+#
+# Probe arguments and lspci regions come from functions as words to split: hence SC2046.
+# shellcheck disable=SC2046
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C
+share=/run/kernel-test
+probe=$share/qm5083-pci-probe
+bench=$share/qm5083-bench
+test_card_addresses=() ac97_address=""
+# shellcheck source=/dev/null
+source "$share/config" # test_card_addresses (in PCI address order), ac97_address
+boot=$(sed -n 's/.*qm5083\.boot=\([a-z]*\).*/\1/p' /proc/cmdline)
+results=$share/results-$boot
+scratch=$(mktemp -d)
+readonly kTestIds=1b36:0005 kUser=5083 kGroup=5084
+readonly kTestNames=(portio-no-eventfd portio-wildcard-eventfd portio-datamatch-eventfd)
+
+mount -t securityfs securityfs /sys/kernel/security
+mkdir -p /dev/pts && mount -t devpts devpts /dev/pts
+# What udev or systemd would make in a booted system; bash's <(...) needs /dev/fd.
+ln -sfn /proc/self/fd /dev/fd
+
+check=""
+pass() { echo "PASS $check: $*" >>"$results"; }
+fail() { echo "FAIL $check: $*" >>"$results"; }
+# verdict STATUS TEXT: PASS when STATUS is 0, else FAIL; either with TEXT, and on failure with the
+# last command run's results. Called as verdict $? ..., since $? is expanded before any command
+# substitution in TEXT runs.
+verdict() {
+    if [ "$1" -eq 0 ]; then pass "$2"; else fail "$2 [last run: $(seen)]"; fi
+}
+
+# run COMMAND...: keeps its standard output, standard error and exit status in out, err and rc.
+run() {
+    out=$(timeout 60 "$@" 2>"$scratch/err")
+    rc=$?
+    err=$(<"$scratch/err")
+}
+oneline() { tr '\n' '|' <<<"$1" | sed 's/|$//'; }
+seen() { echo "exit $rc, out \"$(oneline "$out")\", err \"$(oneline "$err")\""; }
+
+hex() { printf '%04X' "$1"; }
+# region ADDRESS BAR: the I/O region lspci -vv shows as "START SIZE" (start in upper-case hex).
+region() {
+    local line start size
+    line=$(lspci -vv -s "$1" | grep -E "^\s+Region $2: I/O ports at ") || return 1
+    start=$(sed -E 's/.* at ([0-9a-f]+) .*/\1/' <<<"$line")
+    size=$(sed -E 's/.*\[size=([0-9]+K?)\].*/\1/' <<<"$line")
+    [[ $size == *K ]] && size=$((${size%K} * 1024))
+    echo "$(hex $((16#$start))) $size"
+}
+base() { region "$1" "$2" | cut -d' ' -f1; }
+# name_reads BASE LENGTH: probe arguments reading a test card's test name.
+name_reads() {
+    local i
+    for ((i = 0; i < $2; i++)); do printf 'in %s ' "$(hex $((16#$1 + 0x10 + i)))"; done
+}
+# text: the probe's output bytes (one hex byte a line) as characters.
+text() { printf '%b' "$(sed -n 's/^\([0-9A-F][0-9A-F]\)$/\\x\1/p' | tr -d '\n')"; }
+list_line() { echo "card $1 $2 $3 BAR $4 base $5 size $6"; }
+# A user with no access of its own: uid 5083, primary group nogroup.
+as_user=(setpriv --reuid="$kUser" --regid=65534)
+
+cards=("${test_card_addresses[@]}")
+bases=()
+for address in "${cards[@]}"; do bases+=("$(base "$address" 1)"); done
+
+# ---- normal boot
+
+check_numbering() {
+    local expected="" n=0 address
+    for address in "${cards[@]}"; do
+        n=$((n + 1))
+        expected+="card $n $address 1B36:0005"$'\n'
+    done
+    run "$probe" --pci-id $kTestIds list
+    [ "$rc" = 0 ] && [ "$(cut -d' ' -f1-4 <<<"$out")" = "${expected%$'\n'}" ] \
+        && [ "$(lspci -D -n -d $kTestIds | cut -d' ' -f1 | sort)" \
+            = "$(printf '%s\n' "${cards[@]}")" ]
+    verdict $? "cards 1-${#cards[@]} in PCI address order: $(oneline "$out")"
+}
+
+check_bases() {
+    local expected="" n=0 address
+    for address in "${cards[@]}"; do
+        n=$((n + 1))
+        expected+="$(list_line $n "$address" 1B36:0005 1 $(region "$address" 1))"$'\n'
+    done
+    run "$probe" --pci-id $kTestIds list
+    [ "$rc" = 0 ] && [ "$out" = "${expected%$'\n'}" ]
+    verdict $? "BAR 1 base and size as lspci -vv shows them: $(oneline "$out")"
+}
+
+check_numbering_across_ids() {
+    local expected="card 1 $ac97_address 8086:2415"$'\n'"card 2 ${cards[0]} 1B36:0005"
+    run "$probe" --pci-id $kTestIds --pci-id 8086:2415 list
+    [ "$rc" = 0 ] && [ "$(cut -d' ' -f1-4 <<<"$out" | head -n2)" = "$expected" ] \
+        && [ "$(wc -l <<<"$out")" = $((${#cards[@]} + 1)) ]
+    verdict $? "AC97, given second, is card 1 by address: $(oneline "$out")"
+}
+
+check_first_io_bar() {
+    local expected
+    expected=$(list_line 1 "$ac97_address" 8086:2415 0 $(region "$ac97_address" 0))
+    run "$probe" --pci-id 8086:2415 list
+    [ "$rc" = 0 ] && [ "$out" = "$expected" ]
+    verdict $? "no BAR given: its first I/O BAR, as lspci: $out"
+}
+
+check_chosen_bar() {
+    local start expected
+    start=$(base "$ac97_address" 1)
+    # Its bus-master status register (BAR 1 + 6) reads 01 after reset.
+    expected=$(list_line 1 "$ac97_address" 8086:2415 1 $(region "$ac97_address" 1))$'\n'01
+    run "$probe" --pci-id 8086:2415:1 list in "$(hex $((16#$start + 6)))"
+    [ "$rc" = 0 ] && [ "$out" = "$expected" ]
+    verdict $? "8086:2415:1 gives BAR 1, as lspci, and reaches it: $(oneline "$out")"
+}
+
+# unusable_bar BAR WHY: every test card listed with the locator's message for that BAR.
+unusable_bar() {
+    local n=0 address ok=0 advice
+    run "$probe" --pci-id $kTestIds:"$1" list
+    [ "$rc" = 0 ] && [ "$(wc -l <<<"$out")" = ${#cards[@]} ] || ok=1
+    for address in "${cards[@]}"; do
+        n=$((n + 1))
+        advice="choose its I/O BAR with --pci-id 1B36:0005:<BAR> (lspci -vv -s $address lists"
+        advice+=" its BARs as regions; I/O BARs show \"I/O ports\")"
+        grep -qxF "card $n ($address, 1B36:0005) cannot be used: BAR $1 $2; $advice" <<<"$out" \
+            || ok=1
+    done
+    [ $ok = 0 ]
+    verdict $? "$(head -n1 <<<"$out")"
+}
+check_memory_bar() { unusable_bar 0 "is a memory BAR, not an I/O BAR"; }
+check_missing_bar() { unusable_bar 3 "is not present"; }
+
+check_write_read() {
+    local test before after=() ok=0
+    before=$("$probe" --pci-id $kTestIds $(name_reads "${bases[0]}" 17) | text)
+    for test in 0 1 2; do
+        run "$probe" --pci-id $kTestIds out "${bases[0]}" $test \
+            $(name_reads "${bases[0]}" ${#kTestNames[test]})
+        after+=("$(text <<<"$out")")
+        [ "$rc" = 0 ] && [ "${after[test]}" = "${kTestNames[test]}" ] || ok=1
+    done
+    [ $ok = 0 ]
+    verdict $? "writes 0, 1, 2 to ${bases[0]} turn its reads \"$before\" into: ${after[*]}"
+}
+
+check_cards_apart() {
+    local n ops=() names=() ok=0
+    for n in 0 1 2; do ops+=(out "${bases[n]}" "$n"); done
+    run "$probe" --pci-id $kTestIds "${ops[@]}"
+    for n in 0 1 2; do
+        names+=("$("$probe" --pci-id $kTestIds \
+            $(name_reads "${bases[n]}" ${#kTestNames[n]}) | text)")
+        [ "${names[n]}" = "${kTestNames[n]}" ] || ok=1
+    done
+    [ "$rc" = 0 ] && [ $ok = 0 ]
+    verdict $? "each card keeps its own test (${bases[*]}): ${names[*]}"
+}
+
+check_trace() {
+    local port
+    port=$(hex $((16#${bases[1]} + 0x17)))
+    run "$probe" --trace --pci-id $kTestIds out "${bases[1]}" 01 in "$port"
+    # Port 17 holds the "w" (77) of portio-wildcard-eventfd.
+    [ "$rc" = 0 ] && [ "$out" = 77 ] \
+        && grep -Eq "^[0-9]+\.[0-9]{6} out ${bases[1]} 01
+[0-9]+\.[0-9]{6} in $port 77\$" <<<"$err" && [ "$(wc -l <<<"$err")" = 2 ]
+    verdict $? "$(oneline "$err")"
+}
+
+check_refused() {
+    local ranges="" n port start size expected
+    for n in 0 1 2; do
+        read -r start size <<<"$(region "${cards[n]}" 1)"
+        ranges+="${ranges:+, }${cards[n]} BAR 1: $start-$(hex $((16#$start + size - 1)))"
+    done
+    # The last port of the AC97's BAR 1: a real port, but not one of the given cards'.
+    read -r start size <<<"$(region "$ac97_address" 1)"
+    port=$(hex $((16#$start + size - 1)))
+    expected="port $port refused: it is not a register of the cards given with --pci-id ($ranges);"
+    expected+=" check the base address"
+    run strace -f -qq -e trace=open,openat,pwrite64 -o "$scratch/strace" \
+        "$probe" --trace --pci-id $kTestIds out "$port" 00
+    [ "$rc" = 1 ] && [ -z "$out" ] && [ "$err" = "$expected" ] \
+        && ! grep -Eq 'resource[0-5]"|pwrite64' "$scratch/strace"
+    verdict $? "no resource file opened, nothing written: $err"
+}
+
+check_refused_without_cards() {
+    local expected="port ${bases[0]} refused: no card was given with --pci-id, so the program"
+    expected+=" reaches no port"
+    run "$probe" in "${bases[0]}"
+    [ "$rc" = 1 ] && [ "$err" = "$expected" ]
+    verdict $? "$err"
+}
+
+check_no_permission() {
+    local expected="no permission to open /sys/bus/pci/devices/${cards[0]}/resource1 for port"
+    expected+=" ${bases[0]}: install udev/60-qm5083-bench.rules with the card's ids, add your user"
+    expected+=" to group qm5083 and log in again"
+    run "${as_user[@]}" --clear-groups "$probe" --pci-id $kTestIds in "${bases[0]}"
+    [ "$rc" = 1 ] && [[ $err == "$expected"* ]]
+    verdict $? "uid $kUser: $err"
+}
+
+check_udev_rule() {
+    local rule=/run/udev/rules.d/60-qm5083-bench.rules address modes="" expected=""
+    if ! getent group qm5083 >/dev/null; then
+        # /etc is read-only here: a copy of the group file with the group added takes its place.
+        { cat /etc/group && echo "qm5083:x:$kGroup:"; } >"$scratch/group"
+        mount --bind "$scratch/group" /etc/group
+    fi
+    mkdir -p "$(dirname "$rule")"
+    sed -e 's/@VENDOR@/1b36/' -e 's/@DEVICE@/0005/' "$share/60-qm5083-bench.rules" >"$rule"
+    run /lib/systemd/systemd-udevd --daemon
+    local started=$rc
+    for address in "${cards[@]}"; do
+        udevadm trigger --action=add "/sys/bus/pci/devices/$address"
+        expected+="qm5083 -rw-rw---- qm5083 -rw-rw---- "
+    done
+    udevadm settle --timeout=30
+    for address in "${cards[@]}"; do
+        modes+="$(stat -c '%G %A ' "/sys/bus/pci/devices/$address/resource"[01] | tr -d '\n')"
+    done
+    [ "$started" = 0 ] && ! grep -q '@VENDOR@\|@DEVICE@' "$rule" && [ "$modes" = "$expected" ]
+    verdict $? "udevd applied the rule: resource0/1 of each card: $modes"
+}
+
+check_group_access() {
+    local group name
+    group=$(getent group qm5083 | cut -d: -f3)
+    run "${as_user[@]}" --groups="$group" "$probe" --pci-id $kTestIds out "${bases[2]}" 00 \
+        $(name_reads "${bases[2]}" 17)
+    name=$(text <<<"$out")
+    local member_rc=$rc
+    run "${as_user[@]}" --clear-groups "$probe" --pci-id $kTestIds in "${bases[2]}"
+    [ "$member_rc" = 0 ] && [ "$name" = "${kTestNames[0]}" ] && [ "$rc" = 1 ] \
+        && [[ $err == "no permission to open "* ]]
+    verdict $? "uid $kUser in group qm5083 wrote and read \"$name\"; outside it: $(oneline "$err")"
+}
+
+check_io_decoding_off() {
+    local address=${cards[2]} port=${bases[2]} message off_rc shown_off=0 expected
+    expected="card $address has I/O decoding switched off (I/O Space bit of its PCI command"
+    expected+=" register is 0), so port $port would not reach it; enable it as root with"
+    expected+=" \"setpci -s $address COMMAND=0001:0001\""
+    setpci -s "$address" COMMAND=0000:0001
+    lspci -vv -s "$address" | grep -q 'Control: I/O-' || shown_off=1
+    run "$probe" --pci-id $kTestIds in "$port"
+    off_rc=$rc message=$err
+    setpci -s "$address" COMMAND=0001:0001
+    run "$probe" --pci-id $kTestIds in "$port"
+    [ $shown_off = 0 ] && [ "$off_rc" = 1 ] && [[ $message == "$expected"* ]] && [ "$rc" = 0 ]
+    verdict $? "$message; switched on again it reads $out"
+}
+
+# The program's own self-test against a test card, which is no qm5083: it must report the card
+# as failing (exit status 1) in a JSON report.
+check_self_test() {
+    local report=$scratch/self-test.json
+    run env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$scratch" \
+        "$bench" --self-test --pci-id $kTestIds --card 1 --report "$report"
+    [ "$rc" = 1 ] && [ -s "$report" ] && jq empty "$report" 2>/dev/null
+    verdict $? "exit $rc, report: $(jq -c . "$report" 2>&1 | cut -c1-200)"
+}
+
+# ---- lockdown boot
+
+check_lockdown_mode() {
+    run cat /sys/kernel/security/lockdown
+    [[ $out == *"[integrity]"* ]]
+    verdict $? "$out"
+}
+
+check_lockdown_read() {
+    local status
+    status=$(hex $((16#$(base "$ac97_address" 1) + 6)))
+    run "$probe" --pci-id $kTestIds --pci-id 8086:2415:1 in "$status" in "${bases[0]}"
+    # 01: the AC97's bus-master status after reset; 00: a test card with no test chosen (a port
+    # that no card decodes would read FF).
+    [ "$rc" = 0 ] && [ "$out" = $'01\n00' ]
+    verdict $? "reads $status and ${bases[0]}: $(oneline "$out")"
+}
+
+check_lockdown_write() {
+    local after expected
+    expected="writing port ${bases[0]} through /sys/bus/pci/devices/${cards[0]}/resource1 was"
+    expected+=" refused: kernel lockdown (mode \"integrity\") forbids port writes from user space"
+    run "$probe" --pci-id $kTestIds out "${bases[0]}" 01
+    after=$("$probe" --pci-id $kTestIds in "$(hex $((16#${bases[0]} + 0x10)))")
+    [ "$rc" = 1 ] && [ "$after" = 00 ] && [[ $err == "$expected"* ]]
+    verdict $? "card unchanged ($after): $err"
+}
+
+declare -A checks=(
+    [normal]="check_numbering check_bases check_numbering_across_ids check_first_io_bar
+        check_chosen_bar check_memory_bar check_missing_bar check_write_read check_cards_apart
+        check_trace check_refused check_refused_without_cards check_no_permission
+        check_udev_rule check_group_access check_io_decoding_off check_self_test"
+    [lockdown]="check_lockdown_mode check_lockdown_read check_lockdown_write"
+)
+: >"$results"
+for check in ${checks[$boot]}; do
+    lines=$(wc -l <"$results")
+    "$check"
+    [ "$(wc -l <"$results")" -gt "$lines" ] || fail "reported nothing"
+done
+echo END >>"$results"
+sync
+/bin/busybox poweroff -f
