@@ -94,6 +94,8 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
     EXPECT_TRUE(help.output.startsWith("Usage: qm5083-bench [options]\n"))
         << help.output.toStdString();
     EXPECT_TRUE(help.output.contains("--pci-id <VVVV:DDDD[:BAR]>"));
+    EXPECT_TRUE(help.output.contains("A real card needs --pci-id with the card's ids; without it "
+                                     "the program reaches no card."));
     const CommandLine version = window::parseCommandLine({"qm5083-bench", "--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.output, "qm5083-bench 0.1.0\n");

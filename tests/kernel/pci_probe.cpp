@@ -11,10 +11,10 @@
 //
 // The commands run in order through one backend, as the program holds one, and stop at the first
 // failure: its message on standard error, exit status 1. Usage errors exit with 2.
-#include "hardware/pci_bus.h"
-#include "hardware/pci_locator.h"
-#include "hardware/pci_port_access.h"
-#include "hardware/trace.h"
+#include "pci_bus.h"
+#include "pci_locator.h"
+#include "pci_port_access.h"
+#include "trace.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -70,18 +70,19 @@ void list(hw::PciLocator &locator)
     for (std::size_t i = 0; i < cards.size(); ++i) {
         const hw::PciCard &card = cards[i];
         const auto number = static_cast<std::int16_t>(i + 1);
-        std::int16_t base = 0;
-        std::int32_t extra = 0;
+        std::uint16_t base = 0;
         try {
-            if (!locator.GetIOBaseByCardNo(number, base, extra))
+            const auto found = locator.findCard(number);
+            if (!found)
                 throw std::logic_error("the locator does not know card " + std::to_string(number));
+            base = *found;
         } catch (const std::exception &error) {
             std::printf("%s\n", error.what());
             continue;
         }
         std::printf("card %d %s %s BAR %d base %04X size %u\n", number, card.address.c_str(),
                     hw::formatPciIds(card.vendor, card.device).c_str(), card.bar,
-                    static_cast<unsigned>(static_cast<std::uint16_t>(base)), card.size);
+                    static_cast<unsigned>(base), card.size);
     }
 }
 
@@ -104,7 +105,7 @@ int run(const std::vector<std::string> &args)
 
     hw::secondsSinceProgramStart(); // the trace counts from here, as in the program
     std::vector<hw::PciCard> cards = hw::scanPciCards(ids);
-    hw::PciPortAccess card(cards);
+    hw::PciPortAccess card(cards, hw::SysIo::system(), ids);
     hw::PciLocator locator(std::move(cards));
     hw::TracingPortAccess tracing(card, stderr, hw::secondsSinceProgramStart);
     hw::PortAccess &port = trace ? static_cast<hw::PortAccess &>(tracing) : card;
