@@ -13,7 +13,7 @@
 // - every port lies at ToInt16(IOBase + offset) for one of the operation's own offsets
 //   (digital output 0..3 written, monitor 0..3 read, clock 5..19 and DA 8..10 written);
 // - a failure is a run-time error 6 or 13 naming the box, or the stored base and offset,
-//   that failed;
+//   that failed, or a port the simulated card refuses because it is none of its registers;
 // - IOBase holds what the operation stores: a 16-bit integer after a locate, the number read
 //   from the base box after a digital or DA output, even when a later step fails.
 
@@ -27,6 +27,7 @@
 #include "parse_number.h"
 #include "simulated_card.h"
 #include "simulated_locator.h"
+#include "port_refused.h"
 #include "value.h"
 
 #include <algorithm>
@@ -113,11 +114,13 @@ constexpr std::size_t kMaxOperations = 32;
 
 // ---- the independent computation ----
 
+// A run-time error (number, what failed), or a port the simulated card refused.
 struct Failure
 {
     ErrorNumber number;
     ErrorSource kind;
     std::string source;
+    std::optional<std::uint16_t> refusedPort = std::nullopt;
     bool operator==(const Failure &) const = default;
 };
 
@@ -130,6 +133,17 @@ struct Stop
 [[noreturn]] void overflowIn(ErrorSource kind, std::string source)
 {
     throw Stop {{ErrorNumber::Overflow, kind, std::move(source)}};
+}
+
+[[noreturn]] void refused(std::uint16_t port)
+{
+    throw Stop {{ErrorNumber::Overflow, ErrorSource::Unknown, {}, port}};
+}
+
+// The simulated PC holds only the card: its 20 registers from its base.
+bool onTheCard(std::uint16_t port)
+{
+    return static_cast<std::uint16_t>(port - hardware::kSimulatedCardBase) < 20;
 }
 
 // A read of the texts through the conversions under their own test (fuzz_fields); a failure
@@ -225,6 +239,8 @@ private:
     void write(int offset, std::int64_t value)
     {
         const std::uint16_t p = port(offset);
+        if (!onTheCard(p))
+            refused(p);
         const auto v = static_cast<std::int16_t>(value);
         accesses.push_back({true, p, v});
         byteUnknown.push_back(false);
@@ -234,13 +250,13 @@ private:
     }
 
     // What the simulated card answers: the loopback of the output latches, nothing on the
-    // control registers or outside its span; the counters are not modelled.
+    // control registers; the counters are not modelled.
     std::optional<std::uint8_t> cardByte(std::uint16_t p) const
     {
         const auto cardOffset = static_cast<std::uint16_t>(p - hardware::kSimulatedCardBase);
         if (cardOffset < latches_.size())
             return latches_[cardOffset];
-        if (cardOffset >= 20 || cardOffset % 4 == 3)
+        if (cardOffset % 4 == 3)
             return hardware::kEmptyBusByte;
         return std::nullopt;
     }
@@ -289,6 +305,10 @@ private:
             if (!p) {
                 monitorHeld_ = true;
                 overflowIn(ErrorSource::StoredBase, "IOBase + " + std::to_string(g));
+            }
+            if (!onTheCard(*p)) {
+                monitorHeld_ = true;
+                refused(*p);
             }
             const auto byte = cardByte(*p);
             accesses.push_back({false, *p, byte.value_or(0)});
@@ -344,11 +364,10 @@ private:
         for (int c = 0; c < 4; ++c) {
             const Box box = static_cast<Box>(Da0 + c);
             const auto code = static_cast<std::int64_t>(hexBox(box));
-            const std::int64_t quotient = code / 256; // truncates toward zero
-            if (quotient < -32768 || quotient > 32767)
+            if (code < 0 || code > 0xFFF) // 12 bits, or it would select another channel
                 overflowIn(ErrorSource::TextBox, kBoxes[box].name);
             write(8, code & 255);
-            write(9, static_cast<std::int16_t>(quotient | (c << 4)));
+            write(9, static_cast<std::int16_t>((code >> 8) | (c << 4)));
             write(10, 0);
         }
     }
@@ -483,6 +502,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 panels::writeDaCodes(boxes[IOBaseBox], das, IOBase, port);
                 break;
             }
+        } catch (const hardware::PortRefused &e) {
+            failed = Failure {ErrorNumber::Overflow, ErrorSource::Unknown, {}, e.port()};
         } catch (const convert::RuntimeError &e) {
             // Any other exception is a fault: it escapes and libFuzzer reports it.
             failed = Failure {e.number(), e.sourceKind(), e.source()};
@@ -504,9 +525,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
         check(failed == expectedFailure, "fails exactly where and how the model does");
         if (failed)
-            check(failed->number == ErrorNumber::Overflow
+            check(failed->refusedPort || failed->number == ErrorNumber::Overflow
                       || failed->number == ErrorNumber::TypeMismatch,
-                  "only errors 6 and 13");
+                  "only errors 6 and 13, and refused ports");
 
         const std::vector<Access> &expected = model.accesses;
         check(port.accesses.size() == expected.size(), "as many accesses as the model makes");
