@@ -25,9 +25,9 @@
 #include "digital_input_panel.h"
 #include "digital_output_panel.h"
 #include "parse_number.h"
+#include "port_refused.h"
 #include "simulated_card.h"
 #include "simulated_locator.h"
-#include "port_refused.h"
 #include "value.h"
 
 #include <algorithm>

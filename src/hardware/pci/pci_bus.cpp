@@ -196,11 +196,12 @@ void checkDeviceEntryNames(const std::filesystem::path &sysfsRoot)
             continue;
         if (std::sscanf(name.c_str(), "%x:%x:%x.%d", &domain, &bus, &device, &function) < 4
             || domain > 0x7fffffff)
-            throw PciScanError(Message(
-                QM5083_MESSAGE("Card", "cannot read the PCI bus in %1: entry \"%2\" in %3 is "
+            throw PciScanError(
+                Message(QM5083_MESSAGE("Card",
+                                       "cannot read the PCI bus in %1: entry \"%2\" in %3 is "
                                        "not a PCI address"),
-                {Message::value(sysfsRoot.string()), Message::value(name),
-                 Message::value((sysfsRoot / "devices").string())}));
+                        {Message::value(sysfsRoot.string()), Message::value(name),
+                         Message::value((sysfsRoot / "devices").string())}));
     }
 }
 
@@ -224,9 +225,10 @@ PciId parsePciId(std::string_view text)
 {
     const auto bad = [&] {
         return InvalidPciId(
-            Message(QM5083_MESSAGE("Card", "--pci-id \"%1\" is not VVVV:DDDD or VVVV:DDDD:BAR "
-                                           "(vendor and device id in hex as lspci -nn shows them, "
-                                           "BAR 0 to 5)"),
+            Message(QM5083_MESSAGE("Card",
+                                   "--pci-id \"%1\" is not VVVV:DDDD or VVVV:DDDD:BAR "
+                                   "(vendor and device id in hex as lspci -nn shows them, "
+                                   "BAR 0 to 5)"),
                     {Message::value(std::string(text))}));
     };
     const auto first = text.find(':');
@@ -298,7 +300,8 @@ std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,
         },
         &init);
     if (init.paramResult != 0)
-        throw PciScanError(Message(QM5083_MESSAGE("Card", "this libpci has no sysfs.path parameter")));
+        throw PciScanError(
+            Message(QM5083_MESSAGE("Card", "this libpci has no sysfs.path parameter")));
     if (!initialised)
         throw failure(session);
 

@@ -16,12 +16,13 @@ std::optional<std::uint16_t> PciLocator::findCard(std::int16_t cardNumber)
     const PciCard &card = cards_[static_cast<std::size_t>(cardNumber) - 1];
     if (!card.usable()) {
         const Message ids = Message::value(formatPciIds(card.vendor, card.device));
-        throw ExplainedError(Message(
-            QM5083_MESSAGE("Card", "card %1 (%2, %3) cannot be used: %4; choose its I/O BAR with "
+        throw ExplainedError(
+            Message(QM5083_MESSAGE("Card",
+                                   "card %1 (%2, %3) cannot be used: %4; choose its I/O BAR with "
                                    "--pci-id %3:<BAR> (lspci -vv -s %2 lists its BARs as regions; "
                                    "I/O BARs show \"I/O ports\")"),
-            {Message::value(std::to_string(cardNumber)), Message::value(card.address), ids,
-             *card.unusable}));
+                    {Message::value(std::to_string(cardNumber)), Message::value(card.address), ids,
+                     *card.unusable}));
     }
     return card.start;
 }

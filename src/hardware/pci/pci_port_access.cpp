@@ -50,9 +50,11 @@ std::uint8_t PciPortAccess::inportb(std::uint16_t port)
                         Message(QM5083_MESSAGE("Card", "reading port %1 through %2 failed"),
                                 {hex4(port), text(card.pci.resourceFile.string())}));
     if (result.value != 1)
-        throw PortError(EIO, Message(QM5083_MESSAGE("Card", "reading port %1 through %2 "
-                                                            "returned no byte"),
-                                     {hex4(port), text(card.pci.resourceFile.string())}));
+        throw PortError(EIO,
+                        Message(QM5083_MESSAGE("Card",
+                                               "reading port %1 through %2 "
+                                               "returned no byte"),
+                                {hex4(port), text(card.pci.resourceFile.string())}));
     return byte;
 }
 
@@ -95,13 +97,13 @@ PciPortAccess::Card &PciPortAccess::cardHolding(std::uint16_t port)
             continue;
         if (operationCard_ && operationCard_ != &card)
             throw PortRefused(
-                port, Message(QM5083_MESSAGE("Card",
-                                             "port %1 refused: it belongs to card %2, but this "
-                                             "operation began on card %3 (%4) and stays on one "
-                                             "card; check the base address"),
-                              {hex4(port), text(card.pci.address),
-                               text(operationCard_->pci.address),
-                               operationCard_->pci.describeRange()}));
+                port,
+                Message(QM5083_MESSAGE("Card",
+                                       "port %1 refused: it belongs to card %2, but this "
+                                       "operation began on card %3 (%4) and stays on one "
+                                       "card; check the base address"),
+                        {hex4(port), text(card.pci.address), text(operationCard_->pci.address),
+                         operationCard_->pci.describeRange()}));
         if (inOperation_)
             operationCard_ = &card;
         return card;
@@ -113,27 +115,30 @@ void PciPortAccess::refuse(std::uint16_t port) const
 {
     if (cards_.empty() && ids_.empty())
         throw PortRefused(port,
-                          Message(QM5083_MESSAGE("Card", "port %1 refused: no card was given with "
-                                                         "--pci-id, so the program reaches no "
-                                                         "port"),
+                          Message(QM5083_MESSAGE("Card",
+                                                 "port %1 refused: no card was given with "
+                                                 "--pci-id, so the program reaches no "
+                                                 "port"),
                                   {hex4(port)}));
     if (cards_.empty()) {
         std::string ids;
         for (const PciId &id : ids_)
             ids += (ids.empty() ? "" : ", ") + formatPciIds(id.vendor, id.device);
         throw PortRefused(port,
-                          Message(QM5083_MESSAGE("Card", "port %1 refused: no card %2 on the PCI "
-                                                         "bus; check with lspci -nn that the card "
-                                                         "is in the PC and that these are its ids"),
+                          Message(QM5083_MESSAGE("Card",
+                                                 "port %1 refused: no card %2 on the PCI "
+                                                 "bus; check with lspci -nn that the card "
+                                                 "is in the PC and that these are its ids"),
                                   {hex4(port), text(ids)}));
     }
     std::vector<Message> ranges;
     for (const Card &card : cards_)
         ranges.push_back(card.pci.describeRange());
     throw PortRefused(port,
-                      Message(QM5083_MESSAGE("Card", "port %1 refused: it is not a register of the "
-                                                     "cards given with --pci-id (%2); check the "
-                                                     "base address"),
+                      Message(QM5083_MESSAGE("Card",
+                                             "port %1 refused: it is not a register of the "
+                                             "cards given with --pci-id (%2); check the "
+                                             "base address"),
                               {hex4(port), Message::list(std::move(ranges))}));
 }
 
@@ -145,10 +150,11 @@ int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
     if (pci.ioDecoding == IoDecoding::Disabled)
         throw PortError(
             ENXIO,
-            Message(QM5083_MESSAGE("Card", "card %1 has I/O decoding switched off (I/O Space bit "
-                                           "of its PCI command register is 0), so port %2 would "
-                                           "not reach it; enable it as root with \"setpci -s %1 "
-                                           "COMMAND=0001:0001\" or load the card's driver"),
+            Message(QM5083_MESSAGE("Card",
+                                   "card %1 has I/O decoding switched off (I/O Space bit "
+                                   "of its PCI command register is 0), so port %2 would "
+                                   "not reach it; enable it as root with \"setpci -s %1 "
+                                   "COMMAND=0001:0001\" or load the card's driver"),
                     {text(pci.address), hex4(port)}));
     const std::string file = pci.resourceFile.string();
     const SysResult result = io_.open(pci.resourceFile, O_RDWR | O_CLOEXEC);
@@ -162,11 +168,12 @@ int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
                                                "as root"),
                                 {text(file), hex4(port)}));
     if (!result.ok())
-        throw PortError(result.error,
-                        Message(QM5083_MESSAGE("Card", "cannot open %1 for port %2 (card %3 BAR "
-                                                       "%4)"),
-                                {text(file), hex4(port), text(pci.address),
-                                 text(std::to_string(pci.bar))}));
+        throw PortError(
+            result.error,
+            Message(QM5083_MESSAGE("Card",
+                                   "cannot open %1 for port %2 (card %3 BAR "
+                                   "%4)"),
+                    {text(file), hex4(port), text(pci.address), text(std::to_string(pci.bar))}));
     card.fd = static_cast<int>(result.value);
     return card.fd;
 }

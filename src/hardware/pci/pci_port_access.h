@@ -53,7 +53,6 @@ private:
     // Once operations are marked, the card the current one began on.
     bool inOperation_ = false;
     const Card *operationCard_ = nullptr;
-
 };
 
 } // namespace qm5083::hardware
