@@ -4,13 +4,17 @@
 #include "backends.h"
 #include "command_line.h"
 #include "main_window.h"
+#include "self_test_command.h"
+#include "session_log.h"
 #include "trace.h"
 #include "translations.h"
 
 #include <QApplication>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <thread>
 
 namespace qm5083::window {
 
@@ -26,7 +30,7 @@ int finish(const CommandLine &commandLine)
     return commandLine.exitCode.value_or(0);
 }
 
-int runWindow(int argc, char *argv[], const CommandLine &commandLine)
+int runWindow(int argc, char *argv[], const CommandLine &commandLine, SessionLog *sessionLog)
 {
     QApplication app(argc, argv);
     installTranslations(app);
@@ -39,6 +43,7 @@ int runWindow(int argc, char *argv[], const CommandLine &commandLine)
             std::fputs(qPrintable(window.layoutLines().join(QLatin1Char('\n')) + '\n'), stdout);
             return 0;
         }
+        window.setSessionLog(sessionLog);
         window.start({backends.startupFailure, backends.noCard});
         window.show();
         return QApplication::exec();
@@ -59,6 +64,7 @@ int runBench(int argc, char *argv[])
     // The command line is read before any display is opened, so that --help, --version and a bad
     // option are answered on a machine without one.
     std::optional<CommandLine> commandLine;
+    std::unique_ptr<SessionLog> sessionLog;
     {
         QCoreApplication reader(argc, argv);
         installTranslations(reader);
@@ -66,8 +72,22 @@ int runBench(int argc, char *argv[])
         if (commandLine->exitCode)
             return finish(*commandLine);
         std::fputs(commandLine->errors.toUtf8().constData(), stderr);
+        if (commandLine->selfTest)
+            return runSelfTestCommand(*commandLine, stdout, stderr,
+                                      [](auto duration) { std::this_thread::sleep_for(duration); });
+        if (!commandLine->logFile.isEmpty()) {
+            QString error;
+            sessionLog = SessionLog::open(commandLine->logFile, error);
+            if (!sessionLog) {
+                const QString why = QCoreApplication::translate(
+                    "qm5083::window", "cannot open the session record %1 for appending: %2");
+                std::fprintf(stderr, "qm5083-bench: %s\n",
+                             why.arg(commandLine->logFile, error).toUtf8().constData());
+                return kUsageError;
+            }
+        }
     }
-    return runWindow(argc, argv, *commandLine);
+    return runWindow(argc, argv, *commandLine, sessionLog.get());
 }
 
 } // namespace qm5083::window

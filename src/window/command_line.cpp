@@ -51,7 +51,29 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("print-layout"),
         tr("Print every control of the window with its position and size in pixels, one a "
            "line, and end without showing the window."));
-    parser.addOptions({simulate, pciId, trace, printLayout});
+    const QCommandLineOption selfTest(
+        QStringLiteral("self-test"),
+        tr("Test the card without a window: the digital loopback (outputs wired back to the "
+           "inputs), the counter chips and the DA channels; print one line per check. Exit "
+           "status 0 when every check passes, 1 when one fails, 2 when the test cannot run."));
+    const QCommandLineOption card(QStringLiteral("card"),
+                                  tr("The card the self-test tests (default 1)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption report(QStringLiteral("report"),
+                                    tr("Write the self-test's result to FILE as JSON."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption simFault(
+        QStringLiteral("sim-fault"),
+        tr("With --simulate, give the simulated card a fault: stuck:G.B=V (input group G, bit B "
+           "reads V), short:G.B-H.C (two input bits bridged), dead-chip:X (counter chip X absent). "
+           "Repeatable."),
+        QStringLiteral("FAULT"));
+    const QCommandLineOption log(
+        QStringLiteral("log"),
+        tr("Append a line to FILE for every operation of the window: the time, the operation, the "
+           "box texts it read, every port access and its result."),
+        QStringLiteral("FILE"));
+    parser.addOptions({simulate, pciId, trace, printLayout, selfTest, card, report, simFault, log});
     for (const char *name :
          {"platform", "platformpluginpath", "platformtheme", "plugin", "display", "geometry",
           "qwindowgeometry", "qwindowicon", "qwindowtitle", "style", "stylesheet", "session",
@@ -99,6 +121,38 @@ CommandLine parseCommandLine(const QStringList &arguments)
             parsed.exitCode = kUsageError;
         }
     }
+    parsed.selfTest = parser.isSet(selfTest);
+    parsed.reportFile = parser.value(report);
+    parsed.logFile = parser.value(log);
+    const auto refuse = [&parsed](const QString &why) {
+        parsed.errors += QStringLiteral("qm5083-bench: %1\n").arg(why);
+        parsed.exitCode = kUsageError;
+    };
+    if (parser.isSet(card)) {
+        bool number = false;
+        const int value = parser.value(card).toInt(&number);
+        if (!number || value < 1 || value > 32767)
+            refuse(
+                tr("--card \"%1\" is not a card number from 1 to 32767").arg(parser.value(card)));
+        else
+            parsed.card = static_cast<std::int16_t>(value);
+        if (!parsed.selfTest)
+            refuse(tr("--card is for the self-test: give --self-test too"));
+    }
+    if (parser.isSet(report) && !parsed.selfTest)
+        refuse(tr("--report is for the self-test: give --self-test too"));
+    if (parser.isSet(log) && parsed.selfTest)
+        refuse(tr("--log records the window's operations; the self-test writes --report"));
+    for (const QString &text : parser.values(simFault)) {
+        try {
+            parsed.backends.simulatedFaults.push_back(
+                hardware::parseSimulatedFault(text.toStdString()));
+        } catch (const hardware::InvalidFault &error) {
+            refuse(translated(error.message()));
+        }
+    }
+    if (!parsed.backends.simulatedFaults.empty() && !parsed.backends.simulate)
+        refuse(tr("--sim-fault gives the simulated card a fault: give --simulate too"));
     if (!parsed.exitCode && parsed.backends.simulate && !parsed.backends.pciIds.empty())
         parsed.errors
             += QStringLiteral("qm5083-bench: %1\n").arg(tr("--pci-id is ignored with --simulate"));

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 
 namespace qm5083::window {
@@ -15,6 +16,10 @@ struct CommandLine
 {
     hardware::BackendOptions backends;
     bool printLayout = false;
+    bool selfTest = false;
+    std::int16_t card = 1; // the card the self-test tests
+    QString reportFile;    // where the self-test writes its report; none when empty
+    QString logFile;       // where the window records its operations; none when empty
     std::optional<int> exitCode;
     QString output;
     QString errors;

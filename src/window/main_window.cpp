@@ -3,12 +3,15 @@
 #include "base_address_panel.h"
 #include "card_locator.h"
 #include "clock_panel.h"
+#include "hex_text.h"
 #include "parse_number.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QGroupBox>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -239,6 +242,47 @@ void MainWindow::setReporter(Reporter reporter)
     reporter_ = std::move(reporter);
 }
 
+void MainWindow::setSessionLog(SessionLog *log)
+{
+    sessionLog_ = log;
+    for (const auto &box : boxes_)
+        box->setReadLog(log ? &textsRead_ : nullptr);
+}
+
+void MainWindow::record(Operation operation, const ErrorReport *failure, bool reported)
+{
+    if (!sessionLog_)
+        return;
+    // A held tick does nothing; only ticks that read or failed are operations worth a line.
+    if (operation == Operation::ReadDigitalInputs && !failure && port_.accesses().empty())
+        return;
+    QJsonArray texts;
+    for (const auto &[box, text] : textsRead_)
+        texts.append(QJsonObject {{QStringLiteral("box"), QString::fromStdString(box)},
+                                  {QStringLiteral("text"), QString::fromStdString(text)}});
+    QJsonArray accesses;
+    for (const hardware::RecordedAccess &access : port_.accesses())
+        accesses.append(QJsonObject {
+            {QStringLiteral("access"), access.write ? QStringLiteral("out") : QStringLiteral("in")},
+            {QStringLiteral("port"), QString::fromStdString(convert::hex4(access.port))},
+            {QStringLiteral("byte"),
+             QStringLiteral("%1").arg(access.byte, 2, 16, QLatin1Char('0')).toUpper()}});
+    QJsonObject line {
+        {QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
+        {QStringLiteral("operation"), operationTitles_[indexOf(operation)]},
+        {QStringLiteral("texts"), texts},
+        {QStringLiteral("accesses"), accesses},
+        {QStringLiteral("result"), failure ? QStringLiteral("failed") : QStringLiteral("done")},
+    };
+    if (failure)
+        line[QStringLiteral("report")] = reported
+            ? QJsonObject {{QStringLiteral("headline"), failure->headline},
+                           {QStringLiteral("detail"), failure->detail}}
+            : QJsonObject {
+                {QStringLiteral("notShown"), QStringLiteral("the same cause was just reported")}};
+    sessionLog_->append(line);
+}
+
 void MainWindow::start(const StartupProblems &problems)
 {
     // Nothing else runs while a start-up report is open, and the monitor has not started yet.
@@ -270,9 +314,11 @@ void MainWindow::run(Operation operation)
         return;
     operationRunning_ = true;
     port_.clear();
+    textsRead_.clear();
     try {
         runOperation(operation);
         lastReportCause_.clear();
+        record(operation, nullptr, false);
     } catch (...) {
         FailureContext context;
         context.operation = operationTitles_[indexOf(operation)];
@@ -285,7 +331,10 @@ void MainWindow::run(Operation operation)
         context.stopsInputs = operation == Operation::ReadDigitalInputs;
         const ErrorReport failure = describeFailure(std::current_exception(), context);
         // A tick failing for the cause just reported holds the monitor without a second report.
-        if (operation != Operation::ReadDigitalInputs || failure.cause != lastReportCause_)
+        const bool shown
+            = operation != Operation::ReadDigitalInputs || failure.cause != lastReportCause_;
+        record(operation, &failure, shown);
+        if (shown)
             report(failure);
         lastReportCause_ = failure.cause;
     }
@@ -304,9 +353,8 @@ void MainWindow::runOperation(Operation operation)
     const std::string shown = panelBoxes_.baseAddress->text();
     locatedCard_.clear();
     if (shown != "NO") {
-        const auto address
-            = locator_.cardAddress(convert::TextToInt16(panelBoxes_.cardNumber->text()));
-        locatedCard_ = address ? qs(*address) + QLatin1Char(' ') + qs(shown) : qs(shown);
+        const auto place = locator_.place(convert::TextToInt16(panelBoxes_.cardNumber->text()));
+        locatedCard_ = place ? qs(place->address) + QLatin1Char(' ') + qs(shown) : qs(shown);
     }
     updateCaption();
 }

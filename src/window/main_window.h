@@ -7,6 +7,7 @@
 #include "line_edit_box.h"
 #include "message.h"
 #include "panel_operations.h"
+#include "session_log.h"
 #include "stored_base.h"
 #include "window_layout.h"
 
@@ -70,6 +71,8 @@ public:
 
     // Replaces the message box that reports failures (tests record reports instead).
     void setReporter(Reporter reporter);
+    // Records every operation in log from now on (--log); the log outlives the window.
+    void setSessionLog(SessionLog *log);
 
     const panels::StoredBase &IOBase() const { return IOBase_; }
     QTimer &inputTimer() { return inputTimer_; }
@@ -95,6 +98,7 @@ private:
     void updateInputsLook();
     void runOperation(panels::Operation operation);
     void report(const ErrorReport &report);
+    void record(panels::Operation operation, const ErrorReport *failure, bool reported);
     void exitProgram();
     void showReport(const ErrorReport &report);
 
@@ -107,6 +111,8 @@ private:
     bool operationRunning_ = false;
     Reporter reporter_;
     QString lastReportCause_; // of the last report, until an operation succeeds
+    SessionLog *sessionLog_ = nullptr;
+    std::vector<std::pair<std::string, std::string>> textsRead_; // by the current operation
     QString locatedCard_;     // the caption's card: "0000:03:00.0 E000", empty when none
     bool focusShown_ = false; // the focus frame was shown at the first activation
 

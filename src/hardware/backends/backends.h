@@ -4,6 +4,7 @@
 #include "message.h"
 #include "pci_bus.h"
 #include "port_access.h"
+#include "simulated_faults.h"
 
 #include <cstdio>
 #include <exception>
@@ -17,6 +18,7 @@ namespace qm5083::hardware {
 struct BackendOptions
 {
     bool simulate = false;
+    std::vector<SimulatedFault> simulatedFaults;
     bool trace = false;
     std::vector<PciId> pciIds;
     std::filesystem::path sysfsRoot = "/sys/bus/pci";

@@ -27,11 +27,12 @@ std::optional<std::uint16_t> PciLocator::findCard(std::int16_t cardNumber)
     return card.start;
 }
 
-std::optional<std::string> PciLocator::cardAddress(std::int16_t cardNumber) const
+std::optional<CardLocator::Place> PciLocator::place(std::int16_t cardNumber) const
 {
     if (cardNumber < 1 || static_cast<std::size_t>(cardNumber) > cards_.size())
         return std::nullopt;
-    return cards_[static_cast<std::size_t>(cardNumber) - 1].address;
+    const PciCard &card = cards_[static_cast<std::size_t>(cardNumber) - 1];
+    return Place {card.address, formatPciIds(card.vendor, card.device)};
 }
 
 } // namespace qm5083::hardware

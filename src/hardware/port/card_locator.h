@@ -17,9 +17,14 @@ public:
     // ports that are not its registers.
     virtual std::optional<std::uint16_t> findCard(std::int16_t cardNumber) = 0;
 
-    // Where the card numbered cardNumber sits, as a technician finds it (its PCI address), or
-    // nothing when the locator cannot tell.
-    virtual std::optional<std::string> cardAddress(std::int16_t cardNumber) const
+    // Where the card numbered cardNumber sits, as a technician finds it, or nothing when the
+    // locator cannot tell.
+    struct Place
+    {
+        std::string address; // "0000:03:00.0"
+        std::string ids;     // "1234:5678"
+    };
+    virtual std::optional<Place> place(std::int16_t cardNumber) const
     {
         (void)cardNumber;
         return std::nullopt;

@@ -27,8 +27,9 @@ constexpr int kBaseCounter = protocol::kBaseClock.counter;
 
 } // namespace
 
-SimulatedCard::SimulatedCard(Clock clock)
+SimulatedCard::SimulatedCard(Clock clock, std::vector<SimulatedFault> faults)
     : clock_(clock ? std::move(clock) : Clock(steadyNow))
+    , faults_(std::move(faults))
     , lastTime_(clock_())
 { }
 
@@ -85,8 +86,10 @@ std::uint8_t SimulatedCard::inportb(std::uint16_t port)
     const protocol::Register reg = protocol::registerAt(offset);
     switch (reg.kind) {
     case protocol::RegisterKind::DigitalGroup:
-        return outputs_[static_cast<std::size_t>(reg.index)];
+        return inputByte(reg.index);
     case protocol::RegisterKind::CounterData:
+        if (chipDead(reg.chip))
+            return kEmptyBusByte;
         return chips_[static_cast<std::size_t>(reg.chip)].readCounter(reg.index);
     case protocol::RegisterKind::ControlWord: // write-only: nothing drives the bus
     case protocol::RegisterKind::None:
@@ -106,10 +109,12 @@ void SimulatedCard::outportb(std::uint16_t port, std::int16_t value)
         outputs_[static_cast<std::size_t>(reg.index)] = byte;
         return;
     case protocol::RegisterKind::CounterData:
-        chips_[static_cast<std::size_t>(reg.chip)].writeCounter(reg.index, byte);
+        if (!chipDead(reg.chip))
+            chips_[static_cast<std::size_t>(reg.chip)].writeCounter(reg.index, byte);
         break;
     case protocol::RegisterKind::ControlWord:
-        chips_[static_cast<std::size_t>(reg.chip)].writeControl(byte);
+        if (!chipDead(reg.chip))
+            chips_[static_cast<std::size_t>(reg.chip)].writeControl(byte);
         break;
     case protocol::RegisterKind::None:
         return;
@@ -127,6 +132,42 @@ void SimulatedCard::outportb(std::uint16_t port, std::int16_t value)
         daCodes_[channel]
             = static_cast<std::uint16_t>((daHigh_ & registers::kDaHighCodeMask) << 8 | daLow_);
     }
+}
+
+// The loopback cable carries each output bit to its input bit; bridged bits both read the AND of
+// what drives them, and a stuck bit reads its level whatever drives it.
+std::uint8_t SimulatedCard::inputByte(int group) const
+{
+    const auto driven = [this](int g, int bit) {
+        return ((outputs_[static_cast<std::size_t>(g - 1)] >> bit) & 1) != 0;
+    };
+    std::uint8_t byte = outputs_[static_cast<std::size_t>(group)];
+    const int window = group + 1; // the groups as the faults number them
+    const auto set = [&byte](int bit, bool level) {
+        byte = static_cast<std::uint8_t>(level ? byte | (1 << bit) : byte & ~(1 << bit));
+    };
+    for (const SimulatedFault &fault : faults_) {
+        if (const auto *shorted = std::get_if<ShortedBits>(&fault)) {
+            const bool level = driven(shorted->group, shorted->bit)
+                && driven(shorted->otherGroup, shorted->otherBit);
+            if (shorted->group == window)
+                set(shorted->bit, level);
+            if (shorted->otherGroup == window)
+                set(shorted->otherBit, level);
+        }
+    }
+    for (const SimulatedFault &fault : faults_)
+        if (const auto *stuck = std::get_if<StuckBit>(&fault); stuck && stuck->group == window)
+            set(stuck->bit, stuck->value);
+    return byte;
+}
+
+bool SimulatedCard::chipDead(int chip) const
+{
+    for (const SimulatedFault &fault : faults_)
+        if (const auto *dead = std::get_if<DeadChip>(&fault); dead && dead->chip == chip)
+            return true;
+    return false;
 }
 
 std::uint8_t SimulatedCard::outputLatch(int group) const

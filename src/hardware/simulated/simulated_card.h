@@ -3,6 +3,7 @@
 #include "pit8254.h"
 #include "port_access.h"
 #include "registers.h"
+#include "simulated_faults.h"
 #include "simulated_locator.h"
 
 #include <array>
@@ -27,8 +28,9 @@ public:
     // Monotonic time; the card's counters catch up to it at every access.
     using Clock = std::function<std::chrono::nanoseconds()>;
 
-    // Without a clock the card runs on std::chrono::steady_clock.
-    explicit SimulatedCard(Clock clock = {});
+    // Without a clock the card runs on std::chrono::steady_clock. The faults change what its
+    // inputs read and which chips answer, as a faulty card would.
+    explicit SimulatedCard(Clock clock = {}, std::vector<SimulatedFault> faults = {});
 
     std::uint8_t inportb(std::uint16_t port) override;
     void outportb(std::uint16_t port, std::int16_t value) override;
@@ -45,10 +47,13 @@ public:
 
 private:
     static std::uint16_t registerOffset(std::uint16_t port);
+    std::uint8_t inputByte(int group) const;
+    bool chipDead(int chip) const;
     void catchUp();
     void deliverBaseClock();
 
     Clock clock_;
+    std::vector<SimulatedFault> faults_;
     std::chrono::nanoseconds lastTime_;
     std::int64_t carryNs_ = 0; // time since the last card clock pulse
     std::uint64_t baseEdgesDelivered_ = 0;

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "port_access.h"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace qm5083::selftest {
+
+// An input bit that did not read back as its output bit was written. Groups are numbered 1 to 4,
+// as the window numbers them.
+struct BitFailure
+{
+    int group;
+    int bit;
+    bool wrote;
+    bool read;
+    std::uint8_t byteWritten; // the whole group, when the bit first failed
+    std::uint8_t byteRead;
+
+    bool operator==(const BitFailure &) const = default;
+};
+
+struct LoopbackResult
+{
+    int group; // 1 to 4
+    std::vector<BitFailure> failures;
+
+    bool passed() const { return failures.empty(); }
+};
+
+struct CounterProblem
+{
+    enum class Kind {
+        Status,  // the read-back status is not the mode and access written
+        Count,   // the latched count is not within the count loaded
+        Stopped, // a clocked counter's count did not move
+    };
+    Kind kind;
+    int counter;
+    unsigned expected; // status bits, or the count loaded
+    unsigned actual;
+
+    bool operator==(const CounterProblem &) const = default;
+};
+
+struct ChipResult
+{
+    int chip;            // 0 to 3, A to D
+    bool absent = false; // it reads FF: nothing answers at its ports
+    std::vector<CounterProblem> problems;
+
+    bool passed() const { return !absent && problems.empty(); }
+};
+
+// Codes written to a DA channel, for the operator to check with a meter.
+struct DaStep
+{
+    int channel;
+    std::vector<std::uint16_t> codes;
+};
+
+struct SelfTestResult
+{
+    std::array<LoopbackResult, 4> loopback;
+    std::array<ChipResult, 4> chips;
+    std::vector<DaStep> daSteps;
+
+    bool passed() const;
+};
+
+// The codes each DA channel is given, and the dividers the card is left with.
+inline constexpr std::array<std::uint16_t, 3> kDaTestCodes {0x000, 0x800, 0xFFF};
+inline constexpr unsigned kFinalBaseDivider = 1000; // k, as the clock panel starts
+inline constexpr unsigned kFinalOutputDivider = 10; // n
+
+using Wait = std::function<void(std::chrono::microseconds)>;
+
+// Tests the card at base through port, as one operation: the digital loopback (outputs wired back
+// to the inputs), every counter of the four 8254 chips, and the DA channels' writes. Leaves the
+// card with outputs 00, DA codes 0 and the clock outputs at k 1000, n 10. wait lets counters
+// move between two reads. A port failure is thrown where it happens.
+SelfTestResult runSelfTest(hardware::PortAccess &port, std::uint16_t base, const Wait &wait);
+
+} // namespace qm5083::selftest

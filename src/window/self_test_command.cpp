@@ -1,0 +1,244 @@
+#include "self_test_command.h"
+
+#include "backends.h"
+#include "error_report.h"
+#include "hex_text.h"
+#include "simulated_locator.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace qm5083::window {
+
+namespace {
+
+// Free functions of this namespace translate in its context, as the translation tools file them.
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("qm5083::window", text);
+}
+
+QString hex(unsigned value, int width = 0)
+{
+    return QStringLiteral("%1").arg(value, width, 16, QLatin1Char('0')).toUpper();
+}
+
+QString chipLetter(int chip)
+{
+    return QString(QLatin1Char(static_cast<char>('A' + chip)));
+}
+
+void print(std::FILE *file, const QString &line)
+{
+    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), file);
+    std::fflush(file);
+}
+
+QString problemText(const selftest::CounterProblem &problem)
+{
+    switch (problem.kind) {
+    case selftest::CounterProblem::Kind::Status:
+        return tr("counter %1 reads back status bits %2, not the %3 written")
+            .arg(problem.counter)
+            .arg(hex(problem.actual, 2), hex(problem.expected, 2));
+    case selftest::CounterProblem::Kind::Count:
+        return tr("counter %1 holds %2, outside the count loaded (1 to %3)")
+            .arg(problem.counter)
+            .arg(hex(problem.actual, 4), hex(problem.expected, 4));
+    case selftest::CounterProblem::Kind::Stopped:
+        return tr("counter %1 does not count (it stays at %2)")
+            .arg(problem.counter)
+            .arg(hex(problem.actual, 4));
+    }
+    return {};
+}
+
+struct CardTested
+{
+    QString description; // "simulated card, base E000"
+    QJsonObject json;
+};
+
+int cannotRun(std::FILE *err, const QString &why)
+{
+    print(err, QStringLiteral("qm5083-bench: %1").arg(tr("the self-test cannot run: %1").arg(why)));
+    return kSelfTestCannotRun;
+}
+
+QString reason(const std::exception_ptr &failure)
+{
+    const ErrorReport report = describeFailure(failure, {});
+    return report.headline + QStringLiteral(": ")
+        + report.detail.section(QStringLiteral("\n\n"), 0, 0);
+}
+
+} // namespace
+
+int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE *err,
+                       const selftest::Wait &wait)
+{
+    const hardware::Backends backends = hardware::makeBackends(commandLine.backends);
+    if (backends.startupFailure)
+        return cannotRun(err, reason(backends.startupFailure));
+    if (backends.noCard)
+        return cannotRun(err, translated(*backends.noCard));
+
+    CardTested tested;
+    std::uint16_t base = 0;
+    try {
+        const auto found = backends.locator->findCard(commandLine.card);
+        if (!found)
+            return cannotRun(err, tr("there is no card %1").arg(commandLine.card));
+        base = *found;
+    } catch (...) {
+        return cannotRun(err, reason(std::current_exception()));
+    }
+    const QString baseText = QString::fromStdString(convert::hex4(base));
+    tested.json[QStringLiteral("number")] = commandLine.card;
+    tested.json[QStringLiteral("base")] = baseText;
+    if (commandLine.backends.simulate) {
+        tested.description = tr("card %1, simulated, base %2").arg(commandLine.card).arg(baseText);
+        tested.json[QStringLiteral("kind")] = QStringLiteral("simulated");
+        QJsonArray faults;
+        for (const hardware::SimulatedFault &fault : commandLine.backends.simulatedFaults)
+            faults.append(QString::fromStdString(hardware::describeFault(fault)));
+        tested.json[QStringLiteral("faults")] = faults;
+    } else {
+        const auto place = backends.locator->place(commandLine.card);
+        const QString address = place ? QString::fromStdString(place->address) : QString();
+        const QString ids = place ? QString::fromStdString(place->ids) : QString();
+        tested.description
+            = tr("card %1, %2 (%3), base %4").arg(commandLine.card).arg(address, ids, baseText);
+        tested.json[QStringLiteral("kind")] = QStringLiteral("pci");
+        tested.json[QStringLiteral("address")] = address;
+        tested.json[QStringLiteral("ids")] = ids;
+    }
+
+    selftest::SelfTestResult result;
+    try {
+        result = selftest::runSelfTest(backends.port(), base, wait);
+    } catch (...) {
+        return cannotRun(err, reason(std::current_exception()));
+    }
+
+    QJsonArray checks;
+    int passed = 0;
+    int counted = 0;
+    for (const selftest::LoopbackResult &group : result.loopback) {
+        ++counted;
+        const QString name = tr("digital loopback, group %1").arg(group.group);
+        QJsonArray bits;
+        QStringList failures;
+        for (const selftest::BitFailure &failure : group.failures) {
+            failures << tr("bit %1 wrote %2, read %3 (group wrote %4, read %5)")
+                            .arg(failure.bit)
+                            .arg(failure.wrote ? 1 : 0)
+                            .arg(failure.read ? 1 : 0)
+                            .arg(hex(failure.byteWritten, 2), hex(failure.byteRead, 2));
+            bits.append(QJsonObject {{QStringLiteral("group"), failure.group},
+                                     {QStringLiteral("bit"), failure.bit},
+                                     {QStringLiteral("wrote"), failure.wrote ? 1 : 0},
+                                     {QStringLiteral("read"), failure.read ? 1 : 0},
+                                     {QStringLiteral("byteWritten"), hex(failure.byteWritten, 2)},
+                                     {QStringLiteral("byteRead"), hex(failure.byteRead, 2)}});
+        }
+        if (group.passed()) {
+            ++passed;
+            print(out, QStringLiteral("PASS   %1").arg(name));
+        } else {
+            print(out,
+                  QStringLiteral("FAIL   %1: %2").arg(name, failures.join(QStringLiteral("; "))));
+        }
+        checks.append(QJsonObject {{QStringLiteral("check"), QStringLiteral("loopback")},
+                                   {QStringLiteral("group"), group.group},
+                                   {QStringLiteral("result"), group.passed() ? "pass" : "fail"},
+                                   {QStringLiteral("failingBits"), bits}});
+    }
+    for (const selftest::ChipResult &chip : result.chips) {
+        ++counted;
+        const QString name = tr("counter chip %1").arg(chipLetter(chip.chip));
+        QJsonArray problems;
+        QStringList texts;
+        for (const selftest::CounterProblem &problem : chip.problems) {
+            texts << problemText(problem);
+            problems.append(problemText(problem));
+        }
+        QString outcome = QStringLiteral("pass");
+        if (chip.absent) {
+            outcome = QStringLiteral("absent");
+            print(out, QStringLiteral("ABSENT %1: %2").arg(name, tr("its ports read FF")));
+        } else if (chip.passed()) {
+            ++passed;
+            print(out, QStringLiteral("PASS   %1").arg(name));
+        } else {
+            outcome = QStringLiteral("fail");
+            print(out, QStringLiteral("FAIL   %1: %2").arg(name, texts.join(QStringLiteral("; "))));
+        }
+        checks.append(QJsonObject {{QStringLiteral("check"), QStringLiteral("counters")},
+                                   {QStringLiteral("chip"), chipLetter(chip.chip)},
+                                   {QStringLiteral("result"), outcome},
+                                   {QStringLiteral("problems"), problems}});
+    }
+    for (const selftest::DaStep &step : result.daSteps) {
+        QStringList codes;
+        QJsonArray json;
+        for (const std::uint16_t code : step.codes) {
+            codes << hex(code);
+            json.append(hex(code));
+        }
+        print(out,
+              QStringLiteral("CHECK  DA%1: %2")
+                  .arg(step.channel)
+                  .arg(tr("codes %1 written; they cannot be read back. With a meter on the "
+                          "channel, type each in DA%2 and press DA 输出: 0 gives the bottom "
+                          "of its range, 800 the middle, FFF the top.")
+                           .arg(codes.join(QStringLiteral(", ")))
+                           .arg(step.channel)));
+        checks.append(QJsonObject {{QStringLiteral("check"), QStringLiteral("da")},
+                                   {QStringLiteral("channel"), step.channel},
+                                   {QStringLiteral("result"), QStringLiteral("meter")},
+                                   {QStringLiteral("codes"), json}});
+    }
+    const QString leftAs = tr("The card is left with outputs 00, DA codes 0 and the clock outputs "
+                              "at k %1, n %2.")
+                               .arg(selftest::kFinalBaseDivider)
+                               .arg(selftest::kFinalOutputDivider);
+    print(out,
+          tr("Self-test of %1: %2 of %3 checks passed. %4")
+              .arg(tested.description)
+              .arg(passed)
+              .arg(counted)
+              .arg(leftAs));
+    const int status = result.passed() ? 0 : kSelfTestFailed;
+
+    if (!commandLine.reportFile.isEmpty()) {
+        const QJsonObject report {
+            {QStringLiteral("program"), QStringLiteral("qm5083-bench")},
+            {QStringLiteral("version"), QStringLiteral(QM5083_VERSION)},
+            {QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
+            {QStringLiteral("card"), tested.json},
+            {QStringLiteral("checks"), checks},
+            {QStringLiteral("passed"), result.passed()},
+            {QStringLiteral("exitStatus"), status},
+            {QStringLiteral("leftWith"),
+             QJsonObject {{QStringLiteral("outputs"), QStringLiteral("00")},
+                          {QStringLiteral("daCodes"), QStringLiteral("0")},
+                          {QStringLiteral("baseDivider"), int(selftest::kFinalBaseDivider)},
+                          {QStringLiteral("outputDivider"), int(selftest::kFinalOutputDivider)}}},
+        };
+        // Written whole or not at all: a temporary file, renamed into place once complete.
+        QSaveFile file(commandLine.reportFile);
+        if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(report).toJson()) < 0
+            || !file.commit())
+            return cannotRun(err,
+                             tr("the report %1 cannot be written: %2")
+                                 .arg(commandLine.reportFile, file.errorString()));
+    }
+    return status;
+}
+
+} // namespace qm5083::window
