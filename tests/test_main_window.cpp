@@ -6,12 +6,17 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGroupBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -403,6 +408,42 @@ INSTANTIATE_TEST_SUITE_P(
         CaptionRow {"NoSuchCard", false, "2", "qm5083测试程序 [未找到板卡]"},
         CaptionRow {"CardNumberNotANumber", false, "x", "qm5083测试程序 [未找到板卡]"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(MainWindowTest, TheSessionRecordHasALineForAnOutput)
+{
+    QTemporaryDir dir;
+    QString error;
+    const auto log = window::SessionLog::open(dir.filePath("session.log"), error);
+    ASSERT_TRUE(log) << error.toStdString();
+    window->setSessionLog(log.get());
+    window->start();
+    typeInto("txtIOBase", "E000");
+    typeInto("txtOutput1", "A5");
+    QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
+
+    QFile file(dir.filePath("session.log"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 3); // the locate at start, the output, and the end of the last line
+    QJsonObject output = QJsonDocument::fromJson(lines[1]).object();
+    EXPECT_FALSE(output.take("time").toString().isEmpty());
+    const auto access = [](const char *port, const char *byte) {
+        return QJsonObject {{"access", "out"}, {"port", port}, {"byte", byte}};
+    };
+    const auto text = [](const char *box, const char *typed) {
+        return QJsonObject {{"box", box}, {"text", typed}};
+    };
+    EXPECT_EQ(output,
+              (QJsonObject {{"operation", QString::fromUtf8("开关量输出 输出")},
+                            {"texts",
+                             QJsonArray {text("txtIOBase", "E000"), text("txtOutput0", "00"),
+                                         text("txtOutput1", "A5"), text("txtOutput2", "00"),
+                                         text("txtOutput3", "00")}},
+                            {"accesses",
+                             QJsonArray {access("E000", "00"), access("E001", "A5"),
+                                         access("E002", "00"), access("E003", "00")}},
+                            {"result", "done"}}));
+}
 
 TEST_F(MainWindowTest, TheCardNumberingHintSaysHowCardsAreNumbered)
 {

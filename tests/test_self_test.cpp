@@ -1,0 +1,197 @@
+// The self-test through the program's own --self-test path, on the simulated card with each kind
+// of fault: the exit status and the lines that name what failed.
+
+#include "command_line.h"
+#include "self_test_command.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace qm5083;
+
+namespace {
+
+std::string contents(std::FILE *file)
+{
+    std::rewind(file);
+    std::string text;
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
+        text += static_cast<char>(c);
+    return text;
+}
+
+struct Outcome
+{
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome selfTest(QStringList arguments)
+{
+    const window::CommandLine commandLine
+        = window::parseCommandLine(QStringList {"qm5083-bench", "--self-test"} + arguments);
+    if (commandLine.exitCode)
+        return {*commandLine.exitCode, {}, commandLine.errors.toStdString()};
+    std::FILE *out = std::tmpfile();
+    std::FILE *err = std::tmpfile();
+    const int status = window::runSelfTestCommand(
+        commandLine, out, err, [](auto duration) { std::this_thread::sleep_for(duration); });
+    Outcome outcome {status, contents(out), contents(err)};
+    std::fclose(out);
+    std::fclose(err);
+    return outcome;
+}
+
+struct SelfTestRow
+{
+    const char *name;
+    QStringList arguments;
+    int status;
+    std::vector<std::string> lines; // in the output, each whole
+    std::string error = "";
+};
+
+void PrintTo(const SelfTestRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class SelfTest : public ::testing::TestWithParam<SelfTestRow>
+{ };
+
+TEST_P(SelfTest, FindsAndNamesEveryFault)
+{
+    const Outcome outcome = selfTest(GetParam().arguments);
+    EXPECT_EQ(outcome.status, GetParam().status);
+    for (const std::string &line : GetParam().lines)
+        EXPECT_NE(outcome.out.find(line + "\n"), std::string::npos)
+            << "no line \"" << line << "\" in:\n"
+            << outcome.out;
+    EXPECT_EQ(outcome.err, GetParam().error);
+}
+
+const std::string kLeft = " The card is left with outputs 00, DA codes 0 and the clock outputs at "
+                          "k 1000, n 10.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SelfTest,
+    ::testing::Values(
+        SelfTestRow {"CleanCard",
+                     {"--simulate"},
+                     0,
+                     {"PASS   digital loopback, group 1", "PASS   digital loopback, group 4",
+                      "PASS   counter chip A", "PASS   counter chip D",
+                      "Self-test of card 1, simulated, base E000: 8 of 8 checks passed." + kLeft}},
+        SelfTestRow {"StuckBit",
+                     {"--simulate", "--sim-fault", "stuck:2.3=1"},
+                     1,
+                     {"PASS   digital loopback, group 1",
+                      "FAIL   digital loopback, group 2: bit 3 wrote 0, read 1 (group wrote F7, "
+                      "read FF)",
+                      "Self-test of card 1, simulated, base E000: 7 of 8 checks passed." + kLeft}},
+        SelfTestRow {"BridgedBitsInTwoGroups",
+                     {"--simulate", "--sim-fault", "short:1.0-3.7"},
+                     1,
+                     {"FAIL   digital loopback, group 1: bit 0 wrote 1, read 0 (group wrote FD, "
+                      "read FC)",
+                      "PASS   digital loopback, group 2",
+                      "FAIL   digital loopback, group 3: bit 7 wrote 1, read 0 (group wrote FD, "
+                      "read 7D)"}},
+        SelfTestRow {"BridgedBitsInOneGroup",
+                     {"--simulate", "--sim-fault", "short:4.1-4.2"},
+                     1,
+                     // Testing group 1, group 4 holds FD (bit 1 low) then FB (bit 2 low).
+                     {"FAIL   digital loopback, group 4: bit 1 wrote 1, read 0 (group wrote FB, "
+                      "read F9); bit 2 wrote 1, read 0 (group wrote FD, read F9)"}},
+        SelfTestRow {"DeadChip",
+                     {"--simulate", "--sim-fault", "dead-chip:C"},
+                     1,
+                     {"PASS   counter chip B", "ABSENT counter chip C: its ports read FF",
+                      "PASS   counter chip D"}},
+        SelfTestRow {"BadFaultText",
+                     {"--simulate", "--sim-fault", "stuck:5.1=1"},
+                     2,
+                     {},
+                     "qm5083-bench: --sim-fault \"stuck:5.1=1\" is not stuck:G.B=V, "
+                     "short:G.B-H.C or dead-chip:X (input groups G and H 1 to 4, bits B and C 0 "
+                     "to 7, V 0 or 1, chip X A to D)\n"},
+        SelfTestRow {"NoSuchCard",
+                     {"--simulate", "--card", "2"},
+                     2,
+                     {},
+                     "qm5083-bench: the self-test cannot run: there is no card 2\n"},
+        SelfTestRow {"NoCardReached",
+                     {},
+                     2,
+                     {},
+                     "qm5083-bench: the self-test cannot run: The program reaches no card: it "
+                     "was started without --pci-id. To practise on the simulated card, start it "
+                     "with --simulate. For a real card, start it with --pci-id VVVV:DDDD, the "
+                     "vendor and device id that lspci -nn shows for the card.\n"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("report.json");
+    const Outcome outcome
+        = selfTest({"--simulate", "--sim-fault", "stuck:1.0=0", "--report", file});
+    ASSERT_EQ(outcome.status, 1) << outcome.err;
+    QFile read(file);
+    ASSERT_TRUE(read.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(read.readAll()).object();
+    EXPECT_EQ(report["program"].toString(), "qm5083-bench");
+    EXPECT_EQ(report["version"].toString(), "0.1.0");
+    EXPECT_FALSE(report["time"].toString().isEmpty());
+    EXPECT_EQ(report["card"].toObject(),
+              (QJsonObject {{"kind", "simulated"},
+                            {"number", 1},
+                            {"base", "E000"},
+                            {"faults", QJsonArray {"stuck:1.0=0"}}}));
+    EXPECT_EQ(report["passed"].toBool(true), false);
+    EXPECT_EQ(report["exitStatus"].toInt(), 1);
+    const QJsonArray checks = report["checks"].toArray();
+    ASSERT_EQ(checks.size(), 4 + 4 + 4);
+    EXPECT_EQ(checks[0].toObject(),
+              (QJsonObject {{"check", "loopback"},
+                            {"group", 1},
+                            {"result", "fail"},
+                            {"failingBits",
+                             QJsonArray {QJsonObject {{"group", 1},
+                                                      {"bit", 0},
+                                                      {"wrote", 1},
+                                                      {"read", 0},
+                                                      {"byteWritten", "01"},
+                                                      {"byteRead", "00"}}}}}));
+    EXPECT_EQ(checks[4].toObject(),
+              (QJsonObject {{"check", "counters"},
+                            {"chip", "A"},
+                            {"result", "pass"},
+                            {"problems", QJsonArray {}}}));
+    EXPECT_EQ(checks[11].toObject(),
+              (QJsonObject {{"check", "da"},
+                            {"channel", 3},
+                            {"result", "meter"},
+                            {"codes", QJsonArray {"0", "800", "FFF"}}}));
+}
+
+TEST(SelfTestReport, IsWrittenWholeOrNotAtAll)
+{
+    const Outcome outcome = selfTest({"--simulate", "--report", "/nonexistent/qm5083/report.json"});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_NE(outcome.err.find("the report /nonexistent/qm5083/report.json cannot be written"),
+              std::string::npos)
+        << outcome.err;
+}
+
+} // namespace
