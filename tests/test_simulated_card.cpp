@@ -369,6 +369,51 @@ TEST_F(SimulatedCardTest, ClockSetUpAlsoLatchesADaCode)
 // ---------------------------------------------------------------------------------------------
 // The locator
 
+struct FaultRow
+{
+    const char *name;
+    const char *fault;
+    std::array<std::uint8_t, 4> outputs;
+    std::array<std::uint8_t, 4> inputs; // as read back through the loopback
+    std::uint8_t chipCStatus;           // chip C counter 0's read-back status after programming
+};
+
+void PrintTo(const FaultRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class SimulatedCardFault : public testing::TestWithParam<FaultRow>
+{ };
+
+TEST_P(SimulatedCardFault, ChangesWhatTheCardAnswers)
+{
+    SimulatedCard card({}, {qm5083::hardware::parseSimulatedFault(GetParam().fault)});
+    for (int group = 0; group < 4; ++group)
+        card.outportb(static_cast<std::uint16_t>(0xE000 + group), GetParam().outputs[group]);
+    std::array<std::uint8_t, 4> inputs {};
+    for (int group = 0; group < 4; ++group)
+        inputs[group] = card.inportb(static_cast<std::uint16_t>(0xE000 + group));
+    EXPECT_EQ(inputs, GetParam().inputs);
+    card.outportb(0xE00F, 0x30); // chip C counter 0: low then high byte, mode 0
+    card.outportb(0xE00F, 0xE2); // read-back: status of counter 0
+    EXPECT_EQ(card.inportb(0xE00C), GetParam().chipCStatus);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SimulatedCard, SimulatedCardFault,
+    testing::Values(
+        FaultRow {"StuckAtOne", "stuck:2.3=1", {0, 0, 0, 0}, {0, 0x08, 0, 0}, 0x70},
+        FaultRow {
+            "StuckAtZero", "stuck:4.7=0", {0xFF, 0xFF, 0xFF, 0xFF}, {0xFF, 0xFF, 0xFF, 0x7F}, 0x70},
+        // Bridged: both read 1 only when both are driven 1.
+        FaultRow {
+            "BridgedOneDrivenLow", "short:1.0-3.7", {0x01, 0, 0x00, 0}, {0x00, 0, 0x00, 0}, 0x70},
+        FaultRow {
+            "BridgedBothDrivenHigh", "short:1.0-3.7", {0x01, 0, 0x80, 0}, {0x01, 0, 0x80, 0}, 0x70},
+        FaultRow {"DeadChipC", "dead-chip:C", {0x5A, 0, 0, 0}, {0x5A, 0, 0, 0}, 0xFF}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST(SimulatedLocator, FindsCardOneAtE000AndNoOtherCard)
 {
     qm5083::hardware::SimulatedLocator locator;
