@@ -59,6 +59,7 @@ std::array<std::uint8_t, 4> inputs(Card &card)
 std::vector<std::uint8_t> loopbackPatterns()
 {
     std::vector<std::uint8_t> patterns;
+    patterns.reserve(18);
     for (int bit = 0; bit < 8; ++bit)
         patterns.push_back(static_cast<std::uint8_t>(1 << bit));
     for (int bit = 0; bit < 8; ++bit)
@@ -138,8 +139,8 @@ void checkCounter(Card &card, const protocol::Counter &counter, unsigned loaded,
         & pit::kStatusProgrammedMask;
     const std::uint8_t read = status(card, counter);
     statuses.push_back(read);
-    if ((read & pit::kStatusProgrammedMask) != programmed) {
-        problems.push_back({CounterProblem::Kind::Status, counter.counter, programmed,
+    if ((read & pit::kStatusProgrammedMask) != kProgrammed) {
+        problems.push_back({CounterProblem::Kind::Status, counter.counter, kProgrammed,
                             static_cast<unsigned>(read & pit::kStatusProgrammedMask)});
         return;
     }

@@ -12,8 +12,8 @@ Backends makeBackends(const BackendOptions &options)
 {
     Backends backends;
     if (options.simulate) {
-        backends.card = std::make_unique<SimulatedCard>(SimulatedCard::Clock {},
-                                                        options.simulatedFaults);
+        backends.card
+            = std::make_unique<SimulatedCard>(SimulatedCard::Clock {}, options.simulatedFaults);
         backends.locator = std::make_unique<SimulatedLocator>();
     } else {
         std::vector<PciCard> cards;
