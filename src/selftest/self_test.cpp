@@ -134,7 +134,7 @@ unsigned latchedCount(Card &card, const protocol::Counter &counter)
 void checkCounter(Card &card, const protocol::Counter &counter, unsigned loaded, const Wait &wait,
                   std::vector<CounterProblem> &problems, std::vector<std::uint8_t> &statuses)
 {
-    constexpr std::uint8_t programmed
+    constexpr std::uint8_t kProgrammed
         = pit::controlWord(0, pit::Access::LowThenHigh, pit::Mode::RateGenerator)
         & pit::kStatusProgrammedMask;
     const std::uint8_t read = status(card, counter);
