@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# What the program answers on a machine without a display: its command-line outcomes, each an
+# exit status and the message that starts its standard error, before any window is needed.
+# Usage: cli_without_display.sh PATH/TO/qm5083-bench
+set -uo pipefail
+program=${1:?usage: cli_without_display.sh PATH/TO/qm5083-bench}
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+
+failed=0
+# expected status | expected first line of standard error | arguments
+rows=(
+    '2|qm5083-bench: --pci-id "zz" is not VVVV:DDDD or VVVV:DDDD:BAR (vendor and device id in hex as lspci -nn shows them, BAR 0 to 5)|--pci-id zz'
+    "2|qm5083-bench: Unknown option 'simulat'.|--simulat"
+    '2|qm5083-bench: cannot open the session record /nonexistent/qm5083/session.log for appending: No such file or directory|--simulate --log /nonexistent/qm5083/session.log'
+    '2|qm5083-bench: --sim-fault gives the simulated card a fault: give --simulate too|--self-test --sim-fault dead-chip:A'
+    '0||--simulate --self-test'
+)
+for row in "${rows[@]}"; do
+    IFS='|' read -r status message arguments <<<"$row"
+    # shellcheck disable=SC2086 # the arguments are words
+    actual_message=$("$program" $arguments 2>&1 >/dev/null | head -n 1)
+    "$program" $arguments >/dev/null 2>&1
+    actual_status=$?
+    if [ "$actual_status" != "$status" ] || [ "$actual_message" != "$message" ]; then
+        echo "FAIL: $arguments: status $actual_status, '$actual_message'; expected $status, '$message'" >&2
+        failed=1
+    else
+        echo "PASS: $arguments: status $status"
+    fi
+done
+exit "$failed"
