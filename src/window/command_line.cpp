@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "error_report.h"
+#include "translations.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -9,16 +10,6 @@
 #include <stdexcept>
 
 namespace qm5083::window {
-
-namespace {
-
-// Free functions of this namespace translate in its context, as the translation tools file them.
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("qm5083::window", text);
-}
-
-} // namespace
 
 CommandLine parseCommandLine(const QStringList &arguments)
 {

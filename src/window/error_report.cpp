@@ -3,6 +3,7 @@
 #include "hex_text.h"
 #include "port_refused.h"
 #include "runtime_error.h"
+#include "translations.h"
 #include "value.h"
 
 #include <QCoreApplication>
@@ -17,12 +18,6 @@ namespace {
 QString fromStd(const std::string &text)
 {
     return QString::fromStdString(text);
-}
-
-// Free functions of this namespace translate in its context, as the translation tools file them.
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("qm5083::window", text);
 }
 
 // A stored base as the operator typed it: four hex digits for a 16-bit value, eight for one

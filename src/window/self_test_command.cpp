@@ -4,6 +4,7 @@
 #include "error_report.h"
 #include "hex_text.h"
 #include "simulated_locator.h"
+#include "translations.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -15,12 +16,6 @@
 namespace qm5083::window {
 
 namespace {
-
-// Free functions of this namespace translate in its context, as the translation tools file them.
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("qm5083::window", text);
-}
 
 QString hex(unsigned value, int width = 0)
 {

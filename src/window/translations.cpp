@@ -7,6 +7,11 @@
 
 namespace qm5083::window {
 
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("qm5083::window", text);
+}
+
 void installTranslations(QCoreApplication &app)
 {
     const QLocale locale = QLocale::system();
