@@ -19,5 +19,7 @@ constexpr int hexDigitValue(char c)
 
 // A port or PCI id as four upper-case hexadecimal digits: "E00D", "0300".
 std::string hex4(std::uint16_t value);
+// A byte as two upper-case hexadecimal digits: "0A", "FF".
+std::string hex2(std::uint8_t value);
 
 } // namespace qm5083::convert

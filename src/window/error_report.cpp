@@ -58,10 +58,8 @@ QString writtenSentence(const FailureContext &context)
         return tr("No port was written.");
     QStringList writes;
     for (const auto &[port, byte] : context.writesBefore)
-        writes << QStringLiteral("%1=%2")
-                      .arg(fromStd(convert::hex4(port)))
-                      .arg(byte, 2, 16, QLatin1Char('0'))
-                      .toUpper();
+        writes << QStringLiteral("%1=%2").arg(fromStd(convert::hex4(port)),
+                                              fromStd(convert::hex2(byte)));
     return tr("Written before it stopped (port=byte): %1.").arg(writes.join(QStringLiteral(", ")));
 }
 

@@ -265,8 +265,7 @@ void MainWindow::record(Operation operation, const ErrorReport *failure, bool re
         accesses.append(QJsonObject {
             {QStringLiteral("access"), access.write ? QStringLiteral("out") : QStringLiteral("in")},
             {QStringLiteral("port"), QString::fromStdString(convert::hex4(access.port))},
-            {QStringLiteral("byte"),
-             QStringLiteral("%1").arg(access.byte, 2, 16, QLatin1Char('0')).toUpper()}});
+            {QStringLiteral("byte"), QString::fromStdString(convert::hex2(access.byte))}});
     QJsonObject line {
         {QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
         {QStringLiteral("operation"), operationTitles_[indexOf(operation)]},

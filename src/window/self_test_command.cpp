@@ -5,6 +5,7 @@
 #include "hex_text.h"
 #include "simulated_locator.h"
 #include "translations.h"
+#include "value.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -17,9 +18,14 @@ namespace qm5083::window {
 
 namespace {
 
-QString hex(unsigned value, int width = 0)
+QString hex2(unsigned byte)
 {
-    return QStringLiteral("%1").arg(value, width, 16, QLatin1Char('0')).toUpper();
+    return QString::fromStdString(convert::hex2(static_cast<std::uint8_t>(byte)));
+}
+
+QString hex4(unsigned value)
+{
+    return QString::fromStdString(convert::hex4(static_cast<std::uint16_t>(value)));
 }
 
 QString chipLetter(int chip)
@@ -39,15 +45,15 @@ QString problemText(const selftest::CounterProblem &problem)
     case selftest::CounterProblem::Kind::Status:
         return tr("counter %1 reads back status bits %2, not the %3 written")
             .arg(problem.counter)
-            .arg(hex(problem.actual, 2), hex(problem.expected, 2));
+            .arg(hex2(problem.actual), hex2(problem.expected));
     case selftest::CounterProblem::Kind::Count:
         return tr("counter %1 holds %2, outside the count loaded (1 to %3)")
             .arg(problem.counter)
-            .arg(hex(problem.actual, 4), hex(problem.expected, 4));
+            .arg(hex4(problem.actual), hex4(problem.expected));
     case selftest::CounterProblem::Kind::Stopped:
         return tr("counter %1 does not count (it stays at %2)")
             .arg(problem.counter)
-            .arg(hex(problem.actual, 4));
+            .arg(hex4(problem.actual));
     }
     return {};
 }
@@ -133,13 +139,13 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
                             .arg(failure.bit)
                             .arg(failure.wrote ? 1 : 0)
                             .arg(failure.read ? 1 : 0)
-                            .arg(hex(failure.byteWritten, 2), hex(failure.byteRead, 2));
+                            .arg(hex2(failure.byteWritten), hex2(failure.byteRead));
             bits.append(QJsonObject {{QStringLiteral("group"), failure.group},
                                      {QStringLiteral("bit"), failure.bit},
                                      {QStringLiteral("wrote"), failure.wrote ? 1 : 0},
                                      {QStringLiteral("read"), failure.read ? 1 : 0},
-                                     {QStringLiteral("byteWritten"), hex(failure.byteWritten, 2)},
-                                     {QStringLiteral("byteRead"), hex(failure.byteRead, 2)}});
+                                     {QStringLiteral("byteWritten"), hex2(failure.byteWritten)},
+                                     {QStringLiteral("byteRead"), hex2(failure.byteRead)}});
         }
         if (group.passed()) {
             ++passed;
@@ -182,8 +188,10 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
         QStringList codes;
         QJsonArray json;
         for (const std::uint16_t code : step.codes) {
-            codes << hex(code);
-            json.append(hex(code));
+            const QString text
+                = QString::fromStdString(convert::FormatHex(static_cast<std::int16_t>(code)));
+            codes << text;
+            json.append(text);
         }
         print(out,
               QStringLiteral("CHECK  DA%1: %2")
