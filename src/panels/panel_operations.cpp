@@ -7,6 +7,21 @@
 
 namespace qm5083::panels {
 
+PanelBoxes findPanelBoxes(const std::function<TextBox &(std::string_view name)> &find)
+{
+    PanelBoxes boxes;
+    boxes.cardNumber = &find(kCardNumberBox);
+    boxes.baseAddress = &find(kBaseAddressBox);
+    for (std::size_t i = 0; i < 4; ++i) {
+        boxes.outputs[i] = &find(kOutputBoxes[i]);
+        boxes.inputs[i] = &find(kInputBoxes[i]);
+        boxes.daCodes[i] = &find(kDaBoxes[i]);
+    }
+    boxes.baseDivider = &find(kBaseDividerBox);
+    boxes.outputDivider = &find(kOutputDividerBox);
+    return boxes;
+}
+
 void runPanelOperation(Operation operation, const PanelBoxes &boxes, OperationContext &context)
 {
     context.port.beginOperation();

@@ -8,6 +8,8 @@
 #include "text_box.h"
 
 #include <array>
+#include <functional>
+#include <string_view>
 
 namespace qm5083::panels {
 
@@ -22,6 +24,9 @@ struct PanelBoxes
     TextBox *outputDivider = nullptr;
     std::array<const TextBox *, 4> daCodes {};
 };
+
+// The boxes by the names the panels' tables give them; find gives the box of a name, or throws.
+PanelBoxes findPanelBoxes(const std::function<TextBox &(std::string_view name)> &find);
 
 // Everything the operations share besides their boxes: IOBase, the input monitor's state and
 // the card.

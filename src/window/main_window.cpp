@@ -156,17 +156,10 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
     }
     addButton(this, kExitButton, qs(kExitButton.text));
 
+    panelBoxes_ = panels::findPanelBoxes(
+        [this](std::string_view name) -> panels::TextBox & { return requireBox(name); });
     txtClkBase_ = &requireBox(panels::kBaseDividerBox);
     txtClkOutput_ = &requireBox(panels::kOutputDividerBox);
-    panelBoxes_.cardNumber = &requireBox(panels::kCardNumberBox);
-    panelBoxes_.baseAddress = &requireBox(panels::kBaseAddressBox);
-    for (std::size_t i = 0; i < 4; ++i) {
-        panelBoxes_.outputs[i] = &requireBox(panels::kOutputBoxes[i]);
-        panelBoxes_.inputs[i] = &requireBox(panels::kInputBoxes[i]);
-        panelBoxes_.daCodes[i] = &requireBox(panels::kDaBoxes[i]);
-    }
-    panelBoxes_.baseDivider = txtClkBase_;
-    panelBoxes_.outputDivider = txtClkOutput_;
     connect(txtClkBase_->edit(), &QLineEdit::textChanged, this, &MainWindow::updateClockTooltips);
     connect(txtClkOutput_->edit(), &QLineEdit::textChanged, this, &MainWindow::updateClockTooltips);
     updateClockTooltips();

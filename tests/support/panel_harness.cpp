@@ -18,15 +18,8 @@ PanelHarness::PanelHarness()
             if (control.kind == panels::ControlKind::TextBox)
                 boxes_.emplace(std::string(control.name),
                                panels::PlainTextBox(control.name, control.text));
-    panelBoxes_.cardNumber = &at(panels::kCardNumberBox);
-    panelBoxes_.baseAddress = &at(panels::kBaseAddressBox);
-    for (std::size_t i = 0; i < 4; ++i) {
-        panelBoxes_.outputs[i] = &at(panels::kOutputBoxes[i]);
-        panelBoxes_.inputs[i] = &at(panels::kInputBoxes[i]);
-        panelBoxes_.daCodes[i] = &at(panels::kDaBoxes[i]);
-    }
-    panelBoxes_.baseDivider = &at(panels::kBaseDividerBox);
-    panelBoxes_.outputDivider = &at(panels::kOutputDividerBox);
+    panelBoxes_ = panels::findPanelBoxes(
+        [this](std::string_view name) -> panels::TextBox & { return at(name); });
 }
 
 void PanelHarness::run(panels::Operation operation)
