@@ -335,7 +335,8 @@ protected:
         case Act::WriteDigitalOutputs:
             return click("cmdOutput");
         case Act::ReadDigitalInputs:
-            return window->run(Act::ReadDigitalInputs);
+            window->run(Act::ReadDigitalInputs);
+            return;
         case Act::StartClockOutputs:
             return click("cmdClk");
         case Act::WriteDaCodes:

@@ -425,6 +425,9 @@ TEST_F(MainWindowTest, TheSessionRecordHasALineForAnOutput)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
     ASSERT_EQ(lines.size(), 3); // the locate at start, the output, and the end of the last line
+    const QJsonObject locate = QJsonDocument::fromJson(lines[0]).object();
+    EXPECT_EQ(locate["texts"].toArray(),
+              (QJsonArray {QJsonObject {{"box", "txtCardNo"}, {"text", "1"}}}));
     QJsonObject output = QJsonDocument::fromJson(lines[1]).object();
     EXPECT_FALSE(output.take("time").toString().isEmpty());
     const auto access = [](const char *port, const char *byte) {

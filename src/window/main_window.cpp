@@ -288,9 +288,7 @@ void MainWindow::start(const StartupProblems &problems)
     }
     operationRunning_ = false;
 
-    const auto storesBefore = IOBase_.generation();
-    run(Operation::LocateCard);
-    if (IOBase_.generation() == storesBefore)
+    if (!run(Operation::LocateCard))
         panelBoxes_.baseAddress->setText("NO"); // the locate failed: no card was found
     if (problems.failure || problems.noCard)
         monitor_.hold(IOBase_); // nothing to read; told once already
@@ -299,18 +297,22 @@ void MainWindow::start(const StartupProblems &problems)
     inputTimer_.start();
 }
 
-void MainWindow::run(Operation operation)
+bool MainWindow::run(Operation operation)
 {
     // A tick or press that arrives while a report is open is dropped: operations never overlap.
     if (operationRunning_)
-        return;
+        return false;
     operationRunning_ = true;
+    bool done = false;
     port_.clear();
     textsRead_.clear();
     try {
         runOperation(operation);
         lastReportCause_.clear();
         record(operation, nullptr, false);
+        if (operation == Operation::LocateCard)
+            noteLocatedCard();
+        done = true;
     } catch (...) {
         FailureContext context;
         context.operation = operationTitles_[indexOf(operation)];
@@ -332,6 +334,7 @@ void MainWindow::run(Operation operation)
     }
     updateInputsLook();
     operationRunning_ = false;
+    return done;
 }
 
 void MainWindow::runOperation(Operation operation)
@@ -340,13 +343,20 @@ void MainWindow::runOperation(Operation operation)
         return exitProgram();
     panels::OperationContext context {IOBase_, monitor_, port_, locator_};
     panels::runPanelOperation(operation, panelBoxes_, context);
-    if (operation != Operation::LocateCard)
-        return;
-    const std::string shown = panelBoxes_.baseAddress->text();
+}
+
+void MainWindow::noteLocatedCard()
+{
+    // Read from the edits themselves: these reads are the caption's, not the operation's.
+    const auto shown = [](const panels::TextBox *box) {
+        return static_cast<const LineEditBox *>(box)->edit()->text();
+    };
+    const QString base = shown(panelBoxes_.baseAddress);
     locatedCard_.clear();
-    if (shown != "NO") {
-        const auto place = locator_.place(convert::TextToInt16(panelBoxes_.cardNumber->text()));
-        locatedCard_ = place ? qs(place->address) + QLatin1Char(' ') + qs(shown) : qs(shown);
+    if (base != QLatin1String("NO")) {
+        const auto place
+            = locator_.place(convert::TextToInt16(shown(panelBoxes_.cardNumber).toStdString()));
+        locatedCard_ = place ? qs(place->address) + QLatin1Char(' ') + base : base;
     }
     updateCaption();
 }

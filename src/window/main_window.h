@@ -67,7 +67,8 @@ public:
     void start(const StartupProblems &problems = {});
 
     // Runs one operation unless another is running (an open report counts), reporting a failure.
-    void run(panels::Operation operation);
+    // True when it ran to its end.
+    bool run(panels::Operation operation);
 
     // Replaces the message box that reports failures (tests record reports instead).
     void setReporter(Reporter reporter);
@@ -97,6 +98,7 @@ private:
     void updateCaption();
     void updateInputsLook();
     void runOperation(panels::Operation operation);
+    void noteLocatedCard();
     void report(const ErrorReport &report);
     void record(panels::Operation operation, const ErrorReport *failure, bool reported);
     void exitProgram();
