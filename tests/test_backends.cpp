@@ -1,5 +1,6 @@
 #include "backends.h"
 #include "port_refused.h"
+#include "support/row_name.h"
 #include "support/sysfs_fixture.h"
 
 #include <gtest/gtest.h>
@@ -73,11 +74,11 @@ TEST(Backends, WithoutSimulateTheCardsComeFromThePciBus)
     backends.port().outportb(0xE01F, 0x01);
     EXPECT_THROW(backends.port().outportb(0xE020, 0x02), hardware::PortRefused);
     backends.port().beginOperation();
-    std::fclose(out);
     EXPECT_EQ(backends.locator->findCard(1), std::optional<std::uint16_t>(0xE000));
     backends.port().outportb(0xE001, 0x42);
     EXPECT_EQ(qm5083::testing::readBytes(tree.resourceFile("0000:03:00.0", 0)).at(1), 0x42);
     EXPECT_THROW(backends.port().outportb(0x0001, 0x42), hardware::PortRefused);
+    std::fclose(out); // the trace writes to it until here
 }
 
 TEST(Backends, AnUnreadableBusIsKeptForTheWindowToReportAndNoPortIsReached)
@@ -130,6 +131,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "Check with lspci -nn that the card is in the PC and that these are its ids, "
                    "then start the program again."},
         NoCardRow {"CardFound", {{0x1234, 0x5678, {}}}, ""}),
-    [](const auto &info) { return std::string(info.param.name); });
+    qm5083::testing::RowName {});
 
 } // namespace
