@@ -1,4 +1,5 @@
 #include "command_line.h"
+#include "support/row_name.h"
 
 #include <gtest/gtest.h>
 
@@ -85,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                         2,
                         "qm5083-bench: Missing value after '--pci-id'.\nTry 'qm5083-bench "
                         "--help'.\n"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    qm5083::testing::RowName {});
 
 TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
 {

@@ -12,6 +12,7 @@
 #include "support/clock_protocol.h"
 #include "support/fake_sys_io.h"
 #include "support/recording_port.h"
+#include "support/row_name.h"
 #include "support/sysfs_fixture.h"
 
 #include <QLineEdit>
@@ -446,6 +447,6 @@ TEST_P(FailurePath, IsReportedStopsWhereItFailsAndTheWindowGoesOn)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FailurePath, ::testing::ValuesIn(rows()),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         qm5083::testing::RowName {});
 
 } // namespace

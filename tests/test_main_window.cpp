@@ -2,6 +2,7 @@
 #include "pci_locator.h"
 #include "simulated_locator.h"
 #include "support/recording_port.h"
+#include "support/row_name.h"
 #include "window_layout.h"
 
 #include <QApplication>
@@ -354,7 +355,7 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyRow {"InADaBoxWritesTheCodes", "txtda(3)", 12, "E000"},
                       KeyRow {"OnTheFocusedDaButtonPressesIt", "cmdDA", 12, "E000"},
                       KeyRow {"InAnInputBoxDoesNothing", "txtInput1", 0, "E000"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    qm5083::testing::RowName {});
 
 TEST_F(MainWindowTest, TheFocusedExitButtonShowsItsFocusFromTheStart)
 {
@@ -407,7 +408,7 @@ INSTANTIATE_TEST_SUITE_P(
         CaptionRow {"RealCardLocated", false, "1", "qm5083测试程序 [0000:03:00.0 E000]"},
         CaptionRow {"NoSuchCard", false, "2", "qm5083测试程序 [未找到板卡]"},
         CaptionRow {"CardNumberNotANumber", false, "x", "qm5083测试程序 [未找到板卡]"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    qm5083::testing::RowName {});
 
 TEST_F(MainWindowTest, TheSessionRecordHasALineForAnOutput)
 {

@@ -1,5 +1,6 @@
 #include "pci_bus.h"
 #include "pci_locator.h"
+#include "support/row_name.h"
 #include "support/sysfs_fixture.h"
 
 #include <gmock/gmock.h>
@@ -18,9 +19,6 @@ using ::testing::HasSubstr;
 namespace {
 
 // Table rows are named by their name field, in test names and in failure messages.
-const auto kRowName = [](const auto &info) {
-    return std::string(info.param.name);
-};
 template<class Row>
 concept NamedRow = std::is_same_v<decltype(Row::name), const char *>;
 void PrintTo(const NamedRow auto &row, std::ostream *os)
@@ -59,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                       IdRow {"Bar0", "4321:8765:0", PciId {0x4321, 0x8765, 0}},
                       IdRow {"OneDigitIds", "1:2", PciId {0x0001, 0x0002, {}}},
                       IdRow {"DeviceZero", "ffff:0:3", PciId {0xFFFF, 0x0000, 3}}),
-    kRowName);
+    qm5083::testing::RowName {});
 
 INSTANTIATE_TEST_SUITE_P(
     Bad, ParsePciId,
@@ -71,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         IdRow {"FourFields", "1234:5678:1:2", {}}, IdRow {"NotHex", "12g4:5678", {}},
         IdRow {"LeadingBlank", " 1234:5678", {}}, IdRow {"HexPrefix", "0x12:34", {}},
         IdRow {"NegativeBar", "1234:5678:-1", {}}, IdRow {"HexBar", "1234:5678:a", {}}),
-    kRowName);
+    qm5083::testing::RowName {});
 
 // ---- scanning a sysfs tree ----
 
@@ -237,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
         BarRow {"ExplicitAbsentBar", {io(0xe000, 0x20)}, 4, 4, 0, 0, "BAR 4 is not present"},
         BarRow {"Unassigned", {io(0x0000, 0x20)}, {}, 0, 0, 0, "BAR 0 has no ports assigned"},
         BarRow {"BeyondFFFF", {io(0xfff0, 0x20)}, {}, 0, 0, 0, "BAR 0 lies beyond port FFFF"}),
-    kRowName);
+    qm5083::testing::RowName {});
 
 // ---- libpci failures become exceptions, and the process lives on ----
 
@@ -290,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
                            std::filesystem::create_directory(tree.root() / "devices" / "garbage");
                        },
                        "\"garbage\" in"}),
-    kRowName);
+    qm5083::testing::RowName {});
 
 // ---- the locator ----
 
@@ -329,7 +327,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, PciLocate,
                                            LocateRow {"Zero", 0, {}}, LocateRow {"Third", 3, {}},
                                            LocateRow {"Negative", -1, {}},
                                            LocateRow {"Largest", 32767, {}}),
-                         kRowName);
+                         qm5083::testing::RowName {});
 
 TEST(PciLocator, RefusesACardWhoseBarCannotBeUsed)
 {

@@ -2,6 +2,7 @@
 #include "pci_port_access.h"
 #include "port_refused.h"
 #include "support/fake_sys_io.h"
+#include "support/row_name.h"
 #include "support/sysfs_fixture.h"
 #include "sys_io.h"
 
@@ -26,9 +27,6 @@ using ::testing::Not;
 namespace {
 
 // Table rows are named by their name field, in test names and in failure messages.
-const auto kRowName = [](const auto &info) {
-    return std::string(info.param.name);
-};
 template<class Row>
 concept NamedRow = std::is_same_v<decltype(Row::name), const char *>;
 void PrintTo(const NamedRow auto &row, std::ostream *os)
@@ -311,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
                   EPERM,
                   {"writing port E004", "failed"},
                   {"lockdown"}}),
-    kRowName);
+    qm5083::testing::RowName {});
 
 TEST_F(PciPorts, AFailedOpenIsTriedAgainAtTheNextAccess)
 {
@@ -384,6 +382,6 @@ INSTANTIATE_TEST_SUITE_P(
                       LockdownRow {"NoBrackets", "none integrity confidentiality", {}},
                       LockdownRow {"Unclosed", "none [integrity", {}},
                       LockdownRow {"EmptyBrackets", "[]", {}}, LockdownRow {"EmptyLine", "", {}}),
-    kRowName);
+    qm5083::testing::RowName {});
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "pit8254.h"
+#include "support/row_name.h"
 
 #include <gtest/gtest.h>
 
@@ -38,9 +39,6 @@ std::uint16_t readTwoBytes(Pit8254 &chip, int counter)
 }
 
 // Table rows are named by their name field, in test names and in failure messages.
-const auto kRowName = [](const auto &info) {
-    return std::string(info.param.name);
-};
 template<class Row>
 concept NamedRow = std::is_same_v<decltype(Row::name), const char *>;
 void PrintTo(const NamedRow auto &row, std::ostream *os)
@@ -189,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(Pit8254, SingleByteAccess,
                                          SingleByteRow {"High42", 0xA4, 0x42, 0x4200, 0x42},
                                          SingleByteRow {"LowZero", 0x94, 0x00, 65536, 0x00},
                                          SingleByteRow {"HighZero", 0xA4, 0x00, 65536, 0x00}),
-                         kRowName);
+                         qm5083::testing::RowName {});
 
 // Counter 0 in mode 2 with a count of 0: 0x34 binary, 0x35 BCD.
 struct ZeroCountRow
@@ -224,7 +222,7 @@ TEST_P(ZeroCount, IsTheLargestCount)
 INSTANTIATE_TEST_SUITE_P(Pit8254, ZeroCount,
                          testing::Values(ZeroCountRow {"Binary", 0x34, 65536, 0xFFFF},
                                          ZeroCountRow {"Bcd", 0x35, 10000, 0x9999}),
-                         kRowName);
+                         qm5083::testing::RowName {});
 
 struct BcdRow
 {
@@ -255,7 +253,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BcdRow {"After10", 10, 0x0090, false}, BcdRow {"After91", 91, 0x0009, false},
                     BcdRow {"After100", 100, 0x0000, true}, BcdRow {"After101", 101, 0x9999, true},
                     BcdRow {"After10100", 10100, 0x0000, true}),
-    kRowName);
+    qm5083::testing::RowName {});
 
 // ---------------------------------------------------------------------------------------------
 // Waveforms, pulse by pulse
@@ -302,7 +300,7 @@ INSTANTIATE_TEST_SUITE_P(
         WaveRow {"SquareWaveOdd", 0xB6, 5, false, "11100111001", {4, 2, 0, 4, 2, 4, 2, 0, 4, 2, 4}},
         WaveRow {"SoftwareStrobe", 0xB8, 3, false, "111011", {3, 2, 1, 0, 0xFFFF, 0xFFFE}},
         WaveRow {"HardwareStrobe", 0xBA, 3, true, "111011", {3, 2, 1, 0, 0xFFFF, 0xFFFE}}),
-    kRowName);
+    qm5083::testing::RowName {});
 
 TEST(Pit8254, GateTriggeredModesWaitForTheTrigger)
 {
@@ -416,7 +414,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NewCountRow {"SquareWaveAtTheEndOfTheLowHalf", 0x36, 6, 4},
                     NewCountRow {"SoftwareStrobeAtTheNextPulse", 0x38, 3, 1},
                     NewCountRow {"TerminalCountAtTheNextPulse", 0x30, 3, 1}),
-    kRowName);
+    qm5083::testing::RowName {});
 
 // ---------------------------------------------------------------------------------------------
 // Many pulses at once must land exactly where single pulses do
@@ -481,7 +479,7 @@ INSTANTIATE_TEST_SUITE_P(Pit8254, BulkClock,
                                          BulkRow {"SoftwareStrobeNewCount", 0x78, 7, 1000, 500},
                                          BulkRow {"OneShot9", 0x72, 9, 70000, 0},
                                          BulkRow {"HardwareStrobe9", 0x7A, 9, 70000, 0}),
-                         kRowName);
+                         qm5083::testing::RowName {});
 
 TEST(Pit8254, SquareWaveRisesOncePerPeriod)
 {
@@ -631,6 +629,6 @@ INSTANTIATE_TEST_SUITE_P(Pit8254, Frequency,
                                          FrequencyRow {"CountOne", 0x36, 1, 0.0},
                                          FrequencyRow {"TerminalCount", 0x30, 1000, 0.0},
                                          FrequencyRow {"SoftwareStrobe", 0x38, 1000, 0.0}),
-                         kRowName);
+                         qm5083::testing::RowName {});
 
 } // namespace

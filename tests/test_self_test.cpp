@@ -3,6 +3,7 @@
 
 #include "command_line.h"
 #include "self_test_command.h"
+#include "support/row_name.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -138,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "was started without --pci-id. To practise on the simulated card, start it "
                      "with --simulate. For a real card, start it with --pci-id VVVV:DDDD, the "
                      "vendor and device id that lspci -nn shows for the card.\n"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    qm5083::testing::RowName {});
 
 TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
 {

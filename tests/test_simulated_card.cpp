@@ -2,6 +2,7 @@
 #include "simulated_card.h"
 #include "simulated_locator.h"
 #include "support/clock_protocol.h"
+#include "support/row_name.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -59,9 +60,6 @@ constexpr std::array<std::pair<int, int>, 10> kOutputCounters {
     {{0, 2}, {1, 0}, {1, 1}, {1, 2}, {2, 0}, {2, 1}, {2, 2}, {3, 0}, {3, 1}, {3, 2}}};
 
 // Table rows are named by their name field, in test names and in failure messages.
-const auto kRowName = [](const auto &info) {
-    return std::string(info.param.name);
-};
 template<class Row>
 concept NamedRow = std::is_same_v<decltype(Row::name), const char *>;
 void PrintTo(const NamedRow auto &row, std::ostream *os)
@@ -111,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LowByteRow {"Value256", 256, 0x00}, LowByteRow {"Value1234Hex", 0x1234, 0x34},
                     LowByteRow {"Minus32768", -32768, 0x00}, LowByteRow {"Minus255", -255, 0x01},
                     LowByteRow {"Value255", 255, 0xFF}, LowByteRow {"Value7F0AHex", 0x7F0A, 0x0A}),
-    kRowName);
+    qm5083::testing::RowName {});
 
 // The simulated PC holds only the card, E000-E013.
 class SimulatedCardOutsidePort : public SimulatedCardTest,
@@ -194,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardClockSetUp,
                                          DividerRow {"BothZero", 0, 0, 65536, 65536, 2e6 / 65536},
                                          DividerRow {"K256N515", 0x0100, 0x0203, 256, 515,
                                                      2e6 / 256}),
-                         kRowName);
+                         qm5083::testing::RowName {});
 
 TEST_F(SimulatedCardTest, CountersCountWithElapsedTime)
 {
@@ -326,7 +324,7 @@ INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardDa,
                                          DaRow {"Channel0", 0x34, 0x02, 0, 0x234},
                                          DaRow {"HighBitsIgnored", 0x01, 0xFA, 3, 0xA01},
                                          DaRow {"Channel0Zero", 0x00, 0x00, 0, 0x000}),
-                         kRowName);
+                         qm5083::testing::RowName {});
 
 TEST_F(SimulatedCardTest, DaDataWritesAloneLatchNothing)
 {
@@ -412,7 +410,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow {
             "BridgedBothDrivenHigh", "short:1.0-3.7", {0x01, 0, 0x80, 0}, {0x01, 0, 0x80, 0}, 0x70},
         FaultRow {"DeadChipC", "dead-chip:C", {0x5A, 0, 0, 0}, {0x5A, 0, 0, 0}, 0xFF}),
-    [](const auto &info) { return std::string(info.param.name); });
+    qm5083::testing::RowName {});
 
 TEST(SimulatedLocator, FindsCardOneAtE000AndNoOtherCard)
 {

@@ -2,6 +2,7 @@
 
 #include "support/expect_error.h"
 #include "support/panel_harness.h"
+#include "support/row_name.h"
 
 #include <gtest/gtest.h>
 
@@ -35,16 +36,6 @@ inline void PrintTo(const OperationRow &row, std::ostream *os)
 {
     *os << row.name;
 }
-
-// The name generator for INSTANTIATE_TEST_SUITE_P over rows with a name field.
-struct RowName
-{
-    template<class Info>
-    std::string operator()(const Info &info) const
-    {
-        return info.param.name;
-    }
-};
 
 // Runs the row's operation on a fresh harness and checks everything the row states.
 inline void expectOperation(panels::Operation operation, const OperationRow &row)
