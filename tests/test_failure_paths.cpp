@@ -11,6 +11,7 @@
 #include "simulated_locator.h"
 #include "support/clock_protocol.h"
 #include "support/fake_sys_io.h"
+#include "support/operation_rows.h"
 #include "support/recording_port.h"
 #include "support/row_name.h"
 #include "support/sysfs_fixture.h"
@@ -91,11 +92,7 @@ std::vector<Access> clockWrites(std::uint16_t base, std::size_t count)
 
 // ---- the table ----
 
-struct Typed
-{
-    const char *box;
-    const char *text;
-};
+using support::Typed;
 
 struct Row
 {
