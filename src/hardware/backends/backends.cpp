@@ -30,15 +30,12 @@ Backends makeBackends(const BackendOptions &options)
                 "card, start it with --pci-id VVVV:DDDD, the vendor and device id that "
                 "lspci -nn shows for the card."));
         } else if (cards.empty() && !backends.startupFailure) {
-            std::vector<Message> ids;
-            for (const PciId &id : options.pciIds)
-                ids.push_back(Message::value(formatPciIds(id.vendor, id.device)));
             backends.noCard
                 = Message(QM5083_MESSAGE("Card",
                                          "The program reaches no card: no card %1 is on the PCI "
                                          "bus. Check with lspci -nn that the card is in the PC and "
                                          "that these are its ids, then start the program again."),
-                          {Message::list(std::move(ids))});
+                          {Message::value(formatPciIds(options.pciIds))});
         }
         backends.card = std::make_unique<PciPortAccess>(cards, SysIo::system(), options.pciIds);
         backends.locator = std::make_unique<PciLocator>(std::move(cards));

@@ -255,6 +255,14 @@ std::string formatPciIds(std::uint16_t vendor, std::uint16_t device)
     return hex4(vendor) + ":" + hex4(device);
 }
 
+std::string formatPciIds(const std::vector<PciId> &ids)
+{
+    std::string text;
+    for (const PciId &id : ids)
+        text += (text.empty() ? "" : ", ") + formatPciIds(id.vendor, id.device);
+    return text;
+}
+
 Message PciCard::describeRange() const
 {
     if (unusable)

@@ -45,6 +45,8 @@ PciId parsePciId(std::string_view text);
 
 // "VVVV:DDDD", four upper-case hex digits each.
 std::string formatPciIds(std::uint16_t vendor, std::uint16_t device);
+// The vendor and device ids of each, "1234:5678, ABCD:0001".
+std::string formatPciIds(const std::vector<PciId> &ids);
 
 enum class IoDecoding {
     Enabled,  // the command register's I/O Space bit is set

@@ -121,9 +121,7 @@ void PciPortAccess::refuse(std::uint16_t port) const
                                                  "port"),
                                   {hex4(port)}));
     if (cards_.empty()) {
-        std::string ids;
-        for (const PciId &id : ids_)
-            ids += (ids.empty() ? "" : ", ") + formatPciIds(id.vendor, id.device);
+        const std::string ids = formatPciIds(ids_);
         throw PortRefused(port,
                           Message(QM5083_MESSAGE("Card",
                                                  "port %1 refused: no card %2 on the PCI "
