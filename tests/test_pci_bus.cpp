@@ -159,7 +159,6 @@ TEST_F(PciBusScan, ReportsAnUnreadableCommandRegisterAsUnknown)
     const auto cards = scan({{0x1234, 0x5678, 1}});
     ASSERT_EQ(cards.size(), 2U);
     EXPECT_EQ(cards[1].ioDecoding, IoDecoding::Unknown);
-    EXPECT_THAT(cards[1].commandReadProblem, HasSubstr("0000:03:00.0/config"));
     EXPECT_TRUE(cards[1].usable());
 }
 

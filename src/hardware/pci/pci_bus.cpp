@@ -34,7 +34,6 @@ struct LibpciSession
 {
     std::jmp_buf jump;
     char error[512] = {};
-    char warning[512] = {};
 };
 
 thread_local LibpciSession *currentSession = nullptr;
@@ -58,17 +57,9 @@ extern "C" {
     std::longjmp(session->jump, 1);
 }
 
-static void onLibpciWarning(char *format, ...)
-{
-    if (LibpciSession *session = currentSession) {
-        std::va_list args;
-        va_start(args, format);
-        std::vsnprintf(session->warning, sizeof session->warning, format, args);
-        va_end(args);
-    }
-}
-
-static void onLibpciDebug(char *, ...) { }
+// Warnings and debug output are not passed on: what a warning tells (a configuration space too
+// short for the command register) shows as an I/O decoding state the scan cannot tell.
+static void onLibpciQuiet(char *, ...) { }
 
 } // extern "C"
 
@@ -110,8 +101,8 @@ public:
         : access_(pci_alloc())
     {
         access_->error = onLibpciError;
-        access_->warning = onLibpciWarning;
-        access_->debug = onLibpciDebug;
+        access_->warning = onLibpciQuiet;
+        access_->debug = onLibpciQuiet;
     }
     ~LibpciAccess()
     {
@@ -205,63 +196,7 @@ void checkDeviceEntryNames(const std::filesystem::path &sysfsRoot)
     }
 }
 
-int parseHexId(std::string_view digits)
-{
-    if (digits.empty() || digits.size() > 4)
-        return -1;
-    int value = 0;
-    for (const char c : digits) {
-        const int digit = convert::hexDigitValue(c);
-        if (digit < 0)
-            return -1;
-        value = value * 16 + digit;
-    }
-    return value;
-}
-
 } // namespace
-
-PciId parsePciId(std::string_view text)
-{
-    const auto bad = [&] {
-        return InvalidPciId(
-            Message(QM5083_MESSAGE("Card",
-                                   "--pci-id \"%1\" is not VVVV:DDDD or VVVV:DDDD:BAR "
-                                   "(vendor and device id in hex as lspci -nn shows them, "
-                                   "BAR 0 to 5)"),
-                    {Message::value(std::string(text))}));
-    };
-    const auto first = text.find(':');
-    if (first == std::string_view::npos)
-        throw bad();
-    const auto second = text.find(':', first + 1);
-    const int vendor = parseHexId(text.substr(0, first));
-    const int device = parseHexId(text.substr(
-        first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1));
-    if (vendor < 0 || device < 0)
-        throw bad();
-    PciId id {static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(device), {}};
-    if (second != std::string_view::npos) {
-        const std::string_view bar = text.substr(second + 1);
-        if (bar.size() != 1 || bar[0] < '0' || bar[0] >= '0' + kPciBarCount)
-            throw bad();
-        id.bar = bar[0] - '0';
-    }
-    return id;
-}
-
-std::string formatPciIds(std::uint16_t vendor, std::uint16_t device)
-{
-    return hex4(vendor) + ":" + hex4(device);
-}
-
-std::string formatPciIds(const std::vector<PciId> &ids)
-{
-    std::string text;
-    for (const PciId &id : ids)
-        text += (text.empty() ? "" : ", ") + formatPciIds(id.vendor, id.device);
-    return text;
-}
 
 Message PciCard::describeRange() const
 {
@@ -271,8 +206,9 @@ Message PciCard::describeRange() const
                           + hex4(static_cast<std::uint16_t>(start + size - 1)));
 }
 
-std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,
-                                  const std::filesystem::path &sysfsRoot)
+namespace {
+
+void rejectRepeatedIds(const std::vector<PciId> &ids)
 {
     std::set<std::pair<std::uint16_t, std::uint16_t>> seen;
     for (const PciId &id : ids)
@@ -280,21 +216,22 @@ std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,
             throw InvalidPciId(
                 Message(QM5083_MESSAGE("Card", "--pci-id %1 is given more than once"),
                         {Message::value(formatPciIds(id.vendor, id.device))}));
-    if (ids.empty())
-        return {};
-    checkDeviceEntryNames(sysfsRoot);
+}
 
-    const auto failure = [&](const LibpciSession &session) {
-        return PciScanError(
-            Message(QM5083_MESSAGE("Card", "cannot read the PCI bus in %1 through libpci: %2"),
-                    {Message::value(sysfsRoot.string()), Message::value(session.error)}));
-    };
+PciScanError libpciFailure(const std::filesystem::path &sysfsRoot, const LibpciSession &session)
+{
+    return PciScanError(
+        Message(QM5083_MESSAGE("Card", "cannot read the PCI bus in %1 through libpci: %2"),
+                {Message::value(sysfsRoot.string()), Message::value(session.error)}));
+}
 
+// Points libpci at the tree and reads every device's ids.
+void scanBus(LibpciAccess &access, const std::filesystem::path &sysfsRoot)
+{
     std::string root = sysfsRoot.string(); // outlives the access, whatever libpci keeps of it
-    LibpciAccess access;
     LibpciSession session;
     InitStep init {access.get(), root.data(), 0};
-    const bool initialised = guarded(
+    const bool scanned = guarded(
         session,
         [](void *context) {
             auto &step = *static_cast<InitStep *>(context);
@@ -310,54 +247,72 @@ std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,
     if (init.paramResult != 0)
         throw PciScanError(
             Message(QM5083_MESSAGE("Card", "this libpci has no sysfs.path parameter")));
-    if (!initialised)
-        throw failure(session);
+    if (!scanned)
+        throw libpciFailure(sysfsRoot, session);
+}
 
-    std::vector<std::pair<pci_dev *, const PciId *>> matches;
+// The devices that ids name, in the order of their PCI addresses, each with the id that named it.
+std::vector<std::pair<pci_dev *, const PciId *>> namedDevices(const LibpciAccess &access,
+                                                              const std::vector<PciId> &ids)
+{
+    std::vector<std::pair<pci_dev *, const PciId *>> named;
     for (pci_dev *device = access.get()->devices; device; device = device->next) {
         const auto id = std::find_if(ids.begin(), ids.end(), [&](const PciId &id) {
             return id.vendor == device->vendor_id && id.device == device->device_id;
         });
         if (id != ids.end())
-            matches.emplace_back(device, &*id);
+            named.emplace_back(device, &*id);
     }
-    std::sort(matches.begin(), matches.end(), [](const auto &a, const auto &b) {
+    std::sort(named.begin(), named.end(), [](const auto &a, const auto &b) {
         const pci_dev &x = *a.first;
         const pci_dev &y = *b.first;
         return std::tie(x.domain, x.bus, x.dev, x.func) < std::tie(y.domain, y.bus, y.dev, y.func);
     });
+    return named;
+}
 
-    std::vector<PciCard> cards;
-    for (const auto &[device, id] : matches) {
-        session.warning[0] = '\0';
-        CardStep step {device, 0, {0, 0}};
-        const bool read = guarded(
-            session,
-            [](void *context) {
-                auto &step = *static_cast<CardStep *>(context);
-                pci_fill_info(step.device, PCI_FILL_BASES | PCI_FILL_SIZES | PCI_FILL_IO_FLAGS);
-                step.commandRead = pci_read_block(step.device, PCI_COMMAND, step.command, 2);
-            },
-            &step);
-        if (!read)
-            throw failure(session);
+// Reads the device's BARs and command register, and chooses its I/O BAR.
+PciCard describeCard(pci_dev *device, const PciId &id, const std::filesystem::path &sysfsRoot)
+{
+    LibpciSession session;
+    CardStep step {device, 0, {0, 0}};
+    const bool read = guarded(
+        session,
+        [](void *context) {
+            auto &step = *static_cast<CardStep *>(context);
+            pci_fill_info(step.device, PCI_FILL_BASES | PCI_FILL_SIZES | PCI_FILL_IO_FLAGS);
+            step.commandRead = pci_read_block(step.device, PCI_COMMAND, step.command, 2);
+        },
+        &step);
+    if (!read)
+        throw libpciFailure(sysfsRoot, session);
 
-        PciCard card;
-        card.address = formatAddress(*device);
-        card.vendor = device->vendor_id;
-        card.device = device->device_id;
-        chooseBar(card, *device, id->bar, sysfsRoot / "devices" / card.address);
-        if (step.commandRead) {
-            const unsigned command = step.command[0] | (step.command[1] << 8);
-            card.ioDecoding
-                = (command & PCI_COMMAND_IO) ? IoDecoding::Enabled : IoDecoding::Disabled;
-        } else {
-            card.ioDecoding = IoDecoding::Unknown;
-            card.commandReadProblem
-                = session.warning[0] ? session.warning : "its configuration space is too short";
-        }
-        cards.push_back(std::move(card));
+    PciCard card;
+    card.address = formatAddress(*device);
+    card.vendor = device->vendor_id;
+    card.device = device->device_id;
+    chooseBar(card, *device, id.bar, sysfsRoot / "devices" / card.address);
+    if (step.commandRead) {
+        const unsigned command = step.command[0] | (step.command[1] << 8);
+        card.ioDecoding = (command & PCI_COMMAND_IO) ? IoDecoding::Enabled : IoDecoding::Disabled;
     }
+    return card;
+}
+
+} // namespace
+
+std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,
+                                  const std::filesystem::path &sysfsRoot)
+{
+    rejectRepeatedIds(ids);
+    if (ids.empty())
+        return {};
+    checkDeviceEntryNames(sysfsRoot);
+    LibpciAccess access;
+    scanBus(access, sysfsRoot);
+    std::vector<PciCard> cards;
+    for (const auto &[device, id] : namedDevices(access, ids))
+        cards.push_back(describeCard(device, *id, sysfsRoot));
     return cards;
 }
 

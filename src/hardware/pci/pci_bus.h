@@ -1,6 +1,7 @@
 #pragma once
 
 #include "message.h"
+#include "pci_id.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -11,42 +12,6 @@
 #include <vector>
 
 namespace qm5083::hardware {
-
-// One --pci-id: the vendor and device ids of a card, as lspci -nn shows them, and optionally the
-// index of the BAR that holds its registers.
-struct PciId
-{
-    std::uint16_t vendor = 0;
-    std::uint16_t device = 0;
-    std::optional<int> bar; // 0..5; none: the card's first I/O BAR
-
-    bool operator==(const PciId &) const = default;
-};
-
-inline constexpr int kPciBarCount = 6;
-
-// A --pci-id that cannot be used, with the reason for the operator.
-class InvalidPciId : public std::invalid_argument, public Explained
-{
-public:
-    explicit InvalidPciId(Message message)
-        : std::invalid_argument(message.english())
-        , message_(std::move(message))
-    { }
-    const Message &message() const override { return message_; }
-
-private:
-    Message message_;
-};
-
-// Parses "VVVV:DDDD" or "VVVV:DDDD:BAR" (ids in hex, one to four digits; BAR 0..5). Throws
-// InvalidPciId naming the text.
-PciId parsePciId(std::string_view text);
-
-// "VVVV:DDDD", four upper-case hex digits each.
-std::string formatPciIds(std::uint16_t vendor, std::uint16_t device);
-// The vendor and device ids of each, "1234:5678, ABCD:0001".
-std::string formatPciIds(const std::vector<PciId> &ids);
 
 enum class IoDecoding {
     Enabled,  // the command register's I/O Space bit is set
@@ -66,7 +31,6 @@ struct PciCard
     std::uint32_t size = 0;             // ports in the BAR
     IoDecoding ioDecoding = IoDecoding::Unknown;
     std::optional<Message> unusable; // why the BAR cannot be used; nothing when it can
-    std::string commandReadProblem;  // what libpci said when the command register was unreadable
 
     bool usable() const { return !unusable; }
     // Whether the one-byte access at port lies wholly inside the BAR.

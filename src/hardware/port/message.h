@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 // Marks an English message text for the translation tools (lupdate reads it as
@@ -52,12 +53,16 @@ protected:
     Explained &operator=(const Explained &) = default;
 };
 
-// A failure of the card's files or the kernel, with the errno it came with.
-class PortError : public std::system_error, public Explained
+// The one way to declare an error that carries a Message: a standard exception (what() is the
+// English) that is also Explained, Base's own arguments following the message. A new kind is
+//   class InvalidThing : public ExplainedAs<std::invalid_argument> { ... };
+template<class Base>
+class ExplainedAs : public Base, public Explained
 {
 public:
-    PortError(int error, Message message)
-        : std::system_error(error, std::generic_category(), message.english())
+    template<class... BaseArgs>
+    explicit ExplainedAs(Message message, BaseArgs &&...baseArgs)
+        : Base(std::forward<BaseArgs>(baseArgs)..., message.english())
         , message_(std::move(message))
     { }
     const Message &message() const override { return message_; }
@@ -67,17 +72,15 @@ private:
 };
 
 // A failure with no errno behind it, such as a card that cannot be used.
-class ExplainedError : public std::runtime_error, public Explained
+using ExplainedError = ExplainedAs<std::runtime_error>;
+
+// A failure of the card's files or the kernel, with the errno it came with.
+class PortError : public ExplainedAs<std::system_error>
 {
 public:
-    explicit ExplainedError(Message message)
-        : std::runtime_error(message.english())
-        , message_(std::move(message))
+    PortError(int error, Message message)
+        : ExplainedAs(std::move(message), error, std::generic_category())
     { }
-    const Message &message() const override { return message_; }
-
-private:
-    Message message_;
 };
 
 } // namespace qm5083::hardware

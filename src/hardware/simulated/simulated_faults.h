@@ -38,17 +38,10 @@ struct DeadChip
 
 using SimulatedFault = std::variant<StuckBit, ShortedBits, DeadChip>;
 
-class InvalidFault : public std::invalid_argument, public Explained
+class InvalidFault : public ExplainedAs<std::invalid_argument>
 {
 public:
-    explicit InvalidFault(Message message)
-        : std::invalid_argument(message.english())
-        , message_(std::move(message))
-    { }
-    const Message &message() const override { return message_; }
-
-private:
-    Message message_;
+    using ExplainedAs::ExplainedAs;
 };
 
 // Reads "stuck:G.B=V", "short:G.B-H.C" or "dead-chip:X"; throws InvalidFault naming the text.

@@ -1,0 +1,67 @@
+#include "pci_id.h"
+
+#include "hex_text.h"
+
+namespace qm5083::hardware {
+
+namespace {
+
+int parseHexId(std::string_view digits)
+{
+    if (digits.empty() || digits.size() > 4)
+        return -1;
+    int value = 0;
+    for (const char c : digits) {
+        const int digit = convert::hexDigitValue(c);
+        if (digit < 0)
+            return -1;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+} // namespace
+
+PciId parsePciId(std::string_view text)
+{
+    const auto bad = [&] {
+        return InvalidPciId(
+            Message(QM5083_MESSAGE("Card",
+                                   "--pci-id \"%1\" is not VVVV:DDDD or VVVV:DDDD:BAR "
+                                   "(vendor and device id in hex as lspci -nn shows them, "
+                                   "BAR 0 to 5)"),
+                    {Message::value(std::string(text))}));
+    };
+    const auto first = text.find(':');
+    if (first == std::string_view::npos)
+        throw bad();
+    const auto second = text.find(':', first + 1);
+    const int vendor = parseHexId(text.substr(0, first));
+    const int device = parseHexId(text.substr(
+        first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1));
+    if (vendor < 0 || device < 0)
+        throw bad();
+    PciId id {static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(device), {}};
+    if (second != std::string_view::npos) {
+        const std::string_view bar = text.substr(second + 1);
+        if (bar.size() != 1 || bar[0] < '0' || bar[0] >= '0' + kPciBarCount)
+            throw bad();
+        id.bar = bar[0] - '0';
+    }
+    return id;
+}
+
+std::string formatPciIds(std::uint16_t vendor, std::uint16_t device)
+{
+    return convert::hex4(vendor) + ":" + convert::hex4(device);
+}
+
+std::string formatPciIds(const std::vector<PciId> &ids)
+{
+    std::string text;
+    for (const PciId &id : ids)
+        text += (text.empty() ? "" : ", ") + formatPciIds(id.vendor, id.device);
+    return text;
+}
+
+} // namespace qm5083::hardware
