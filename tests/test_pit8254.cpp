@@ -73,16 +73,16 @@ TEST_P(ControlWordDecoding, SelectsCounterAndProgramsIt)
     const DecodeRow &row = GetParam();
     Pit8254 chip;
     chip.writeControl(row.controlWord);
-    EXPECT_EQ(chip.access(row.counter), row.access);
-    EXPECT_EQ(chip.mode(row.counter), row.mode);
-    EXPECT_EQ(chip.bcd(row.counter), row.bcd);
-    EXPECT_EQ(chip.programmedBits(row.counter), row.controlWord & 0x3F);
-    EXPECT_EQ(chip.out(row.counter), row.outAfterProgramming);
-    EXPECT_TRUE(chip.nullCount(row.counter));
-    EXPECT_FALSE(chip.count(row.counter).has_value());
+    EXPECT_EQ(chip.state(row.counter).access, row.access);
+    EXPECT_EQ(chip.state(row.counter).mode, row.mode);
+    EXPECT_EQ(chip.state(row.counter).bcd, row.bcd);
+    EXPECT_EQ(chip.state(row.counter).programmedBits, row.controlWord & 0x3F);
+    EXPECT_EQ(chip.state(row.counter).out, row.outAfterProgramming);
+    EXPECT_TRUE(chip.state(row.counter).nullCount);
+    EXPECT_FALSE(chip.state(row.counter).count.has_value());
     for (int other = 0; other < 3; ++other) {
         if (other != row.counter) { // untouched: still in the power-up state
-            EXPECT_EQ(chip.programmedBits(other), 0x30) << "counter " << other;
+            EXPECT_EQ(chip.state(other).programmedBits, 0x30) << "counter " << other;
         }
     }
 }
@@ -112,15 +112,15 @@ TEST(Pit8254, PowersUpAsModeZeroWithoutACount)
 {
     Pit8254 chip;
     for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(chip.mode(c), Mode::InterruptOnTerminalCount);
-        EXPECT_EQ(chip.access(c), Access::LowThenHigh);
-        EXPECT_FALSE(chip.out(c));
-        EXPECT_TRUE(chip.nullCount(c));
-        EXPECT_TRUE(chip.gate(c));
-        EXPECT_FALSE(chip.count(c).has_value());
+        EXPECT_EQ(chip.state(c).mode, Mode::InterruptOnTerminalCount);
+        EXPECT_EQ(chip.state(c).access, Access::LowThenHigh);
+        EXPECT_FALSE(chip.state(c).out);
+        EXPECT_TRUE(chip.state(c).nullCount);
+        EXPECT_TRUE(chip.state(c).gate);
+        EXPECT_FALSE(chip.state(c).count.has_value());
         chip.clock(c, 1000); // nothing to count
-        EXPECT_FALSE(chip.out(c));
-        EXPECT_TRUE(chip.nullCount(c));
+        EXPECT_FALSE(chip.state(c).out);
+        EXPECT_TRUE(chip.state(c).nullCount);
     }
 }
 
@@ -132,14 +132,14 @@ TEST(Pit8254, LowThenHighWritesNeedBothBytes)
     Pit8254 chip;
     chip.writeControl(0x74); // counter 1, low then high, mode 2
     chip.writeCounter(1, 0x34);
-    EXPECT_FALSE(chip.count(1).has_value());
+    EXPECT_FALSE(chip.state(1).count.has_value());
     chip.clock(1, 5); // half a count is never loaded
-    EXPECT_TRUE(chip.nullCount(1));
+    EXPECT_TRUE(chip.state(1).nullCount);
     chip.writeCounter(1, 0x12);
-    EXPECT_EQ(chip.count(1), 0x1234u);
+    EXPECT_EQ(chip.state(1).count, 0x1234u);
     chip.clock(1, 1);
-    EXPECT_FALSE(chip.nullCount(1));
-    EXPECT_EQ(chip.countingElement(1), 0x1234);
+    EXPECT_FALSE(chip.state(1).nullCount);
+    EXPECT_EQ(chip.state(1).countingElement, 0x1234);
     EXPECT_EQ(chip.readCounter(1), 0x34);
     EXPECT_EQ(chip.readCounter(1), 0x12);
     EXPECT_EQ(chip.readCounter(1), 0x34); // the read toggle starts over
@@ -154,7 +154,7 @@ TEST(Pit8254, ReadAndWriteTogglesAreIndependent)
     chip.writeCounter(0, 0x78);
     EXPECT_EQ(chip.readCounter(0), 0x12);
     chip.writeCounter(0, 0x56);
-    EXPECT_EQ(chip.count(0), 0x5678u);
+    EXPECT_EQ(chip.state(0).count, 0x5678u);
 }
 
 // Counter 2 in mode 2 with one count byte: 0x94 low byte only, 0xA4 high byte only; 0 is 65536.
@@ -176,7 +176,7 @@ TEST_P(SingleByteAccess, LoadsAndReadsOneByte)
     Pit8254 chip;
     chip.writeControl(row.controlWord);
     chip.writeCounter(2, row.written);
-    EXPECT_EQ(chip.count(2), row.count);
+    EXPECT_EQ(chip.state(2).count, row.count);
     chip.clock(2, 1);
     EXPECT_EQ(chip.readCounter(2), row.readBack);
     EXPECT_EQ(chip.readCounter(2), row.readBack);
@@ -206,17 +206,17 @@ TEST_P(ZeroCount, IsTheLargestCount)
     const ZeroCountRow &row = GetParam();
     Pit8254 chip;
     program(chip, row.controlWord, 0);
-    EXPECT_EQ(chip.count(0), row.count);
+    EXPECT_EQ(chip.state(0).count, row.count);
     chip.clock(0, 1);
-    EXPECT_EQ(chip.countingElement(0), 0);
+    EXPECT_EQ(chip.state(0).countingElement, 0);
     chip.clock(0, 1);
-    EXPECT_EQ(chip.countingElement(0), row.afterOnePulse);
+    EXPECT_EQ(chip.state(0).countingElement, row.afterOnePulse);
     EXPECT_DOUBLE_EQ(chip.squareWaveFrequencyHz(0, 1e6), 1e6 / row.count);
     chip.clock(0, row.count - 2); // the low pulse ends the period
-    EXPECT_FALSE(chip.out(0));
+    EXPECT_FALSE(chip.state(0).out);
     chip.clock(0, 1);
-    EXPECT_TRUE(chip.out(0));
-    EXPECT_EQ(chip.countingElement(0), 0);
+    EXPECT_TRUE(chip.state(0).out);
+    EXPECT_EQ(chip.state(0).countingElement, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pit8254, ZeroCount,
@@ -240,11 +240,11 @@ TEST_P(BcdCounting, CountsDownInDecimalDigits)
     const BcdRow &row = GetParam();
     Pit8254 chip;
     program(chip, 0x71, 0x0100); // counter 1, mode 0, BCD 100
-    EXPECT_EQ(chip.count(1), 100u);
+    EXPECT_EQ(chip.state(1).count, 100u);
     chip.clock(1, 1 + row.pulsesAfterLoad);
-    EXPECT_EQ(chip.countingElement(1), row.element);
+    EXPECT_EQ(chip.state(1).countingElement, row.element);
     EXPECT_EQ(readTwoBytes(chip, 1), row.element);
-    EXPECT_EQ(chip.out(1), row.out);
+    EXPECT_EQ(chip.state(1).out, row.out);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -283,8 +283,8 @@ TEST_P(Waveform, FollowsTheModePulseByPulse)
     std::vector<std::uint16_t> element;
     for (std::size_t i = 0; i < row.out.size(); ++i) {
         chip.clock(2, 1);
-        out += chip.out(2) ? '1' : '0';
-        element.push_back(chip.countingElement(2));
+        out += chip.state(2).out ? '1' : '0';
+        element.push_back(chip.state(2).countingElement);
     }
     EXPECT_EQ(out, row.out);
     EXPECT_EQ(element, row.element);
@@ -308,12 +308,12 @@ TEST(Pit8254, GateTriggeredModesWaitForTheTrigger)
         Pit8254 chip;
         program(chip, controlWord, 3);
         chip.clock(0, 100);
-        EXPECT_TRUE(chip.out(0));
-        EXPECT_TRUE(chip.nullCount(0)) << "loaded without a trigger";
+        EXPECT_TRUE(chip.state(0).out);
+        EXPECT_TRUE(chip.state(0).nullCount) << "loaded without a trigger";
         trigger(chip, 0);
         chip.clock(0, 1);
-        EXPECT_FALSE(chip.nullCount(0));
-        EXPECT_EQ(chip.countingElement(0), 3);
+        EXPECT_FALSE(chip.state(0).nullCount);
+        EXPECT_EQ(chip.state(0).countingElement, 3);
     }
 }
 
@@ -323,14 +323,14 @@ TEST(Pit8254, OneShotRetriggerRestartsTheLowPulse)
     program(chip, 0x32, 4);
     trigger(chip, 0);
     chip.clock(0, 3); // load, 3, 2
-    EXPECT_FALSE(chip.out(0));
+    EXPECT_FALSE(chip.state(0).out);
     trigger(chip, 0);
     chip.clock(0, 4); // reload, 3, 2, 1
-    EXPECT_FALSE(chip.out(0));
+    EXPECT_FALSE(chip.state(0).out);
     chip.clock(0, 1);
-    EXPECT_TRUE(chip.out(0));
+    EXPECT_TRUE(chip.state(0).out);
     chip.clock(0, 100); // one pulse per trigger
-    EXPECT_TRUE(chip.out(0));
+    EXPECT_TRUE(chip.state(0).out);
 }
 
 TEST(Pit8254, ModeZeroNewCountStopsCountingAtTheFirstByte)
@@ -338,17 +338,17 @@ TEST(Pit8254, ModeZeroNewCountStopsCountingAtTheFirstByte)
     Pit8254 chip;
     program(chip, 0x70, 3);
     chip.clock(1, 4);
-    EXPECT_TRUE(chip.out(1));
+    EXPECT_TRUE(chip.state(1).out);
     chip.writeCounter(1, 0x10);
-    EXPECT_FALSE(chip.out(1)); // at once, no clock needed
-    const std::uint16_t held = chip.countingElement(1);
+    EXPECT_FALSE(chip.state(1).out); // at once, no clock needed
+    const std::uint16_t held = chip.state(1).countingElement;
     chip.clock(1, 50);
-    EXPECT_EQ(chip.countingElement(1), held);
+    EXPECT_EQ(chip.state(1).countingElement, held);
     chip.writeCounter(1, 0x00);
     chip.clock(1, 1);
-    EXPECT_EQ(chip.countingElement(1), 0x10);
+    EXPECT_EQ(chip.state(1).countingElement, 0x10);
     chip.clock(1, 0x10);
-    EXPECT_TRUE(chip.out(1));
+    EXPECT_TRUE(chip.state(1).out);
 }
 
 TEST(Pit8254, GateLowHoldsModeZeroCounting)
@@ -357,10 +357,10 @@ TEST(Pit8254, GateLowHoldsModeZeroCounting)
     program(chip, 0x30, 10);
     chip.setGate(0, false);
     chip.clock(0, 5); // the load still happens, the counting does not
-    EXPECT_EQ(chip.countingElement(0), 10);
+    EXPECT_EQ(chip.state(0).countingElement, 10);
     chip.setGate(0, true);
     chip.clock(0, 4);
-    EXPECT_EQ(chip.countingElement(0), 6);
+    EXPECT_EQ(chip.state(0).countingElement, 6);
 }
 
 TEST(Pit8254, GateLowForcesRateOutputHighAndTriggerRestarts)
@@ -368,15 +368,15 @@ TEST(Pit8254, GateLowForcesRateOutputHighAndTriggerRestarts)
     Pit8254 chip;
     program(chip, 0x34, 4);
     chip.clock(0, 4); // element 1: OUT low
-    ASSERT_FALSE(chip.out(0));
+    ASSERT_FALSE(chip.state(0).out);
     chip.setGate(0, false);
-    EXPECT_TRUE(chip.out(0));
+    EXPECT_TRUE(chip.state(0).out);
     chip.clock(0, 10);
-    EXPECT_EQ(chip.countingElement(0), 1);
+    EXPECT_EQ(chip.state(0).countingElement, 1);
     chip.setGate(0, true);
     chip.clock(0, 1);
-    EXPECT_EQ(chip.countingElement(0), 4);
-    EXPECT_TRUE(chip.out(0));
+    EXPECT_EQ(chip.state(0).countingElement, 4);
+    EXPECT_TRUE(chip.state(0).out);
 }
 
 // Counter 0 loaded with 10, then given 20 while it runs.
@@ -399,12 +399,12 @@ TEST_P(NewCountWhileRunning, TakesEffectAtTheEndOfTheCurrentCycle)
     chip.clock(0, 1 + row.pulsesBefore);
     chip.writeCounter(0, 20);
     chip.writeCounter(0, 0);
-    EXPECT_TRUE(chip.nullCount(0));
+    EXPECT_TRUE(chip.state(0).nullCount);
     chip.clock(0, row.pulsesToReload - 1);
-    EXPECT_TRUE(chip.nullCount(0));
+    EXPECT_TRUE(chip.state(0).nullCount);
     chip.clock(0, 1);
-    EXPECT_FALSE(chip.nullCount(0));
-    EXPECT_EQ(chip.countingElement(0), 20);
+    EXPECT_FALSE(chip.state(0).nullCount);
+    EXPECT_EQ(chip.state(0).countingElement, 20);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -456,10 +456,10 @@ TEST_P(BulkClock, MatchesSinglePulses)
     } else {
         run(row.pulses);
     }
-    EXPECT_EQ(bulk.countingElement(1), single.countingElement(1));
-    EXPECT_EQ(bulk.out(1), single.out(1));
-    EXPECT_EQ(bulk.nullCount(1), single.nullCount(1));
-    EXPECT_EQ(bulk.outRisingEdges(1), single.outRisingEdges(1));
+    EXPECT_EQ(bulk.state(1).countingElement, single.state(1).countingElement);
+    EXPECT_EQ(bulk.state(1).out, single.state(1).out);
+    EXPECT_EQ(bulk.state(1).nullCount, single.state(1).nullCount);
+    EXPECT_EQ(bulk.state(1).outRisingEdges, single.state(1).outRisingEdges);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pit8254, BulkClock,
@@ -485,9 +485,9 @@ TEST(Pit8254, SquareWaveRisesOncePerPeriod)
 {
     Pit8254 chip;
     program(chip, 0x36, 10);
-    const std::uint64_t before = chip.outRisingEdges(0);
+    const std::uint64_t before = chip.state(0).outRisingEdges;
     chip.clock(0, 1 + 10 * 1'000'000);
-    EXPECT_EQ(chip.outRisingEdges(0) - before, 1'000'000u);
+    EXPECT_EQ(chip.state(0).outRisingEdges - before, 1'000'000u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -500,8 +500,8 @@ TEST(Pit8254, CounterLatchFreezesTheReadValueWhileCountingGoesOn)
     chip.clock(1, 10);       // load, then 9 counts
     chip.writeControl(0x40); // latch counter 1
     chip.clock(1, 100);
-    chip.writeControl(0x48);                 // a latch command (RW = 00) despite the mode bits
-    EXPECT_EQ(chip.programmedBits(1), 0x34); // ignored while one is held
+    chip.writeControl(0x48); // a latch command (RW = 00) despite the mode bits
+    EXPECT_EQ(chip.state(1).programmedBits, 0x34); // ignored while one is held
     EXPECT_EQ(chip.readCounter(1), 991 & 0xFF);
     chip.clock(1, 100);
     EXPECT_EQ(chip.readCounter(1), 991 >> 8);
@@ -587,7 +587,7 @@ TEST(Pit8254, ControlWordDropsLatchesAndTogglesOfItsCounter)
     EXPECT_EQ(chip.readCounter(0), 0x34);        // half the latched count
 
     program(chip, 0x34, 0x5678);
-    EXPECT_EQ(chip.count(0), 0x5678u); // write toggle starts at the low byte
+    EXPECT_EQ(chip.state(0).count, 0x5678u); // write toggle starts at the low byte
     chip.clock(0, 1);
     EXPECT_EQ(chip.readCounter(0), 0x78); // latch gone, read toggle back at the low byte
     EXPECT_EQ(chip.readCounter(0), 0x56);

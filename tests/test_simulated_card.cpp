@@ -132,7 +132,7 @@ TEST_P(SimulatedCardOutsidePort, IsRefusedAndChangesNothing)
         EXPECT_EQ(card_.daCode(channel), 0);
     for (int chip = 0; chip < 4; ++chip)
         for (int counter = 0; counter < 3; ++counter)
-            EXPECT_EQ(card_.chip(chip).programmedBits(counter), 0x30);
+            EXPECT_EQ(card_.chip(chip).state(counter).programmedBits, 0x30);
 }
 
 INSTANTIATE_TEST_SUITE_P(SimulatedCard, SimulatedCardOutsidePort,
@@ -175,11 +175,11 @@ TEST_P(SimulatedCardClockSetUp, ProgramsSquareWavesFromTheBaseFrequency)
     clockSetUp(row.k, row.n);
     EXPECT_DOUBLE_EQ(card_.baseFrequencyHz(), row.baseHz);
     EXPECT_DOUBLE_EQ(card_.squareWaveFrequencyHz(0, 1), row.baseHz);
-    EXPECT_EQ(card_.chip(0).mode(1), Mode::SquareWave);
-    EXPECT_EQ(card_.chip(0).count(1), row.kCount);
+    EXPECT_EQ(card_.chip(0).state(1).mode, Mode::SquareWave);
+    EXPECT_EQ(card_.chip(0).state(1).count, row.kCount);
     for (auto [chip, counter] : kOutputCounters) {
-        EXPECT_EQ(card_.chip(chip).mode(counter), Mode::SquareWave);
-        EXPECT_EQ(card_.chip(chip).count(counter), row.nCount);
+        EXPECT_EQ(card_.chip(chip).state(counter).mode, Mode::SquareWave);
+        EXPECT_EQ(card_.chip(chip).state(counter).count, row.nCount);
         EXPECT_DOUBLE_EQ(card_.squareWaveFrequencyHz(chip, counter), row.baseHz / row.nCount)
             << "chip " << chip << " counter " << counter;
     }
@@ -216,18 +216,18 @@ TEST_F(SimulatedCardTest, TimeIsCountedInWholeClockPeriods)
     clockSetUp(1000, 10);
     advance(kCardClockPeriod - 1ns);
     read(0);
-    EXPECT_TRUE(card_.chip(0).nullCount(1));
+    EXPECT_TRUE(card_.chip(0).state(1).nullCount);
     advance(1ns);
     read(0);
-    EXPECT_FALSE(card_.chip(0).nullCount(1));
+    EXPECT_FALSE(card_.chip(0).state(1).nullCount);
     for (int i = 0; i < 6; ++i) { // 6 x 250 ns: three more clocks
         advance(kCardClockPeriod / 2);
         read(0);
     }
-    EXPECT_EQ(card_.chip(0).countingElement(1), 1000 - 3 * 2);
+    EXPECT_EQ(card_.chip(0).state(1).countingElement, 1000 - 3 * 2);
     now_ -= 10s; // a clock that steps back adds nothing
     read(0);
-    EXPECT_EQ(card_.chip(0).countingElement(1), 1000 - 3 * 2);
+    EXPECT_EQ(card_.chip(0).state(1).countingElement, 1000 - 3 * 2);
 }
 
 TEST_F(SimulatedCardTest, OutputsToggleAtTheirFrequencyOverLongIntervals)
@@ -236,7 +236,7 @@ TEST_F(SimulatedCardTest, OutputsToggleAtTheirFrequencyOverLongIntervals)
     advance(1s);
     read(0);
     auto edges = [this](int chip, int counter) {
-        return card_.chip(chip).outRisingEdges(counter);
+        return card_.chip(chip).state(counter).outRisingEdges;
     };
     std::array<std::uint64_t, 10> before {};
     for (std::size_t i = 0; i < kOutputCounters.size(); ++i)
@@ -264,10 +264,10 @@ TEST_F(SimulatedCardTest, ReprogrammingTheBaseChangesTheOutputRate)
     advance(1s); // a control word restarts the counter: 20 kHz from the next clock
     read(0);
     EXPECT_DOUBLE_EQ(card_.squareWaveFrequencyHz(1, 0), 2000.0);
-    const std::uint64_t before = card_.chip(1).outRisingEdges(0);
+    const std::uint64_t before = card_.chip(1).state(0).outRisingEdges;
     advance(1s);
     read(0);
-    EXPECT_EQ(card_.chip(1).outRisingEdges(0) - before, 2000u);
+    EXPECT_EQ(card_.chip(1).state(0).outRisingEdges - before, 2000u);
 }
 
 TEST(SimulatedCard, RunsOnTheSteadyClockByDefault)
@@ -278,7 +278,7 @@ TEST(SimulatedCard, RunsOnTheSteadyClockByDefault)
     card.outportb(kSimulatedCardBase + 5, 0xFF);
     const auto start = std::chrono::steady_clock::now();
     auto counted = [&] {
-        return !card.chip(0).nullCount(1) && card.chip(0).countingElement(1) < 0xFFFE;
+        return !card.chip(0).state(1).nullCount && card.chip(0).state(1).countingElement < 0xFFFE;
     };
     while (!counted() && std::chrono::steady_clock::now() - start < 5s)
         card.inportb(kSimulatedCardBase);
@@ -349,9 +349,9 @@ TEST_F(SimulatedCardTest, DaWritesAlsoLoadChipBCounters)
     write(9, 0x13);
     write(10, 0x00);
     EXPECT_EQ(card_.daCode(1), 0x321);
-    EXPECT_EQ(card_.chip(1).count(0), 0x21u);
-    EXPECT_EQ(card_.chip(1).count(1), 0x13u);
-    EXPECT_EQ(card_.chip(1).count(2), 65536u);
+    EXPECT_EQ(card_.chip(1).state(0).count, 0x21u);
+    EXPECT_EQ(card_.chip(1).state(1).count, 0x13u);
+    EXPECT_EQ(card_.chip(1).state(2).count, 65536u);
 }
 
 TEST_F(SimulatedCardTest, ClockSetUpAlsoLatchesADaCode)

@@ -27,7 +27,6 @@ public:
 
     ErrorNumber number() const { return number_; }
     int code() const { return static_cast<int>(number_); }
-    std::string_view description() const { return errorDescription(number_); }
 
     // Where the failing text came from: the box's name ("txtOutput2") or "IOBase + 1", with
     // the text or value that failed.

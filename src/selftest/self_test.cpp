@@ -1,9 +1,7 @@
 #include "self_test.h"
 
 #include "card_protocol.h"
-#include "field.h"
 #include "registers.h"
-#include "stored_base.h"
 
 #include <algorithm>
 
@@ -13,6 +11,7 @@ namespace {
 
 namespace pit = registers::pit8254;
 using namespace std::chrono_literals;
+using protocol::CardRegisters;
 
 // A count long enough that a clocked counter moves without coming round between two reads.
 constexpr unsigned kTestCount = 0xF000;
@@ -20,32 +19,7 @@ constexpr unsigned kTestCount = 0xF000;
 constexpr unsigned kFastBaseDivider = 2;
 constexpr std::uint8_t kNoAnswer = 0xFF;
 
-class Card
-{
-public:
-    Card(hardware::PortAccess &port, std::uint16_t base)
-        : port_(port)
-    {
-        IOBase_.store(static_cast<std::int16_t>(base));
-    }
-
-    void write(int offset, std::int16_t value)
-    {
-        const protocol::RegisterWrite one {offset, value};
-        write({&one, 1});
-    }
-    void write(std::span<const protocol::RegisterWrite> writes)
-    {
-        panels::writeRegisters(port_, IOBase_, writes);
-    }
-    std::uint8_t read(int offset) { return port_.inportb(panels::PortAddress(IOBase_, offset)); }
-
-private:
-    hardware::PortAccess &port_;
-    panels::StoredBase IOBase_;
-};
-
-std::array<std::uint8_t, 4> inputs(Card &card)
+std::array<std::uint8_t, 4> inputs(CardRegisters &card)
 {
     std::array<std::uint8_t, 4> read {};
     for (int group = 0; group < registers::kDigitalGroupCount; ++group)
@@ -69,7 +43,7 @@ std::vector<std::uint8_t> loopbackPatterns()
     return patterns;
 }
 
-void testLoopback(Card &card, SelfTestResult &result)
+void testLoopback(CardRegisters &card, SelfTestResult &result)
 {
     for (std::size_t g = 0; g < result.loopback.size(); ++g)
         result.loopback[g].group = static_cast<int>(g) + 1;
@@ -79,8 +53,7 @@ void testLoopback(Card &card, SelfTestResult &result)
             for (int group = 0; group < registers::kDigitalGroupCount; ++group) {
                 const auto byte = group == tested ? pattern : static_cast<std::uint8_t>(~pattern);
                 written[static_cast<std::size_t>(group)] = byte;
-                const protocol::RegisterWrite write = protocol::digitalOutputWrite(group, byte);
-                card.write({&write, 1});
+                card.write(protocol::digitalOutputWrite(group, byte));
             }
             const std::array<std::uint8_t, 4> read = inputs(card);
             for (std::size_t group = 0; group < 4; ++group) {
@@ -103,59 +76,41 @@ void testLoopback(Card &card, SelfTestResult &result)
                   [](const BitFailure &a, const BitFailure &b) { return a.bit < b.bit; });
 }
 
-void load(Card &card, const protocol::Counter &counter, unsigned count)
+void load(CardRegisters &card, const protocol::Counter &counter, unsigned count)
 {
-    card.write(
-        protocol::controlWordOffset(counter),
-        pit::controlWord(counter.counter, pit::Access::LowThenHigh, pit::Mode::RateGenerator));
-    card.write(protocol::counterOffset(counter), static_cast<std::int16_t>(count & 0xFF));
-    card.write(protocol::counterOffset(counter), static_cast<std::int16_t>((count >> 8) & 0xFF));
-}
-
-std::uint8_t status(Card &card, const protocol::Counter &counter)
-{
-    card.write(protocol::controlWordOffset(counter),
-               static_cast<std::uint8_t>(pit::kReadBackCommand | pit::kReadBackNoCount
-                                         | pit::readBackSelect(counter.counter)));
-    return card.read(protocol::counterOffset(counter));
-}
-
-unsigned latchedCount(Card &card, const protocol::Counter &counter)
-{
-    card.write(protocol::controlWordOffset(counter),
-               pit::controlWord(counter.counter, pit::Access::LatchCommand, pit::Mode {}));
-    const unsigned low = card.read(protocol::counterOffset(counter));
-    const unsigned high = card.read(protocol::counterOffset(counter));
-    return high << 8 | low;
+    card.write(protocol::counterLoadWrites(
+        counter, pit::Mode::RateGenerator,
+        {static_cast<std::uint8_t>(count & 0xFF), static_cast<std::uint8_t>(count >> 8)}));
 }
 
 // Programs the counter's mode and access, then checks them in its status, its count against the
 // count loaded, and that it counts.
-void checkCounter(Card &card, const protocol::Counter &counter, unsigned loaded, const Wait &wait,
-                  std::vector<CounterProblem> &problems, std::vector<std::uint8_t> &statuses)
+void checkCounter(CardRegisters &card, const protocol::Counter &counter, unsigned loaded,
+                  const Wait &wait, std::vector<CounterProblem> &problems,
+                  std::vector<std::uint8_t> &statuses)
 {
     constexpr std::uint8_t kProgrammed
         = pit::controlWord(0, pit::Access::LowThenHigh, pit::Mode::RateGenerator)
         & pit::kStatusProgrammedMask;
-    const std::uint8_t read = status(card, counter);
+    const std::uint8_t read = card.readStatus(counter);
     statuses.push_back(read);
     if ((read & pit::kStatusProgrammedMask) != kProgrammed) {
         problems.push_back({CounterProblem::Kind::Status, counter.counter, kProgrammed,
                             static_cast<unsigned>(read & pit::kStatusProgrammedMask)});
         return;
     }
-    const unsigned first = latchedCount(card, counter);
+    const unsigned first = card.readLatchedCount(counter);
     if (first == 0 || first > loaded) {
         problems.push_back({CounterProblem::Kind::Count, counter.counter, loaded, first});
         return;
     }
     wait(2ms);
-    const unsigned second = latchedCount(card, counter);
+    const unsigned second = card.readLatchedCount(counter);
     if (second == first)
         problems.push_back({CounterProblem::Kind::Stopped, counter.counter, loaded, second});
 }
 
-void testCounters(Card &card, const Wait &wait, SelfTestResult &result)
+void testCounters(CardRegisters &card, const Wait &wait, SelfTestResult &result)
 {
     std::array<std::vector<std::uint8_t>, 4> statuses;
     for (std::size_t chip = 0; chip < result.chips.size(); ++chip)
@@ -194,20 +149,12 @@ void testCounters(Card &card, const Wait &wait, SelfTestResult &result)
     }
 }
 
-void writeDaCode(Card &card, int channel, std::uint16_t code)
+void leaveInKnownState(CardRegisters &card)
 {
-    card.write(protocol::daChannelWrites(channel, static_cast<std::int16_t>(code & 0xFF),
-                                         static_cast<std::int16_t>(code >> 8)));
-}
-
-void leaveInKnownState(Card &card)
-{
-    for (int group = 0; group < registers::kDigitalGroupCount; ++group) {
-        const protocol::RegisterWrite write = protocol::digitalOutputWrite(group, 0);
-        card.write({&write, 1});
-    }
+    for (int group = 0; group < registers::kDigitalGroupCount; ++group)
+        card.write(protocol::digitalOutputWrite(group, 0));
     for (int channel = 0; channel < registers::kDaChannelCount; ++channel)
-        writeDaCode(card, channel, 0);
+        card.write(protocol::daCodeWrites(channel, 0));
     // The clocks last: the DA writes reach chip B's counters, and these leave the DA codes at 0.
     const auto bytes = [](unsigned divider) {
         return protocol::CounterBytes {static_cast<std::uint8_t>(divider & 0xFF),
@@ -228,13 +175,13 @@ bool SelfTestResult::passed() const
 SelfTestResult runSelfTest(hardware::PortAccess &port, std::uint16_t base, const Wait &wait)
 {
     port.beginOperation();
-    Card card(port, base);
+    CardRegisters card(port, base);
     SelfTestResult result;
     testLoopback(card, result);
     testCounters(card, wait, result);
     for (int channel = 0; channel < registers::kDaChannelCount; ++channel) {
         for (const std::uint16_t code : kDaTestCodes)
-            writeDaCode(card, channel, code);
+            card.write(protocol::daCodeWrites(channel, code));
         result.daSteps.push_back({channel, {kDaTestCodes.begin(), kDaTestCodes.end()}});
     }
     leaveInKnownState(card);

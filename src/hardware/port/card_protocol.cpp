@@ -1,5 +1,7 @@
 #include "card_protocol.h"
 
+#include <algorithm>
+
 namespace qm5083::protocol {
 
 namespace {
@@ -23,14 +25,22 @@ constexpr std::array<Register, registers::kRegisterSpan> kRegisterMap = [] {
 
 } // namespace
 
+std::array<RegisterWrite, 3> counterLoadWrites(const Counter &counter, pit::Mode mode,
+                                               CounterBytes count)
+{
+    return {{{controlWordOffset(counter),
+              pit::controlWord(counter.counter, pit::Access::LowThenHigh, mode)},
+             {counterOffset(counter), count.low},
+             {counterOffset(counter), count.high}}};
+}
+
 std::array<RegisterWrite, kClockSetupWriteCount> clockSetupWrites(CounterBytes k, CounterBytes n)
 {
     std::array<RegisterWrite, kClockSetupWriteCount> writes {};
-    std::size_t next = 0;
+    auto next = writes.begin();
     const auto load = [&](const Counter &counter, CounterBytes count) {
-        writes[next++] = {controlWordOffset(counter), pit::squareWaveControlWord(counter.counter)};
-        writes[next++] = {counterOffset(counter), count.low};
-        writes[next++] = {counterOffset(counter), count.high};
+        const auto three = counterLoadWrites(counter, pit::Mode::SquareWave, count);
+        next = std::copy(three.begin(), three.end(), next);
     };
     load(kBaseClock, k);
     for (const Counter &output : kOutputClocks)
@@ -45,6 +55,37 @@ std::array<RegisterWrite, 3> daChannelWrites(int channel, std::int16_t lowByte,
     return {{{registers::kDaLowByte, lowByte},
              {registers::kDaHighByte, high},
              {registers::kDaLatch, 0}}};
+}
+
+std::array<RegisterWrite, 3> daCodeWrites(int channel, std::uint16_t code)
+{
+    return daChannelWrites(channel, static_cast<std::int16_t>(code & 0xFF),
+                           static_cast<std::int16_t>(code >> 8));
+}
+
+void CardRegisters::write(std::span<const RegisterWrite> writes)
+{
+    for (const RegisterWrite &write : writes)
+        port_.outportb(portOf(write.offset), write.value);
+}
+
+std::uint8_t CardRegisters::read(int offset)
+{
+    return port_.inportb(portOf(offset));
+}
+
+std::uint8_t CardRegisters::readStatus(const Counter &counter)
+{
+    write(statusReadBackWrite(counter));
+    return read(counterOffset(counter));
+}
+
+std::uint16_t CardRegisters::readLatchedCount(const Counter &counter)
+{
+    write(countLatchWrite(counter));
+    const unsigned low = read(counterOffset(counter));
+    const unsigned high = read(counterOffset(counter));
+    return static_cast<std::uint16_t>(high << 8 | low);
 }
 
 Register registerAt(int offset)

@@ -4,11 +4,13 @@
 // order the card needs. The panels only turn box texts into the values handed in here; the
 // simulated card decodes the same registers. Offsets are from the card's I/O base.
 
+#include "port_access.h"
 #include "registers.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace qm5083::protocol {
 
@@ -82,6 +84,29 @@ struct CounterBytes
     bool operator==(const CounterBytes &) const = default;
 };
 
+// A counter loaded for a mode: its control word (low byte then high byte, binary), then the count
+// low byte first. The count is the divisor's low 16 bits; 0 divides by 65536.
+std::array<RegisterWrite, 3> counterLoadWrites(const Counter &counter,
+                                               registers::pit8254::Mode mode, CounterBytes count);
+
+// The read-back command that latches a counter's status, not its count; the status byte is then
+// read at counterOffset(counter).
+constexpr RegisterWrite statusReadBackWrite(const Counter &counter)
+{
+    namespace pit = registers::pit8254;
+    return {controlWordOffset(counter),
+            static_cast<std::int16_t>(pit::kReadBackCommand | pit::kReadBackNoCount
+                                      | pit::readBackSelect(counter.counter))};
+}
+
+// The counter latch command; the count is then read at counterOffset(counter), low byte first.
+constexpr RegisterWrite countLatchWrite(const Counter &counter)
+{
+    namespace pit = registers::pit8254;
+    return {controlWordOffset(counter),
+            pit::controlWord(counter.counter, pit::Access::LatchCommand, pit::Mode {})};
+}
+
 inline constexpr std::size_t kClockSetupWriteCount = 3 * (1 + kOutputClocks.size());
 
 // The whole clock set-up: for the base clock with k, then for each output counter with n, the
@@ -97,6 +122,37 @@ inline constexpr std::int32_t kDaCodeMax = (1 << kDaCodeBits) - 1; // FFF
 // then the latch write that moves the code into the channel.
 std::array<RegisterWrite, 3> daChannelWrites(int channel, std::int16_t lowByte,
                                              std::int16_t highPart);
+// The same for a code of 0 to FFF.
+std::array<RegisterWrite, 3> daCodeWrites(int channel, std::uint16_t code);
+
+// ---- A card at a base that is already a port number
+
+// Reaches a card's registers at base + offset, one port access each, in the order asked. The
+// self-test addresses the card this way; the window's panels form their ports from the stored
+// base by the card's number rules instead.
+class CardRegisters
+{
+public:
+    CardRegisters(hardware::PortAccess &port, std::uint16_t base)
+        : port_(port)
+        , base_(base)
+    { }
+
+    void write(std::span<const RegisterWrite> writes);
+    void write(const RegisterWrite &write) { this->write({&write, 1}); }
+    std::uint8_t read(int offset);
+
+    // statusReadBackWrite, then the status byte.
+    std::uint8_t readStatus(const Counter &counter);
+    // countLatchWrite, then the latched count, low byte then high.
+    std::uint16_t readLatchedCount(const Counter &counter);
+
+private:
+    std::uint16_t portOf(int offset) const { return static_cast<std::uint16_t>(base_ + offset); }
+
+    hardware::PortAccess &port_;
+    std::uint16_t base_;
+};
 
 // ---- Decoding: what a register offset reaches, for the simulated card.
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace qm5083::registers {
 
@@ -32,7 +33,13 @@ inline constexpr std::array<PitChip, kPitChipCount> kPitChips {{
 // The card's counter clock; chip A counter 1 divides it into the base frequency that clocks
 // every other counter.
 inline constexpr double kCardClockHz = 2'000'000.0;
-inline constexpr char kPitChipLetters[kPitChipCount + 1] = "ABCD";
+
+// Chips are 0 to 3 in code and A to D to the operator.
+inline constexpr std::string_view kPitChipLetters = "ABCD";
+constexpr char chipLetter(int chip)
+{
+    return kPitChipLetters.at(static_cast<std::size_t>(chip));
+}
 
 // DA channels share three write registers, which overlap chip B's counter data ports.
 inline constexpr int kDaChannelCount = 4;

@@ -405,62 +405,20 @@ void Pit8254::setGate(int counter, bool high)
     at(counter).setGate(high);
 }
 
-Pit8254::Mode Pit8254::mode(int counter) const
-{
-    return at(counter).mode;
-}
-
-Pit8254::Access Pit8254::access(int counter) const
-{
-    return at(counter).access;
-}
-
-bool Pit8254::bcd(int counter) const
-{
-    return at(counter).bcd;
-}
-
-std::uint8_t Pit8254::programmedBits(int counter) const
-{
-    return at(counter).programmed;
-}
-
-std::optional<std::uint32_t> Pit8254::count(int counter) const
+Pit8254::CounterState Pit8254::state(int counter) const
 {
     const Counter &c = at(counter);
-    if (!c.haveCount)
-        return std::nullopt;
-    return c.divisor();
-}
-
-bool Pit8254::out(int counter) const
-{
-    return at(counter).out;
-}
-
-bool Pit8254::nullCount(int counter) const
-{
-    return at(counter).nullCount;
-}
-
-bool Pit8254::gate(int counter) const
-{
-    return at(counter).gate;
-}
-
-std::uint8_t Pit8254::status(int counter) const
-{
-    return at(counter).statusByte();
-}
-
-std::uint16_t Pit8254::countingElement(int counter) const
-{
-    return at(counter).elementRegister();
-}
-
-std::uint64_t Pit8254::outRisingEdges(int counter) const
-{
-    return at(counter).risingEdges;
+    return {c.mode,
+            c.access,
+            c.bcd,
+            c.programmed,
+            c.haveCount ? std::optional<std::uint32_t>(c.divisor()) : std::nullopt,
+            c.out,
+            c.nullCount,
+            c.gate,
+            c.statusByte(),
+            c.elementRegister(),
+            c.risingEdges};
 }
 
 double Pit8254::squareWaveFrequencyHz(int counter, double clockHz) const

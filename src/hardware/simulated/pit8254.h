@@ -35,24 +35,30 @@ public:
     // GATE level; the chip's gates are high until set otherwise.
     void setGate(int counter, bool high);
 
-    // What the counter was last programmed with.
-    Mode mode(int counter) const;
-    Access access(int counter) const;
-    bool bcd(int counter) const;
-    // The low six bits of the last control word, as the status byte reports them.
-    std::uint8_t programmedBits(int counter) const;
-    // The divisor of the last complete count written since the control word (a written 0 is
-    // 65536 in binary, 10000 in BCD); none before a count is complete.
-    std::optional<std::uint32_t> count(int counter) const;
+    // A counter as its registers and pins stand.
+    struct CounterState
+    {
+        // What it was last programmed with; programmedBits are the low six bits of the last
+        // control word, as the status byte reports them.
+        Mode mode;
+        Access access;
+        bool bcd;
+        std::uint8_t programmedBits;
+        // The divisor of the last complete count written since the control word (a written 0
+        // is 65536 in binary, 10000 in BCD); none before a count is complete.
+        std::optional<std::uint32_t> count;
+        bool out;
+        bool nullCount;
+        bool gate;
+        std::uint8_t status;
+        // The counting element as its register holds it (BCD digits in BCD mode).
+        std::uint16_t countingElement;
+        // Low-to-high transitions of OUT since power-up: what clocks a counter fed from it.
+        std::uint64_t outRisingEdges;
 
-    bool out(int counter) const;
-    bool nullCount(int counter) const;
-    bool gate(int counter) const;
-    std::uint8_t status(int counter) const;
-    // The counting element as its register holds it (BCD digits in BCD mode).
-    std::uint16_t countingElement(int counter) const;
-    // Low-to-high transitions of OUT since power-up: this is what clocks a counter fed from it.
-    std::uint64_t outRisingEdges(int counter) const;
+        bool operator==(const CounterState &) const = default;
+    };
+    CounterState state(int counter) const;
 
     // The frequency at OUT for a CLK of clockHz: clockHz / count in modes 2 and 3 once a count
     // is written, otherwise 0. Counts below 2 make no periodic output in these modes.

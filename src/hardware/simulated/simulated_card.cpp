@@ -51,7 +51,7 @@ void SimulatedCard::catchUp()
 
 void SimulatedCard::deliverBaseClock()
 {
-    const std::uint64_t edges = chips_[kBaseChip].outRisingEdges(kBaseCounter);
+    const std::uint64_t edges = chips_[kBaseChip].state(kBaseCounter).outRisingEdges;
     if (edges == baseEdgesDelivered_)
         return;
     const std::uint64_t pulses = edges - baseEdgesDelivered_;
