@@ -3,6 +3,7 @@
 
 #include "command_line.h"
 #include "self_test_command.h"
+#include "support/recording_port.h"
 #include "support/row_name.h"
 
 #include <QFile>
@@ -12,7 +13,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -119,13 +122,31 @@ INSTANTIATE_TEST_SUITE_P(
                      1,
                      {"PASS   counter chip B", "ABSENT counter chip C: its ports read FF",
                       "PASS   counter chip D"}},
+        // Never clocked, the counter never loads the count written.
+        SelfTestRow {"StoppedCounter",
+                     {"--simulate", "--sim-fault", "counter-stopped:D.2"},
+                     1,
+                     {"PASS   counter chip C",
+                      "FAIL   counter chip D: counter 2 does not count (it stays at 0000)"}},
+        // RW1 held low: each control word 34 arrives as 14, the low byte only.
+        SelfTestRow {"DataLineStuck",
+                     {"--simulate", "--sim-fault", "chip-data:B.5=0"},
+                     1,
+                     {"PASS   counter chip A",
+                      "FAIL   counter chip B: counter 0 reads back status bits 14, not the 34 "
+                      "written; counter 1 reads back status bits 14, not the 34 written; counter 2 "
+                      "reads back status bits 14, not the 34 written",
+                      "PASS   counter chip C"}},
         SelfTestRow {"BadFaultText",
                      {"--simulate", "--sim-fault", "stuck:5.1=1"},
                      2,
                      {},
-                     "qm5083-bench: --sim-fault \"stuck:5.1=1\" is not stuck:G.B=V, "
-                     "short:G.B-H.C or dead-chip:X (input groups G and H 1 to 4, bits B and C 0 "
-                     "to 7, V 0 or 1, chip X A to D)\n"},
+                     "qm5083-bench: --sim-fault \"stuck:5.1=1\" is not a fault of the simulated "
+                     "card: stuck:G.B=V (input group G, bit B reads V), short:G.B-H.C (two input "
+                     "bits bridged), dead-chip:X (counter chip X absent), counter-stopped:X.N "
+                     "(counter N of chip X never counts), chip-data:X.B=V (data line B of chip X "
+                     "stuck at V); groups G and H 1 to 4, bits B and C 0 to 7, V 0 or 1, chip X A "
+                     "to D, counter N 0 to 2\n"},
         SelfTestRow {"NoSuchCard",
                      {"--simulate", "--card", "2"},
                      2,
@@ -145,8 +166,8 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("report.json");
-    const Outcome outcome
-        = selfTest({"--simulate", "--sim-fault", "stuck:1.0=0", "--report", file});
+    const Outcome outcome = selfTest({"--simulate", "--sim-fault", "stuck:1.0=0", "--sim-fault",
+                                      "counter-stopped:D.2", "--report", file});
     ASSERT_EQ(outcome.status, 1) << outcome.err;
     QFile read(file);
     ASSERT_TRUE(read.open(QIODevice::ReadOnly));
@@ -158,7 +179,7 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
               (QJsonObject {{"kind", "simulated"},
                             {"number", 1},
                             {"base", "E000"},
-                            {"faults", QJsonArray {"stuck:1.0=0"}}}));
+                            {"faults", QJsonArray {"stuck:1.0=0", "counter-stopped:D.2"}}}));
     EXPECT_EQ(report["passed"].toBool(true), false);
     EXPECT_EQ(report["exitStatus"].toInt(), 1);
     const QJsonArray checks = report["checks"].toArray();
@@ -179,12 +200,73 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
                             {"chip", "A"},
                             {"result", "pass"},
                             {"problems", QJsonArray {}}}));
+    EXPECT_EQ(checks[7].toObject()["problems"].toArray(),
+              (QJsonArray {QJsonObject {{"counter", 2},
+                                        {"kind", "stopped"},
+                                        {"expected", "F000"},
+                                        {"read", "0000"},
+                                        {"text", "counter 2 does not count (it stays at 0000)"}}}));
+    EXPECT_EQ(
+        report["leftWith"].toObject(),
+        (QJsonObject {
+            {"outputs", "00"}, {"daCodes", "0"}, {"baseDivider", 1000}, {"outputDivider", 10}}));
     EXPECT_EQ(checks[11].toObject(),
               (QJsonObject {{"check", "da"},
                             {"channel", 3},
                             {"result", "meter"},
                             {"codes", QJsonArray {"0", "800", "FFF"}}}));
 }
+
+// The counter check's verdict on chip B counter 0 when it answers as scripted: its read-back
+// status, then two latched counts, low byte first. It was loaded with F000.
+struct CounterReadsRow
+{
+    const char *name;
+    std::vector<std::uint8_t> reads;
+    std::optional<selftest::CounterProblem> problem;
+};
+
+void PrintTo(const CounterReadsRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class CounterCheck : public ::testing::TestWithParam<CounterReadsRow>
+{ };
+
+TEST_P(CounterCheck, NamesWhatTheCounterShows)
+{
+    qm5083::testing::RecordingPort port;
+    std::size_t next = 0;
+    port.answer = [&](std::uint16_t address) -> std::uint8_t {
+        const auto &reads = GetParam().reads;
+        return address == 0xE008 && next < reads.size() ? reads[next++] : 0xFF;
+    };
+    const auto result = selftest::runSelfTest(port, 0xE000, [](auto) {});
+    const auto &problems = result.chips[1].problems;
+    const auto found = std::find_if(problems.begin(), problems.end(),
+                                    [](const auto &problem) { return problem.counter == 0; });
+    EXPECT_EQ(found == problems.end() ? std::nullopt : std::optional(*found), GetParam().problem);
+}
+
+using Kind = selftest::CounterProblem::Kind;
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CounterCheck,
+    ::testing::Values(
+        CounterReadsRow {"CountsDown", {0x34, 0x00, 0xE0, 0x00, 0xD0}, std::nullopt},
+        CounterReadsRow {"FromTheCountLoaded", {0x34, 0x00, 0xF0, 0xFF, 0xEF}, std::nullopt},
+        CounterReadsRow {
+            "OutAndNullCountAreNotChecked", {0xF4, 0x00, 0xE0, 0x00, 0xD0}, std::nullopt},
+        CounterReadsRow {"WrongAccessBits", {0x14}, {{Kind::Status, 0, 0x34, 0x14}}},
+        CounterReadsRow {"WrongMode", {0x32}, {{Kind::Status, 0, 0x34, 0x32}}},
+        CounterReadsRow {
+            "LatchedAtZero", {0x34, 0x00, 0x00, 0xFF, 0xEF}, {{Kind::Count, 0, 0xF000, 0}}},
+        CounterReadsRow {"AboveTheCountLoaded",
+                         {0x34, 0x01, 0xF0, 0x00, 0xF0},
+                         {{Kind::Count, 0, 0xF000, 0xF001}}},
+        CounterReadsRow {
+            "NotMoving", {0x34, 0x00, 0xE0, 0x00, 0xE0}, {{Kind::Stopped, 0, 0xF000, 0xE000}}}),
+    qm5083::testing::RowName {});
 
 TEST(SelfTestReport, IsWrittenWholeOrNotAtAll)
 {

@@ -365,7 +365,7 @@ TEST_F(SimulatedCardTest, ClockSetUpAlsoLatchesADaCode)
 }
 
 // ---------------------------------------------------------------------------------------------
-// The locator
+// Faults
 
 struct FaultRow
 {
@@ -373,7 +373,9 @@ struct FaultRow
     const char *fault;
     std::array<std::uint8_t, 4> outputs;
     std::array<std::uint8_t, 4> inputs; // as read back through the loopback
-    std::uint8_t chipCStatus;           // chip C counter 0's read-back status after programming
+    // Chip C counter 0's read-back status, 100 us after it was given a count of 16 in mode 0
+    // with the base clock at 1 MHz: B0 when it has counted out.
+    std::uint8_t chipCStatus;
 };
 
 void PrintTo(const FaultRow &row, std::ostream *os)
@@ -386,14 +388,23 @@ class SimulatedCardFault : public testing::TestWithParam<FaultRow>
 
 TEST_P(SimulatedCardFault, ChangesWhatTheCardAnswers)
 {
-    SimulatedCard card({}, {qm5083::hardware::parseSimulatedFault(GetParam().fault)});
+    std::chrono::nanoseconds now {};
+    SimulatedCard card([&] { return now; },
+                       {qm5083::hardware::parseSimulatedFault(GetParam().fault)});
     for (int group = 0; group < 4; ++group)
         card.outportb(static_cast<std::uint16_t>(0xE000 + group), GetParam().outputs[group]);
     std::array<std::uint8_t, 4> inputs {};
     for (int group = 0; group < 4; ++group)
         inputs[group] = card.inportb(static_cast<std::uint16_t>(0xE000 + group));
     EXPECT_EQ(inputs, GetParam().inputs);
-    card.outportb(0xE00F, 0x30); // chip C counter 0: low then high byte, mode 0
+    for (const auto &[port, byte] : {std::pair {0xE007, 0x74},
+                                     {0xE005, 0x02},
+                                     {0xE005, 0x00},
+                                     {0xE00F, 0x30},
+                                     {0xE00C, 0x10},
+                                     {0xE00C, 0x00}})
+        card.outportb(static_cast<std::uint16_t>(port), static_cast<std::int16_t>(byte));
+    now += 100us;
     card.outportb(0xE00F, 0xE2); // read-back: status of counter 0
     EXPECT_EQ(card.inportb(0xE00C), GetParam().chipCStatus);
 }
@@ -401,16 +412,69 @@ TEST_P(SimulatedCardFault, ChangesWhatTheCardAnswers)
 INSTANTIATE_TEST_SUITE_P(
     SimulatedCard, SimulatedCardFault,
     testing::Values(
-        FaultRow {"StuckAtOne", "stuck:2.3=1", {0, 0, 0, 0}, {0, 0x08, 0, 0}, 0x70},
+        FaultRow {"StuckAtOne", "stuck:2.3=1", {0, 0, 0, 0}, {0, 0x08, 0, 0}, 0xB0},
         FaultRow {
-            "StuckAtZero", "stuck:4.7=0", {0xFF, 0xFF, 0xFF, 0xFF}, {0xFF, 0xFF, 0xFF, 0x7F}, 0x70},
+            "StuckAtZero", "stuck:4.7=0", {0xFF, 0xFF, 0xFF, 0xFF}, {0xFF, 0xFF, 0xFF, 0x7F}, 0xB0},
         // Bridged: both read 1 only when both are driven 1.
         FaultRow {
-            "BridgedOneDrivenLow", "short:1.0-3.7", {0x01, 0, 0x00, 0}, {0x00, 0, 0x00, 0}, 0x70},
+            "BridgedOneDrivenLow", "short:1.0-3.7", {0x01, 0, 0x00, 0}, {0x00, 0, 0x00, 0}, 0xB0},
         FaultRow {
-            "BridgedBothDrivenHigh", "short:1.0-3.7", {0x01, 0, 0x80, 0}, {0x01, 0, 0x80, 0}, 0x70},
-        FaultRow {"DeadChipC", "dead-chip:C", {0x5A, 0, 0, 0}, {0x5A, 0, 0, 0}, 0xFF}),
+            "BridgedBothDrivenHigh", "short:1.0-3.7", {0x01, 0, 0x80, 0}, {0x01, 0, 0x80, 0}, 0xB0},
+        FaultRow {"DeadChipC", "dead-chip:C", {0x5A, 0, 0, 0}, {0x5A, 0, 0, 0}, 0xFF},
+        // Never clocked, the count written is never loaded: OUT low, NULL COUNT set.
+        FaultRow {"StoppedCounter", "counter-stopped:C.0", {0x5A, 0, 0, 0}, {0x5A, 0, 0, 0}, 0x70},
+        // RW1 held low: programmed for the low byte only (10), the read-back latches the count
+        // too, and a last count of 00 is 65536, far from counted out.
+        FaultRow {"DataLineLow", "chip-data:C.5=0", {0x5A, 0, 0, 0}, {0x5A, 0, 0, 0}, 0x10}),
     qm5083::testing::RowName {});
+
+struct FaultTextRow
+{
+    const char *name;
+    const char *text;
+    bool valid; // read back as the same text when valid
+};
+
+void PrintTo(const FaultTextRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class SimulatedFaultText : public testing::TestWithParam<FaultTextRow>
+{ };
+
+TEST_P(SimulatedFaultText, IsReadExactlyOrRefusedNamingIt)
+{
+    using qm5083::hardware::InvalidFault;
+    if (GetParam().valid) {
+        EXPECT_EQ(describeFault(qm5083::hardware::parseSimulatedFault(GetParam().text)),
+                  GetParam().text);
+    } else {
+        EXPECT_THAT([text = GetParam().text] { qm5083::hardware::parseSimulatedFault(text); },
+                    testing::ThrowsMessage<InvalidFault>(testing::HasSubstr(
+                        std::string("--sim-fault \"") + GetParam().text + "\" is not a fault")));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SimulatedCard, SimulatedFaultText,
+    testing::Values(FaultTextRow {"Stuck", "stuck:4.7=0", true},
+                    FaultTextRow {"Short", "short:1.0-3.7", true},
+                    FaultTextRow {"DeadChip", "dead-chip:D", true},
+                    FaultTextRow {"StoppedCounter", "counter-stopped:A.2", true},
+                    FaultTextRow {"DataLine", "chip-data:B.7=1", true},
+                    FaultTextRow {"TrailingCharacter", "stuck:1.2=1x", false},
+                    FaultTextRow {"TwoDigitLevel", "stuck:1.2=10", false},
+                    FaultTextRow {"GroupBeyond4", "stuck:5.1=1", false},
+                    FaultTextRow {"BitBridgedToItself", "short:2.3-2.3", false},
+                    FaultTextRow {"CounterBeyond2", "counter-stopped:B.3", false},
+                    FaultTextRow {"ChipBeyondD", "chip-data:E.0=1", false},
+                    FaultTextRow {"LowerCaseChip", "dead-chip:a", false},
+                    FaultTextRow {"Empty", "", false}),
+    qm5083::testing::RowName {});
+
+// ---------------------------------------------------------------------------------------------
+// The locator
 
 TEST(SimulatedLocator, FindsCardOneAtE000AndNoOtherCard)
 {

@@ -83,8 +83,9 @@ void load(CardRegisters &card, const protocol::Counter &counter, unsigned count)
         {static_cast<std::uint8_t>(count & 0xFF), static_cast<std::uint8_t>(count >> 8)}));
 }
 
-// Programs the counter's mode and access, then checks them in its status, its count against the
-// count loaded, and that it counts.
+// Checks what the counter was programmed with in its status, then that it counts between two
+// latched reads, then its count against the count loaded. A counter that does not move is named
+// as such whatever it holds: a dead clock leaves a count never loaded.
 void checkCounter(CardRegisters &card, const protocol::Counter &counter, unsigned loaded,
                   const Wait &wait, std::vector<CounterProblem> &problems,
                   std::vector<std::uint8_t> &statuses)
@@ -100,14 +101,12 @@ void checkCounter(CardRegisters &card, const protocol::Counter &counter, unsigne
         return;
     }
     const unsigned first = card.readLatchedCount(counter);
-    if (first == 0 || first > loaded) {
-        problems.push_back({CounterProblem::Kind::Count, counter.counter, loaded, first});
-        return;
-    }
     wait(2ms);
     const unsigned second = card.readLatchedCount(counter);
     if (second == first)
         problems.push_back({CounterProblem::Kind::Stopped, counter.counter, loaded, second});
+    else if (first == 0 || first > loaded)
+        problems.push_back({CounterProblem::Kind::Count, counter.counter, loaded, first});
 }
 
 void testCounters(CardRegisters &card, const Wait &wait, SelfTestResult &result)

@@ -55,9 +55,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                     QStringLiteral("FILE"));
     const QCommandLineOption simFault(
         QStringLiteral("sim-fault"),
-        tr("With --simulate, give the simulated card a fault: stuck:G.B=V (input group G, bit B "
-           "reads V), short:G.B-H.C (two input bits bridged), dead-chip:X (counter chip X absent). "
-           "Repeatable."),
+        tr("With --simulate, give the simulated card a fault, one of: %1. Repeatable.")
+            .arg(translated(hardware::faultGrammar())),
         QStringLiteral("FAULT"));
     const QCommandLineOption log(
         QStringLiteral("log"),

@@ -58,6 +58,31 @@ QString problemText(const selftest::CounterProblem &problem)
     return {};
 }
 
+QJsonObject problemJson(const selftest::CounterProblem &problem)
+{
+    const bool status = problem.kind == selftest::CounterProblem::Kind::Status;
+    const auto shown = [status](unsigned value) {
+        return status ? hex2(value) : hex4(value);
+    };
+    QString kind;
+    switch (problem.kind) {
+    case selftest::CounterProblem::Kind::Status:
+        kind = QStringLiteral("status");
+        break;
+    case selftest::CounterProblem::Kind::Count:
+        kind = QStringLiteral("count");
+        break;
+    case selftest::CounterProblem::Kind::Stopped:
+        kind = QStringLiteral("stopped");
+        break;
+    }
+    return {{QStringLiteral("counter"), problem.counter},
+            {QStringLiteral("kind"), kind},
+            {QStringLiteral("expected"), shown(problem.expected)},
+            {QStringLiteral("read"), shown(problem.actual)},
+            {QStringLiteral("text"), problemText(problem)}};
+}
+
 struct CardTested
 {
     QString description; // "simulated card, base E000"
@@ -166,7 +191,7 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
         QStringList texts;
         for (const selftest::CounterProblem &problem : chip.problems) {
             texts << problemText(problem);
-            problems.append(problemText(problem));
+            problems.append(problemJson(problem));
         }
         QString outcome = QStringLiteral("pass");
         if (chip.absent) {

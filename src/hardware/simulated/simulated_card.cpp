@@ -27,11 +27,29 @@ constexpr int kBaseCounter = protocol::kBaseClock.counter;
 
 } // namespace
 
-SimulatedCard::SimulatedCard(Clock clock, std::vector<SimulatedFault> faults)
+SimulatedCard::SimulatedCard(Clock clock, const std::vector<SimulatedFault> &faults)
     : clock_(clock ? std::move(clock) : Clock(steadyNow))
-    , faults_(std::move(faults))
     , lastTime_(clock_())
-{ }
+{
+    for (const SimulatedFault &fault : faults)
+        std::visit(EachFaultKind {
+                       [this](const StuckBit &stuck) { stuckBits_.push_back(stuck); },
+                       [this](const ShortedBits &shorted) { shortedBits_.push_back(shorted); },
+                       [this](const DeadChip &dead) { chipFaults_.at(dead.chip).dead = true; },
+                       [this](const StoppedCounter &stopped) {
+                           chipFaults_.at(stopped.chip).stopped.at(stopped.counter) = true;
+                       },
+                       [this](const StuckDataLine &line) {
+                           const auto bit = static_cast<std::uint8_t>(1 << line.bit);
+                           ChipFaults &chip = chipFaults_.at(line.chip);
+                           chip.dataHigh = static_cast<std::uint8_t>(
+                               line.value ? chip.dataHigh | bit : chip.dataHigh & ~bit);
+                           chip.dataLow = static_cast<std::uint8_t>(
+                               line.value ? chip.dataLow | bit : chip.dataLow & ~bit);
+                       },
+                   },
+                   fault);
+}
 
 // Chip A counter 1 runs from the card clock; every other counter is clocked by the rising edges
 // of its OUT, including an edge made by reprogramming it.
@@ -43,7 +61,7 @@ void SimulatedCard::catchUp()
         lastTime_ = now;
         carryNs_ = elapsed % kCardClockPeriodNs;
         const auto pulses = static_cast<std::uint64_t>(elapsed / kCardClockPeriodNs);
-        if (pulses > 0)
+        if (pulses > 0 && !counterStopped(kBaseChip, kBaseCounter))
             chips_[kBaseChip].clock(kBaseCounter, pulses);
     }
     deliverBaseClock();
@@ -58,7 +76,8 @@ void SimulatedCard::deliverBaseClock()
     baseEdgesDelivered_ = edges;
     for (int chip = 0; chip < registers::kPitChipCount; ++chip) {
         for (int counter = 0; counter < registers::kPitCountersPerChip; ++counter) {
-            if (protocol::Counter {chip, counter} != protocol::kBaseClock)
+            if (protocol::Counter {chip, counter} != protocol::kBaseClock
+                && !counterStopped(chip, counter))
                 chips_[chip].clock(counter, pulses);
         }
     }
@@ -88,9 +107,10 @@ std::uint8_t SimulatedCard::inportb(std::uint16_t port)
     case protocol::RegisterKind::DigitalGroup:
         return inputByte(reg.index);
     case protocol::RegisterKind::CounterData:
-        if (chipDead(reg.chip))
+        if (chipFaults_[static_cast<std::size_t>(reg.chip)].dead)
             return kEmptyBusByte;
-        return chips_[static_cast<std::size_t>(reg.chip)].readCounter(reg.index);
+        return throughDataLines(reg.chip,
+                                chips_[static_cast<std::size_t>(reg.chip)].readCounter(reg.index));
     case protocol::RegisterKind::ControlWord: // write-only: nothing drives the bus
     case protocol::RegisterKind::None:
         break;
@@ -109,12 +129,14 @@ void SimulatedCard::outportb(std::uint16_t port, std::int16_t value)
         outputs_[static_cast<std::size_t>(reg.index)] = byte;
         return;
     case protocol::RegisterKind::CounterData:
-        if (!chipDead(reg.chip))
-            chips_[static_cast<std::size_t>(reg.chip)].writeCounter(reg.index, byte);
+        if (!chipFaults_[static_cast<std::size_t>(reg.chip)].dead)
+            chips_[static_cast<std::size_t>(reg.chip)].writeCounter(
+                reg.index, throughDataLines(reg.chip, byte));
         break;
     case protocol::RegisterKind::ControlWord:
-        if (!chipDead(reg.chip))
-            chips_[static_cast<std::size_t>(reg.chip)].writeControl(byte);
+        if (!chipFaults_[static_cast<std::size_t>(reg.chip)].dead)
+            chips_[static_cast<std::size_t>(reg.chip)].writeControl(
+                throughDataLines(reg.chip, byte));
         break;
     case protocol::RegisterKind::None:
         return;
@@ -138,36 +160,37 @@ void SimulatedCard::outportb(std::uint16_t port, std::int16_t value)
 // what drives them, and a stuck bit reads its level whatever drives it.
 std::uint8_t SimulatedCard::inputByte(int group) const
 {
-    const auto driven = [this](int g, int bit) {
-        return ((outputs_[static_cast<std::size_t>(g - 1)] >> bit) & 1) != 0;
+    const auto driven = [this](int numberedGroup, int bit) {
+        return ((outputs_[static_cast<std::size_t>(numberedGroup - 1)] >> bit) & 1) != 0;
     };
     std::uint8_t byte = outputs_[static_cast<std::size_t>(group)];
-    const int window = group + 1; // the groups as the faults number them
+    const int numberedGroup = group + 1; // the groups as the faults number them
     const auto set = [&byte](int bit, bool level) {
         byte = static_cast<std::uint8_t>(level ? byte | (1 << bit) : byte & ~(1 << bit));
     };
-    for (const SimulatedFault &fault : faults_) {
-        if (const auto *shorted = std::get_if<ShortedBits>(&fault)) {
-            const bool level = driven(shorted->group, shorted->bit)
-                && driven(shorted->otherGroup, shorted->otherBit);
-            if (shorted->group == window)
-                set(shorted->bit, level);
-            if (shorted->otherGroup == window)
-                set(shorted->otherBit, level);
-        }
+    for (const ShortedBits &shorted : shortedBits_) {
+        const bool level
+            = driven(shorted.group, shorted.bit) && driven(shorted.otherGroup, shorted.otherBit);
+        if (shorted.group == numberedGroup)
+            set(shorted.bit, level);
+        if (shorted.otherGroup == numberedGroup)
+            set(shorted.otherBit, level);
     }
-    for (const SimulatedFault &fault : faults_)
-        if (const auto *stuck = std::get_if<StuckBit>(&fault); stuck && stuck->group == window)
-            set(stuck->bit, stuck->value);
+    for (const StuckBit &stuck : stuckBits_)
+        if (stuck.group == numberedGroup)
+            set(stuck.bit, stuck.value);
     return byte;
 }
 
-bool SimulatedCard::chipDead(int chip) const
+std::uint8_t SimulatedCard::throughDataLines(int chip, std::uint8_t byte) const
 {
-    for (const SimulatedFault &fault : faults_)
-        if (const auto *dead = std::get_if<DeadChip>(&fault); dead && dead->chip == chip)
-            return true;
-    return false;
+    const ChipFaults &faults = chipFaults_[static_cast<std::size_t>(chip)];
+    return static_cast<std::uint8_t>((byte | faults.dataHigh) & faults.dataLow);
+}
+
+bool SimulatedCard::counterStopped(int chip, int counter) const
+{
+    return chipFaults_[static_cast<std::size_t>(chip)].stopped[static_cast<std::size_t>(counter)];
 }
 
 std::uint8_t SimulatedCard::outputLatch(int group) const

@@ -30,7 +30,7 @@ public:
 
     // Without a clock the card runs on std::chrono::steady_clock. The faults change what its
     // inputs read and which chips answer, as a faulty card would.
-    explicit SimulatedCard(Clock clock = {}, std::vector<SimulatedFault> faults = {});
+    explicit SimulatedCard(Clock clock = {}, const std::vector<SimulatedFault> &faults = {});
 
     std::uint8_t inportb(std::uint16_t port) override;
     void outportb(std::uint16_t port, std::int16_t value) override;
@@ -48,12 +48,24 @@ public:
 private:
     static std::uint16_t registerOffset(std::uint16_t port);
     std::uint8_t inputByte(int group) const;
-    bool chipDead(int chip) const;
+    std::uint8_t throughDataLines(int chip, std::uint8_t byte) const;
+    bool counterStopped(int chip, int counter) const;
     void catchUp();
     void deliverBaseClock();
 
+    // What the faults do, sorted by where they act.
+    struct ChipFaults
+    {
+        bool dead = false;
+        std::array<bool, registers::kPitCountersPerChip> stopped {};
+        std::uint8_t dataHigh = 0x00; // data lines stuck at 1
+        std::uint8_t dataLow = 0xFF;  // clear where a data line is stuck at 0
+    };
+
     Clock clock_;
-    std::vector<SimulatedFault> faults_;
+    std::vector<StuckBit> stuckBits_;
+    std::vector<ShortedBits> shortedBits_;
+    std::array<ChipFaults, registers::kPitChipCount> chipFaults_ {};
     std::chrono::nanoseconds lastTime_;
     std::int64_t carryNs_ = 0; // time since the last card clock pulse
     std::uint64_t baseEdgesDelivered_ = 0;

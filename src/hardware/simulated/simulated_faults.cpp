@@ -1,76 +1,157 @@
 #include "simulated_faults.h"
 
-#include <charconv>
-#include <string>
+#include <optional>
+#include <type_traits>
+#include <utility>
 
 namespace qm5083::hardware {
 
 namespace {
 
-// One digit from lowest to highest at text[at], or -1.
-int digit(std::string_view text, std::size_t at, char lowest, char highest)
+// The characters a form's letters stood for, by letter, as numbers: a digit for itself, a chip
+// letter for its index (A is 0).
+using FieldValues = std::array<int, 26>;
+
+const FaultField *fieldOf(char letter)
 {
-    if (at >= text.size() || text[at] < lowest || text[at] > highest)
-        return -1;
-    return text[at] - lowest;
+    for (const FaultField &field : kFaultFields)
+        if (field.letter == letter)
+            return &field;
+    return nullptr;
+}
+
+int valueOf(char c)
+{
+    return c >= 'A' && c <= 'Z' ? c - 'A' : c - '0';
+}
+
+char characterOf(const FaultField &field, int value)
+{
+    return static_cast<char>((field.lowest >= 'A' ? 'A' : '0') + value);
+}
+
+int &at(FieldValues &values, char letter)
+{
+    return values[static_cast<std::size_t>(letter - 'A')];
+}
+
+std::optional<FieldValues> match(std::string_view text, std::string_view form)
+{
+    if (text.size() != form.size())
+        return std::nullopt;
+    FieldValues values {};
+    for (std::size_t i = 0; i < form.size(); ++i) {
+        const FaultField *field = fieldOf(form[i]);
+        if (!field) {
+            if (text[i] != form[i])
+                return std::nullopt;
+        } else if (text[i] < field->lowest || text[i] > field->highest) {
+            return std::nullopt;
+        } else {
+            at(values, form[i]) = valueOf(text[i]);
+        }
+    }
+    return values;
+}
+
+// Each kind from its fields, and back; a kind without both does not compile.
+std::optional<StuckBit> make(std::type_identity<StuckBit>, FieldValues v)
+{
+    return StuckBit {at(v, 'G'), at(v, 'B'), at(v, 'V') == 1};
+}
+std::optional<ShortedBits> make(std::type_identity<ShortedBits>, FieldValues v)
+{
+    if (at(v, 'G') == at(v, 'H') && at(v, 'B') == at(v, 'C'))
+        return std::nullopt; // a bit bridged to itself
+    return ShortedBits {at(v, 'G'), at(v, 'B'), at(v, 'H'), at(v, 'C')};
+}
+std::optional<DeadChip> make(std::type_identity<DeadChip>, FieldValues v)
+{
+    return DeadChip {at(v, 'X')};
+}
+std::optional<StoppedCounter> make(std::type_identity<StoppedCounter>, FieldValues v)
+{
+    return StoppedCounter {at(v, 'X'), at(v, 'N')};
+}
+std::optional<StuckDataLine> make(std::type_identity<StuckDataLine>, FieldValues v)
+{
+    return StuckDataLine {at(v, 'X'), at(v, 'B'), at(v, 'V') == 1};
+}
+
+FieldValues fieldsOf(const SimulatedFault &fault)
+{
+    FieldValues v {};
+    std::visit(EachFaultKind {
+                   [&](const StuckBit &f) {
+                       at(v, 'G') = f.group;
+                       at(v, 'B') = f.bit;
+                       at(v, 'V') = f.value ? 1 : 0;
+                   },
+                   [&](const ShortedBits &f) {
+                       at(v, 'G') = f.group;
+                       at(v, 'B') = f.bit;
+                       at(v, 'H') = f.otherGroup;
+                       at(v, 'C') = f.otherBit;
+                   },
+                   [&](const DeadChip &f) { at(v, 'X') = f.chip; },
+                   [&](const StoppedCounter &f) {
+                       at(v, 'X') = f.chip;
+                       at(v, 'N') = f.counter;
+                   },
+                   [&](const StuckDataLine &f) {
+                       at(v, 'X') = f.chip;
+                       at(v, 'B') = f.bit;
+                       at(v, 'V') = f.value ? 1 : 0;
+                   },
+               },
+               fault);
+    return v;
+}
+
+template<std::size_t... Kind>
+std::optional<SimulatedFault> parseAnyKind(std::string_view text, std::index_sequence<Kind...>)
+{
+    std::optional<SimulatedFault> fault;
+    const auto tryKind = [&](auto kind) {
+        using Fault = std::variant_alternative_t<decltype(kind)::value, SimulatedFault>;
+        if (const auto values = match(text, kFaultForms[decltype(kind)::value].form))
+            if (const auto made = make(std::type_identity<Fault> {}, *values))
+                fault = *made;
+    };
+    (tryKind(std::integral_constant<std::size_t, Kind> {}), ...);
+    return fault;
 }
 
 } // namespace
 
+Message faultGrammar()
+{
+    std::vector<Message> forms;
+    for (const FaultForm &form : kFaultForms)
+        forms.push_back(Message(QM5083_MESSAGE("Card", "%1 (%2)"),
+                                {Message::value(std::string(form.form)), Message(form.meaning)}));
+    return Message(QM5083_MESSAGE("Card", "%1; %2"),
+                   {Message::list(std::move(forms)), Message(kFaultFieldRanges)});
+}
+
 SimulatedFault parseSimulatedFault(std::string_view text)
 {
-    const auto bad = [&] {
-        return InvalidFault(
-            Message(QM5083_MESSAGE("Card",
-                                   "--sim-fault \"%1\" is not stuck:G.B=V, short:G.B-H.C or "
-                                   "dead-chip:X (input groups G and H 1 to 4, bits B and C 0 to "
-                                   "7, V 0 or 1, chip X A to D)"),
-                    {Message::value(std::string(text))}));
-    };
-    constexpr std::string_view kStuck = "stuck:";
-    constexpr std::string_view kShort = "short:";
-    constexpr std::string_view kDeadChip = "dead-chip:";
-    if (text.starts_with(kStuck)) {
-        const std::string_view rest = text.substr(kStuck.size());
-        const int group = digit(rest, 0, '1', '4');
-        const int bit = digit(rest, 2, '0', '7');
-        const int value = digit(rest, 4, '0', '1');
-        if (rest.size() != 5 || rest[1] != '.' || rest[3] != '=' || group < 0 || bit < 0
-            || value < 0)
-            throw bad();
-        return StuckBit {group + 1, bit, value == 1};
-    }
-    if (text.starts_with(kShort)) {
-        const std::string_view rest = text.substr(kShort.size());
-        const int group = digit(rest, 0, '1', '4');
-        const int bit = digit(rest, 2, '0', '7');
-        const int otherGroup = digit(rest, 4, '1', '4');
-        const int otherBit = digit(rest, 6, '0', '7');
-        if (rest.size() != 7 || rest[1] != '.' || rest[3] != '-' || rest[5] != '.' || group < 0
-            || bit < 0 || otherGroup < 0 || otherBit < 0
-            || (group == otherGroup && bit == otherBit))
-            throw bad();
-        return ShortedBits {group + 1, bit, otherGroup + 1, otherBit};
-    }
-    if (text.starts_with(kDeadChip)) {
-        const std::string_view rest = text.substr(kDeadChip.size());
-        const int chip = digit(rest, 0, 'A', 'D');
-        if (rest.size() != 1 || chip < 0)
-            throw bad();
-        return DeadChip {chip};
-    }
-    throw bad();
+    if (const auto fault
+        = parseAnyKind(text, std::make_index_sequence<std::variant_size_v<SimulatedFault>> {}))
+        return *fault;
+    throw InvalidFault(Message(
+        QM5083_MESSAGE("Card", "--sim-fault \"%1\" is not a fault of the simulated card: %2"),
+        {Message::value(std::string(text)), faultGrammar()}));
 }
 
 std::string describeFault(const SimulatedFault &fault)
 {
-    if (const auto *stuck = std::get_if<StuckBit>(&fault))
-        return "stuck:" + std::to_string(stuck->group) + "." + std::to_string(stuck->bit) + "="
-            + (stuck->value ? "1" : "0");
-    if (const auto *shorted = std::get_if<ShortedBits>(&fault))
-        return "short:" + std::to_string(shorted->group) + "." + std::to_string(shorted->bit) + "-"
-            + std::to_string(shorted->otherGroup) + "." + std::to_string(shorted->otherBit);
-    return std::string("dead-chip:") + static_cast<char>('A' + std::get<DeadChip>(fault).chip);
+    const FieldValues values = fieldsOf(fault);
+    std::string text(kFaultForms[fault.index()].form);
+    for (char &c : text)
+        if (const FaultField *field = fieldOf(c))
+            c = characterOf(*field, values[static_cast<std::size_t>(c - 'A')]);
+    return text;
 }
 
 } // namespace qm5083::hardware

@@ -112,8 +112,40 @@
         <translation>端口 %1 被拒绝：它不是仿真板卡的寄存器（%2-%3）；请检查基地址</translation>
     </message>
     <message>
-        <source>--sim-fault &quot;%1&quot; is not stuck:G.B=V, short:G.B-H.C or dead-chip:X (input groups G and H 1 to 4, bits B and C 0 to 7, V 0 or 1, chip X A to D)</source>
-        <translation>--sim-fault “%1”不是 stuck:G.B=V、short:G.B-H.C 或 dead-chip:X 格式（输入组 G 和 H 为 1 到 4，位 B 和 C 为 0 到 7，V 为 0 或 1，芯片 X 为 A 到 D）</translation>
+        <source>%1 (%2)</source>
+        <translation>%1（%2）</translation>
+    </message>
+    <message>
+        <source>%1; %2</source>
+        <translation>%1；%2</translation>
+    </message>
+    <message>
+        <source>--sim-fault &quot;%1&quot; is not a fault of the simulated card: %2</source>
+        <translation>--sim-fault “%1”不是仿真板卡的故障：%2</translation>
+    </message>
+    <message>
+        <source>input group G, bit B reads V</source>
+        <translation>输入组 G 的位 B 总是读为 V</translation>
+    </message>
+    <message>
+        <source>two input bits bridged</source>
+        <translation>两个输入位短接</translation>
+    </message>
+    <message>
+        <source>counter chip X absent</source>
+        <translation>计数器芯片 X 不存在</translation>
+    </message>
+    <message>
+        <source>counter N of chip X never counts</source>
+        <translation>芯片 X 的计数器 N 从不计数</translation>
+    </message>
+    <message>
+        <source>data line B of chip X stuck at V</source>
+        <translation>芯片 X 的数据线 B 固定为 V</translation>
+    </message>
+    <message>
+        <source>groups G and H 1 to 4, bits B and C 0 to 7, V 0 or 1, chip X A to D, counter N 0 to 2</source>
+        <translation>输入组 G 和 H 为 1 到 4，位 B 和 C 为 0 到 7，V 为 0 或 1，芯片 X 为 A 到 D，计数器 N 为 0 到 2</translation>
     </message>
 </context>
 <context>
@@ -221,10 +253,6 @@ A real card needs --pci-id with the card&apos;s ids; without it the program reac
         <translation>把自检结果以 JSON 格式写入 FILE。</translation>
     </message>
     <message>
-        <source>With --simulate, give the simulated card a fault: stuck:G.B=V (input group G, bit B reads V), short:G.B-H.C (two input bits bridged), dead-chip:X (counter chip X absent). Repeatable.</source>
-        <translation>与 --simulate 一起使用，给仿真板卡设置故障：stuck:G.B=V（输入组 G 的位 B 总是读为 V）、short:G.B-H.C（两个输入位短接）、dead-chip:X（计数器芯片 X 不存在）。可重复给出。</translation>
-    </message>
-    <message>
         <source>Append a line to FILE for every operation of the window: the time, the operation, the box texts it read, every port access and its result.</source>
         <translation>窗口的每次操作在 FILE 中追加一行：时间、操作、读取的文本框内容、每次端口访问及其结果。</translation>
     </message>
@@ -307,6 +335,10 @@ A real card needs --pci-id with the card&apos;s ids; without it the program reac
     <message>
         <source>the report %1 cannot be written: %2</source>
         <translation>无法写入报告 %1：%2</translation>
+    </message>
+    <message>
+        <source>With --simulate, give the simulated card a fault, one of: %1. Repeatable.</source>
+        <translation>与 --simulate 一起使用，给仿真板卡设置一种故障：%1。可重复给出。</translation>
     </message>
 </context>
 <context>
