@@ -11,11 +11,8 @@
 // After the runs a summary sets each operation's own work against its bus time at 1 us per
 // access, and the backend's cost per access against a bare pread or pwrite.
 
-#include "base_address_panel.h"
-#include "clock_panel.h"
-#include "da_panel.h"
-#include "digital_input_panel.h"
-#include "digital_output_panel.h"
+#include "panel_harness.h"
+#include "panel_operations.h"
 #include "parse_number.h"
 #include "pci_bus.h"
 #include "pci_locator.h"
@@ -25,7 +22,6 @@
 #include "simulated_card.h"
 #include "simulated_locator.h"
 #include "sys_io.h"
-#include "text_box.h"
 
 #include <benchmark/benchmark.h>
 
@@ -53,7 +49,7 @@
 namespace {
 
 using namespace qm5083;
-using panels::PlainTextBox;
+using testing::PanelHarness;
 
 constexpr double kBusAccessNs = 1000.0;   // one port access on the PCI bus
 constexpr double kOwnWorkShare = 0.05;    // an operation's own work may add this much
@@ -85,106 +81,77 @@ struct Access
     std::uint8_t byte;
 };
 
-class RecordingPort final : public hardware::PortAccess
+// The window's boxes and IOBase as they stand right after start-up: the locate at start-up
+// turns the starting "E00d" into the card's base.
+std::unique_ptr<PanelHarness> afterStartUp()
 {
-public:
-    std::uint8_t inportb(std::uint16_t port) override
-    {
-        accesses.push_back({false, port - kBase, 0});
-        return 0;
-    }
-    void outportb(std::uint16_t port, std::int16_t value) override
-    {
-        accesses.push_back({true, port - kBase, hardware::lowByte(value)});
-    }
-    std::vector<Access> accesses;
-};
-
-// The window's boxes and IOBase as they stand right after start-up.
-struct WindowState
-{
-    static std::string_view startingText(const panels::PanelLayout &panel, std::string_view name)
-    {
-        for (const panels::ControlLayout &control : panel.controls)
-            if (control.name == name)
-                return control.text;
-        throw std::logic_error("no control " + std::string(name));
-    }
-    static PlainTextBox box(const panels::PanelLayout &panel, std::string_view name)
-    {
-        return PlainTextBox(name, startingText(panel, name));
-    }
-
-    WindowState()
-    {
-        // The locate at start-up turns the starting "E00d" into the card's base.
-        hardware::SimulatedLocator locator;
-        panels::locateCard(txtCardNo, txtIOBase, IOBase, locator);
-        if (txtIOBase.text() != "E000")
-            throw std::logic_error("the start-up locate did not find the card at E000");
-    }
-
-    PlainTextBox txtCardNo = box(panels::kBaseAddressPanel, "txtCardNo");
-    PlainTextBox txtIOBase = box(panels::kBaseAddressPanel, "txtIOBase");
-    std::array<PlainTextBox, 4> txtOutput {box(panels::kDigitalOutputPanel, "txtOutput0"),
-                                           box(panels::kDigitalOutputPanel, "txtOutput1"),
-                                           box(panels::kDigitalOutputPanel, "txtOutput2"),
-                                           box(panels::kDigitalOutputPanel, "txtOutput3")};
-    std::array<PlainTextBox, 4> txtInput {
-        box(panels::kDigitalInputPanel, "txtInput0"), box(panels::kDigitalInputPanel, "txtInput1"),
-        box(panels::kDigitalInputPanel, "txtInput2"), box(panels::kDigitalInputPanel, "txtInput3")};
-    PlainTextBox txtClkBase = box(panels::kClockPanel, "txtClkBase");
-    PlainTextBox txtClkOutput = box(panels::kClockPanel, "txtClkOutput");
-    std::array<PlainTextBox, 4> txtda {
-        box(panels::kDaPanel, "txtda(0)"), box(panels::kDaPanel, "txtda(1)"),
-        box(panels::kDaPanel, "txtda(2)"), box(panels::kDaPanel, "txtda(3)")};
-    panels::StoredBase IOBase;
-    panels::InputMonitor monitor;
-
-    std::array<const panels::TextBox *, 4> outputs {&txtOutput[0], &txtOutput[1], &txtOutput[2],
-                                                    &txtOutput[3]};
-    std::array<panels::TextBox *, 4> inputs {&txtInput[0], &txtInput[1], &txtInput[2],
-                                             &txtInput[3]};
-    std::array<const panels::TextBox *, 4> daBoxes {&txtda[0], &txtda[1], &txtda[2], &txtda[3]};
-};
+    auto window = std::make_unique<PanelHarness>();
+    window->locator.cards = {{hardware::kSimulatedCardNumber, kBase}};
+    window->run(panels::Operation::LocateCard);
+    if (window->text(panels::kBaseAddressBox) != "E000")
+        throw std::logic_error("the start-up locate did not find the card at E000");
+    return window;
+}
 
 struct Operation
 {
     const char *name;
     const char *title;
-    std::function<void(WindowState &, hardware::PortAccess &)> run;
+    std::function<void(PanelHarness &, hardware::PortAccess &)> run;
 };
 
-const std::array<Operation, 5> kOperations {{
-    {"digital_output", "digital output",
-     [](WindowState &w, hardware::PortAccess &port) {
-         panels::writeDigitalOutputs(w.txtIOBase, w.outputs, w.IOBase, port);
-     }},
-    {"monitor_tick", "monitor tick",
-     [](WindowState &w, hardware::PortAccess &port) {
-         w.monitor.tick(w.inputs, w.IOBase, port);
-     }},
-    {"clock_output", "clock output",
-     [](WindowState &w, hardware::PortAccess &port) {
-         panels::startClockOutputs(w.txtClkBase, w.txtClkOutput, w.IOBase, port);
-     }},
-    {"da_output", "DA output",
-     [](WindowState &w, hardware::PortAccess &port) {
-         panels::writeDaCodes(w.txtIOBase, w.daBoxes, w.IOBase, port);
-     }},
-    // Without its waits for the counters to move: they are the card's time, not the program's.
-    {"self_test", "self-test",
-     [](WindowState &, hardware::PortAccess &port) {
-         selftest::runSelfTest(port, kBase, [](std::chrono::microseconds) {});
-     }},
-}};
+// What the figures call each panel operation.
+Operation measured(panels::Operation operation)
+{
+    const auto run = [operation](PanelHarness &window, hardware::PortAccess &port) {
+        window.run(operation, port, window.locator);
+    };
+    switch (operation) {
+    case panels::Operation::LocateCard:
+        return {"locate", "locate", run};
+    case panels::Operation::WriteDigitalOutputs:
+        return {"digital_output", "digital output", run};
+    case panels::Operation::ReadDigitalInputs:
+        return {"monitor_tick", "monitor tick", run};
+    case panels::Operation::StartClockOutputs:
+        return {"clock_output", "clock output", run};
+    case panels::Operation::WriteDaCodes:
+        return {"da_output", "DA output", run};
+    case panels::Operation::None:
+    case panels::Operation::Exit:
+        break;
+    }
+    throw std::logic_error("not a panel operation");
+}
+
+// Every panel operation that reaches the card (the locate reaches none: it is measured with
+// each locator below), then the self-test without its waits for the counters to move: they are
+// the card's time, not the program's.
+const std::vector<Operation> &operations()
+{
+    static const std::vector<Operation> all = [] {
+        std::vector<Operation> list;
+        for (const panels::PanelLayout *panel : panels::kPanels)
+            if (panel->operation != panels::Operation::LocateCard)
+                list.push_back(measured(panel->operation));
+        list.push_back({"self_test", "self-test", [](PanelHarness &, hardware::PortAccess &port) {
+                            selftest::runSelfTest(port, kBase, [](std::chrono::microseconds) {});
+                        }});
+        return list;
+    }();
+    return all;
+}
 
 std::vector<Access> accessesOf(const Operation &operation)
 {
-    WindowState window;
-    RecordingPort recorder;
-    operation.run(window, recorder);
-    return recorder.accesses;
+    const auto window = afterStartUp();
+    testing::RecordingPort recorder;
+    operation.run(*window, recorder);
+    std::vector<Access> accesses;
+    for (const testing::Access &access : recorder.accesses())
+        accesses.push_back(
+            {access.kind == testing::Access::Kind::Out, access.port - kBase, access.byte()});
+    return accesses;
 }
 
 // An ordinary 32-byte file standing in for the card's I/O BAR file, removed at the end.
@@ -252,10 +219,10 @@ void labelAccesses(benchmark::State &state, std::size_t accesses)
 void runThrough(benchmark::State &state, const Operation &operation, hardware::PortAccess &port,
                 std::size_t accesses)
 {
-    WindowState window;
-    operation.run(window, port); // the backend opens its file at the first access
+    const auto window = afterStartUp();
+    operation.run(*window, port); // the backend opens its file at the first access
     for (auto _ : state)
-        operation.run(window, port);
+        operation.run(*window, port);
     labelAccesses(state, accesses);
 }
 
@@ -313,17 +280,19 @@ void registerOperation(const Operation &operation)
 void registerLocate()
 {
     benchmark::RegisterBenchmark("locate/simulated_locator", [](benchmark::State &state) {
-        WindowState window;
+        const auto window = afterStartUp();
+        CountingPort port;
         hardware::SimulatedLocator locator;
         for (auto _ : state)
-            panels::locateCard(window.txtCardNo, window.txtIOBase, window.IOBase, locator);
+            window->run(panels::Operation::LocateCard, port, locator);
         labelAccesses(state, 0);
     });
     benchmark::RegisterBenchmark("locate/pci_locator", [](benchmark::State &state) {
-        WindowState window;
+        const auto window = afterStartUp();
+        CountingPort port;
         hardware::PciLocator locator(barFile().cards());
         for (auto _ : state)
-            panels::locateCard(window.txtCardNo, window.txtIOBase, window.IOBase, locator);
+            window->run(panels::Operation::LocateCard, port, locator);
         labelAccesses(state, 0);
     });
 }
@@ -426,7 +395,7 @@ void printSummary(const SummaryReporter &results)
                 kBusAccessNs, kOwnWorkShare * 100);
     std::printf("%-16s %8s %12s %12s %10s %8s %8s %12s %12s\n", "operation", "accesses", "own work",
                 "bus time", "own/bus", "target", "", "simulated", "stores");
-    for (const Operation &operation : kOperations) {
+    for (const Operation &operation : operations()) {
         const std::string name = operation.name;
         const std::size_t accesses = accessesOf(operation).size();
         const double bus = static_cast<double>(accesses) * kBusAccessNs;
@@ -445,7 +414,7 @@ void printSummary(const SummaryReporter &results)
                 kBackendPerAccess);
     std::printf("%-16s %8s %14s %14s %8s %8s %8s\n", "operation", "accesses", "backend/access",
                 "bare/access", "ratio", "target", "");
-    for (const Operation &operation : kOperations) {
+    for (const Operation &operation : operations()) {
         const std::string name = operation.name;
         const double accesses = static_cast<double>(accessesOf(operation).size());
         const double backend = ns(name + "/pci_file");
@@ -461,7 +430,7 @@ void printSummary(const SummaryReporter &results)
 
 int main(int argc, char *argv[])
 {
-    for (const Operation &operation : kOperations)
+    for (const Operation &operation : operations())
         registerOperation(operation);
     registerLocate();
     registerParseNumber();

@@ -1,9 +1,10 @@
-// The panel operations on whatever an operator can type, against the simulated card (its clock
-// frozen) behind a port that records every access.
+// The panel operations on whatever an operator can type, run through the window's own dispatch
+// (the test kit's panels without a window) against the simulated card, its clock frozen, behind
+// a port that records every access.
 //
 // Input: the box texts one per line, in the order of kBoxes; a missing line keeps the box's
-// starting text. The line after them is a script of operations, one letter each: L locate,
-// O digital output, T monitor tick, C clock output, D DA output (default "LOTCD").
+// starting text from the panels' tables. The line after them is a script of operations, one letter
+// each: L locate, O digital output, T monitor tick, C clock output, D DA output (default "LOTCD").
 //
 // Each operation is also computed here, independently of the panels' code, from the box texts
 // and the stored base: the port accesses it makes, the failure that stops it (error number and
@@ -19,11 +20,7 @@
 
 #include "fuzz_check.h"
 
-#include "base_address_panel.h"
-#include "clock_panel.h"
-#include "da_panel.h"
-#include "digital_input_panel.h"
-#include "digital_output_panel.h"
+#include "panel_harness.h"
 #include "parse_number.h"
 #include "port_refused.h"
 #include "simulated_card.h"
@@ -46,39 +43,9 @@ using namespace qm5083;
 using convert::ErrorNumber;
 using convert::ErrorSource;
 
-// ---- the card behind a recording port ----
+using testing::Access;
 
-struct Access
-{
-    bool write;
-    std::uint16_t port;
-    std::int16_t value; // passed to outportb, or the byte inportb returned
-    bool operator==(const Access &) const = default;
-};
-
-class RecordingCard final : public hardware::PortAccess
-{
-public:
-    std::uint8_t inportb(std::uint16_t port) override
-    {
-        const std::uint8_t byte = card_.inportb(port);
-        accesses.push_back({false, port, byte});
-        return byte;
-    }
-    void outportb(std::uint16_t port, std::int16_t value) override
-    {
-        card_.outportb(port, value);
-        accesses.push_back({true, port, value});
-    }
-    std::vector<Access> accesses;
-
-private:
-    hardware::SimulatedCard card_ {[] {
-        return std::chrono::nanoseconds(0);
-    }};
-};
-
-// ---- the boxes ----
+// ---- the boxes, in the order the input gives their texts ----
 
 enum Box : std::size_t {
     CardNo,
@@ -90,25 +57,30 @@ enum Box : std::size_t {
     BoxCount
 };
 
-struct StartingBox
-{
-    const char *name;
-    const char *startingText;
+constexpr std::array<std::string_view, BoxCount> kBoxes {
+    panels::kCardNumberBox,  panels::kBaseAddressBox, panels::kOutputBoxes[0],
+    panels::kOutputBoxes[1], panels::kOutputBoxes[2], panels::kOutputBoxes[3],
+    panels::kDaBoxes[0],     panels::kDaBoxes[1],     panels::kDaBoxes[2],
+    panels::kDaBoxes[3],     panels::kBaseDividerBox, panels::kOutputDividerBox,
 };
-constexpr std::array<StartingBox, BoxCount> kBoxes {{
-    {"txtCardNo", "1"},
-    {"txtIOBase", "E00d"},
-    {"txtOutput0", "00"},
-    {"txtOutput1", "00"},
-    {"txtOutput2", "00"},
-    {"txtOutput3", "00"},
-    {"txtda(0)", "0"},
-    {"txtda(1)", "0"},
-    {"txtda(2)", "0"},
-    {"txtda(3)", "0"},
-    {"txtClkBase", "1000"},
-    {"txtClkOutput", "10"},
-}};
+
+panels::Operation operationOf(char letter)
+{
+    switch (letter) {
+    case 'L':
+        return panels::Operation::LocateCard;
+    case 'O':
+        return panels::Operation::WriteDigitalOutputs;
+    case 'T':
+        return panels::Operation::ReadDigitalInputs;
+    case 'C':
+        return panels::Operation::StartClockOutputs;
+    case 'D':
+        return panels::Operation::WriteDaCodes;
+    default:
+        return panels::Operation::None;
+    }
+}
 
 constexpr std::size_t kMaxOperations = 32;
 
@@ -149,12 +121,12 @@ bool onTheCard(std::uint16_t port)
 // A read of the texts through the conversions under their own test (fuzz_fields); a failure
 // names the box.
 template<class F>
-double readBox(const char *box, F &&read)
+double readBox(std::string_view box, F &&read)
 {
     try {
         return read();
     } catch (const convert::RuntimeError &e) {
-        throw Stop {{e.number(), ErrorSource::TextBox, box}};
+        throw Stop {{e.number(), ErrorSource::TextBox, std::string(box)}};
     }
 }
 
@@ -184,7 +156,6 @@ class Model
 {
 public:
     std::array<std::string, BoxCount> boxes;
-    std::array<std::string, 4> inputTexts {"Text1", "Text1", "Text1", "Text1"};
     ModelBase base;
     std::vector<Access> accesses;
     // Reads whose byte the model cannot tell (the counters' registers): any byte is taken.
@@ -242,7 +213,7 @@ private:
         if (!onTheCard(p))
             refused(p);
         const auto v = static_cast<std::int16_t>(value);
-        accesses.push_back({true, p, v});
+        accesses.push_back({Access::Kind::Out, p, v});
         byteUnknown.push_back(false);
         const auto cardOffset = static_cast<std::uint16_t>(p - hardware::kSimulatedCardBase);
         if (cardOffset < latches_.size())
@@ -264,7 +235,7 @@ private:
     void locate()
     {
         const double card
-            = readBox(kBoxes[CardNo].name, [&] { return convert::TextToInt16(boxes[CardNo]); });
+            = readBox(kBoxes[CardNo], [&] { return convert::TextToInt16(boxes[CardNo]); });
         std::int64_t io = 0;
         if (base.kind != ModelBase::Kind::Empty) {
             const auto inRange = roundedWithin(base.value, -32768, 32767);
@@ -281,7 +252,7 @@ private:
 
     double hexBox(Box box) const
     {
-        return readBox(kBoxes[box].name, [&] { return convert::ParseHexField(boxes[box]); });
+        return readBox(kBoxes[box], [&] { return convert::ParseHexField(boxes[box]); });
     }
 
     void digitalOutput()
@@ -291,7 +262,7 @@ private:
             const Box box = static_cast<Box>(Output0 + g);
             const auto value = roundedWithin(hexBox(box), -32768, 32767);
             if (!value)
-                overflowIn(ErrorSource::TextBox, kBoxes[box].name);
+                overflowIn(ErrorSource::TextBox, std::string(kBoxes[box]));
             write(g, *value);
         }
     }
@@ -311,7 +282,7 @@ private:
                 refused(*p);
             }
             const auto byte = cardByte(*p);
-            accesses.push_back({false, *p, byte.value_or(0)});
+            accesses.push_back({Access::Kind::In, *p, byte.value_or(0)});
             byteUnknown.push_back(!byte);
         }
     }
@@ -324,12 +295,11 @@ private:
 
     Divider divider(Box box) const
     {
-        const double n
-            = readBox(kBoxes[box].name, [&] { return convert::ParseNumber(boxes[box]); });
+        const double n = readBox(kBoxes[box], [&] { return convert::ParseNumber(boxes[box]); });
         const auto asLong = roundedWithin(n, -2147483648.0, 2147483647.0);
         const double high = std::floor(n / 256);
         if (!asLong || !(high >= 0 && high <= 255))
-            overflowIn(ErrorSource::TextBox, kBoxes[box].name);
+            overflowIn(ErrorSource::TextBox, std::string(kBoxes[box]));
         return {*asLong & 255, static_cast<std::int64_t>(high)};
     }
 
@@ -365,7 +335,7 @@ private:
             const Box box = static_cast<Box>(Da0 + c);
             const auto code = static_cast<std::int64_t>(hexBox(box));
             if (code < 0 || code > 0xFFF) // 12 bits, or it would select another channel
-                overflowIn(ErrorSource::TextBox, kBoxes[box].name);
+                overflowIn(ErrorSource::TextBox, std::string(kBoxes[box]));
             write(8, code & 255);
             write(9, static_cast<std::int16_t>((code >> 8) | (c << 4)));
             write(10, 0);
@@ -431,7 +401,7 @@ void checkPorts(const Check &check, char operation, const std::vector<Access> &a
         break; // a locate reaches no port
     }
     for (const Access &access : accesses) {
-        check(access.write == writes, "the operation's own direction");
+        check((access.kind == Access::Kind::Out) == writes, "the operation's own direction");
         check(std::any_of(offsets.begin(), offsets.end(),
                           [&](int offset) { return model.portOf(offset) == access.port; }),
               "only ports at IOBase + the operation's offsets");
@@ -452,66 +422,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         start = end + 1;
     }
 
-    std::vector<panels::PlainTextBox> boxes;
+    // The window's boxes, texts and state, through its own dispatch on the simulated card.
+    testing::PanelHarness window;
     Model model;
     for (std::size_t i = 0; i < BoxCount; ++i) {
-        const std::string_view text = i < lines.size() ? lines[i] : kBoxes[i].startingText;
-        boxes.emplace_back(kBoxes[i].name, text);
-        model.boxes[i] = std::string(text);
+        if (i < lines.size())
+            window.type(kBoxes[i], lines[i]);
+        model.boxes[i] = window.text(kBoxes[i]);
     }
-    std::array<panels::PlainTextBox, 4> inputs {
-        panels::PlainTextBox("txtInput0", "Text1"), panels::PlainTextBox("txtInput1", "Text1"),
-        panels::PlainTextBox("txtInput2", "Text1"), panels::PlainTextBox("txtInput3", "Text1")};
-    const std::array<const panels::TextBox *, 4> outputs {&boxes[Output0], &boxes[Output0 + 1],
-                                                          &boxes[Output0 + 2], &boxes[Output0 + 3]};
-    const std::array<const panels::TextBox *, 4> das {&boxes[Da0], &boxes[Da0 + 1], &boxes[Da0 + 2],
-                                                      &boxes[Da0 + 3]};
-    const std::array<panels::TextBox *, 4> inputBoxes {&inputs[0], &inputs[1], &inputs[2],
-                                                       &inputs[3]};
-
-    RecordingCard port;
+    hardware::SimulatedCard card {[] {
+        return std::chrono::nanoseconds(0);
+    }};
+    testing::RecordingPort port(card);
     hardware::SimulatedLocator locator;
-    panels::StoredBase IOBase;
-    panels::InputMonitor monitor;
 
     const std::string_view script = lines.size() > BoxCount ? lines[BoxCount] : "LOTCD";
     std::size_t operations = 0;
     for (const char operation : script) {
-        if (std::string_view("LOTCD").find(operation) == std::string_view::npos)
+        if (operationOf(operation) == panels::Operation::None)
             continue;
         if (++operations > kMaxOperations)
             break;
 
-        port.accesses.clear();
+        port.clear();
         std::optional<Failure> failed;
         try {
-            switch (operation) {
-            case 'L':
-                panels::locateCard(boxes[CardNo], boxes[IOBaseBox], IOBase, locator);
-                break;
-            case 'O':
-                panels::writeDigitalOutputs(boxes[IOBaseBox], outputs, IOBase, port);
-                break;
-            case 'T':
-                monitor.tick(inputBoxes, IOBase, port);
-                break;
-            case 'C':
-                panels::startClockOutputs(boxes[ClkBase], boxes[ClkOutput], IOBase, port);
-                break;
-            case 'D':
-                panels::writeDaCodes(boxes[IOBaseBox], das, IOBase, port);
-                break;
-            }
+            window.run(operationOf(operation), port, locator);
         } catch (const hardware::PortRefused &e) {
             failed = Failure {ErrorNumber::Overflow, ErrorSource::Unknown, {}, e.port()};
         } catch (const convert::RuntimeError &e) {
             // Any other exception is a fault: it escapes and libFuzzer reports it.
             failed = Failure {e.number(), e.sourceKind(), e.source()};
             if (e.sourceKind() == ErrorSource::TextBox) {
-                const auto box = std::find_if(boxes.begin(), boxes.end(), [&](const auto &b) {
-                    return b.name() == e.source();
-                });
-                check(box != boxes.end() && box->text() == e.sourceText(),
+                const bool known
+                    = std::find(kBoxes.begin(), kBoxes.end(), e.source()) != kBoxes.end();
+                check(known && window.text(e.source()) == e.sourceText(),
                       "a failure quotes the failing box's text");
             }
         }
@@ -530,24 +475,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                   "only errors 6 and 13, and refused ports");
 
         const std::vector<Access> &expected = model.accesses;
-        check(port.accesses.size() == expected.size(), "as many accesses as the model makes");
+        check(port.accesses().size() == expected.size(), "as many accesses as the model makes");
         for (std::size_t i = 0; i < expected.size(); ++i) {
-            const Access &actual = port.accesses[i];
-            check(actual.write == expected[i].write && actual.port == expected[i].port,
+            const Access &actual = port.accesses()[i];
+            check(actual.kind == expected[i].kind && actual.port == expected[i].port,
                   "each access at the model's port, in the model's order");
             check(model.byteUnknown[i] || actual.value == expected[i].value,
                   "each access with the model's value");
         }
-        checkBase(check, IOBase, model.base);
-        checkPorts(check, operation, port.accesses, model);
+        checkBase(check, window.IOBase, model.base);
+        checkPorts(check, operation, port.accesses(), model);
 
         if (operation == 'L')
-            check(boxes[IOBaseBox].text() == model.boxes[IOBaseBox], "the base box shows");
+            check(window.text(kBoxes[IOBaseBox]) == model.boxes[IOBaseBox], "the base box shows");
         // The input boxes show what was actually read, in hexadecimal.
         if (operation == 'T')
-            for (std::size_t g = 0; g < port.accesses.size(); ++g)
-                check(inputs[g].text()
-                          == hexText(static_cast<std::uint16_t>(port.accesses[g].value)),
+            for (std::size_t g = 0; g < port.accesses().size(); ++g)
+                check(window.text(panels::kInputBoxes[g])
+                          == hexText(static_cast<std::uint16_t>(port.accesses()[g].value)),
                       "an input box shows its byte in hexadecimal");
     }
     return 0;

@@ -33,21 +33,21 @@ hardware::BackendOptions onTheBus(const std::filesystem::path &sysfsRoot)
 
 TEST(Backends, SimulateChoosesTheSimulatedCardAndItsLocator)
 {
-    const hardware::Backends backends = hardware::makeBackends(simulated());
-    EXPECT_EQ(backends.locator->findCard(1), std::optional<std::uint16_t>(0xE000));
-    backends.port().outportb(0xE002, 0x5A);
-    EXPECT_EQ(backends.port().inportb(0xE002), 0x5A); // the loopback cable
-    EXPECT_EQ(backends.trace, nullptr);
-    EXPECT_FALSE(backends.startupFailure);
+    const hardware::Backend backend = hardware::chooseBackend(simulated());
+    EXPECT_EQ(backend.locator->findCard(1), std::optional<std::uint16_t>(0xE000));
+    backend.port().outportb(0xE002, 0x5A);
+    EXPECT_EQ(backend.port().inportb(0xE002), 0x5A); // the loopback cable
+    EXPECT_EQ(backend.trace, nullptr);
+    EXPECT_FALSE(backend.startupFailure);
 }
 
 TEST(Backends, TraceWrapsWhicheverCardIsChosen)
 {
     std::FILE *out = std::tmpfile();
     ASSERT_NE(out, nullptr);
-    const hardware::Backends backends = hardware::makeBackends(simulated(true, out));
-    backends.port().outportb(0xE003, 0x1FF);
-    EXPECT_EQ(backends.port().inportb(0xE003), 0xFF);
+    const hardware::Backend backend = hardware::chooseBackend(simulated(true, out));
+    backend.port().outportb(0xE003, 0x1FF);
+    EXPECT_EQ(backend.port().inportb(0xE003), 0xFF);
     std::rewind(out);
     char line[2][64] = {};
     ASSERT_NE(std::fgets(line[0], sizeof line[0], out), nullptr);
@@ -66,28 +66,28 @@ TEST(Backends, WithoutSimulateTheCardsComeFromThePciBus)
     std::FILE *out = std::tmpfile();
     options.trace = true;
     options.traceOut = out;
-    const hardware::Backends backends = hardware::makeBackends(options);
-    ASSERT_FALSE(backends.startupFailure);
-    EXPECT_FALSE(backends.noCard);
+    const hardware::Backend backend = hardware::chooseBackend(options);
+    ASSERT_FALSE(backend.startupFailure);
+    EXPECT_FALSE(backend.noCard);
     // Traced, an operation still stays on the card it began on.
-    backends.port().beginOperation();
-    backends.port().outportb(0xE01F, 0x01);
-    EXPECT_THROW(backends.port().outportb(0xE020, 0x02), hardware::PortRefused);
-    backends.port().beginOperation();
-    EXPECT_EQ(backends.locator->findCard(1), std::optional<std::uint16_t>(0xE000));
-    backends.port().outportb(0xE001, 0x42);
+    backend.port().beginOperation();
+    backend.port().outportb(0xE01F, 0x01);
+    EXPECT_THROW(backend.port().outportb(0xE020, 0x02), hardware::PortRefused);
+    backend.port().beginOperation();
+    EXPECT_EQ(backend.locator->findCard(1), std::optional<std::uint16_t>(0xE000));
+    backend.port().outportb(0xE001, 0x42);
     EXPECT_EQ(qm5083::testing::readBytes(tree.resourceFile("0000:03:00.0", 0)).at(1), 0x42);
-    EXPECT_THROW(backends.port().outportb(0x0001, 0x42), hardware::PortRefused);
+    EXPECT_THROW(backend.port().outportb(0x0001, 0x42), hardware::PortRefused);
     std::fclose(out); // the trace writes to it until here
 }
 
 TEST(Backends, AnUnreadableBusIsKeptForTheWindowToReportAndNoPortIsReached)
 {
-    const hardware::Backends backends
-        = hardware::makeBackends(onTheBus("/nonexistent/qm5083-bench/bus"));
-    EXPECT_TRUE(backends.startupFailure);
-    EXPECT_EQ(backends.locator->findCard(1), std::nullopt);
-    EXPECT_THROW(backends.port().inportb(0xE000), hardware::PortRefused);
+    const hardware::Backend backend
+        = hardware::chooseBackend(onTheBus("/nonexistent/qm5083-bench/bus"));
+    EXPECT_TRUE(backend.startupFailure);
+    EXPECT_EQ(backend.locator->findCard(1), std::nullopt);
+    EXPECT_THROW(backend.port().inportb(0xE000), hardware::PortRefused);
 }
 
 struct NoCardRow
@@ -112,8 +112,8 @@ TEST_P(BackendsNoCard, SaysWhyTheProgramReachesNoCard)
     tree.add({"0000:03:00.0", 0x1234, 0x5678, {{{BarKind::Io, 0xE000, 0x20}}}});
     hardware::BackendOptions options = onTheBus(tree.root());
     options.pciIds = GetParam().ids;
-    const hardware::Backends backends = hardware::makeBackends(options);
-    EXPECT_EQ(backends.noCard ? backends.noCard->english() : "", GetParam().says);
+    const hardware::Backend backend = hardware::chooseBackend(options);
+    EXPECT_EQ(backend.noCard ? backend.noCard->english() : "", GetParam().says);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -34,7 +34,7 @@ TEST_P(LocateCard, StoresAndShowsTheBaseOrNo)
         locate();
         EXPECT_EQ(panels.locator.asked.size(), 1U);
     }
-    EXPECT_TRUE(panels.port.accesses.empty());
+    EXPECT_TRUE(panels.port.accesses().empty());
     EXPECT_EQ(panels.IOBase.value(), *row.ioBase);
     for (const Typed &shown : row.shown)
         EXPECT_EQ(panels.text(shown.box), shown.text);

@@ -48,7 +48,7 @@ TEST_P(ReadInputs, ShowEachByteInHexRightAfterItsRead)
         EXPECT_TRUE(failsWith(ErrorNumber::Overflow, tick, row.failingSource));
     else
         tick();
-    EXPECT_EQ(panels.port.accesses, row.reads);
+    EXPECT_EQ(panels.port.accesses(), row.reads);
     for (std::size_t g = 0; g < 4; ++g)
         EXPECT_EQ(panels.text(panels::kInputBoxes[g]), row.shown[g]) << "group " << g;
     // Group 0's box is set before group 1 is read.
@@ -98,7 +98,7 @@ TEST(InputMonitor, AFailingTickIsReportedOnceThenHoldsUntilTheBaseIsStoredAgain)
     EXPECT_THROW(tick(), convert::RuntimeError);
     for (int held = 0; held < 5; ++held)
         EXPECT_NO_THROW(tick()); // no reads, no reports
-    EXPECT_TRUE(panels.port.accesses.empty());
+    EXPECT_TRUE(panels.port.accesses().empty());
     EXPECT_EQ(panels.text("txtInput0"), "Text1");
 
     // Stored again, even with the same failing value: it reads again, and fails once again.
@@ -108,7 +108,7 @@ TEST(InputMonitor, AFailingTickIsReportedOnceThenHoldsUntilTheBaseIsStoredAgain)
 
     panels.IOBase.store(std::int16_t {0x300});
     tick();
-    EXPECT_EQ(panels.port.accesses,
+    EXPECT_EQ(panels.port.accesses(),
               (std::vector {in(0x300, 0xFF), in(0x301, 0xFF), in(0x302, 0xFF), in(0x303, 0xFF)}));
 }
 
@@ -125,7 +125,7 @@ TEST(InputMonitor, APortFailureAlsoHoldsIt)
     EXPECT_EQ(panels.text("txtInput0"), "7");
     EXPECT_EQ(panels.text("txtInput1"), "Text1");
     panels.run(Operation::ReadDigitalInputs);
-    EXPECT_EQ(panels.port.accesses, (std::vector {in(0x300, 7)}));
+    EXPECT_EQ(panels.port.accesses(), (std::vector {in(0x300, 7)}));
 }
 
 } // namespace

@@ -7,12 +7,12 @@
 #include "pci_bus.h"
 #include "pci_locator.h"
 #include "pci_port_access.h"
+#include "recording_port.h"
 #include "simulated_card.h"
 #include "simulated_locator.h"
 #include "support/clock_protocol.h"
 #include "support/fake_sys_io.h"
 #include "support/operation_rows.h"
-#include "support/recording_port.h"
 #include "support/row_name.h"
 #include "support/sysfs_fixture.h"
 
@@ -298,7 +298,8 @@ protected:
             port = std::make_unique<support::RecordingPort>(*pci);
             locator = std::make_unique<hardware::PciLocator>(cards);
         }
-        window = std::make_unique<window::MainWindow>(*port, *locator, true);
+        window = std::make_unique<window::MainWindow>(*port, *locator,
+                                                      hardware::BackendKind::Simulated);
         window->setReporter(
             [this](const window::ErrorReport &report) { reports.push_back(report); });
         window->start();
@@ -363,7 +364,7 @@ TEST_P(FailurePath, IsReportedStopsWhereItFailsAndTheWindowGoesOn)
         run(act);
     const QString baseShown = edit("txtIOBase")->text();
     reports.clear();
-    port->accesses.clear();
+    port->clear();
     sys.lockdown
         = row.fault.lockdown ? std::optional<std::string>(row.fault.lockdown) : std::nullopt;
     sys.failNth(row.fault.call, row.fault.nth, row.fault.result);
@@ -393,7 +394,7 @@ TEST_P(FailurePath, IsReportedStopsWhereItFailsAndTheWindowGoesOn)
         expected += QStringLiteral("\n\nThe inputs are no longer read. To read them again, store "
                                    "a base address: press 得到板卡的基地址, 输出 or DA 输出.");
     EXPECT_EQ(report.detail.toStdString(), expected.toStdString());
-    EXPECT_EQ(port->accesses, row.before);
+    EXPECT_EQ(port->accesses(), row.before);
     EXPECT_EQ(window->IOBase().value(), row.ioBase);
     if (row.act == Act::LocateCard) {
         EXPECT_EQ(edit("txtIOBase")->text(), baseShown); // the locator was never asked
@@ -411,7 +412,7 @@ TEST_P(FailurePath, IsReportedStopsWhereItFailsAndTheWindowGoesOn)
 
     // Goes on: with valid texts each operation makes its whole sequence, with no report.
     reports.clear();
-    port->accesses.clear();
+    port->clear();
     const bool high = row.backend == Backend::PciHigh;
     const std::uint16_t base = high ? 0x7FE0 : 0xE000;
     typeInto("txtIOBase", high ? "7FE0" : "E000");
@@ -428,7 +429,7 @@ TEST_P(FailurePath, IsReportedStopsWhereItFailsAndTheWindowGoesOn)
         || row.backend == Backend::PciIdsNoCard) {
         // A card that cannot be reached stays so: each port operation says so, none reaches it.
         EXPECT_EQ(reports.size(), 3U);
-        EXPECT_TRUE(port->accesses.empty());
+        EXPECT_TRUE(port->accesses().empty());
         return;
     }
     EXPECT_TRUE(reports.empty()) << reports[0].detail.toStdString();
@@ -440,7 +441,7 @@ TEST_P(FailurePath, IsReportedStopsWhereItFailsAndTheWindowGoesOn)
         whole.push_back(in(static_cast<std::uint16_t>(base + group), 0x5A));
     const auto clock = clockWrites(base, 33);
     whole.insert(whole.end(), clock.begin(), clock.end());
-    EXPECT_EQ(port->accesses, whole);
+    EXPECT_EQ(port->accesses(), whole);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FailurePath, ::testing::ValuesIn(rows()),

@@ -1,7 +1,7 @@
 #include "main_window.h"
 #include "pci_locator.h"
+#include "recording_port.h"
 #include "simulated_locator.h"
-#include "support/recording_port.h"
 #include "support/row_name.h"
 #include "window_layout.h"
 
@@ -52,9 +52,10 @@ class MainWindowTest : public ::testing::Test
 protected:
     MainWindowTest() { makeWindow(locator); }
 
-    void makeWindow(hardware::CardLocator &withLocator, bool simulated = true)
+    void makeWindow(hardware::CardLocator &withLocator,
+                    hardware::BackendKind backend = hardware::BackendKind::Simulated)
     {
-        window = std::make_unique<MainWindow>(port, withLocator, simulated);
+        window = std::make_unique<MainWindow>(port, withLocator, backend);
         window->setReporter(
             [this](const window::ErrorReport &report) { reports.push_back(report); });
     }
@@ -97,7 +98,7 @@ TEST_F(MainWindowTest, AControlMissingFromTheTablesStopsTheWindowBeingBuilt)
         &panels::kBaseAddressPanel, &panels::kDigitalOutputPanel, &panels::kDigitalInputPanel,
         &panels::kClockPanel};
     try {
-        MainWindow incomplete(port, locator, true, withoutDa);
+        MainWindow incomplete(port, locator, hardware::BackendKind::Simulated, withoutDa);
         FAIL() << "the window was built without its DA boxes";
     } catch (const window::MissingControl &missing) {
         EXPECT_STREQ(missing.what(),
@@ -108,7 +109,7 @@ TEST_F(MainWindowTest, AControlMissingFromTheTablesStopsTheWindowBeingBuilt)
 
 TEST_F(MainWindowTest, LabelsFitTheirTextsInsideTheirFramesWithoutCoveringOtherControls)
 {
-    for (const panels::PanelLayout *panel : window::kPanels) {
+    for (const panels::PanelLayout *panel : panels::kPanels) {
         const auto *frame = window->findChild<QGroupBox *>(qs(panel->frame.name));
         const QRect inside = frame->rect().adjusted(1, 1, -1, -1);
         const auto siblings = frame->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
@@ -162,7 +163,7 @@ TEST_F(MainWindowTest, LoadShowsTheLocatedBaseNeverTheDesignText)
     EXPECT_EQ(edit("txtIOBase")->text(), "E000");
     EXPECT_EQ(window->IOBase().value(), convert::Value {static_cast<std::int16_t>(0xE000)});
     EXPECT_TRUE(reports.empty());
-    EXPECT_TRUE(port.accesses.empty()); // locating touches no port
+    EXPECT_TRUE(port.accesses().empty()); // locating touches no port
 }
 
 TEST_F(MainWindowTest, AnUnknownCardShowsNoAndKeepsTheStoredBase)
@@ -200,7 +201,7 @@ TEST_F(MainWindowTest, StartUpReportsComeBeforeTheLocateAndTheFirstTick)
     window->setReporter([&](const window::ErrorReport &report) {
         events.push_back("report " + report.headline.toStdString());
         QTest::qWait(100); // the report's own event loop: a running timer would tick here
-        events.push_back(port.accesses.empty() ? "no access" : "accessed");
+        events.push_back(port.accesses().empty() ? "no access" : "accessed");
     });
     window->start({nullptr, hardware::Message("The program reaches no card.")});
     events.push_back("started: " + edit("txtIOBase")->text().toStdString());
@@ -219,7 +220,7 @@ TEST_F(MainWindowTest, TheInputTimerTicksEverySecondOnceStarted)
 
 TEST_F(MainWindowTest, WithNoCardReachedTheStartUpReportIsTheOnlyOne)
 {
-    makeWindow(locator, false);
+    makeWindow(locator, hardware::BackendKind::Pci);
     window->start({nullptr, hardware::Message("The program reaches no card.")});
     ASSERT_EQ(reports.size(), 1U);
     EXPECT_EQ(reports[0].headline, "No card");
@@ -227,7 +228,7 @@ TEST_F(MainWindowTest, WithNoCardReachedTheStartUpReportIsTheOnlyOne)
     for (int tick = 0; tick < 3; ++tick)
         window->run(panels::Operation::ReadDigitalInputs);
     EXPECT_EQ(reports.size(), 1U);
-    EXPECT_TRUE(port.accesses.empty());
+    EXPECT_TRUE(port.accesses().empty());
     EXPECT_FALSE(edit("txtInput0")->isEnabled()); // held: greyed
 }
 
@@ -237,14 +238,14 @@ TEST_F(MainWindowTest, NoTickRunsWhileAReportIsOpen)
     window->inputTimer().setInterval(5);
     std::size_t accessesWhileReportOpen = 0;
     window->setReporter([&](const window::ErrorReport &) {
-        const std::size_t before = port.accesses.size();
+        const std::size_t before = port.accesses().size();
         QTest::qWait(100); // the report's own event loop: ticks keep arriving
-        accessesWhileReportOpen = port.accesses.size() - before;
+        accessesWhileReportOpen = port.accesses().size() - before;
     });
     typeInto("txtCardNo", "x");
     QTest::mouseClick(button("cmdIOBase"), Qt::LeftButton);
     EXPECT_EQ(accessesWhileReportOpen, 0U);
-    QTRY_VERIFY(!port.accesses.empty()); // once it is closed, the monitor runs again
+    QTRY_VERIFY(!port.accesses().empty()); // once it is closed, the monitor runs again
 }
 
 TEST_F(MainWindowTest, ExitEndsTheProgramAtOnceWithoutAnotherTick)
@@ -258,7 +259,7 @@ TEST_F(MainWindowTest, ExitEndsTheProgramAtOnceWithoutAnotherTick)
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_LT(elapsed.elapsed(), 900);
     EXPECT_FALSE(window->inputTimer().isActive());
-    EXPECT_TRUE(port.accesses.empty());
+    EXPECT_TRUE(port.accesses().empty());
     EXPECT_FALSE(window->isVisible());
 }
 
@@ -292,7 +293,7 @@ TEST_F(MainWindowTest, AFailingTickIsReportedOnceAndTheMonitorWaitsForANewBase)
               "press 得到板卡的基地址.\n\nNo port was written.\n\nThe operation 开关量输入 "
               "stopped there; the program goes on.\n\nThe inputs are no longer read. To read "
               "them again, store a base address: press 得到板卡的基地址, 输出 or DA 输出.");
-    EXPECT_TRUE(port.accesses.empty());
+    EXPECT_TRUE(port.accesses().empty());
     EXPECT_EQ(edit("txtInput0")->text(), "Text1");
     EXPECT_FALSE(edit("txtInput0")->isEnabled());
 
@@ -301,7 +302,7 @@ TEST_F(MainWindowTest, AFailingTickIsReportedOnceAndTheMonitorWaitsForANewBase)
     QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
     window->run(panels::Operation::ReadDigitalInputs);
     EXPECT_EQ(reports.size(), 2U);
-    EXPECT_EQ(port.accesses.size(), 4U + 4U);
+    EXPECT_EQ(port.accesses().size(), 4U + 4U);
     EXPECT_EQ(edit("txtInput0")->text(), "FF"); // what the recording port answers
     EXPECT_TRUE(edit("txtInput0")->isEnabled());
 }
@@ -341,7 +342,7 @@ TEST_P(EnterKey, RunsThePanelsOperation)
     edit("txtCardNo")->setText("2");
     QWidget *focused = window->findChild<QWidget *>(GetParam().focused);
     QTest::keyClick(focused, Qt::Key_Return);
-    EXPECT_EQ(port.accesses.size(), GetParam().accesses);
+    EXPECT_EQ(port.accesses().size(), GetParam().accesses);
     EXPECT_EQ(edit("txtIOBase")->text(), GetParam().baseShown);
     EXPECT_TRUE(reports.empty());
 }
@@ -371,7 +372,7 @@ TEST_F(MainWindowTest, TheFocusedExitButtonShowsItsFocusFromTheStart)
 struct CaptionRow
 {
     const char *name;
-    bool simulated;
+    hardware::BackendKind backend;
     const char *cardNumber;
     const char *caption;
 };
@@ -394,7 +395,7 @@ TEST_P(Caption, SaysWhichCardTheProgramWorksOn)
     card.size = 0x20;
     hardware::PciLocator pci({card});
     RecordingPort port;
-    MainWindow window(port, pci, GetParam().simulated);
+    MainWindow window(port, pci, GetParam().backend);
     window.setReporter([](const window::ErrorReport &) {});
     window.findChild<QLineEdit *>("txtCardNo")->setText(GetParam().cardNumber);
     window.start();
@@ -403,11 +404,14 @@ TEST_P(Caption, SaysWhichCardTheProgramWorksOn)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Caption,
-    ::testing::Values(
-        CaptionRow {"SimulatedCard", true, "1", "qm5083测试程序 [仿真]"},
-        CaptionRow {"RealCardLocated", false, "1", "qm5083测试程序 [0000:03:00.0 E000]"},
-        CaptionRow {"NoSuchCard", false, "2", "qm5083测试程序 [未找到板卡]"},
-        CaptionRow {"CardNumberNotANumber", false, "x", "qm5083测试程序 [未找到板卡]"}),
+    ::testing::Values(CaptionRow {"SimulatedCard", hardware::BackendKind::Simulated, "1",
+                                  "qm5083测试程序 [仿真]"},
+                      CaptionRow {"RealCardLocated", hardware::BackendKind::Pci, "1",
+                                  "qm5083测试程序 [0000:03:00.0 E000]"},
+                      CaptionRow {"NoSuchCard", hardware::BackendKind::Pci, "2",
+                                  "qm5083测试程序 [未找到板卡]"},
+                      CaptionRow {"CardNumberNotANumber", hardware::BackendKind::Pci, "x",
+                                  "qm5083测试程序 [未找到板卡]"}),
     qm5083::testing::RowName {});
 
 TEST_F(MainWindowTest, TheSessionRecordHasALineForAnOutput)

@@ -2,8 +2,8 @@
 // of fault: the exit status and the lines that name what failed.
 
 #include "command_line.h"
+#include "recording_port.h"
 #include "self_test_command.h"
-#include "support/recording_port.h"
 #include "support/row_name.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "port_refused.h"
-#include "support/recording_port.h"
+#include "recording_port.h"
 #include "trace.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +59,7 @@ TEST(Trace, OneFlushedLinePerAccessInTheDocumentedFormat)
               "12.500000 out E001 FF\n"
               "12.500000 in 0001 05\n");
     // The wrapped port sees exactly the same accesses, with the values as given.
-    EXPECT_EQ(inner.accesses,
+    EXPECT_EQ(inner.accesses(),
               (std::vector<Access> {out(0xE015, 0), in(0xE000, 0xFF), out(0x0003, -1),
                                     out(0xE001, 511), in(0x0001, 0x05)}));
     std::fclose(file);

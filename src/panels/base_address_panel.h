@@ -28,7 +28,9 @@ inline constexpr std::array<ControlLayout, 6> kBaseAddressControls {{
 }};
 
 inline constexpr PanelLayout kBaseAddressPanel {
-    {ControlKind::Frame, "Frame1", "基地址", 120, 120, 5412, 1212, 1}, kBaseAddressControls};
+    {ControlKind::Frame, "Frame1", "基地址", 120, 120, 5412, 1212, 1},
+    kBaseAddressControls,
+    Operation::LocateCard};
 
 // Asks the locator for the base of the card numbered in txtCardNo. A card found has its base
 // stored in IOBase and shown in hexadecimal; otherwise "NO" is shown and IOBase keeps its value,

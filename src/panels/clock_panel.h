@@ -28,7 +28,9 @@ inline constexpr std::array<ControlLayout, 5> kClockControls {{
 }};
 
 inline constexpr PanelLayout kClockPanel {
-    {ControlKind::Frame, "Frame4", "脉冲量", 120, 3720, 5412, 972, 20}, kClockControls};
+    {ControlKind::Frame, "Frame4", "脉冲量", 120, 3720, 5412, 972, 20},
+    kClockControls,
+    Operation::StartClockOutputs};
 
 // N And 255 (rounding rule), then Floor(N / 256); out of byte range: overflow.
 protocol::CounterBytes outputDividerBytes(double n);

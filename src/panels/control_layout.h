@@ -1,13 +1,25 @@
 #pragma once
 
+// The panels' controls as tables, from which the window is built. Names kept from the card's
+// long-standing conventions:
+//   IOBase         the base address stored for every panel (StoredBase)
+//   txt..., cmd... text boxes and buttons: txtCardNo the card number, txtIOBase the base
+//                  address, txtOutput0..3 and txtInput0..3 the digital groups, txtClkBase and
+//                  txtClkOutput the dividers k and n, txtda(0..3) the DA codes; cmdIOBase,
+//                  cmdOutput, cmdClk and cmdDA the panels' buttons
+//   Frame1..5      the panels' frames, top to bottom
+//   Label3(i)      every label, one array in the order the labels were made
+
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace qm5083::panels {
 
 enum class ControlKind { Frame, Label, TextBox, Button };
 
-// What a button runs when it is pressed; the input monitor runs from the window's timer.
+// What a panel runs: from its button, Enter in its boxes, or (the input monitor) the window's
+// timer. Every operation between None and Exit belongs to one panel of kPanels.
 enum class Operation {
     None,
     LocateCard,
@@ -43,6 +55,11 @@ struct PanelLayout
 {
     ControlLayout frame;
     std::span<const ControlLayout> controls;
+    Operation operation; // the panel's own operation
 };
+
+// What the reports and the session record call a panel's operation: the frame's caption and its
+// button's, as the operator sees them ("开关量输出 输出"), or the frame's alone without a button.
+std::string operationTitle(const PanelLayout &panel);
 
 } // namespace qm5083::panels

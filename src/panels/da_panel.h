@@ -31,7 +31,9 @@ inline constexpr std::array<ControlLayout, 9> kDaControls {{
 }};
 
 inline constexpr PanelLayout kDaPanel {
-    {ControlKind::Frame, "Frame5", "DA", 168, 4728, 5412, 972, 33}, kDaControls};
+    {ControlKind::Frame, "Frame5", "DA", 168, 4728, 5412, 972, 33},
+    kDaControls,
+    Operation::WriteDaCodes};
 
 // Stores the base typed in txtIOBase, then sends each channel's hexadecimal code, reading each
 // box just before its channel's three writes: 12 writes. A code outside 0 to FFF is an overflow

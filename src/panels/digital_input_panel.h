@@ -31,7 +31,9 @@ inline constexpr std::array<ControlLayout, 8> kDigitalInputControls {{
 inline constexpr int kInputPollIntervalMs = 1000;
 
 inline constexpr PanelLayout kDigitalInputPanel {
-    {ControlKind::Frame, "Frame3", "开关量输入", 120, 2640, 5412, 972, 15}, kDigitalInputControls};
+    {ControlKind::Frame, "Frame3", "开关量输入", 120, 2640, 5412, 972, 15},
+    kDigitalInputControls,
+    Operation::ReadDigitalInputs};
 
 // Reads the four input groups at IOBase and shows each byte in hexadecimal, setting each box
 // right after its own read: 4 reads.

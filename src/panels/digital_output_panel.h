@@ -32,7 +32,9 @@ inline constexpr std::array<ControlLayout, 9> kDigitalOutputControls {{
 }};
 
 inline constexpr PanelLayout kDigitalOutputPanel {
-    {ControlKind::Frame, "Frame2", "开关量输出", 120, 1440, 5412, 1092, 8}, kDigitalOutputControls};
+    {ControlKind::Frame, "Frame2", "开关量输出", 120, 1440, 5412, 1092, 8},
+    kDigitalOutputControls,
+    Operation::WriteDigitalOutputs};
 
 // Stores the base typed in txtIOBase, then writes each group's hexadecimal value, reading each
 // box just before its write: 4 writes.

@@ -36,15 +36,15 @@ int runWindow(int argc, char *argv[], const CommandLine &commandLine, SessionLog
     installTranslations(app);
     applyAppearance(app);
 
-    const hardware::Backends backends = hardware::makeBackends(commandLine.backends);
+    const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
     try {
-        MainWindow window(backends.port(), *backends.locator, commandLine.backends.simulate);
+        MainWindow window(backend.port(), *backend.locator, backend.kind);
         if (commandLine.printLayout) {
             std::fputs(qPrintable(window.layoutLines().join(QLatin1Char('\n')) + '\n'), stdout);
             return 0;
         }
         window.setSessionLog(sessionLog);
-        window.start({backends.startupFailure, backends.noCard});
+        window.start({backend.startupFailure, backend.noCard});
         window.show();
         return QApplication::exec();
     } catch (const MissingControl &fault) {

@@ -34,11 +34,6 @@ QString qs(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::size_t indexOf(Operation operation)
-{
-    return static_cast<std::size_t>(operation);
-}
-
 QString shownText(const QWidget *widget)
 {
     if (const auto *frame = qobject_cast<const QGroupBox *>(widget))
@@ -54,12 +49,13 @@ QString shownText(const QWidget *widget)
 
 } // namespace
 
-MainWindow::MainWindow(hardware::PortAccess &port, hardware::CardLocator &locator, bool simulated,
-                       std::span<const PanelLayout *const> panels, QWidget *parent)
+MainWindow::MainWindow(hardware::PortAccess &port, hardware::CardLocator &locator,
+                       hardware::BackendKind backend, std::span<const PanelLayout *const> panels,
+                       QWidget *parent)
     : QWidget(parent)
     , port_(port)
     , locator_(locator)
-    , simulated_(simulated)
+    , backend_(backend)
 {
     setObjectName(QStringLiteral("MainWindow"));
     updateCaption();
@@ -94,13 +90,12 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
                             toPixels(layout.height));
         layouts_.push_back(&layout);
     };
-    const auto addButton = [&](QWidget *parent, const ControlLayout &layout, const QString &title) {
+    const auto addButton = [&](QWidget *parent, const ControlLayout &layout) {
         auto *button = new QPushButton(qs(layout.text), parent);
         place(button, layout);
         button->setFocusPolicy(Qt::StrongFocus);
         button->setAutoDefault(true); // Enter on the focused button presses it
         const Operation operation = layout.operation;
-        operationTitles_[indexOf(operation)] = title;
         connect(button, &QPushButton::clicked, this, [this, operation] { run(operation); });
     };
 
@@ -113,12 +108,11 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
             "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
             "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
         frame->setFocusPolicy(Qt::NoFocus);
-        // Enter in one of the panel's boxes runs the panel's operation.
-        const auto button
-            = std::find_if(panel->controls.begin(), panel->controls.end(),
-                           [](const ControlLayout &c) { return c.kind == ControlKind::Button; });
-        const Operation panelOperation
-            = button == panel->controls.end() ? Operation::None : button->operation;
+        // Enter in a box of a panel with a button runs the panel's operation.
+        const bool hasButton
+            = std::any_of(panel->controls.begin(), panel->controls.end(),
+                          [](const ControlLayout &c) { return c.kind == ControlKind::Button; });
+        const Operation panelOperation = panel->operation;
         for (const ControlLayout &layout : panel->controls) {
             switch (layout.kind) {
             case ControlKind::Label: {
@@ -139,22 +133,20 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
                 auto *edit = new QLineEdit(qs(layout.text), frame);
                 place(edit, layout);
                 boxes_.push_back(std::make_unique<LineEditBox>(edit));
-                if (layout.name == panels::kInputBoxes[0])
-                    operationTitles_[indexOf(Operation::ReadDigitalInputs)] = frame->title();
-                if (panelOperation != Operation::None)
+                if (hasButton)
                     connect(edit, &QLineEdit::returnPressed, this,
                             [this, panelOperation] { run(panelOperation); });
                 break;
             }
             case ControlKind::Button:
-                addButton(frame, layout, frame->title() + QLatin1Char(' ') + qs(layout.text));
+                addButton(frame, layout);
                 break;
             case ControlKind::Frame:
                 break;
             }
         }
     }
-    addButton(this, kExitButton, qs(kExitButton.text));
+    addButton(this, kExitButton);
 
     panelBoxes_ = panels::findPanelBoxes(
         [this](std::string_view name) -> panels::TextBox & { return requireBox(name); });
@@ -238,11 +230,18 @@ void MainWindow::setReporter(Reporter reporter)
 void MainWindow::setSessionLog(SessionLog *log)
 {
     sessionLog_ = log;
-    for (const auto &box : boxes_)
-        box->setReadLog(log ? &textsRead_ : nullptr);
 }
 
-void MainWindow::record(Operation operation, const ErrorReport *failure, bool reported)
+QString MainWindow::titleOf(Operation operation) const
+{
+    if (operation == kExitButton.operation)
+        return qs(kExitButton.text);
+    const PanelLayout *panel = panels::panelRunning(operation);
+    return panel ? QString::fromStdString(panels::operationTitle(*panel)) : QString();
+}
+
+void MainWindow::record(Operation operation, const std::vector<panels::TextRead> &textsRead,
+                        const ErrorReport *failure, bool reported)
 {
     if (!sessionLog_)
         return;
@@ -250,18 +249,20 @@ void MainWindow::record(Operation operation, const ErrorReport *failure, bool re
     if (operation == Operation::ReadDigitalInputs && !failure && port_.accesses().empty())
         return;
     QJsonArray texts;
-    for (const auto &[box, text] : textsRead_)
+    for (const auto &[box, text] : textsRead)
         texts.append(QJsonObject {{QStringLiteral("box"), QString::fromStdString(box)},
                                   {QStringLiteral("text"), QString::fromStdString(text)}});
     QJsonArray accesses;
     for (const hardware::RecordedAccess &access : port_.accesses())
         accesses.append(QJsonObject {
-            {QStringLiteral("access"), access.write ? QStringLiteral("out") : QStringLiteral("in")},
+            {QStringLiteral("access"),
+             access.kind == hardware::RecordedAccess::Kind::Out ? QStringLiteral("out")
+                                                                : QStringLiteral("in")},
             {QStringLiteral("port"), QString::fromStdString(convert::hex4(access.port))},
-            {QStringLiteral("byte"), QString::fromStdString(convert::hex2(access.byte))}});
+            {QStringLiteral("byte"), QString::fromStdString(convert::hex2(access.byte()))}});
     QJsonObject line {
         {QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
-        {QStringLiteral("operation"), operationTitles_[indexOf(operation)]},
+        {QStringLiteral("operation"), titleOf(operation)},
         {QStringLiteral("texts"), texts},
         {QStringLiteral("accesses"), accesses},
         {QStringLiteral("result"), failure ? QStringLiteral("failed") : QStringLiteral("done")},
@@ -305,20 +306,20 @@ bool MainWindow::run(Operation operation)
     operationRunning_ = true;
     bool done = false;
     port_.clear();
-    textsRead_.clear();
+    const panels::TextReadRecorder reads(panelBoxes_);
     try {
-        runOperation(operation);
+        runOperation(operation, reads.boxes());
         lastReportCause_.clear();
-        record(operation, nullptr, false);
+        record(operation, reads.reads(), nullptr, false);
         if (operation == Operation::LocateCard)
             noteLocatedCard();
         done = true;
     } catch (...) {
         FailureContext context;
-        context.operation = operationTitles_[indexOf(operation)];
+        context.operation = titleOf(operation);
         for (const hardware::RecordedAccess &access : port_.accesses())
-            if (access.write)
-                context.writesBefore.emplace_back(access.port, access.byte);
+            if (access.kind == hardware::RecordedAccess::Kind::Out)
+                context.writesBefore.emplace_back(access.port, access.byte());
         context.describeBox = [this](const QString &name) {
             return describeBox(name);
         };
@@ -327,7 +328,7 @@ bool MainWindow::run(Operation operation)
         // A tick failing for the cause just reported holds the monitor without a second report.
         const bool shown
             = operation != Operation::ReadDigitalInputs || failure.cause != lastReportCause_;
-        record(operation, &failure, shown);
+        record(operation, reads.reads(), &failure, shown);
         if (shown)
             report(failure);
         lastReportCause_ = failure.cause;
@@ -337,25 +338,21 @@ bool MainWindow::run(Operation operation)
     return done;
 }
 
-void MainWindow::runOperation(Operation operation)
+void MainWindow::runOperation(Operation operation, const panels::PanelBoxes &boxes)
 {
     if (operation == Operation::Exit)
         return exitProgram();
     panels::OperationContext context {IOBase_, monitor_, port_, locator_};
-    panels::runPanelOperation(operation, panelBoxes_, context);
+    panels::runPanelOperation(operation, boxes, context);
 }
 
 void MainWindow::noteLocatedCard()
 {
-    // Read from the edits themselves: these reads are the caption's, not the operation's.
-    const auto shown = [](const panels::TextBox *box) {
-        return static_cast<const LineEditBox *>(box)->edit()->text();
-    };
-    const QString base = shown(panelBoxes_.baseAddress);
+    const QString base = requireBox(panels::kBaseAddressBox).edit()->text();
     locatedCard_.clear();
     if (base != QLatin1String("NO")) {
-        const auto place
-            = locator_.place(convert::TextToInt16(shown(panelBoxes_.cardNumber).toStdString()));
+        const auto place = locator_.place(
+            convert::TextToInt16(requireBox(panels::kCardNumberBox).edit()->text().toStdString()));
         locatedCard_ = place ? qs(place->address) + QLatin1Char(' ') + base : base;
     }
     updateCaption();
@@ -364,7 +361,7 @@ void MainWindow::noteLocatedCard()
 void MainWindow::updateCaption()
 {
     QString caption = qs(kCaption);
-    if (simulated_)
+    if (backend_ == hardware::BackendKind::Simulated)
         caption += qs(kSimulatedCaptionSuffix);
     else if (!locatedCard_.isEmpty())
         caption += QStringLiteral(" [%1]").arg(locatedCard_);
@@ -377,8 +374,8 @@ void MainWindow::updateInputsLook()
 {
     // While the monitor holds, the inputs show their last values greyed, not taken for fresh.
     const bool reading = !monitor_.holding(IOBase_);
-    for (panels::TextBox *box : panelBoxes_.inputs)
-        static_cast<LineEditBox *>(box)->edit()->setEnabled(reading);
+    for (const std::string_view name : panels::kInputBoxes)
+        requireBox(name).edit()->setEnabled(reading);
 }
 
 void MainWindow::report(const ErrorReport &report)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "access_recorder.h"
+#include "backends.h"
 #include "control_layout.h"
 #include "digital_input_panel.h"
 #include "error_report.h"
@@ -15,7 +16,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <array>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -57,8 +57,9 @@ public:
     using Reporter = std::function<void(const ErrorReport &)>;
 
     // Throws MissingControl when the tables lack a control that an operation reads.
-    MainWindow(hardware::PortAccess &port, hardware::CardLocator &locator, bool simulated,
-               std::span<const panels::PanelLayout *const> panels = kPanels,
+    MainWindow(hardware::PortAccess &port, hardware::CardLocator &locator,
+               hardware::BackendKind backend,
+               std::span<const panels::PanelLayout *const> panels = panels::kPanels,
                QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -97,16 +98,18 @@ private:
     void updateClockTooltips();
     void updateCaption();
     void updateInputsLook();
-    void runOperation(panels::Operation operation);
+    QString titleOf(panels::Operation operation) const;
+    void runOperation(panels::Operation operation, const panels::PanelBoxes &boxes);
     void noteLocatedCard();
     void report(const ErrorReport &report);
-    void record(panels::Operation operation, const ErrorReport *failure, bool reported);
+    void record(panels::Operation operation, const std::vector<panels::TextRead> &textsRead,
+                const ErrorReport *failure, bool reported);
     void exitProgram();
     void showReport(const ErrorReport &report);
 
     hardware::AccessRecorder port_;
     hardware::CardLocator &locator_;
-    bool simulated_;
+    hardware::BackendKind backend_;
     panels::StoredBase IOBase_;
     panels::InputMonitor monitor_;
     QTimer inputTimer_;
@@ -114,12 +117,9 @@ private:
     Reporter reporter_;
     QString lastReportCause_; // of the last report, until an operation succeeds
     SessionLog *sessionLog_ = nullptr;
-    std::vector<std::pair<std::string, std::string>> textsRead_; // by the current operation
     QString locatedCard_;     // the caption's card: "0000:03:00.0 E000", empty when none
     bool focusShown_ = false; // the focus frame was shown at the first activation
 
-    // What the reports call each operation: the frame and button captions the operator sees.
-    std::array<QString, 7> operationTitles_;
     std::vector<const panels::ControlLayout *> layouts_; // in table order, frames included
     std::vector<std::unique_ptr<LineEditBox>> boxes_;
     panels::PanelBoxes panelBoxes_;

@@ -107,16 +107,16 @@ QString reason(const std::exception_ptr &failure)
 int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE *err,
                        const selftest::Wait &wait)
 {
-    const hardware::Backends backends = hardware::makeBackends(commandLine.backends);
-    if (backends.startupFailure)
-        return cannotRun(err, reason(backends.startupFailure));
-    if (backends.noCard)
-        return cannotRun(err, translated(*backends.noCard));
+    const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
+    if (backend.startupFailure)
+        return cannotRun(err, reason(backend.startupFailure));
+    if (backend.noCard)
+        return cannotRun(err, translated(*backend.noCard));
 
     CardTested tested;
     std::uint16_t base = 0;
     try {
-        const auto found = backends.locator->findCard(commandLine.card);
+        const auto found = backend.locator->findCard(commandLine.card);
         if (!found)
             return cannotRun(err, tr("there is no card %1").arg(commandLine.card));
         base = *found;
@@ -134,7 +134,7 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
             faults.append(QString::fromStdString(hardware::describeFault(fault)));
         tested.json[QStringLiteral("faults")] = faults;
     } else {
-        const auto place = backends.locator->place(commandLine.card);
+        const auto place = backend.locator->place(commandLine.card);
         const QString address = place ? QString::fromStdString(place->address) : QString();
         const QString ids = place ? QString::fromStdString(place->ids) : QString();
         tested.description
@@ -146,7 +146,7 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
 
     selftest::SelfTestResult result;
     try {
-        result = selftest::runSelfTest(backends.port(), base, wait);
+        result = selftest::runSelfTest(backend.port(), base, wait);
     } catch (...) {
         return cannotRun(err, reason(std::current_exception()));
     }

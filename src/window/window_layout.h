@@ -1,13 +1,7 @@
 #pragma once
 
-#include "base_address_panel.h"
-#include "clock_panel.h"
 #include "control_layout.h"
-#include "da_panel.h"
-#include "digital_input_panel.h"
-#include "digital_output_panel.h"
 
-#include <array>
 #include <string_view>
 
 namespace qm5083::window {
@@ -27,11 +21,6 @@ inline constexpr int kClientTop = 468;
 inline constexpr panels::ControlLayout kExitButton {
     panels::ControlKind::Button, "Command_exit", "Exit", 192, 5856, 972, 372, 0,
     panels::Operation::Exit};
-
-// The panels, top to bottom.
-inline constexpr std::array<const panels::PanelLayout *, 5> kPanels {
-    &panels::kBaseAddressPanel, &panels::kDigitalOutputPanel, &panels::kDigitalInputPanel,
-    &panels::kClockPanel, &panels::kDaPanel};
 
 inline constexpr int kTwipsPerInch = 1440;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/recording_port.h"
+#include "recording_port.h"
 
 #include <cstdint>
 #include <utility>

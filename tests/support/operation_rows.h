@@ -1,7 +1,7 @@
 #pragma once
 
+#include "panel_harness.h"
 #include "support/expect_error.h"
-#include "support/panel_harness.h"
 #include "support/row_name.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +52,7 @@ inline void expectOperation(panels::Operation operation, const OperationRow &row
         EXPECT_TRUE(failsWith(*row.error, run, std::string(row.failingSource)));
     else
         EXPECT_NO_THROW(run());
-    EXPECT_EQ(panels.port.accesses, row.accesses);
+    EXPECT_EQ(panels.port.accesses(), row.accesses);
     if (row.ioBase) {
         EXPECT_EQ(panels.IOBase.value(), *row.ioBase);
     }

@@ -8,42 +8,43 @@
 
 namespace qm5083::hardware {
 
-Backends makeBackends(const BackendOptions &options)
+Backend chooseBackend(const BackendOptions &options)
 {
-    Backends backends;
+    Backend backend;
+    backend.kind = options.simulate ? BackendKind::Simulated : BackendKind::Pci;
     if (options.simulate) {
-        backends.card
+        backend.card
             = std::make_unique<SimulatedCard>(SimulatedCard::Clock {}, options.simulatedFaults);
-        backends.locator = std::make_unique<SimulatedLocator>();
+        backend.locator = std::make_unique<SimulatedLocator>();
     } else {
         std::vector<PciCard> cards;
         try {
             cards = scanPciCards(options.pciIds, options.sysfsRoot);
         } catch (...) {
-            backends.startupFailure = std::current_exception();
+            backend.startupFailure = std::current_exception();
         }
         if (options.pciIds.empty()) {
-            backends.noCard = Message(QM5083_MESSAGE(
+            backend.noCard = Message(QM5083_MESSAGE(
                 "Card",
                 "The program reaches no card: it was started without --pci-id. To "
                 "practise on the simulated card, start it with --simulate. For a real "
                 "card, start it with --pci-id VVVV:DDDD, the vendor and device id that "
                 "lspci -nn shows for the card."));
-        } else if (cards.empty() && !backends.startupFailure) {
-            backends.noCard
+        } else if (cards.empty() && !backend.startupFailure) {
+            backend.noCard
                 = Message(QM5083_MESSAGE("Card",
                                          "The program reaches no card: no card %1 is on the PCI "
                                          "bus. Check with lspci -nn that the card is in the PC and "
                                          "that these are its ids, then start the program again."),
                           {Message::value(formatPciIds(options.pciIds))});
         }
-        backends.card = std::make_unique<PciPortAccess>(cards, SysIo::system(), options.pciIds);
-        backends.locator = std::make_unique<PciLocator>(std::move(cards));
+        backend.card = std::make_unique<PciPortAccess>(cards, SysIo::system(), options.pciIds);
+        backend.locator = std::make_unique<PciLocator>(std::move(cards));
     }
     if (options.trace)
-        backends.trace = std::make_unique<TracingPortAccess>(*backends.card, options.traceOut,
-                                                             secondsSinceProgramStart);
-    return backends;
+        backend.trace = std::make_unique<TracingPortAccess>(*backend.card, options.traceOut,
+                                                            secondsSinceProgramStart);
+    return backend;
 }
 
 } // namespace qm5083::hardware

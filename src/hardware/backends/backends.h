@@ -25,10 +25,16 @@ struct BackendOptions
     std::FILE *traceOut = stderr;
 };
 
-// The card the program works on, chosen once at start-up: the simulated card, or the real
+enum class BackendKind {
+    Simulated, // the simulated card built into the program
+    Pci,       // the real cards on the PCI bus
+};
+
+// What the program works through, chosen once at start-up: the simulated card, or the real
 // cards on the PCI bus. The panels never know which.
-struct Backends
+struct Backend
 {
+    BackendKind kind = BackendKind::Simulated;
     std::unique_ptr<PortAccess> card;
     std::unique_ptr<CardLocator> locator;
     std::unique_ptr<PortAccess> trace; // wraps card when tracing
@@ -40,6 +46,6 @@ struct Backends
     PortAccess &port() const { return trace ? *trace : *card; }
 };
 
-Backends makeBackends(const BackendOptions &options);
+Backend chooseBackend(const BackendOptions &options);
 
 } // namespace qm5083::hardware

@@ -10,10 +10,13 @@ namespace qm5083::hardware {
 // One access that reached the card.
 struct RecordedAccess
 {
-    bool write;
+    enum class Kind { In, Out };
+    Kind kind;
     std::uint16_t port;
-    std::uint8_t byte; // the byte put on the bus, or read from it
+    std::int16_t value; // the value handed to outportb, or the byte inportb returned
 
+    // The byte that crossed the bus.
+    std::uint8_t byte() const { return lowByte(value); }
     bool operator==(const RecordedAccess &) const = default;
 };
 
@@ -28,13 +31,13 @@ public:
     std::uint8_t inportb(std::uint16_t port) override
     {
         const std::uint8_t byte = inner_.inportb(port);
-        accesses_.push_back({false, port, byte});
+        accesses_.push_back({RecordedAccess::Kind::In, port, byte});
         return byte;
     }
     void outportb(std::uint16_t port, std::int16_t value) override
     {
         inner_.outportb(port, value);
-        accesses_.push_back({true, port, lowByte(value)});
+        accesses_.push_back({RecordedAccess::Kind::Out, port, value});
     }
     void beginOperation() override { inner_.beginOperation(); }
 

@@ -2,7 +2,7 @@
 
 #include "card_locator.h"
 #include "panel_operations.h"
-#include "support/recording_port.h"
+#include "recording_port.h"
 
 #include <cstdint>
 #include <map>
@@ -12,6 +12,23 @@
 #include <vector>
 
 namespace qm5083::testing {
+
+// A text box with no window behind it.
+class PlainTextBox final : public panels::TextBox
+{
+public:
+    PlainTextBox(std::string_view name, std::string_view text)
+        : name_(name)
+        , text_(text)
+    { }
+    std::string_view name() const override { return name_; }
+    std::string text() const override { return text_; }
+    void setText(std::string_view text) override { text_.assign(text); }
+
+private:
+    std::string name_;
+    std::string text_;
+};
 
 // A locator with a list of cards that remembers which numbers it was asked for.
 class ListLocator final : public hardware::CardLocator
@@ -35,9 +52,9 @@ public:
     }
 };
 
-// The panels' text boxes without a window, holding the texts the window starts with, with
-// IOBase, the input monitor, a recording port and a locator: the operations run as the window
-// runs them.
+// The text boxes of every panel in panels::kPanels without a window, holding the texts the window
+// starts with, with IOBase and the input monitor: the operations run through the window's own
+// dispatch, by default on a recording port and a list locator.
 class PanelHarness
 {
 public:
@@ -47,7 +64,9 @@ public:
 
     void type(std::string_view box, std::string_view text) { at(box).setText(text); }
     std::string text(std::string_view box) { return at(box).text(); }
-    void run(panels::Operation operation);
+    void run(panels::Operation operation) { run(operation, port, locator); }
+    void run(panels::Operation operation, hardware::PortAccess &through,
+             hardware::CardLocator &finding);
 
     panels::StoredBase IOBase;
     panels::InputMonitor monitor;
@@ -55,9 +74,9 @@ public:
     ListLocator locator;
 
 private:
-    panels::PlainTextBox &at(std::string_view box);
+    PlainTextBox &at(std::string_view box);
 
-    std::map<std::string, panels::PlainTextBox, std::less<>> boxes_;
+    std::map<std::string, PlainTextBox, std::less<>> boxes_;
     panels::PanelBoxes panelBoxes_;
 };
 
