@@ -7,7 +7,7 @@
 #include <vector>
 
 using namespace qm5083;
-using window::CommandLine;
+using commands::CommandLine;
 
 namespace {
 
@@ -34,7 +34,7 @@ TEST_P(CommandLineOutcome, ExitCodeMessageAndOptions)
 {
     const CommandLineRow &row = GetParam();
     const CommandLine parsed
-        = window::parseCommandLine(QStringList {QStringLiteral("qm5083-bench")} + row.arguments);
+        = commands::parseCommandLine(QStringList {QStringLiteral("qm5083-bench")} + row.arguments);
     EXPECT_EQ(parsed.exitCode, row.exitCode);
     EXPECT_EQ(parsed.errors.toStdString(), row.errors);
     EXPECT_TRUE(parsed.output.isEmpty());
@@ -90,14 +90,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
 {
-    const CommandLine help = window::parseCommandLine({"qm5083-bench", "--help"});
+    const CommandLine help = commands::parseCommandLine({"qm5083-bench", "--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.output.startsWith("Usage: qm5083-bench [options]\n"))
         << help.output.toStdString();
     EXPECT_TRUE(help.output.contains("--pci-id <VVVV:DDDD[:BAR]>"));
     EXPECT_TRUE(help.output.contains("A real card needs --pci-id with the card's ids; without it "
                                      "the program reaches no card."));
-    const CommandLine version = window::parseCommandLine({"qm5083-bench", "--version"});
+    const CommandLine version = commands::parseCommandLine({"qm5083-bench", "--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.output, "qm5083-bench 0.1.0\n");
 }

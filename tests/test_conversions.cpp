@@ -243,7 +243,7 @@ TEST(AndDivisionFloor, FollowTheIntegerRules)
 TEST(RuntimeError, CarriesNumberDescriptionAndSource)
 {
     RuntimeError error(ErrorNumber::Overflow);
-    EXPECT_EQ(error.code(), 6);
+    EXPECT_EQ(error.number(), ErrorNumber::Overflow);
     EXPECT_STREQ(error.what(), "Run-time error 6: Overflow");
     error.setSource(ErrorSource::TextBox, "txtOutput2", "10000");
     EXPECT_EQ(error.sourceKind(), ErrorSource::TextBox);

@@ -42,13 +42,13 @@ struct Outcome
 
 Outcome selfTest(QStringList arguments)
 {
-    const window::CommandLine commandLine
-        = window::parseCommandLine(QStringList {"qm5083-bench", "--self-test"} + arguments);
+    const commands::CommandLine commandLine
+        = commands::parseCommandLine(QStringList {"qm5083-bench", "--self-test"} + arguments);
     if (commandLine.exitCode)
         return {*commandLine.exitCode, {}, commandLine.errors.toStdString()};
     std::FILE *out = std::tmpfile();
     std::FILE *err = std::tmpfile();
-    const int status = window::runSelfTestCommand(
+    const int status = commands::runSelfTestCommand(
         commandLine, out, err, [](auto duration) { std::this_thread::sleep_for(duration); });
     Outcome outcome {status, contents(out), contents(err)};
     std::fclose(out);

@@ -26,7 +26,6 @@ public:
     explicit RuntimeError(ErrorNumber number);
 
     ErrorNumber number() const { return number_; }
-    int code() const { return static_cast<int>(number_); }
 
     // Where the failing text came from: the box's name ("txtOutput2") or "IOBase + 1", with
     // the text or value that failed.

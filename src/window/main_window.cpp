@@ -63,7 +63,7 @@ MainWindow::MainWindow(hardware::PortAccess &port, hardware::CardLocator &locato
                 toPixels(kClientHeight));
     setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
 
-    reporter_ = [this](const ErrorReport &report) {
+    reporter_ = [this](const reports::ErrorReport &report) {
         showReport(report);
     };
     buildControls(panels);
@@ -167,12 +167,13 @@ LineEditBox &MainWindow::requireBox(std::string_view name)
     return **found;
 }
 
-std::optional<BoxDescription> MainWindow::describeBox(const QString &objectName) const
+std::optional<reports::BoxDescription> MainWindow::describeBox(const QString &objectName) const
 {
     for (const ControlLayout *layout : layouts_)
         if (layout->kind == ControlKind::TextBox && qs(layout->name) == objectName
             && !layout->shownAs.empty())
-            return BoxDescription {qs(layout->shownAs), qs(layout->lowest), qs(layout->highest)};
+            return reports::BoxDescription {qs(layout->shownAs), qs(layout->lowest),
+                                            qs(layout->highest)};
     return std::nullopt;
 }
 
@@ -227,7 +228,7 @@ void MainWindow::setReporter(Reporter reporter)
     reporter_ = std::move(reporter);
 }
 
-void MainWindow::setSessionLog(SessionLog *log)
+void MainWindow::setSessionLog(reports::SessionLog *log)
 {
     sessionLog_ = log;
 }
@@ -241,7 +242,7 @@ QString MainWindow::titleOf(Operation operation) const
 }
 
 void MainWindow::record(Operation operation, const std::vector<panels::TextRead> &textsRead,
-                        const ErrorReport *failure, bool reported)
+                        const reports::ErrorReport *failure, bool reported)
 {
     if (!sessionLog_)
         return;
@@ -281,11 +282,11 @@ void MainWindow::start(const StartupProblems &problems)
     // Nothing else runs while a start-up report is open, and the monitor has not started yet.
     operationRunning_ = true;
     if (problems.failure) {
-        FailureContext context;
+        reports::FailureContext context;
         context.operation = tr("finding the cards");
-        report(describeFailure(problems.failure, context));
+        report(reports::describeFailure(problems.failure, context));
     } else if (problems.noCard) {
-        report(noticeReport(tr("No card"), *problems.noCard));
+        report(reports::noticeReport(tr("No card"), *problems.noCard));
     }
     operationRunning_ = false;
 
@@ -315,7 +316,7 @@ bool MainWindow::run(Operation operation)
             noteLocatedCard();
         done = true;
     } catch (...) {
-        FailureContext context;
+        reports::FailureContext context;
         context.operation = titleOf(operation);
         for (const hardware::RecordedAccess &access : port_.accesses())
             if (access.kind == hardware::RecordedAccess::Kind::Out)
@@ -324,7 +325,8 @@ bool MainWindow::run(Operation operation)
             return describeBox(name);
         };
         context.stopsInputs = operation == Operation::ReadDigitalInputs;
-        const ErrorReport failure = describeFailure(std::current_exception(), context);
+        const reports::ErrorReport failure
+            = reports::describeFailure(std::current_exception(), context);
         // A tick failing for the cause just reported holds the monitor without a second report.
         const bool shown
             = operation != Operation::ReadDigitalInputs || failure.cause != lastReportCause_;
@@ -378,9 +380,10 @@ void MainWindow::updateInputsLook()
         requireBox(name).edit()->setEnabled(reading);
 }
 
-void MainWindow::report(const ErrorReport &report)
+void MainWindow::report(const reports::ErrorReport &report)
 {
-    const QString line = reportLine(report, QDateTime::currentDateTime()) + QLatin1Char('\n');
+    const QString line
+        = reports::reportLine(report, QDateTime::currentDateTime()) + QLatin1Char('\n');
     std::fputs(line.toUtf8().constData(), stderr);
     std::fflush(stderr);
     reporter_(report);
@@ -415,7 +418,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     QCoreApplication::exit(0);
 }
 
-void MainWindow::showReport(const ErrorReport &report)
+void MainWindow::showReport(const reports::ErrorReport &report)
 {
     QMessageBox box(QMessageBox::Critical, windowTitle(), report.headline, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("errorReport"));

@@ -54,7 +54,7 @@ class MainWindow final : public QWidget
     Q_OBJECT
 
 public:
-    using Reporter = std::function<void(const ErrorReport &)>;
+    using Reporter = std::function<void(const reports::ErrorReport &)>;
 
     // Throws MissingControl when the tables lack a control that an operation reads.
     MainWindow(hardware::PortAccess &port, hardware::CardLocator &locator,
@@ -74,7 +74,7 @@ public:
     // Replaces the message box that reports failures (tests record reports instead).
     void setReporter(Reporter reporter);
     // Records every operation in log from now on (--log); the log outlives the window.
-    void setSessionLog(SessionLog *log);
+    void setSessionLog(reports::SessionLog *log);
 
     const panels::StoredBase &IOBase() const { return IOBase_; }
     QTimer &inputTimer() { return inputTimer_; }
@@ -94,18 +94,18 @@ private:
     void buildControls(std::span<const panels::PanelLayout *const> panels);
     void buildTabOrder(std::span<const panels::PanelLayout *const> panels);
     LineEditBox &requireBox(std::string_view name);
-    std::optional<BoxDescription> describeBox(const QString &objectName) const;
+    std::optional<reports::BoxDescription> describeBox(const QString &objectName) const;
     void updateClockTooltips();
     void updateCaption();
     void updateInputsLook();
     QString titleOf(panels::Operation operation) const;
     void runOperation(panels::Operation operation, const panels::PanelBoxes &boxes);
     void noteLocatedCard();
-    void report(const ErrorReport &report);
+    void report(const reports::ErrorReport &report);
     void record(panels::Operation operation, const std::vector<panels::TextRead> &textsRead,
-                const ErrorReport *failure, bool reported);
+                const reports::ErrorReport *failure, bool reported);
     void exitProgram();
-    void showReport(const ErrorReport &report);
+    void showReport(const reports::ErrorReport &report);
 
     hardware::AccessRecorder port_;
     hardware::CardLocator &locator_;
@@ -116,7 +116,7 @@ private:
     bool operationRunning_ = false;
     Reporter reporter_;
     QString lastReportCause_; // of the last report, until an operation succeeds
-    SessionLog *sessionLog_ = nullptr;
+    reports::SessionLog *sessionLog_ = nullptr;
     QString locatedCard_;     // the caption's card: "0000:03:00.0 E000", empty when none
     bool focusShown_ = false; // the focus frame was shown at the first activation
 

@@ -149,7 +149,7 @@
     </message>
 </context>
 <context>
-    <name>qm5083::window</name>
+    <name>qm5083::commands</name>
     <message>
         <source>Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, square-wave clocks on its 8254 counters, DA codes.
 A real card needs --pci-id with the card&apos;s ids; without it the program reaches no card. --simulate works on the simulated card instead.</source>
@@ -173,13 +173,120 @@ A real card needs --pci-id with the card&apos;s ids; without it the program reac
         <translation>逐行打印窗口中每个控件的位置和大小（像素），然后结束，不显示窗口。</translation>
     </message>
     <message>
+        <source>Test the card without a window: the digital loopback (outputs wired back to the inputs), the counter chips and the DA channels; print one line per check. Exit status 0 when every check passes, 1 when one fails, 2 when the test cannot run.</source>
+        <translation>不打开窗口测试板卡：开关量回环（输出接回输入）、计数器芯片和 DA 通道；每项检查打印一行。全部通过时退出状态为 0，有检查失败时为 1，无法测试时为 2。</translation>
+    </message>
+    <message>
+        <source>The card the self-test tests (default 1).</source>
+        <translation>自检测试的卡号（默认为 1）。</translation>
+    </message>
+    <message>
+        <source>Write the self-test&apos;s result to FILE as JSON.</source>
+        <translation>把自检结果以 JSON 格式写入 FILE。</translation>
+    </message>
+    <message>
+        <source>With --simulate, give the simulated card a fault, one of: %1. Repeatable.</source>
+        <translation>与 --simulate 一起使用，给仿真板卡设置一种故障：%1。可重复给出。</translation>
+    </message>
+    <message>
+        <source>Append a line to FILE for every operation of the window: the time, the operation, the box texts it read, every port access and its result.</source>
+        <translation>窗口的每次操作在 FILE 中追加一行：时间、操作、读取的文本框内容、每次端口访问及其结果。</translation>
+    </message>
+    <message>
         <source>Try &apos;qm5083-bench --help&apos;.</source>
         <translation>请参阅“qm5083-bench --help”。</translation>
+    </message>
+    <message>
+        <source>--card &quot;%1&quot; is not a card number from 1 to 32767</source>
+        <translation>--card “%1”不是 1 到 32767 之间的卡号</translation>
+    </message>
+    <message>
+        <source>--card is for the self-test: give --self-test too</source>
+        <translation>--card 用于自检：请同时给出 --self-test</translation>
+    </message>
+    <message>
+        <source>--report is for the self-test: give --self-test too</source>
+        <translation>--report 用于自检：请同时给出 --self-test</translation>
+    </message>
+    <message>
+        <source>--log records the window&apos;s operations; the self-test writes --report</source>
+        <translation>--log 记录窗口的操作；自检结果用 --report 写出</translation>
+    </message>
+    <message>
+        <source>--sim-fault gives the simulated card a fault: give --simulate too</source>
+        <translation>--sim-fault 用于给仿真板卡设置故障：请同时给出 --simulate</translation>
     </message>
     <message>
         <source>--pci-id is ignored with --simulate</source>
         <translation>使用 --simulate 时忽略 --pci-id</translation>
     </message>
+    <message>
+        <source>cannot open the session record %1 for appending: %2</source>
+        <translation>无法以追加方式打开操作记录文件 %1：%2</translation>
+    </message>
+    <message>
+        <source>there is no card %1</source>
+        <translation>没有 %1 号板卡</translation>
+    </message>
+    <message>
+        <source>card %1, simulated, base %2</source>
+        <translation>%1 号卡，仿真，基地址 %2</translation>
+    </message>
+    <message>
+        <source>card %1, %2 (%3), base %4</source>
+        <translation>%1 号卡，%2（%3），基地址 %4</translation>
+    </message>
+    <message>
+        <source>counter %1 reads back status bits %2, not the %3 written</source>
+        <translation>计数器 %1 回读的状态位为 %2，而不是写入的 %3</translation>
+    </message>
+    <message>
+        <source>counter %1 holds %2, outside the count loaded (1 to %3)</source>
+        <translation>计数器 %1 的计数为 %2，超出装入的计数范围（1 到 %3）</translation>
+    </message>
+    <message>
+        <source>counter %1 does not count (it stays at %2)</source>
+        <translation>计数器 %1 不计数（停在 %2）</translation>
+    </message>
+    <message>
+        <source>digital loopback, group %1</source>
+        <translation>开关量回环，第 %1 组</translation>
+    </message>
+    <message>
+        <source>bit %1 wrote %2, read %3 (group wrote %4, read %5)</source>
+        <translation>位 %1 写入 %2，读回 %3（该组写入 %4，读回 %5）</translation>
+    </message>
+    <message>
+        <source>counter chip %1</source>
+        <translation>计数器芯片 %1</translation>
+    </message>
+    <message>
+        <source>its ports read FF</source>
+        <translation>其端口读回 FF</translation>
+    </message>
+    <message>
+        <source>codes %1 written; they cannot be read back. With a meter on the channel, type each in DA%2 and press DA 输出: 0 gives the bottom of its range, 800 the middle, FFF the top.</source>
+        <translation>已写入代码 %1；这些代码无法回读。请将电表接到该通道，在 DA%2 中逐个输入并按“DA 输出”：0 为量程下限，800 为中点，FFF 为上限。</translation>
+    </message>
+    <message>
+        <source>The card is left with outputs 00, DA codes 0 and the clock outputs at k %1, n %2.</source>
+        <translation>板卡保持为：开关量输出 00，DA 代码 0，时钟输出 k %1、n %2。</translation>
+    </message>
+    <message>
+        <source>Self-test of %1: %2 of %3 checks passed. %4</source>
+        <translation>%1 的自检：%3 项检查中通过 %2 项。%4</translation>
+    </message>
+    <message>
+        <source>the report %1 cannot be written: %2</source>
+        <translation>无法写入报告 %1：%2</translation>
+    </message>
+    <message>
+        <source>the self-test cannot run: %1</source>
+        <translation>无法进行自检：%1</translation>
+    </message>
+</context>
+<context>
+    <name>qm5083::reports</name>
     <message>
         <source>In text box %1: &quot;%2&quot;.</source>
         <translation>文本框 %1：“%2”。</translation>
@@ -235,110 +342,6 @@ A real card needs --pci-id with the card&apos;s ids; without it the program reac
     <message>
         <source>The inputs are no longer read. To read them again, store a base address: press 得到板卡的基地址, 输出 or DA 输出.</source>
         <translation>开关量输入不再读取。要重新读取，请保存一个基地址：按“得到板卡的基地址”、“输出”或“DA 输出”。</translation>
-    </message>
-    <message>
-        <source>cannot open the session record %1 for appending: %2</source>
-        <translation>无法以追加方式打开操作记录文件 %1：%2</translation>
-    </message>
-    <message>
-        <source>Test the card without a window: the digital loopback (outputs wired back to the inputs), the counter chips and the DA channels; print one line per check. Exit status 0 when every check passes, 1 when one fails, 2 when the test cannot run.</source>
-        <translation>不打开窗口测试板卡：开关量回环（输出接回输入）、计数器芯片和 DA 通道；每项检查打印一行。全部通过时退出状态为 0，有检查失败时为 1，无法测试时为 2。</translation>
-    </message>
-    <message>
-        <source>The card the self-test tests (default 1).</source>
-        <translation>自检测试的卡号（默认为 1）。</translation>
-    </message>
-    <message>
-        <source>Write the self-test&apos;s result to FILE as JSON.</source>
-        <translation>把自检结果以 JSON 格式写入 FILE。</translation>
-    </message>
-    <message>
-        <source>Append a line to FILE for every operation of the window: the time, the operation, the box texts it read, every port access and its result.</source>
-        <translation>窗口的每次操作在 FILE 中追加一行：时间、操作、读取的文本框内容、每次端口访问及其结果。</translation>
-    </message>
-    <message>
-        <source>--card &quot;%1&quot; is not a card number from 1 to 32767</source>
-        <translation>--card “%1”不是 1 到 32767 之间的卡号</translation>
-    </message>
-    <message>
-        <source>--card is for the self-test: give --self-test too</source>
-        <translation>--card 用于自检：请同时给出 --self-test</translation>
-    </message>
-    <message>
-        <source>--report is for the self-test: give --self-test too</source>
-        <translation>--report 用于自检：请同时给出 --self-test</translation>
-    </message>
-    <message>
-        <source>--log records the window&apos;s operations; the self-test writes --report</source>
-        <translation>--log 记录窗口的操作；自检结果用 --report 写出</translation>
-    </message>
-    <message>
-        <source>--sim-fault gives the simulated card a fault: give --simulate too</source>
-        <translation>--sim-fault 用于给仿真板卡设置故障：请同时给出 --simulate</translation>
-    </message>
-    <message>
-        <source>counter %1 reads back status bits %2, not the %3 written</source>
-        <translation>计数器 %1 回读的状态位为 %2，而不是写入的 %3</translation>
-    </message>
-    <message>
-        <source>counter %1 holds %2, outside the count loaded (1 to %3)</source>
-        <translation>计数器 %1 的计数为 %2，超出装入的计数范围（1 到 %3）</translation>
-    </message>
-    <message>
-        <source>counter %1 does not count (it stays at %2)</source>
-        <translation>计数器 %1 不计数（停在 %2）</translation>
-    </message>
-    <message>
-        <source>the self-test cannot run: %1</source>
-        <translation>无法进行自检：%1</translation>
-    </message>
-    <message>
-        <source>there is no card %1</source>
-        <translation>没有 %1 号板卡</translation>
-    </message>
-    <message>
-        <source>card %1, simulated, base %2</source>
-        <translation>%1 号卡，仿真，基地址 %2</translation>
-    </message>
-    <message>
-        <source>card %1, %2 (%3), base %4</source>
-        <translation>%1 号卡，%2（%3），基地址 %4</translation>
-    </message>
-    <message>
-        <source>digital loopback, group %1</source>
-        <translation>开关量回环，第 %1 组</translation>
-    </message>
-    <message>
-        <source>bit %1 wrote %2, read %3 (group wrote %4, read %5)</source>
-        <translation>位 %1 写入 %2，读回 %3（该组写入 %4，读回 %5）</translation>
-    </message>
-    <message>
-        <source>counter chip %1</source>
-        <translation>计数器芯片 %1</translation>
-    </message>
-    <message>
-        <source>its ports read FF</source>
-        <translation>其端口读回 FF</translation>
-    </message>
-    <message>
-        <source>codes %1 written; they cannot be read back. With a meter on the channel, type each in DA%2 and press DA 输出: 0 gives the bottom of its range, 800 the middle, FFF the top.</source>
-        <translation>已写入代码 %1；这些代码无法回读。请将电表接到该通道，在 DA%2 中逐个输入并按“DA 输出”：0 为量程下限，800 为中点，FFF 为上限。</translation>
-    </message>
-    <message>
-        <source>The card is left with outputs 00, DA codes 0 and the clock outputs at k %1, n %2.</source>
-        <translation>板卡保持为：开关量输出 00，DA 代码 0，时钟输出 k %1、n %2。</translation>
-    </message>
-    <message>
-        <source>Self-test of %1: %2 of %3 checks passed. %4</source>
-        <translation>%1 的自检：%3 项检查中通过 %2 项。%4</translation>
-    </message>
-    <message>
-        <source>the report %1 cannot be written: %2</source>
-        <translation>无法写入报告 %1：%2</translation>
-    </message>
-    <message>
-        <source>With --simulate, give the simulated card a fault, one of: %1. Repeatable.</source>
-        <translation>与 --simulate 一起使用，给仿真板卡设置一种故障：%1。可重复给出。</translation>
     </message>
 </context>
 <context>

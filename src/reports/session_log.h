@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-namespace qm5083::window {
+namespace qm5083::reports {
 
 // The session record (--log): one JSON object a line, appended and flushed line by line, so
 // that nothing is lost when the program is ended.
@@ -29,4 +29,4 @@ private:
     std::FILE *file_;
 };
 
-} // namespace qm5083::window
+} // namespace qm5083::reports

@@ -5,11 +5,11 @@
 #include <QLocale>
 #include <QTranslator>
 
-namespace qm5083::window {
+namespace qm5083::reports {
 
 QString tr(const char *text)
 {
-    return QCoreApplication::translate("qm5083::window", text);
+    return QCoreApplication::translate("qm5083::reports", text);
 }
 
 void installTranslations(QCoreApplication &app)
@@ -27,4 +27,4 @@ void installTranslations(QCoreApplication &app)
         QCoreApplication::installTranslator(qt);
 }
 
-} // namespace qm5083::window
+} // namespace qm5083::reports

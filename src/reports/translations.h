@@ -4,7 +4,7 @@
 
 class QCoreApplication;
 
-namespace qm5083::window {
+namespace qm5083::reports {
 
 // Installs the program's translation (and Qt's own) into app when the user's locale is Chinese;
 // the messages stay in English otherwise. The window's own captions and texts are the same in
@@ -15,4 +15,4 @@ void installTranslations(QCoreApplication &app);
 // them under (the namespace); classes with Q_OBJECT use their own tr().
 QString tr(const char *text);
 
-} // namespace qm5083::window
+} // namespace qm5083::reports

@@ -1,7 +1,6 @@
 #include "command_line.h"
 
 #include "error_report.h"
-#include "translations.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -9,7 +8,12 @@
 
 #include <stdexcept>
 
-namespace qm5083::window {
+namespace qm5083::commands {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("qm5083::commands", text);
+}
 
 CommandLine parseCommandLine(const QStringList &arguments)
 {
@@ -56,7 +60,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption simFault(
         QStringLiteral("sim-fault"),
         tr("With --simulate, give the simulated card a fault, one of: %1. Repeatable.")
-            .arg(translated(hardware::faultGrammar())),
+            .arg(reports::translated(hardware::faultGrammar())),
         QStringLiteral("FAULT"));
     const QCommandLineOption log(
         QStringLiteral("log"),
@@ -107,7 +111,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         try {
             parsed.backends.pciIds.push_back(hardware::parsePciId(text.toStdString()));
         } catch (const hardware::InvalidPciId &error) {
-            parsed.errors += QStringLiteral("qm5083-bench: %1\n").arg(translated(error.message()));
+            parsed.errors
+                += QStringLiteral("qm5083-bench: %1\n").arg(reports::translated(error.message()));
             parsed.exitCode = kUsageError;
         }
     }
@@ -138,7 +143,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
             parsed.backends.simulatedFaults.push_back(
                 hardware::parseSimulatedFault(text.toStdString()));
         } catch (const hardware::InvalidFault &error) {
-            refuse(translated(error.message()));
+            refuse(reports::translated(error.message()));
         }
     }
     if (!parsed.backends.simulatedFaults.empty() && !parsed.backends.simulate)
@@ -149,4 +154,4 @@ CommandLine parseCommandLine(const QStringList &arguments)
     return parsed;
 }
 
-} // namespace qm5083::window
+} // namespace qm5083::commands

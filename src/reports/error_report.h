@@ -12,16 +12,14 @@
 #include <utility>
 #include <vector>
 
-namespace qm5083::window {
+namespace qm5083::reports {
 
 // What the operator is told when something fails.
 struct ErrorReport
 {
-    int number = 0;    // the run-time error number, or the system error code
-    QString headline;  // "Run-time error 6: Overflow"
+    QString headline;  // "Run-time error 6: Overflow", with the error's number
     QString detail;    // what failed, what was written, what to do
     QString sourceBox; // the object name of the text box whose text failed, when known
-    QString operation; // the operation that stopped, as the window shows it
     QString cause;     // the same for two failures with one cause
 };
 
@@ -53,4 +51,4 @@ QString reportLine(const ErrorReport &report, const QDateTime &when);
 // A hardware message in the user's language.
 QString translated(const hardware::Message &message);
 
-} // namespace qm5083::window
+} // namespace qm5083::reports

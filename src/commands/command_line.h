@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace qm5083::window {
+namespace qm5083::commands {
 
 // What the command line asks for. When exitCode is set the program ends without a window, after
 // writing output to standard output and errors to standard error.
@@ -27,7 +27,11 @@ struct CommandLine
 
 inline constexpr int kUsageError = 2;
 
+// Translates a text of this namespace's free functions, in the context the translation tools file
+// them under (the namespace).
+QString tr(const char *text);
+
 // Reads the program's arguments (arguments[0] is the program).
 CommandLine parseCommandLine(const QStringList &arguments);
 
-} // namespace qm5083::window
+} // namespace qm5083::commands

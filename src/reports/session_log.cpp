@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace qm5083::window {
+namespace qm5083::reports {
 
 std::unique_ptr<SessionLog> SessionLog::open(const QString &path, QString &error)
 {
@@ -29,4 +29,4 @@ void SessionLog::append(const QJsonObject &line)
     std::fflush(file_);
 }
 
-} // namespace qm5083::window
+} // namespace qm5083::reports

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-namespace qm5083::window {
+namespace qm5083::commands {
 
 inline constexpr int kSelfTestFailed = 1;
 inline constexpr int kSelfTestCannotRun = 2;
@@ -16,4 +16,4 @@ inline constexpr int kSelfTestCannotRun = 2;
 int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE *err,
                        const selftest::Wait &wait);
 
-} // namespace qm5083::window
+} // namespace qm5083::commands

@@ -11,7 +11,7 @@
 #include <cmath>
 #include <system_error>
 
-namespace qm5083::window {
+namespace qm5083::reports {
 
 namespace {
 
@@ -75,12 +75,10 @@ QString translated(const hardware::Message &message)
 ErrorReport describeFailure(const std::exception_ptr &failure, const FailureContext &context)
 {
     ErrorReport report;
-    report.operation = context.operation;
     QStringList paragraphs;
     try {
         std::rethrow_exception(failure);
     } catch (const convert::RuntimeError &error) {
-        report.number = error.code();
         // The error number and its description are kept as the card's users know them.
         report.headline = fromStd(error.what());
         switch (error.sourceKind()) {
@@ -103,9 +101,8 @@ ErrorReport describeFailure(const std::exception_ptr &failure, const FailureCont
         paragraphs << translated(error.message());
         report.cause = fromStd(error.what());
     } catch (const hardware::PortError &error) {
-        report.number = error.code().value();
         report.headline = tr("Port access error %1: %2")
-                              .arg(report.number)
+                              .arg(error.code().value())
                               .arg(fromStd(error.code().message()));
         paragraphs << translated(error.message());
         report.cause = fromStd(error.what());
@@ -114,9 +111,8 @@ ErrorReport describeFailure(const std::exception_ptr &failure, const FailureCont
         paragraphs << translated(error.message());
         report.cause = translated(error.message());
     } catch (const std::system_error &error) {
-        report.number = error.code().value();
         report.headline = tr("Port access error %1: %2")
-                              .arg(report.number)
+                              .arg(error.code().value())
                               .arg(fromStd(error.code().message()));
         paragraphs << fromStd(error.what());
         report.cause = fromStd(error.what());
@@ -154,4 +150,4 @@ QString reportLine(const ErrorReport &report, const QDateTime &when)
         .arg(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), report.headline, detail);
 }
 
-} // namespace qm5083::window
+} // namespace qm5083::reports

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "command_line.h"
+#include "session_log.h"
+
+#include <functional>
+
+namespace qm5083::commands {
+
+// Shows the window on the card the command line chooses and runs until Exit, recording into the
+// session log when there is one; returns the exit status. The program's executable supplies it,
+// so that nothing here needs a display or widgets.
+using WindowRunner
+    = std::function<int(int argc, char *argv[], const CommandLine &, reports::SessionLog *)>;
+
+// What a program's internal fault ends with (sysexits' EX_SOFTWARE).
+inline constexpr int kInternalError = 70;
+
+// The whole program: reads the command line before any display is opened, then runs the
+// self-test, or opens the session record and runs the window. main() calls only this.
+int runProgram(int argc, char *argv[], const WindowRunner &runWindow);
+
+} // namespace qm5083::commands

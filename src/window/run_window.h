@@ -1,0 +1,14 @@
+#pragma once
+
+#include "command_line.h"
+#include "session_log.h"
+
+namespace qm5083::window {
+
+// Shows the window on the card the command line chooses and runs until Exit (or, with
+// --print-layout, prints the layout instead); the program's start calls it when no command is
+// given.
+int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
+              reports::SessionLog *sessionLog);
+
+} // namespace qm5083::window
