@@ -306,6 +306,16 @@ TEST_F(MainWindowTest, AFailingTickIsReportedOnceAndTheMonitorWaitsForANewBase)
     EXPECT_TRUE(edit("txtInput0")->isEnabled());
 }
 
+// One report per failure is the input monitor's rule for its repeats, not a person's.
+TEST_F(MainWindowTest, PressingAFailingButtonAgainIsReportedAgain)
+{
+    window->start();
+    typeInto("txtOutput0", "10000");
+    QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
+    QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
+    EXPECT_EQ(reports.size(), 2U);
+}
+
 TEST_F(MainWindowTest, ATickFailingForTheCauseJustReportedHoldsWithoutASecondReport)
 {
     window->start();
@@ -374,6 +384,7 @@ struct CaptionRow
     hardware::BackendKind backend;
     const char *cardNumber;
     const char *caption;
+    const char *thenCardNumber = nullptr; // located next, when given
 };
 
 void PrintTo(const CaptionRow &row, std::ostream *os)
@@ -398,6 +409,10 @@ TEST_P(Caption, SaysWhichCardTheProgramWorksOn)
     window.setReporter([](const reports::ErrorReport &) {});
     window.findChild<QLineEdit *>("txtCardNo")->setText(GetParam().cardNumber);
     window.start();
+    if (GetParam().thenCardNumber) {
+        window.findChild<QLineEdit *>("txtCardNo")->setText(GetParam().thenCardNumber);
+        QTest::mouseClick(window.findChild<QPushButton *>("cmdIOBase"), Qt::LeftButton);
+    }
     EXPECT_EQ(window.windowTitle().toStdString(), GetParam().caption);
 }
 
@@ -409,6 +424,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   "qm5083测试程序 [0000:03:00.0 E000]"},
                       CaptionRow {"NoSuchCard", hardware::BackendKind::Pci, "2",
                                   "qm5083测试程序 [未找到板卡]"},
+                      CaptionRow {"FoundThenNotFound", hardware::BackendKind::Pci, "1",
+                                  "qm5083测试程序 [未找到板卡]", "2"},
                       CaptionRow {"CardNumberNotANumber", hardware::BackendKind::Pci, "x",
                                   "qm5083测试程序 [未找到板卡]"}),
     qm5083::testing::RowName {});

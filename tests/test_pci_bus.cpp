@@ -73,8 +73,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- scanning a sysfs tree ----
 
-// Five cards of two kinds, between devices of other makers, added out of address order;
-// 03:00.1 comes before 03:01.0 (device before function).
+// Six cards of three kinds, between devices of other makers, added out of address order;
+// 03:00.1 comes before 03:01.0 (device before function), 02:05.0 before 03:01.0 (bus before
+// device).
 class PciBusScan : public ::testing::Test
 {
 protected:
@@ -93,6 +94,7 @@ protected:
         tree.add(off);
         tree.add({"0001:00:02.0", 0x1234, 0x9abc, {mem(0xf0000000, 0x80), {}, io(0xc040, 0x10)}});
         tree.add({"0000:03:00.1", 0x1234, 0x9abc, {io(0xc000, 0x20), {}, mem(0xf7f00000, 0x100)}});
+        tree.add({"0000:02:05.0", 0x1234, 0x4444, {io(0xd800, 0x20)}});
     }
 
     std::vector<PciCard> scan(const std::vector<PciId> &ids) const
@@ -107,7 +109,8 @@ TEST_F(PciBusScan, NumbersTheNamedCardsInAddressOrderWithTheirIoBars)
 {
     // One line per card: its ports (or why they cannot be used), ids, I/O decoding, BAR file.
     std::vector<std::string> cards;
-    for (const PciCard &card : scan({{0x1234, 0x5678, {}}, {0x1234, 0x9abc, 2}})) {
+    for (const PciCard &card :
+         scan({{0x1234, 0x5678, {}}, {0x1234, 0x9abc, 2}, {0x1234, 0x4444, {}}})) {
         const char *decoding[] = {"on", "off", "unknown"};
         cards.push_back(card.describeRange().english() + "; "
                         + formatPciIds(card.vendor, card.device) + "; I/O "
@@ -118,6 +121,7 @@ TEST_F(PciBusScan, NumbersTheNamedCardsInAddressOrderWithTheirIoBars)
         cards,
         (std::vector<std::string> {
             "0000:01:00.0 BAR 0: D000-D01F; 1234:5678; I/O off; devices/0000:01:00.0/resource0",
+            "0000:02:05.0 BAR 0: D800-D81F; 1234:4444; I/O on; devices/0000:02:05.0/resource0",
             "0000:03:00.0 BAR 1: E000-E01F; 1234:5678; I/O on; devices/0000:03:00.0/resource1",
             "0000:03:00.1: BAR 2 is a memory BAR, not an I/O BAR; 1234:9ABC; I/O on; "
             "devices/0000:03:00.1/resource2",

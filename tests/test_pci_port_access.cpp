@@ -123,6 +123,17 @@ TEST_F(PciPorts, OpensEachCardsFileOnceAtItsFirstAccessAndClosesItAtTheEnd)
     EXPECT_EQ(sys.closes, 2);
 }
 
+// One operation stays on one card; the next may begin on another.
+TEST_F(PciPorts, EachOperationMayBeginOnAnotherCard)
+{
+    PciPortAccess ports(cards, sys);
+    ports.beginOperation();
+    ports.outportb(0xE000, 1);
+    ports.beginOperation();
+    EXPECT_NO_THROW(ports.outportb(0xD000, 2));
+    EXPECT_THROW(ports.outportb(0xE001, 3), PortRefused);
+}
+
 // ---- refusal: no port outside the named cards' I/O BARs is ever reached ----
 
 class PciPortsRefuse : public PciPorts, public ::testing::WithParamInterface<std::uint16_t>

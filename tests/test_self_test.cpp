@@ -4,6 +4,7 @@
 #include "command_line.h"
 #include "recording_port.h"
 #include "self_test_command.h"
+#include "simulated_card.h"
 #include "support/row_name.h"
 
 #include <QFile>
@@ -267,6 +268,31 @@ INSTANTIATE_TEST_SUITE_P(
         CounterReadsRow {
             "NotMoving", {0x34, 0x00, 0xE0, 0x00, 0xE0}, {{Kind::Stopped, 0, 0xF000, 0xE000}}}),
     qm5083::testing::RowName {});
+
+// What the summary says the card is left with, read from the card.
+TEST(SelfTestEndState, OutputsZeroDaCodesZeroAndTheClocksAtK1000N10)
+{
+    hardware::SimulatedCard card;
+    selftest::runSelfTest(card, 0xE000, [](auto) {});
+    for (int group = 0; group < 4; ++group)
+        EXPECT_EQ(card.outputLatch(group), 0x00) << "group " << group;
+    for (int channel = 0; channel < 4; ++channel)
+        EXPECT_EQ(card.daCode(channel), 0) << "DA" << channel;
+    EXPECT_EQ(card.chip(0).state(1).count, 1000U);
+    for (const auto &[chip, counter] : {std::pair {0, 2},
+                                        {1, 0},
+                                        {1, 1},
+                                        {1, 2},
+                                        {2, 0},
+                                        {2, 1},
+                                        {2, 2},
+                                        {3, 0},
+                                        {3, 1},
+                                        {3, 2}}) {
+        EXPECT_EQ(card.chip(chip).state(counter).mode, hardware::Pit8254::Mode::SquareWave);
+        EXPECT_EQ(card.chip(chip).state(counter).count, 10U) << chip << "." << counter;
+    }
+}
 
 TEST(SelfTestReport, IsWrittenWholeOrNotAtAll)
 {
