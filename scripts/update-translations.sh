@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Brings the translation sources in src/window/translations/ up to date with the texts marked in
-# the code: tr() in the window, QM5083_MESSAGE in the libraries below it. Translate what is new
-# (e.g. with Qt Linguist), then commit the .ts file; the build turns it into the .qm it embeds.
+# the code: tr() in the window, the reports and the commands, QM5083_MESSAGE in the libraries
+# below them. Translate what is new (e.g. with Qt Linguist), then commit the .ts file; the build
+# turns it into the .qm it embeds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh

@@ -127,6 +127,7 @@ std::optional<SimulatedFault> parseAnyKind(std::string_view text, std::index_seq
 Message faultGrammar()
 {
     std::vector<Message> forms;
+    forms.reserve(kFaultForms.size());
     for (const FaultForm &form : kFaultForms)
         forms.push_back(Message(QM5083_MESSAGE("Card", "%1 (%2)"),
                                 {Message::value(std::string(form.form)), Message(form.meaning)}));
