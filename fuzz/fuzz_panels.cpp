@@ -14,8 +14,10 @@
 // - every port lies at ToInt16(IOBase + offset) for one of the operation's own offsets
 //   (digital output 0..3 written, monitor 0..3 read, clock 5..19 and DA 8..10 written);
 // - a failure is a run-time error 6 or 13 naming the box, or the stored base and offset,
-//   that failed, or a port the simulated card refuses because it is none of its registers;
-// - IOBase holds what the operation stores: a 16-bit integer after a locate, the number read
+//   that failed, or a port the simulated card refuses because it is none of its registers,
+//   which is refused before the operation's first access;
+// - IOBase holds what the operation stores: a 16-bit integer after a locate (0 when no card
+//   was found, after which the monitor holds), the number read
 //   from the base box after a digital or DA output, even when a later step fails.
 
 #include "fuzz_check.h"
@@ -243,11 +245,29 @@ private:
                 overflowIn(ErrorSource::StoredBase, "IOBase");
             io = *inRange;
         }
+        (void)io; // converted only to fail as the panel does; a card not found leaves 0
         const bool found = card == hardware::kSimulatedCardNumber;
-        if (found)
-            io = static_cast<std::int16_t>(hardware::kSimulatedCardBase);
-        store(ModelBase::Kind::Int16, static_cast<double>(io));
-        boxes[IOBaseBox] = found ? hexText(static_cast<std::uint16_t>(io)) : "NO";
+        const std::int64_t located
+            = found ? static_cast<std::int16_t>(hardware::kSimulatedCardBase) : 0;
+        store(ModelBase::Kind::Int16, static_cast<double>(located));
+        boxes[IOBaseBox] = found ? hexText(static_cast<std::uint16_t>(located)) : "NO";
+        monitorHeld_ = !found; // nothing to read without a card
+    }
+
+    // A port the card would refuse, among those of the offsets that can be formed, refuses the
+    // operation before its first access.
+    void refuseUnreachable(std::initializer_list<int> offsets, bool holdsMonitor = false) const
+    {
+        for (const int offset : offsets) {
+            const auto p = portOf(offset);
+            if (!p)
+                return;
+            if (!onTheCard(*p)) {
+                if (holdsMonitor)
+                    monitorHeld_ = true;
+                refused(*p);
+            }
+        }
     }
 
     double hexBox(Box box) const
@@ -258,6 +278,7 @@ private:
     void digitalOutput()
     {
         store(ModelBase::Kind::Double, hexBox(IOBaseBox));
+        refuseUnreachable({0, 1, 2, 3});
         for (int g = 0; g < 4; ++g) {
             const Box box = static_cast<Box>(Output0 + g);
             const auto value = roundedWithin(hexBox(box), -32768, 32767);
@@ -271,6 +292,7 @@ private:
     {
         if (monitorHeld_)
             return;
+        refuseUnreachable({0, 1, 2, 3}, true);
         for (int g = 0; g < 4; ++g) {
             const auto p = portOf(g);
             if (!p) {
@@ -321,6 +343,8 @@ private:
             {11, 10, 0xB6, n}, {15, 12, 0x36, n}, {15, 13, 0x76, n}, {15, 14, 0xB6, n},
             {19, 16, 0x36, n}, {19, 17, 0x76, n}, {19, 18, 0xB6, n},
         };
+        refuseUnreachable({7,  5,  5,  7,  6,  6,  11, 8,  8,  11, 9,  9,  11, 10, 10, 15, 12,
+                           12, 15, 13, 13, 15, 14, 14, 19, 16, 16, 19, 17, 17, 19, 18, 18});
         for (const Load &load : loads) {
             write(load.control, load.word);
             write(load.data, load.count.low);
@@ -331,6 +355,7 @@ private:
     void daOutput()
     {
         store(ModelBase::Kind::Double, hexBox(IOBaseBox));
+        refuseUnreachable({8, 9, 10});
         for (int c = 0; c < 4; ++c) {
             const Box box = static_cast<Box>(Da0 + c);
             const auto code = static_cast<std::int64_t>(hexBox(box));
@@ -343,7 +368,7 @@ private:
     }
 
     std::array<std::uint8_t, 4> latches_ {};
-    bool monitorHeld_ = false;
+    mutable bool monitorHeld_ = false;
 };
 
 // ---- the properties ----

@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp "$root/src/window/translations/qm5083_zh_CN.ts" "$work/check.ts"
+cp "$root/src/reports/translations/qm5083_zh_CN.ts" "$work/check.ts"
 /usr/lib/qt6/bin/lupdate -tr-function-alias QT_TRANSLATE_NOOP+=QM5083_MESSAGE -locations none \
     -no-obsolete -target-language zh_CN "$root/src" -ts "$work/check.ts" >/dev/null 2>&1
 untranslated=$(grep -c 'type="unfinished"' "$work/check.ts" || true)

@@ -6,6 +6,10 @@ set -uo pipefail
 program=${1:?usage: cli_without_display.sh PATH/TO/qm5083-bench}
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
+# A session's own runtime directory, as a desktop login gives one (Qt warns without it).
+XDG_RUNTIME_DIR=$(mktemp -d)
+export XDG_RUNTIME_DIR
+trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
 failed=0
 # expected status | expected first line of standard error | arguments
@@ -15,6 +19,7 @@ rows=(
     '2|qm5083-bench: cannot open the session record /nonexistent/qm5083/session.log for appending: No such file or directory|--simulate --log /nonexistent/qm5083/session.log'
     '2|qm5083-bench: --sim-fault gives the simulated card a fault: give --simulate too|--self-test --sim-fault dead-chip:A'
     '0||--simulate --self-test'
+    '0||--simulate --print-layout'
 )
 for row in "${rows[@]}"; do
     IFS='|' read -r status message arguments <<<"$row"

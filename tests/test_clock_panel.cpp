@@ -1,3 +1,4 @@
+#include "box_reading.h"
 #include "clock_panel.h"
 #include "support/clock_protocol.h"
 #include "support/operation_rows.h"
@@ -69,50 +70,102 @@ INSTANTIATE_TEST_SUITE_P(
         }()),
     RowName {});
 
-struct TooltipRow
+// How a box's text reads, as its tooltip says, and whether it reads as what it shows.
+struct ReadingRow
 {
     const char *name;
-    const char *k;
-    const char *n;
-    const char *base;
-    const char *output;
+    const char *box;
+    const char *text;
+    const char *tooltip; // "" for none
+    bool asShown;
+    std::vector<Typed> alsoTyped = {};
 };
 
-class ClockTooltips : public ::testing::TestWithParam<TooltipRow>
+void PrintTo(const ReadingRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class BoxReadings : public ::testing::TestWithParam<ReadingRow>
 { };
 
-TEST_P(ClockTooltips, TellTheFrequenciesOrWhyATextWouldFail)
+TEST_P(BoxReadings, SayHowTheTextReadsAndWhetherAsShown)
 {
-    const auto description = panels::describeClockDividers(GetParam().k, GetParam().n);
-    EXPECT_EQ(description.base, GetParam().base);
-    EXPECT_EQ(description.output, GetParam().output);
+    PanelHarness panels;
+    for (const Typed &typed : GetParam().alsoTyped)
+        panels.type(typed.box, typed.text);
+    panels.type(GetParam().box, GetParam().text);
+    const auto reading = panels::readingOf(
+        GetParam().box, [&](std::string_view name) { return panels.text(name); });
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->tooltip ? reading->tooltip->english() : "", GetParam().tooltip);
+    EXPECT_EQ(reading->asShown, GetParam().asShown);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, ClockTooltips,
+    Rows, BoxReadings,
     ::testing::Values(
-        TooltipRow {"StartingTexts", "1000", "10", "Base frequency (pin 31) = 2 MHz / 1000 = 2 kHz",
-                    "Outputs 1, 4, 7, ..., 28 = 2 MHz / (1000 x 10) = 200 Hz"},
-        TooltipRow {"CountOfOne", "2", "1", "Base frequency (pin 31) = 2 MHz / 2 = 1 MHz",
+        ReadingRow {"ByteAsShown", "txtOutput0", "5A", "", true},
+        ReadingRow {"ByteInLowerCase", "txtOutput0", "ff", "", true},
+        ReadingRow {"ByteBeyondFF", "txtOutput0", "100",
+                    "reads as 100, writes 00: a byte keeps its low 8 bits", false},
+        ReadingRow {"ByteFFFFReadsAsMinusOne", "txtOutput3", "FFFF",
+                    "reads as FFFF, writes FF: a byte keeps its low 8 bits", false},
+        ReadingRow {"ByteReadUpToANonDigit", "txtOutput1", "1G",
+                    "reads as 1, writes 01: reading stops at \"G\"", false},
+        ReadingRow {"ByteWithoutDigits", "txtOutput1", "ZZ",
+                    "reads as 0, writes 00: reading stops at \"Z\"", false},
+        ReadingRow {"ByteWithABlank", "txtOutput2", "1 2",
+                    "reads as 12, writes 12: blanks are left out", false},
+        ReadingRow {"ByteEmpty", "txtOutput2", "", "reads as 0, writes 00: an empty box reads as 0",
+                    false},
+        ReadingRow {"ByteBeyondFFFF", "txtOutput0", "10000",
+                    "Run-time error 6: Overflow: 输出 stops at this box", false},
+        ReadingRow {"DaAsShown", "txtda(1)", "800", "", true},
+        ReadingRow {"DaMinusOne", "txtda(1)", "-1", "reads as 0, writes 0: reading stops at \"-\"",
+                    false},
+        ReadingRow {"DaBeyondFFF", "txtda(2)", "1000",
+                    "reads as 1000, beyond FFF: DA 输出 stops at this box", false},
+        ReadingRow {"BaseAsShown", "txtIOBase", "E000", "", true},
+        ReadingRow {"BaseNo", "txtIOBase", "NO", "reads as 0: reading stops at \"N\"", false},
+        ReadingRow {"BaseBeyondFFFF", "txtIOBase", "10000",
+                    "reads as 10000, beyond FFFF: no port can be formed from it", false},
+        ReadingRow {"BaseDividerAsShown", "txtClkBase", "1000",
+                    "Base frequency (pin 31) = 2 MHz / 1000 = 2 kHz", true},
+        ReadingRow {"OutputDividerAsShown", "txtClkOutput", "10",
+                    "Outputs 1, 4, 7, ..., 28 = 2 MHz / (1000 x 10) = 200 Hz", true},
+        ReadingRow {"DividerOfOne",
+                    "txtClkOutput",
+                    "1",
                     "Outputs 1, 4, 7, ..., 28 = 2 MHz / (2 x 1) = 1 MHz (a count of 1 is not "
-                    "valid for a square wave)"},
-        TooltipRow {"CountOfZero", "0", "3",
+                    "valid for a square wave)",
+                    false,
+                    {{"txtClkBase", "2"}}},
+        ReadingRow {"DividerOfZero", "txtClkBase", "0",
                     "Base frequency (pin 31) = 2 MHz / 65536 = 30.5176 Hz (a count of 0 divides "
                     "by 65536)",
-                    "Outputs 1, 4, 7, ..., 28 = 2 MHz / (65536 x 3) = 10.1725 Hz"},
-        TooltipRow {"TextsThatReadAsOtherNumbers", "255.5", "12abc",
-                    "Base frequency (pin 31) = 2 MHz / 65536 = 30.5176 Hz (a count of 0 divides "
-                    "by 65536)",
+                    false},
+        ReadingRow {"DividerReadAsAnotherNumber",
+                    "txtClkOutput",
+                    "12abc",
                     "Outputs 1, 4, 7, ..., 28 = 2 MHz / (65536 x 12) = 2.54313 Hz (the text "
-                    "reads as 12)"},
-        TooltipRow {"BaseDividerOverflows", "65536", "10",
+                    "reads as 12)",
+                    false,
+                    {{"txtClkBase", "255.5"}}},
+        ReadingRow {"BaseDividerOverflows", "txtClkBase", "65536",
                     "Not accepted by the clock output: Run-time error 6: Overflow: \"65536\" reads "
                     "as 65536, outside the divider's range 0 to 65535",
-                    "Output frequency unknown: the base divider is not accepted"},
-        TooltipRow {"OutputDividerOverflows", "1000", "-1",
-                    "Base frequency (pin 31) = 2 MHz / 1000 = 2 kHz",
+                    false},
+        ReadingRow {"OutputDividerUnknownWithoutTheBase",
+                    "txtClkOutput",
+                    "10",
+                    "Output frequency unknown: the base divider is not accepted",
+                    true,
+                    {{"txtClkBase", "65536"}}},
+        ReadingRow {"OutputDividerOverflows", "txtClkOutput", "-1",
                     "Not accepted by the clock output: Run-time error 6: Overflow: \"-1\" reads as "
-                    "-1, outside the divider's range 0 to 65535"}),
+                    "-1, outside the divider's range 0 to 65535",
+                    false}),
     RowName {});
 
 } // namespace

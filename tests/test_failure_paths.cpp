@@ -115,6 +115,13 @@ const char *const kOverflow = "Run-time error 6: Overflow";
 const char *const kTypeMismatch = "Run-time error 13: Type mismatch";
 const char *const kRefused = "Port access refused";
 const char *const kIoError = "Port access error 5: Input/output error";
+// What a refusal report advises: to reach the card, or to start the program on one.
+#define QM5083_LOCATE_OR_TYPE_BASE \
+    "\n\nPress 得到板卡的基地址 to locate the card, or type its base address in 基地址 and press " \
+    "输出 or DA 输出."
+#define QM5083_START_WITH_IDS \
+    "\n\nStart the program again with the card's ids: --pci-id VVVV:DDDD, as lspci -nn shows " \
+    "them."
 
 std::ostream &operator<<(std::ostream &os, const Row &row)
 {
@@ -144,7 +151,7 @@ const std::vector<Row> &rows()
          .typed = {{"txtIOBase", "E000"}, {"txtOutput0", "11"}, {"txtOutput1", "22"},
                    {"txtOutput2", "10000"}},
          .act = Act::WriteDigitalOutputs,
-         .headline = kOverflow, .sourceBox = "txtOutput2",  .where = "开关量输出 第三组: \"10000\" cannot be used; type a value from 00 to FF.",
+         .headline = kOverflow, .sourceBox = "txtOutput2",  .where = "开关量输出 第三组: \"10000\" cannot be used; type a value from 00 to FF (a larger value, up to FFFF, keeps its low 8 bits).",
          .before = {out(0xE000, 0x11), out(0xE001, 0x22)}, .ioBase = kE000Read},
         {.name = "OutputBaseTextOverflows", .typed = {{"txtIOBase", "123456789"}},
          .act = Act::WriteDigitalOutputs,
@@ -169,18 +176,18 @@ const std::vector<Row> &rows()
         // Clock outputs: all four divider bytes are converted before the first write.
         {.name = "ClockOutputDividerOverflows", .typed = {{"txtClkOutput", "65536"}},
          .act = Act::StartClockOutputs,
-         .headline = kOverflow, .sourceBox = "txtClkOutput",  .where = "脉冲量 输出因子 n: \"65536\" cannot be used; type a value from 0 to 65535.",
+         .headline = kOverflow, .sourceBox = "txtClkOutput",  .where = "脉冲量 输出因子 n: \"65536\" cannot be used; type a value from 0 to 65535 (0 divides by 65536).",
          .ioBase = kE000},
         {.name = "ClockBaseDividerNegative", .typed = {{"txtClkBase", "-1"}}, .act = Act::StartClockOutputs,
-         .headline = kOverflow, .sourceBox = "txtClkBase",  .where = "脉冲量 分频因子 k: \"-1\" cannot be used; type a value from 0 to 65535.",
+         .headline = kOverflow, .sourceBox = "txtClkBase",  .where = "脉冲量 分频因子 k: \"-1\" cannot be used; type a value from 0 to 65535 (0 divides by 65536).",
          .ioBase = kE000},
         {.name = "ClockDividerBeyond32Bits", .typed = {{"txtClkOutput", "3000000000"}},
          .act = Act::StartClockOutputs,
          .headline = kOverflow, .sourceBox = "txtClkOutput",
-          .where = "脉冲量 输出因子 n: \"3000000000\" cannot be used; type a value from 0 to 65535.", .ioBase = kE000},
+          .where = "脉冲量 输出因子 n: \"3000000000\" cannot be used; type a value from 0 to 65535 (0 divides by 65536).", .ioBase = kE000},
         {.name = "ClockDividerBeyondADouble", .typed = {{"txtClkBase", "1E400"}},
          .act = Act::StartClockOutputs,
-         .headline = kOverflow, .sourceBox = "txtClkBase",  .where = "脉冲量 分频因子 k: \"1E400\" cannot be used; type a value from 0 to 65535.",
+         .headline = kOverflow, .sourceBox = "txtClkBase",  .where = "脉冲量 分频因子 k: \"1E400\" cannot be used; type a value from 0 to 65535 (0 divides by 65536).",
          .ioBase = kE000},
         {.name = "ClockBaseSumOutside16Bits", .backend = B::PciHigh, .typed = {{"txtIOBase", "7FF0"}},
          .setup = {Act::WriteDigitalOutputs}, .act = Act::StartClockOutputs,
@@ -205,21 +212,30 @@ const std::vector<Row> &rows()
 
         // The real card: ports it refuses, and each failure the kernel can report.
         {.name = "SimulatedPortOutsideTheCard", .typed = {{"txtIOBase", "NO"}},
-         .act = Act::WriteDigitalOutputs, .headline = kRefused, .where = "port 0000 refused: it is not a register of the simulated card (E000-E013); check the base address", .ioBase = 0.0},
+         .act = Act::WriteDigitalOutputs, .headline = kRefused, .where = "port 0000 refused: it is not a register of the simulated card (E000-E013); check the base address" QM5083_LOCATE_OR_TYPE_BASE, .ioBase = 0.0},
         {.name = "PciPortOutsideTheCard", .backend = B::Pci, .typed = {{"txtIOBase", "NO"}},
          .act = Act::WriteDigitalOutputs,
          .headline = kRefused,
-          .where = "port 0000 refused: it is not a register of the cards given with --pci-id (0000:03:00.0 BAR 1: E000-E01F); check the base address",
+          .where = "port 0000 refused: it is not a register of the cards given with --pci-id (0000:03:00.0 BAR 1: E000-E01F); check the base address" QM5083_LOCATE_OR_TYPE_BASE,
          .ioBase = 0.0},
         {.name = "PciNoCardGiven", .backend = B::PciNoCard, .act = Act::WriteDigitalOutputs,
-         .headline = kRefused,  .where = "port 0000 refused: no card was given with --pci-id, so the program reaches no port",
+         .headline = kRefused,  .where = "port 0000 refused: no card was given with --pci-id, so the program reaches no port" QM5083_START_WITH_IDS,
          .ioBase = 0.0},
         {.name = "PciIdsGivenNoCardFound", .backend = B::PciIdsNoCard, .act = Act::WriteDigitalOutputs,
-         .headline = kRefused, .where = "port 0000 refused: no card 1234:5678 on the PCI bus; check with lspci -nn that the card is in the PC and that these are its ids", .ioBase = 0.0},
+         .headline = kRefused, .where = "port 0000 refused: no card 1234:5678 on the PCI bus; check with lspci -nn that the card is in the PC and that these are its ids" QM5083_START_WITH_IDS, .ioBase = 0.0},
         {.name = "PciOperationRunsIntoTheNextCard", .backend = B::PciTwoCards,
          .typed = {{"txtIOBase", "E010"}}, .setup = {Act::WriteDigitalOutputs},
-         .act = Act::StartClockOutputs, .headline = kRefused, .where = "port E023 refused: it belongs to card 0000:03:00.1, but this operation began on card 0000:03:00.0 (0000:03:00.0 BAR 1: E000-E01F) and stays on one card; check the base address",
-         .before = clockWrites(0xE010, 24), .ioBase = -8176.0},
+         .act = Act::StartClockOutputs, .headline = kRefused, .where = "port E023 refused: it belongs to card 0000:03:00.1, but this operation is on card 0000:03:00.0 (0000:03:00.0 BAR 1: E000-E01F) and stays on one card; check the base address" QM5083_LOCATE_OR_TYPE_BASE,
+         .ioBase = -8176.0},
+        // A port the card would refuse is refused before the first access: nothing is written or read.
+        {.name = "OutputsRunOffTheSimulatedCard", .typed = {{"txtIOBase", "E011"}}, .act = Act::WriteDigitalOutputs,
+         .headline = kRefused, .where = "port E014 refused: it is not a register of the simulated card (E000-E013); check the base address" QM5083_LOCATE_OR_TYPE_BASE,
+         .ioBase = -8175.0},
+        // A long text is quoted by its first 40 characters.
+        {.name = "LongTextQuotedShort", .typed = {{"txtOutput1", "1234567890123456789012345678901234567890ABCDEF"}},
+         .act = Act::WriteDigitalOutputs, .headline = kOverflow, .sourceBox = "txtOutput1",
+         .where = "开关量输出 第二组: \"1234567890123456789012345678901234567890…\" cannot be used; type a value from 00 to FF (a larger value, up to FFFF, keeps its low 8 bits).",
+         .before = {out(0xE000, 0x00)}, .ioBase = kE000Read},
         {.name = "PciOpenNotPermitted", .backend = B::Pci, .act = Act::WriteDigitalOutputs,
          .fault = {Call::Open, 1, {-1, EACCES}},
          .headline = "Port access error 13: Permission denied",
@@ -374,22 +390,24 @@ TEST_P(FailurePath, IsReportedStopsWhereItFailsAndTheWindowGoesOn)
     const reports::ErrorReport &report = reports[0];
     EXPECT_EQ(report.headline, QString::fromUtf8(row.headline));
     EXPECT_EQ(report.sourceBox, QString::fromUtf8(row.sourceBox));
-    // What failed, then the ports written before it, then that the operation stopped.
+    // What failed, then the ports written (or read) before it, then that the operation stopped.
     QString expected = QString::fromUtf8(row.where);
     expected.replace(QStringLiteral("@FILE@"),
                      QString::fromStdString(tree.resourceFile("0000:03:00.0", 1).string()));
-    QStringList written;
+    QStringList reached;
     for (const Access &access : row.before)
-        if (access.kind == Access::Kind::Out)
-            written << QString::asprintf("%04X=%02X", access.port, access.value & 0xFF);
-    expected += written.isEmpty()
-        ? QStringLiteral("\n\nNo port was written.")
-        : QStringLiteral("\n\nWritten before it stopped (port=byte): %1.").arg(written.join(", "));
+        reached << QString::asprintf("%04X=%02X", access.port, access.value & 0xFF);
+    const bool reads = row.act == Act::ReadDigitalInputs;
+    if (reached.isEmpty())
+        expected += reads ? "\n\nNo port was read." : "\n\nNo port was written.";
+    else
+        expected += QStringLiteral("\n\n%1 before it stopped (port=byte): %2.")
+                        .arg(reads ? "Read" : "Written", reached.join(", "));
     expected += QStringLiteral("\n\nThe operation %1 stopped there; the program goes on.")
                     .arg(QString::fromUtf8(operationTitle(row.act)));
-    if (row.act == Act::ReadDigitalInputs)
-        expected += QStringLiteral("\n\nThe inputs are no longer read. To read them again, store "
-                                   "a base address: press 得到板卡的基地址, 输出 or DA 输出.");
+    if (reads)
+        expected += QStringLiteral("\n\nThe inputs are no longer read; they are read again once "
+                                   "a base address is stored.");
     EXPECT_EQ(report.detail.toStdString(), expected.toStdString());
     EXPECT_EQ(port->accesses(), row.before);
     EXPECT_EQ(window->IOBase().value(), row.ioBase);
@@ -424,8 +442,9 @@ TEST_P(FailurePath, IsReportedStopsWhereItFailsAndTheWindowGoesOn)
     run(Act::StartClockOutputs);
     if (row.backend == Backend::PciNoCard || row.backend == Backend::PciDecodingOff
         || row.backend == Backend::PciIdsNoCard) {
-        // A card that cannot be reached stays so: each port operation says so, none reaches it.
-        EXPECT_EQ(reports.size(), 3U);
+        // A card that cannot be reached stays so: each press says so, none reaches it, and the
+        // monitor adds no report of its own.
+        EXPECT_EQ(reports.size(), 2U);
         EXPECT_TRUE(port->accesses().empty());
         return;
     }

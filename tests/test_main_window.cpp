@@ -1,6 +1,7 @@
 #include "main_window.h"
 #include "pci_locator.h"
 #include "recording_port.h"
+#include "simulated_card.h"
 #include "simulated_locator.h"
 #include "support/row_name.h"
 #include "window_layout.h"
@@ -15,11 +16,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -45,6 +48,7 @@ public:
     {
         throw std::system_error(ENOENT, std::generic_category(), "/sys/bus/pci: no PCI bus");
     }
+    std::vector<std::int16_t> cardNumbers() const override { return {}; }
 };
 
 class MainWindowTest : public ::testing::Test
@@ -166,14 +170,21 @@ TEST_F(MainWindowTest, LoadShowsTheLocatedBaseNeverTheDesignText)
     EXPECT_TRUE(port.accesses().empty()); // locating touches no port
 }
 
-TEST_F(MainWindowTest, AnUnknownCardShowsNoAndKeepsTheStoredBase)
+// Another card's inputs are never shown as this one's: the monitor holds, greyed, without a
+// report of its own, and the base box says which cards there are.
+TEST_F(MainWindowTest, AnUnknownCardShowsNoLeavesBaseZeroAndHoldsTheInputs)
 {
     window->start();
     typeInto("txtCardNo", "2");
     QTest::mouseClick(button("cmdIOBase"), Qt::LeftButton);
+    window->run(panels::Operation::ReadDigitalInputs);
     EXPECT_EQ(edit("txtIOBase")->text(), "NO");
-    EXPECT_EQ(window->IOBase().value(), convert::Value {static_cast<std::int16_t>(0xE000)});
+    EXPECT_EQ(window->IOBase().value(), convert::Value {std::int16_t {0}});
     EXPECT_TRUE(reports.empty());
+    EXPECT_TRUE(port.accesses().empty());
+    EXPECT_FALSE(edit("txtInput0")->isEnabled());
+    EXPECT_EQ(edit("txtIOBase")->toolTip(),
+              "reads as 0: reading stops at \"N\"\nNo card 2; cards found: 1.");
 }
 
 TEST_F(MainWindowTest, AFailedLocateAtStartUpIsReportedAndLeavesNo)
@@ -263,7 +274,7 @@ TEST_F(MainWindowTest, ExitEndsTheProgramAtOnceWithoutAnotherTick)
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(MainWindowTest, ClockTooltipsFollowTheTextsAsTheyAreTyped)
+TEST_F(MainWindowTest, TooltipsAndTheWarningColourFollowTheTextsAsTheyAreTyped)
 {
     EXPECT_EQ(edit("txtClkBase")->toolTip(), "Base frequency (pin 31) = 2 MHz / 1000 = 2 kHz");
     typeInto("txtClkBase", "20");
@@ -272,6 +283,36 @@ TEST_F(MainWindowTest, ClockTooltipsFollowTheTextsAsTheyAreTyped)
               "Outputs 1, 4, 7, ..., 28 = 2 MHz / (20 x 10) = 10 kHz");
     typeInto("txtClkOutput", "70000");
     EXPECT_TRUE(edit("txtClkOutput")->toolTip().startsWith("Not accepted by the clock output"));
+
+    const auto warned = [this](const char *box) {
+        return edit(box)->palette().color(QPalette::Text) == QColor(window::kWarningTextColour);
+    };
+    EXPECT_TRUE(warned("txtClkOutput"));
+    typeInto("txtOutput0", "100");
+    EXPECT_TRUE(warned("txtOutput0"));
+    EXPECT_EQ(edit("txtOutput0")->toolTip(),
+              "reads as 100, writes 00: a byte keeps its low 8 bits");
+    typeInto("txtOutput0", "5A");
+    EXPECT_FALSE(warned("txtOutput0"));
+    EXPECT_EQ(edit("txtOutput0")->toolTip(), "");
+    edit("txtInput2")->setText("D");
+    EXPECT_EQ(edit("txtInput2")->toolTip(), "bits 7 to 0: 0000 1101");
+}
+
+// One cause, one report: the monitor's read refused for the reason a press was just refused for
+// adds no report of its own, whichever port it met.
+TEST_F(MainWindowTest, ATickRefusedForTheReasonJustReportedAddsNoReport)
+{
+    hardware::SimulatedCard card([] { return std::chrono::nanoseconds(0); });
+    qm5083::testing::RecordingPort onCard(card);
+    window = std::make_unique<MainWindow>(onCard, locator, hardware::BackendKind::Simulated);
+    window->setReporter([this](const reports::ErrorReport &report) { reports.push_back(report); });
+    window->start();
+    typeInto("txtIOBase", "0");
+    QTest::mouseClick(button("cmdDA"), Qt::LeftButton); // refused at 0008
+    window->run(panels::Operation::ReadDigitalInputs);  // refused at 0000
+    EXPECT_EQ(reports.size(), 1U);
+    EXPECT_TRUE(onCard.accesses().empty());
 }
 
 TEST_F(MainWindowTest, AFailingTickIsReportedOnceAndTheMonitorWaitsForANewBase)
@@ -289,9 +330,9 @@ TEST_F(MainWindowTest, AFailingTickIsReportedOnceAndTheMonitorWaitsForANewBase)
     EXPECT_EQ(reports[1].detail.toStdString(),
               "The base address stored last (10000) plus register offset 0 is not a 16-bit port "
               "number.\n\nType the card's base address in 基地址 and press 输出 or DA 输出, or "
-              "press 得到板卡的基地址.\n\nNo port was written.\n\nThe operation 开关量输入 "
-              "stopped there; the program goes on.\n\nThe inputs are no longer read. To read "
-              "them again, store a base address: press 得到板卡的基地址, 输出 or DA 输出.");
+              "press 得到板卡的基地址.\n\nNo port was read.\n\nThe operation 开关量输入 "
+              "stopped there; the program goes on.\n\nThe inputs are no longer read; they are "
+              "read again once a base address is stored.");
     EXPECT_TRUE(port.accesses().empty());
     EXPECT_EQ(edit("txtInput0")->text(), "Text1");
     EXPECT_FALSE(edit("txtInput0")->isEnabled());
@@ -358,7 +399,7 @@ TEST_P(EnterKey, RunsThePanelsOperation)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, EnterKey,
-    ::testing::Values(KeyRow {"InTheBaseBoxLocates", "txtIOBase", 0, "NO"},
+    ::testing::Values(KeyRow {"InTheBaseBoxDoesNothing", "txtIOBase", 0, "E000"},
                       KeyRow {"InTheCardNumberBoxLocates", "txtCardNo", 0, "NO"},
                       KeyRow {"InAnOutputBoxWritesTheOutputs", "txtOutput2", 4, "E000"},
                       KeyRow {"InADividerBoxStartsTheClocks", "txtClkOutput", 33, "E000"},
@@ -467,6 +508,46 @@ TEST_F(MainWindowTest, TheSessionRecordHasALineForAnOutput)
                              QJsonArray {access("E000", "00"), access("E001", "A5"),
                                          access("E002", "00"), access("E003", "00")}},
                             {"result", "done"}}));
+}
+
+// In Chinese every tooltip and report is Chinese: no Latin word is left but units, commands and
+// ids, hexadecimal numbers, the window's own captions, the texts typed, and the run-time error's
+// headline, which the card's users know in English.
+TEST_F(MainWindowTest, InChineseNoTooltipOrReportIsLeftInEnglish)
+{
+    QTranslator chinese;
+    ASSERT_TRUE(chinese.load(QStringLiteral(":/i18n/qm5083_zh_CN.qm")));
+    QCoreApplication::installTranslator(&chinese);
+    makeWindow(locator);
+    window->start();
+    typeInto("txtOutput0", "100");
+    typeInto("txtda(1)", "-1");
+    typeInto("txtClkBase", "1E400");
+    typeInto("txtClkOutput", "1");
+    typeInto("txtOutput1", "10000");
+    QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
+    typeInto("txtCardNo", "2");
+    QTest::mouseClick(button("cmdIOBase"), Qt::LeftButton);
+    edit("txtInput2")->setText("D");
+    QCoreApplication::removeTranslator(&chinese);
+
+    QStringList shown;
+    for (const QWidget *widget : window->findChildren<QWidget *>())
+        shown << widget->toolTip();
+    for (const reports::ErrorReport &report : reports)
+        shown << report.detail;
+    const QRegularExpression word(QStringLiteral("[A-Za-z][A-Za-z0-9]*"));
+    const QRegularExpression allowed(QStringLiteral(
+        "^([0-9A-F]+|MHz|kHz|Hz|x|DA[0-3]?|NO|Exit|Run|time|error|Overflow|lspci|nn|pci|id|PCI|"
+        "ID|VVVV|DDDD)$"));
+    QStringList english;
+    const QRegularExpression typed(QStringLiteral("“[^”]*”|\"[^\"]*\"")); // texts as typed
+    for (const QString &text : shown)
+        for (auto match = word.globalMatch(QString(text).remove(typed)); match.hasNext();)
+            if (const QString found = match.next().captured(); !allowed.match(found).hasMatch())
+                english << found + QStringLiteral(" in \"") + text + QLatin1Char('"');
+    EXPECT_TRUE(english.isEmpty()) << english.join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(shown.join(QString()).isEmpty());
 }
 
 TEST_F(MainWindowTest, TheCardNumberingHintSaysHowCardsAreNumbered)

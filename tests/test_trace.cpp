@@ -29,8 +29,12 @@ std::string readAll(std::FILE *file)
 class RefusingPort final : public PortAccess
 {
 public:
-    std::uint8_t inportb(std::uint16_t port) override { throw PortRefused(port, "refused"); }
-    void outportb(std::uint16_t port, std::int16_t) override { throw PortRefused(port, "refused"); }
+    std::uint8_t inportb(std::uint16_t port) override { throw refused(port); }
+    void outportb(std::uint16_t port, std::int16_t) override { throw refused(port); }
+    static PortRefused refused(std::uint16_t port)
+    {
+        return {port, qm5083::hardware::Refusal::NotARegister, qm5083::hardware::Message("test")};
+    }
 };
 
 TEST(Trace, OneFlushedLinePerAccessInTheDocumentedFormat)

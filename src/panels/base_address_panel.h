@@ -20,7 +20,7 @@ inline constexpr std::array<ControlLayout, 6> kBaseAddressControls {{
     {ControlKind::TextBox, kCardNumberBox, "1", 600, 480, 252, 372, 2, Operation::None, "卡号", "1",
      "32767"},
     {ControlKind::TextBox, kBaseAddressBox, "E00d", 1200, 480, 852, 372, 3, Operation::None,
-     "基地址", "0000", "FFFF"},
+     "基地址", "0000", "FFFF", nullptr, false},
     {ControlKind::Button, "cmdIOBase", "得到板卡的基地址", 2520, 360, 1692, 372, 4,
      Operation::LocateCard},
     {ControlKind::Label, kCardNumberingHint, "求基地址前,必须用软件Mirsa.exe设定各个板卡的卡号",
@@ -33,9 +33,9 @@ inline constexpr PanelLayout kBaseAddressPanel {
     Operation::LocateCard};
 
 // Asks the locator for the base of the card numbered in txtCardNo. A card found has its base
-// stored in IOBase and shown in hexadecimal; otherwise "NO" is shown and IOBase keeps its value,
-// stored again as a 16-bit number.
-void locateCard(const TextBox &txtCardNo, TextBox &txtIOBase, StoredBase &IOBase,
+// stored in IOBase and shown in hexadecimal; otherwise "NO" is shown and IOBase holds 0. True
+// when the card was found.
+bool locateCard(const TextBox &txtCardNo, TextBox &txtIOBase, StoredBase &IOBase,
                 hardware::CardLocator &locator);
 
 } // namespace qm5083::panels

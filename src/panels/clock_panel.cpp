@@ -45,15 +45,19 @@ void startClockOutputs(const TextBox &txtClkBase, const TextBox &txtClkOutput,
 {
     const protocol::CounterBytes n = readDecimalField(txtClkOutput, outputDividerBytes);
     const protocol::CounterBytes k = readDecimalField(txtClkBase, baseDividerBytes);
-    writeRegisters(port, IOBase, protocol::clockSetupWrites(k, n));
+    const auto writes = protocol::clockSetupWrites(k, n);
+    refuseUnreachable(port, IOBase, writes);
+    writeRegisters(port, IOBase, writes);
 }
 
 namespace {
 
+using hardware::Message;
+
 struct Divider
 {
     std::optional<unsigned> count; // the count the counter divides by: 1..65536
-    std::string note;              // how the text reads, or why it fails
+    std::optional<Message> note;   // how the text reads, or why it fails
 };
 
 std::string formatNumber(double value)
@@ -63,13 +67,18 @@ std::string formatNumber(double value)
     return buffer;
 }
 
-std::string formatFrequency(double hz)
+Message frequency(double hz)
 {
     if (hz >= 1e6)
-        return formatNumber(hz / 1e6) + " MHz";
+        return Message::value(formatNumber(hz / 1e6) + " MHz");
     if (hz >= 1e3)
-        return formatNumber(hz / 1e3) + " kHz";
-    return formatNumber(hz) + " Hz";
+        return Message::value(formatNumber(hz / 1e3) + " kHz");
+    return Message::value(formatNumber(hz) + " Hz");
+}
+
+Message number(unsigned value)
+{
+    return Message::value(std::to_string(value));
 }
 
 std::string withoutBlanks(std::string_view text)
@@ -90,29 +99,40 @@ Divider readDivider(std::string_view text, protocol::CounterBytes (*bytesOf)(dou
         const unsigned loaded = bytes.high * 256U + bytes.low;
         Divider divider {loaded == 0 ? 65536U : loaded, {}};
         if (loaded == 0)
-            divider.note = "a count of 0 divides by 65536";
+            divider.note = Message(QM5083_MESSAGE("Card", "a count of 0 divides by 65536"));
         else if (loaded == 1)
-            divider.note = "a count of 1 is not valid for a square wave";
+            divider.note
+                = Message(QM5083_MESSAGE("Card", "a count of 1 is not valid for a square wave"));
         else if (withoutBlanks(text) != std::to_string(loaded))
-            divider.note = "the text reads as " + std::to_string(loaded);
+            divider.note
+                = Message(QM5083_MESSAGE("Card", "the text reads as %1"), {number(loaded)});
         return divider;
     } catch (const convert::RuntimeError &error) {
-        std::string why = error.what();
-        why += ": \"" + std::string(text) + "\" ";
+        const Message typed = Message::value(std::string(text));
         if (error.number() == convert::ErrorNumber::Overflow
             && std::string_view(text).find_first_not_of(" \t\n") != std::string_view::npos)
-            why += "reads as " + formatNumber(value) + ", outside the divider's range 0 to 65535";
-        else
-            why += "cannot be read as a divider";
-        return {std::nullopt, why};
+            return {std::nullopt,
+                    Message(QM5083_MESSAGE("Card",
+                                           "%1: \"%2\" reads as %3, outside the divider's "
+                                           "range 0 to 65535"),
+                            {Message::value(error.what()), typed,
+                             Message::value(formatNumber(value))})};
+        return {std::nullopt,
+                Message(QM5083_MESSAGE("Card", "%1: \"%2\" cannot be read as a divider"),
+                        {Message::value(error.what()), typed})};
     }
 }
 
-std::string withNote(std::string text, const Divider &divider)
+Message withNote(Message text, const Divider &divider)
 {
-    if (!divider.note.empty())
-        text += " (" + divider.note + ")";
-    return text;
+    if (!divider.note)
+        return text;
+    return Message(QM5083_MESSAGE("Card", "%1 (%2)"), {std::move(text), *divider.note});
+}
+
+Message notAccepted(const Divider &divider)
+{
+    return Message(QM5083_MESSAGE("Card", "Not accepted by the clock output: %1"), {*divider.note});
 }
 
 } // namespace
@@ -121,27 +141,32 @@ ClockDescription describeClockDividers(std::string_view clkBaseText, std::string
 {
     const Divider k = readDivider(clkBaseText, baseDividerBytes);
     const Divider n = readDivider(clkOutputText, outputDividerBytes);
-    const std::string cardClock = formatFrequency(registers::kCardClockHz);
+    const Message cardClock = frequency(registers::kCardClockHz);
     ClockDescription description;
+    description.base.asShown = !k.note;
+    description.output.asShown = !n.note;
     if (!k.count) {
-        description.base = "Not accepted by the clock output: " + k.note;
-        description.output = "Output frequency unknown: the base divider is not accepted";
-        if (!n.count)
-            description.output = "Not accepted by the clock output: " + n.note;
+        description.base.tooltip = notAccepted(k);
+        description.output.tooltip = n.count
+            ? Message(QM5083_MESSAGE("Card",
+                                     "Output frequency unknown: the base "
+                                     "divider is not accepted"))
+            : notAccepted(n);
         return description;
     }
     const double baseHz = registers::kCardClockHz / *k.count;
-    description.base = withNote("Base frequency (pin 31) = " + cardClock + " / "
-                                    + std::to_string(*k.count) + " = " + formatFrequency(baseHz),
-                                k);
+    description.base.tooltip
+        = withNote(Message(QM5083_MESSAGE("Card", "Base frequency (pin 31) = %1 / %2 = %3"),
+                           {cardClock, number(*k.count), frequency(baseHz)}),
+                   k);
     if (!n.count) {
-        description.output = "Not accepted by the clock output: " + n.note;
+        description.output.tooltip = notAccepted(n);
         return description;
     }
-    description.output = withNote("Outputs 1, 4, 7, ..., 28 = " + cardClock + " / ("
-                                      + std::to_string(*k.count) + " x " + std::to_string(*n.count)
-                                      + ") = " + formatFrequency(baseHz / *n.count),
-                                  n);
+    description.output.tooltip = withNote(
+        Message(QM5083_MESSAGE("Card", "Outputs 1, 4, 7, ..., 28 = %1 / (%2 x %3) = %4"),
+                {cardClock, number(*k.count), number(*n.count), frequency(baseHz / *n.count)}),
+        n);
     return description;
 }
 

@@ -49,6 +49,10 @@ struct ControlLayout
     std::string_view shownAs = {};
     std::string_view lowest = {};
     std::string_view highest = {};
+    const char *rangeNote = nullptr; // what the box does with a value beyond the range it shows
+    // Enter in the box runs its panel's operation (the base box, which the output and DA panels
+    // read too, runs nothing).
+    bool enterRuns = true;
 };
 
 struct PanelLayout

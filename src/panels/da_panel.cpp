@@ -10,6 +10,7 @@ void writeDaCodes(const TextBox &txtIOBase, std::span<const TextBox *const, 4> t
                   StoredBase &IOBase, hardware::PortAccess &port)
 {
     IOBase.store(readHexField(txtIOBase));
+    refuseUnreachable(port, IOBase, protocol::daChannelWrites(0, 0, 0));
     for (int channel = 0; channel < registers::kDaChannelCount; ++channel) {
         // A code beyond 12 bits would spill into the channel field and set another channel.
         const auto writes = readHexField(*txtda[channel], [channel](double code) {

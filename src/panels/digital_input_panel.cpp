@@ -9,6 +9,7 @@ namespace qm5083::panels {
 void readDigitalInputs(std::span<TextBox *const, 4> txtInput, const StoredBase &IOBase,
                        hardware::PortAccess &port)
 {
+    refuseUnreachable(port, IOBase, registers::kDigitalGroupOffsets);
     for (int group = 0; group < registers::kDigitalGroupCount; ++group) {
         const std::uint8_t byte
             = port.inportb(PortAddress(IOBase, protocol::digitalInputOffset(group)));

@@ -10,6 +10,7 @@ void writeDigitalOutputs(const TextBox &txtIOBase, std::span<const TextBox *cons
                          StoredBase &IOBase, hardware::PortAccess &port)
 {
     IOBase.store(readHexField(txtIOBase));
+    refuseUnreachable(port, IOBase, registers::kDigitalGroupOffsets);
     for (int group = 0; group < registers::kDigitalGroupCount; ++group) {
         // The value is converted before the port, so a bad value is reported ahead of a bad base.
         const std::int16_t value

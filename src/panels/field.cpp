@@ -2,6 +2,8 @@
 
 #include "value.h"
 
+#include <vector>
+
 namespace qm5083::panels {
 
 std::uint16_t PortAddress(const StoredBase &IOBase, int offset)
@@ -14,6 +16,30 @@ std::uint16_t PortAddress(const StoredBase &IOBase, int offset)
         error.setStoredBase(convert::ToDouble(IOBase.value()), offset);
         throw;
     }
+}
+
+void refuseUnreachable(hardware::PortAccess &port, const StoredBase &IOBase,
+                       std::span<const int> offsets)
+{
+    std::vector<std::uint16_t> ports;
+    ports.reserve(offsets.size());
+    try {
+        for (const int offset : offsets)
+            ports.push_back(PortAddress(IOBase, offset));
+    } catch (const convert::RuntimeError &) {
+        // The ports up to here are the ones the operation can reach before it stops.
+    }
+    port.checkReachable(ports);
+}
+
+void refuseUnreachable(hardware::PortAccess &port, const StoredBase &IOBase,
+                       std::span<const protocol::RegisterWrite> writes)
+{
+    std::vector<int> offsets;
+    offsets.reserve(writes.size());
+    for (const protocol::RegisterWrite &write : writes)
+        offsets.push_back(write.offset);
+    refuseUnreachable(port, IOBase, offsets);
 }
 
 void writeRegisters(hardware::PortAccess &port, const StoredBase &IOBase,

@@ -52,6 +52,14 @@ auto readDecimalField(const TextBox &box, Convert &&convert)
 // The port of a register: the 16-bit pattern of ToInt16(IOBase + offset).
 std::uint16_t PortAddress(const StoredBase &IOBase, int offset);
 
+// Refuses the operation, before its first access, when the card would refuse one of the ports of
+// these offsets from IOBase, as far as those ports can be formed (a port that cannot be formed
+// stops the sequence where it stands, when the operation reaches it).
+void refuseUnreachable(hardware::PortAccess &port, const StoredBase &IOBase,
+                       std::span<const int> offsets);
+void refuseUnreachable(hardware::PortAccess &port, const StoredBase &IOBase,
+                       std::span<const protocol::RegisterWrite> writes);
+
 // Makes the writes in order, each at its port from IOBase; a port that cannot be formed stops
 // the sequence there.
 void writeRegisters(hardware::PortAccess &port, const StoredBase &IOBase,

@@ -43,7 +43,10 @@ void runPanelOperation(Operation operation, const PanelBoxes &boxes, OperationCo
     context.port.beginOperation();
     switch (operation) {
     case Operation::LocateCard:
-        return locateCard(*boxes.cardNumber, *boxes.baseAddress, context.IOBase, context.locator);
+        // Without a card there is nothing to read: the "NO" shown says why.
+        if (!locateCard(*boxes.cardNumber, *boxes.baseAddress, context.IOBase, context.locator))
+            context.monitor.hold(context.IOBase);
+        return;
     case Operation::WriteDigitalOutputs:
         return writeDigitalOutputs(*boxes.baseAddress, boxes.outputs, context.IOBase, context.port);
     case Operation::ReadDigitalInputs:

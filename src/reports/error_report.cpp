@@ -33,12 +33,16 @@ QString storedBaseAsTyped(double value)
 QString boxSentence(const convert::RuntimeError &error, const FailureContext &context)
 {
     const QString name = fromStd(error.source());
+    const QString typed = quotedText(fromStd(error.sourceText()));
     const std::optional<BoxDescription> box
         = context.describeBox ? context.describeBox(name) : std::nullopt;
     if (!box)
-        return tr("In text box %1: \"%2\".").arg(name, fromStd(error.sourceText()));
+        return tr("In text box %1: \"%2\".").arg(name, typed);
+    if (!box->rangeNote.isEmpty())
+        return tr("%1: \"%2\" cannot be used; type a value from %3 to %4 (%5).")
+            .arg(box->shownAs, typed, box->lowest, box->highest, box->rangeNote);
     return tr("%1: \"%2\" cannot be used; type a value from %3 to %4.")
-        .arg(box->shownAs, fromStd(error.sourceText()), box->lowest, box->highest);
+        .arg(box->shownAs, typed, box->lowest, box->highest);
 }
 
 QString storedBaseSentence(const convert::RuntimeError &error)
@@ -52,15 +56,34 @@ QString storedBaseSentence(const convert::RuntimeError &error)
         .arg(error.storedOffset());
 }
 
-QString writtenSentence(const FailureContext &context)
+// What the operation reached before it stopped: the ports written, or read by the monitor.
+QString reachedSentence(const FailureContext &context)
 {
-    if (context.writesBefore.empty())
-        return tr("No port was written.");
-    QStringList writes;
-    for (const auto &[port, byte] : context.writesBefore)
-        writes << QStringLiteral("%1=%2").arg(fromStd(convert::hex4(port)),
-                                              fromStd(convert::hex2(byte)));
-    return tr("Written before it stopped (port=byte): %1.").arg(writes.join(QStringLiteral(", ")));
+    QStringList reached;
+    for (const hardware::RecordedAccess &access : context.accessesBefore)
+        reached << QStringLiteral("%1=%2").arg(fromStd(convert::hex4(access.port)),
+                                               fromStd(convert::hex2(access.byte())));
+    const QString list = reached.join(QStringLiteral(", "));
+    if (context.stopsInputs)
+        return reached.isEmpty() ? tr("No port was read.")
+                                 : tr("Read before it stopped (port=byte): %1.").arg(list);
+    return reached.isEmpty() ? tr("No port was written.")
+                             : tr("Written before it stopped (port=byte): %1.").arg(list);
+}
+
+// The step that can help when a port is refused.
+QString refusalAdvice(hardware::Refusal refusal)
+{
+    switch (refusal) {
+    case hardware::Refusal::NoCard:
+        return tr("Start the program again with the card's ids: --pci-id VVVV:DDDD, as lspci -nn "
+                  "shows them.");
+    case hardware::Refusal::NotARegister:
+    case hardware::Refusal::OtherCard:
+        return tr("Press 得到板卡的基地址 to locate the card, or type its base address in 基地址 "
+                  "and press 输出 or DA 输出.");
+    }
+    return {};
 }
 
 } // namespace
@@ -98,14 +121,17 @@ ErrorReport describeFailure(const std::exception_ptr &failure, const FailureCont
             + QLatin1Char('|') + fromStd(error.sourceText());
     } catch (const hardware::PortRefused &error) {
         report.headline = tr("Port access refused");
-        paragraphs << translated(error.message());
-        report.cause = fromStd(error.what());
+        paragraphs << translated(error.message()) << refusalAdvice(error.refusal());
+        // Every port refused for one reason is one cause.
+        report.cause = QStringLiteral("refused|") + fromStd(error.reason().english());
     } catch (const hardware::PortError &error) {
         report.headline = tr("Port access error %1: %2")
                               .arg(error.code().value())
                               .arg(fromStd(error.code().message()));
         paragraphs << translated(error.message());
-        report.cause = fromStd(error.what());
+        // One errno on one card's file is one cause, whichever port met it.
+        report.cause
+            = QStringLiteral("%1|%2").arg(error.code().value()).arg(fromStd(error.subject()));
     } catch (const hardware::Explained &error) {
         report.headline = tr("The card cannot be used");
         paragraphs << translated(error.message());
@@ -123,13 +149,23 @@ ErrorReport describeFailure(const std::exception_ptr &failure, const FailureCont
     } catch (...) {
         report.headline = tr("Unexpected error");
     }
-    paragraphs << writtenSentence(context)
+    paragraphs << reachedSentence(context)
                << tr("The operation %1 stopped there; the program goes on.").arg(context.operation);
     if (context.stopsInputs)
-        paragraphs << tr("The inputs are no longer read. To read them again, store a base "
-                         "address: press 得到板卡的基地址, 输出 or DA 输出.");
+        paragraphs << tr("The inputs are no longer read; they are read again once a base address "
+                         "is stored.");
     report.detail = paragraphs.join(QStringLiteral("\n\n"));
     return report;
+}
+
+QString quotedText(const QString &text)
+{
+    constexpr qsizetype kQuoted = 40;
+    const QList<uint> characters = text.toUcs4();
+    if (characters.size() <= kQuoted)
+        return text;
+    return QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()), kQuoted)
+        + QStringLiteral("…");
 }
 
 ErrorReport noticeReport(const QString &headline, const hardware::Message &message)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "access_recorder.h"
 #include "message.h"
 
 #include <QDateTime>
@@ -29,15 +30,21 @@ struct BoxDescription
     QString shownAs;
     QString lowest;
     QString highest;
+    QString rangeNote; // what the box does with a value beyond the range, if it takes one
 };
+
+// A typed text as a report quotes it: its first 40 characters, then "…".
+QString quotedText(const QString &text);
 
 // What the report needs to know besides the failure.
 struct FailureContext
 {
-    QString operation; // "开关量输出 输出"
-    std::vector<std::pair<std::uint16_t, std::uint8_t>> writesBefore;
+    QString operation;                                    // "开关量输出 输出"
+    std::vector<hardware::RecordedAccess> accessesBefore; // those made before it stopped
     std::function<std::optional<BoxDescription>(const QString &objectName)> describeBox;
-    bool stopsInputs = false; // a failing tick: the inputs are no longer read after it
+    // A failing tick of the input monitor: an operation that reads, after which the inputs are
+    // no longer read.
+    bool stopsInputs = false;
 };
 
 ErrorReport describeFailure(const std::exception_ptr &failure, const FailureContext &context);

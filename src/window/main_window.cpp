@@ -1,8 +1,8 @@
 #include "main_window.h"
 
 #include "base_address_panel.h"
+#include "box_reading.h"
 #include "card_locator.h"
-#include "clock_panel.h"
 #include "hex_text.h"
 #include "parse_number.h"
 
@@ -133,7 +133,7 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
                 auto *edit = new QLineEdit(qs(layout.text), frame);
                 place(edit, layout);
                 boxes_.push_back(std::make_unique<LineEditBox>(edit));
-                if (hasButton)
+                if (hasButton && layout.enterRuns)
                     connect(edit, &QLineEdit::returnPressed, this,
                             [this, panelOperation] { run(panelOperation); });
                 break;
@@ -150,11 +150,9 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
 
     panelBoxes_ = panels::findPanelBoxes(
         [this](std::string_view name) -> panels::TextBox & { return requireBox(name); });
-    txtClkBase_ = &requireBox(panels::kBaseDividerBox);
-    txtClkOutput_ = &requireBox(panels::kOutputDividerBox);
-    connect(txtClkBase_->edit(), &QLineEdit::textChanged, this, &MainWindow::updateClockTooltips);
-    connect(txtClkOutput_->edit(), &QLineEdit::textChanged, this, &MainWindow::updateClockTooltips);
-    updateClockTooltips();
+    for (const auto &box : boxes_)
+        connect(box->edit(), &QLineEdit::textChanged, this, &MainWindow::updateBoxLooks);
+    updateBoxLooks();
 }
 
 LineEditBox &MainWindow::requireBox(std::string_view name)
@@ -172,8 +170,10 @@ std::optional<reports::BoxDescription> MainWindow::describeBox(const QString &ob
     for (const ControlLayout *layout : layouts_)
         if (layout->kind == ControlKind::TextBox && qs(layout->name) == objectName
             && !layout->shownAs.empty())
-            return reports::BoxDescription {qs(layout->shownAs), qs(layout->lowest),
-                                            qs(layout->highest)};
+            return reports::BoxDescription {
+                qs(layout->shownAs), qs(layout->lowest), qs(layout->highest),
+                layout->rangeNote ? QCoreApplication::translate("Card", layout->rangeNote)
+                                  : QString()};
     return std::nullopt;
 }
 
@@ -310,7 +310,10 @@ bool MainWindow::run(Operation operation)
     const panels::TextReadRecorder reads(panelBoxes_);
     try {
         runOperation(operation, reads.boxes());
-        lastReportCause_.clear();
+        // The card answered: what failed before is over. A locate reaches no port, so it
+        // proves nothing about the card.
+        if (!port_.accesses().empty())
+            lastReportCause_.clear();
         record(operation, reads.reads(), nullptr, false);
         if (operation == Operation::LocateCard)
             noteLocatedCard();
@@ -318,16 +321,15 @@ bool MainWindow::run(Operation operation)
     } catch (...) {
         reports::FailureContext context;
         context.operation = titleOf(operation);
-        for (const hardware::RecordedAccess &access : port_.accesses())
-            if (access.kind == hardware::RecordedAccess::Kind::Out)
-                context.writesBefore.emplace_back(access.port, access.byte());
+        context.accessesBefore = port_.accesses();
         context.describeBox = [this](const QString &name) {
             return describeBox(name);
         };
         context.stopsInputs = operation == Operation::ReadDigitalInputs;
         const reports::ErrorReport failure
             = reports::describeFailure(std::current_exception(), context);
-        // A tick failing for the cause just reported holds the monitor without a second report.
+        // One cause, one report: a tick failing for the cause last reported holds the monitor
+        // without a second one. A person's press is always answered.
         const bool shown
             = operation != Operation::ReadDigitalInputs || failure.cause != lastReportCause_;
         record(operation, reads.reads(), &failure, shown);
@@ -351,13 +353,26 @@ void MainWindow::runOperation(Operation operation, const panels::PanelBoxes &box
 void MainWindow::noteLocatedCard()
 {
     const QString base = requireBox(panels::kBaseAddressBox).edit()->text();
+    const std::int16_t card
+        = convert::TextToInt16(requireBox(panels::kCardNumberBox).edit()->text().toStdString());
     locatedCard_.clear();
-    if (base != QLatin1String("NO")) {
-        const auto place = locator_.place(
-            convert::TextToInt16(requireBox(panels::kCardNumberBox).edit()->text().toStdString()));
+    if (base == QLatin1String("NO")) {
+        QStringList numbers;
+        for (const std::int16_t number : locator_.cardNumbers())
+            numbers << QString::number(number);
+        locateNote_ = numbers.isEmpty()
+            ? tr("No card %1; no card was found.").arg(card)
+            : tr("No card %1; cards found: %2.").arg(card).arg(numbers.join(QStringLiteral(", ")));
+    } else {
+        const auto place = locator_.place(card);
         locatedCard_ = place ? qs(place->address) + QLatin1Char(' ') + base : base;
+        locateNote_ = place ? tr("Card %1 is %2 (%3), at base %4.")
+                                  .arg(card)
+                                  .arg(qs(place->address), qs(place->ids), base)
+                            : tr("Card %1 is at base %2.").arg(card).arg(base);
     }
     updateCaption();
+    updateBoxLooks();
 }
 
 void MainWindow::updateCaption()
@@ -433,12 +448,33 @@ void MainWindow::showReport(const reports::ErrorReport &report)
     }
 }
 
-void MainWindow::updateClockTooltips()
+void MainWindow::updateBoxLooks()
 {
-    const auto description
-        = panels::describeClockDividers(txtClkBase_->text(), txtClkOutput_->text());
-    txtClkBase_->edit()->setToolTip(qs(description.base));
-    txtClkOutput_->edit()->setToolTip(qs(description.output));
+    const auto texts = [this](std::string_view name) {
+        return requireBox(name).text();
+    };
+    for (const auto &box : boxes_) {
+        QLineEdit *edit = box->edit();
+        const std::optional<panels::BoxReading> reading = panels::readingOf(box->name(), texts);
+        QStringList tips;
+        if (reading && reading->tooltip)
+            tips << reports::translated(*reading->tooltip);
+        const bool input
+            = std::find(panels::kInputBoxes.begin(), panels::kInputBoxes.end(), box->name())
+            != panels::kInputBoxes.end();
+        if (const auto bits = panels::inputBits(box->text()); bits && input)
+            tips << reports::translated(*bits);
+        if (box->name() == panels::kBaseAddressBox && !locateNote_.isEmpty())
+            tips << locateNote_;
+        edit->setToolTip(tips.join(QLatin1Char('\n')));
+        if (reading && !reading->asShown) {
+            QPalette warning = edit->palette();
+            warning.setColor(QPalette::Text, QColor(kWarningTextColour));
+            edit->setPalette(warning);
+        } else {
+            edit->setPalette(QPalette()); // the window's own
+        }
+    }
 }
 
 } // namespace qm5083::window

@@ -12,6 +12,7 @@
 #include "stored_base.h"
 #include "window_layout.h"
 
+#include <QColor>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -31,6 +32,9 @@ class PortAccess;
 } // namespace qm5083::hardware
 
 namespace qm5083::window {
+
+// The text colour of a box whose text does not read as what it shows.
+inline constexpr QRgb kWarningTextColour = qRgb(0xB0, 0x50, 0x00);
 
 // A control that the operations need is missing from the tables the window was built from.
 class MissingControl : public std::logic_error
@@ -95,7 +99,7 @@ private:
     void buildTabOrder(std::span<const panels::PanelLayout *const> panels);
     LineEditBox &requireBox(std::string_view name);
     std::optional<reports::BoxDescription> describeBox(const QString &objectName) const;
-    void updateClockTooltips();
+    void updateBoxLooks();
     void updateCaption();
     void updateInputsLook();
     QString titleOf(panels::Operation operation) const;
@@ -115,16 +119,15 @@ private:
     QTimer inputTimer_;
     bool operationRunning_ = false;
     Reporter reporter_;
-    QString lastReportCause_; // of the last report, until an operation succeeds
+    QString lastReportCause_; // of the last report, until an operation reaches the card
     reports::SessionLog *sessionLog_ = nullptr;
     QString locatedCard_;     // the caption's card: "0000:03:00.0 E000", empty when none
+    QString locateNote_;      // what the last locate found, for the base box's tooltip
     bool focusShown_ = false; // the focus frame was shown at the first activation
 
     std::vector<const panels::ControlLayout *> layouts_; // in table order, frames included
     std::vector<std::unique_ptr<LineEditBox>> boxes_;
     panels::PanelBoxes panelBoxes_;
-    LineEditBox *txtClkBase_ = nullptr;
-    LineEditBox *txtClkOutput_ = nullptr;
 };
 
 } // namespace qm5083::window

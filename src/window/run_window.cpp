@@ -15,6 +15,11 @@ namespace qm5083::window {
 int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
               reports::SessionLog *sessionLog)
 {
+    // The layout needs no screen: without a display it is laid out off screen.
+    if (commandLine.printLayout && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     reports::installTranslations(app);
     applyAppearance(app);

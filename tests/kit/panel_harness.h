@@ -50,6 +50,13 @@ public:
                 return card.base;
         return std::nullopt;
     }
+    std::vector<std::int16_t> cardNumbers() const override
+    {
+        std::vector<std::int16_t> numbers;
+        for (const Card &card : cards)
+            numbers.push_back(card.number);
+        return numbers;
+    }
 };
 
 // The text boxes of every panel in panels::kPanels without a window, holding the texts the window

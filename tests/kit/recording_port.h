@@ -55,6 +55,10 @@ public:
         recorder_.outportb(port, value);
     }
     void beginOperation() override { recorder_.beginOperation(); }
+    void checkReachable(std::span<const std::uint16_t> ports) override
+    {
+        recorder_.checkReachable(ports);
+    }
 
 private:
     class Answering final : public hardware::PortAccess

@@ -27,6 +27,14 @@ std::optional<std::uint16_t> PciLocator::findCard(std::int16_t cardNumber)
     return card.start;
 }
 
+std::vector<std::int16_t> PciLocator::cardNumbers() const
+{
+    std::vector<std::int16_t> numbers;
+    for (std::size_t number = 1; number <= cards_.size() && number <= 32767; ++number)
+        numbers.push_back(static_cast<std::int16_t>(number));
+    return numbers;
+}
+
 std::optional<CardLocator::Place> PciLocator::place(std::int16_t cardNumber) const
 {
     if (cardNumber < 1 || static_cast<std::size_t>(cardNumber) > cards_.size())

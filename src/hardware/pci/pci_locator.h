@@ -17,6 +17,7 @@ public:
     // Throws std::runtime_error when the card exists but its BAR cannot be used.
     std::optional<std::uint16_t> findCard(std::int16_t cardNumber) override;
     std::optional<Place> place(std::int16_t cardNumber) const override;
+    std::vector<std::int16_t> cardNumbers() const override;
 
     const std::vector<PciCard> &cards() const { return cards_; }
 

@@ -46,11 +46,11 @@ std::uint8_t PciPortAccess::inportb(std::uint16_t port)
     std::uint8_t byte = 0;
     const SysResult result = io_.pread(fd, &byte, 1, port - card.pci.start);
     if (!result.ok())
-        throw PortError(result.error,
+        throw PortError(card.pci.resourceFile.string(), result.error,
                         Message(QM5083_MESSAGE("Card", "reading port %1 through %2 failed"),
                                 {hex4(port), text(card.pci.resourceFile.string())}));
     if (result.value != 1)
-        throw PortError(EIO,
+        throw PortError(card.pci.resourceFile.string(), EIO,
                         Message(QM5083_MESSAGE("Card",
                                                "reading port %1 through %2 "
                                                "returned no byte"),
@@ -70,7 +70,7 @@ void PciPortAccess::outportb(std::uint16_t port, std::int16_t value)
         const auto mode = state ? activeLockdownMode(*state) : std::nullopt;
         if (mode && *mode != "none")
             throw PortError(
-                EPERM,
+                card.pci.resourceFile.string(), EPERM,
                 Message(QM5083_MESSAGE("Card",
                                        "writing port %1 through %2 was refused: kernel lockdown "
                                        "(mode \"%3\") forbids port writes from user space; to "
@@ -81,63 +81,78 @@ void PciPortAccess::outportb(std::uint16_t port, std::int16_t value)
                         {hex4(port), text(card.pci.resourceFile.string()), text(*mode)}));
     }
     if (!result.ok())
-        throw PortError(result.error,
+        throw PortError(card.pci.resourceFile.string(), result.error,
                         Message(QM5083_MESSAGE("Card", "writing port %1 through %2 failed"),
                                 {hex4(port), text(card.pci.resourceFile.string())}));
     if (result.value != 1)
-        throw PortError(EIO,
+        throw PortError(card.pci.resourceFile.string(), EIO,
                         Message(QM5083_MESSAGE("Card", "writing port %1 through %2 wrote no byte"),
                                 {hex4(port), text(card.pci.resourceFile.string())}));
 }
 
+void PciPortAccess::checkReachable(std::span<const std::uint16_t> ports)
+{
+    const Card *onCard = operationCard_;
+    for (const std::uint16_t port : ports) {
+        const Card *card = reachingCard(port);
+        if (!onCard)
+            onCard = card;
+        else if (card != onCard)
+            refuseOtherCard(port, *card, *onCard);
+    }
+}
+
 PciPortAccess::Card &PciPortAccess::cardHolding(std::uint16_t port)
 {
-    for (Card &card : cards_) {
-        if (!card.pci.holds(port))
-            continue;
-        if (operationCard_ && operationCard_ != &card)
-            throw PortRefused(
-                port,
-                Message(QM5083_MESSAGE("Card",
-                                       "port %1 refused: it belongs to card %2, but this "
-                                       "operation began on card %3 (%4) and stays on one "
-                                       "card; check the base address"),
-                        {hex4(port), text(card.pci.address), text(operationCard_->pci.address),
-                         operationCard_->pci.describeRange()}));
-        if (inOperation_)
-            operationCard_ = &card;
-        return card;
-    }
+    Card *card = reachingCard(port);
+    if (operationCard_ && operationCard_ != card)
+        refuseOtherCard(port, *card, *operationCard_);
+    if (inOperation_)
+        operationCard_ = card;
+    return *card;
+}
+
+PciPortAccess::Card *PciPortAccess::reachingCard(std::uint16_t port)
+{
+    for (Card &card : cards_)
+        if (card.pci.holds(port))
+            return &card;
     refuse(port);
+}
+
+void PciPortAccess::refuseOtherCard(std::uint16_t port, const Card &card, const Card &onCard)
+{
+    throw PortRefused(
+        port, Refusal::OtherCard,
+        Message(QM5083_MESSAGE("Card",
+                               "it belongs to card %1, but this operation is on "
+                               "card %2 (%3) and stays on one card; check the "
+                               "base address"),
+                {text(card.pci.address), text(onCard.pci.address), onCard.pci.describeRange()}));
 }
 
 void PciPortAccess::refuse(std::uint16_t port) const
 {
     if (cards_.empty() && ids_.empty())
-        throw PortRefused(port,
+        throw PortRefused(port, Refusal::NoCard,
                           Message(QM5083_MESSAGE("Card",
-                                                 "port %1 refused: no card was given with "
-                                                 "--pci-id, so the program reaches no "
-                                                 "port"),
-                                  {hex4(port)}));
-    if (cards_.empty()) {
-        const std::string ids = formatPciIds(ids_);
-        throw PortRefused(port,
+                                                 "no card was given with --pci-id, so the "
+                                                 "program reaches no port")));
+    if (cards_.empty())
+        throw PortRefused(port, Refusal::NoCard,
                           Message(QM5083_MESSAGE("Card",
-                                                 "port %1 refused: no card %2 on the PCI "
-                                                 "bus; check with lspci -nn that the card "
-                                                 "is in the PC and that these are its ids"),
-                                  {hex4(port), text(ids)}));
-    }
+                                                 "no card %1 on the PCI bus; check with lspci "
+                                                 "-nn that the card is in the PC and that these "
+                                                 "are its ids"),
+                                  {text(formatPciIds(ids_))}));
     std::vector<Message> ranges;
     for (const Card &card : cards_)
         ranges.push_back(card.pci.describeRange());
-    throw PortRefused(port,
+    throw PortRefused(port, Refusal::NotARegister,
                       Message(QM5083_MESSAGE("Card",
-                                             "port %1 refused: it is not a register of the "
-                                             "cards given with --pci-id (%2); check the "
-                                             "base address"),
-                              {hex4(port), Message::list(std::move(ranges))}));
+                                             "it is not a register of the cards given with "
+                                             "--pci-id (%1); check the base address"),
+                              {Message::list(std::move(ranges))}));
 }
 
 int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
@@ -147,7 +162,7 @@ int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
     const PciCard &pci = card.pci;
     if (pci.ioDecoding == IoDecoding::Disabled)
         throw PortError(
-            ENXIO,
+            pci.resourceFile.string(), ENXIO,
             Message(QM5083_MESSAGE("Card",
                                    "card %1 has I/O decoding switched off (I/O Space bit "
                                    "of its PCI command register is 0), so port %2 would "
@@ -157,7 +172,7 @@ int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
     const std::string file = pci.resourceFile.string();
     const SysResult result = io_.open(pci.resourceFile, O_RDWR | O_CLOEXEC);
     if (result.error == EACCES || result.error == EPERM)
-        throw PortError(result.error,
+        throw PortError(pci.resourceFile.string(), result.error,
                         Message(QM5083_MESSAGE("Card",
                                                "no permission to open %1 for port %2: install "
                                                "udev/60-qm5083-bench.rules with the card's ids, "
@@ -167,7 +182,7 @@ int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
                                 {text(file), hex4(port)}));
     if (!result.ok())
         throw PortError(
-            result.error,
+            pci.resourceFile.string(), result.error,
             Message(QM5083_MESSAGE("Card",
                                    "cannot open %1 for port %2 (card %3 BAR "
                                    "%4)"),

@@ -35,6 +35,7 @@ public:
         inOperation_ = true;
         operationCard_ = nullptr;
     }
+    void checkReachable(std::span<const std::uint16_t> ports) override;
 
 private:
     struct Card
@@ -43,7 +44,12 @@ private:
         int fd = -1;
     };
 
+    // The card an access to port reaches, once the operation may reach it.
     Card &cardHolding(std::uint16_t port);
+    // The card that holds port, whatever the operation: refused when none does.
+    Card *reachingCard(std::uint16_t port);
+    [[noreturn]] static void refuseOtherCard(std::uint16_t port, const Card &card,
+                                             const Card &onCard);
     [[noreturn]] void refuse(std::uint16_t port) const;
     int descriptorFor(Card &card, std::uint16_t port);
 

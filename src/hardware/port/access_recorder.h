@@ -40,6 +40,10 @@ public:
         accesses_.push_back({RecordedAccess::Kind::Out, port, value});
     }
     void beginOperation() override { inner_.beginOperation(); }
+    void checkReachable(std::span<const std::uint16_t> ports) override
+    {
+        inner_.checkReachable(ports);
+    }
 
     const std::vector<RecordedAccess> &accesses() const { return accesses_; }
     void clear() { accesses_.clear(); }

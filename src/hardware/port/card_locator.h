@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qm5083::hardware {
 
@@ -16,6 +17,9 @@ public:
     // when the card exists but cannot be used, since any other answer would send the panels to
     // ports that are not its registers.
     virtual std::optional<std::uint16_t> findCard(std::int16_t cardNumber) = 0;
+
+    // The numbers of the cards there are, for telling an operator which exist.
+    virtual std::vector<std::int16_t> cardNumbers() const = 0;
 
     // Where the card numbered cardNumber sits, as a technician finds it, or nothing when the
     // locator cannot tell.

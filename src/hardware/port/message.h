@@ -74,13 +74,19 @@ private:
 // A failure with no errno behind it, such as a card that cannot be used.
 using ExplainedError = ExplainedAs<std::runtime_error>;
 
-// A failure of the card's files or the kernel, with the errno it came with.
+// A failure of the card's files or the kernel, with the errno it came with and what it is about
+// (the card's file), which is the same for every port that fails for one cause.
 class PortError : public ExplainedAs<std::system_error>
 {
 public:
-    PortError(int error, Message message)
+    PortError(std::string subject, int error, Message message)
         : ExplainedAs(std::move(message), error, std::generic_category())
+        , subject_(std::move(subject))
     { }
+    const std::string &subject() const { return subject_; }
+
+private:
+    std::string subject_;
 };
 
 } // namespace qm5083::hardware

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace qm5083::hardware {
 
@@ -20,6 +21,12 @@ public:
     // Marks the start of an operation: every access until the next mark belongs to it, and a
     // backend that reaches several cards keeps one operation on one card.
     virtual void beginOperation() { }
+
+    // Throws PortRefused, before any access is made, for the first of ports that an access
+    // would be refused, so that an operation whose sequence would run into a refusal writes
+    // nothing. The ports are judged together: a backend that keeps one operation on one card
+    // refuses a set that spans two.
+    virtual void checkReachable(std::span<const std::uint16_t> ports) { (void)ports; }
 
 protected:
     PortAccess() = default;

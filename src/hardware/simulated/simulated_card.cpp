@@ -87,15 +87,20 @@ std::uint16_t SimulatedCard::registerOffset(std::uint16_t port)
 {
     const auto offset = static_cast<std::uint16_t>(port - kSimulatedCardBase);
     if (offset >= registers::kRegisterSpan)
-        throw PortRefused(port,
+        throw PortRefused(port, Refusal::NotARegister,
                           Message(QM5083_MESSAGE("Card",
-                                                 "port %1 refused: it is not a register of the "
-                                                 "simulated card (%2-%3); check the base address"),
-                                  {Message::value(convert::hex4(port)),
-                                   Message::value(convert::hex4(kSimulatedCardBase)),
+                                                 "it is not a register of the simulated card "
+                                                 "(%1-%2); check the base address"),
+                                  {Message::value(convert::hex4(kSimulatedCardBase)),
                                    Message::value(convert::hex4(static_cast<std::uint16_t>(
                                        kSimulatedCardBase + registers::kRegisterSpan - 1)))}));
     return offset;
+}
+
+void SimulatedCard::checkReachable(std::span<const std::uint16_t> ports)
+{
+    for (const std::uint16_t port : ports)
+        registerOffset(port);
 }
 
 std::uint8_t SimulatedCard::inportb(std::uint16_t port)

@@ -34,6 +34,7 @@ public:
 
     std::uint8_t inportb(std::uint16_t port) override;
     void outportb(std::uint16_t port, std::int16_t value) override;
+    void checkReachable(std::span<const std::uint16_t> ports) override;
 
     // State as of the last access. Indices out of range throw std::out_of_range.
     std::uint8_t outputLatch(int group) const;

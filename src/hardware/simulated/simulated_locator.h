@@ -14,6 +14,7 @@ class SimulatedLocator final : public CardLocator
 {
 public:
     std::optional<std::uint16_t> findCard(std::int16_t cardNumber) override;
+    std::vector<std::int16_t> cardNumbers() const override { return {kSimulatedCardNumber}; }
 };
 
 } // namespace qm5083::hardware

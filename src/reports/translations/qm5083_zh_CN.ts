@@ -80,22 +80,6 @@
         <translation>通过 %2 写端口 %1 没有写入字节</translation>
     </message>
     <message>
-        <source>port %1 refused: it belongs to card %2, but this operation began on card %3 (%4) and stays on one card; check the base address</source>
-        <translation>端口 %1 被拒绝：它属于板卡 %2，而本次操作从板卡 %3（%4）开始，一次操作只访问一块板卡；请检查基地址</translation>
-    </message>
-    <message>
-        <source>port %1 refused: no card was given with --pci-id, so the program reaches no port</source>
-        <translation>端口 %1 被拒绝：启动时没有用 --pci-id 给出板卡，程序不访问任何端口</translation>
-    </message>
-    <message>
-        <source>port %1 refused: no card %2 on the PCI bus; check with lspci -nn that the card is in the PC and that these are its ids</source>
-        <translation>端口 %1 被拒绝：PCI 总线上没有 %2 板卡；请用 lspci -nn 检查板卡是否已插入本机、ID 是否正确</translation>
-    </message>
-    <message>
-        <source>port %1 refused: it is not a register of the cards given with --pci-id (%2); check the base address</source>
-        <translation>端口 %1 被拒绝：它不是 --pci-id 所给板卡的寄存器（%2）；请检查基地址</translation>
-    </message>
-    <message>
         <source>card %1 has I/O decoding switched off (I/O Space bit of its PCI command register is 0), so port %2 would not reach it; enable it as root with &quot;setpci -s %1 COMMAND=0001:0001&quot; or load the card&apos;s driver</source>
         <translation>板卡 %1 的 I/O 译码已关闭（其 PCI 命令寄存器的 I/O Space 位为 0），端口 %2 无法到达该板卡；请以 root 身份用“setpci -s %1 COMMAND=0001:0001”打开，或加载板卡的驱动程序</translation>
     </message>
@@ -106,10 +90,6 @@
     <message>
         <source>cannot open %1 for port %2 (card %3 BAR %4)</source>
         <translation>无法为端口 %2 打开 %1（板卡 %3 BAR %4）</translation>
-    </message>
-    <message>
-        <source>port %1 refused: it is not a register of the simulated card (%2-%3); check the base address</source>
-        <translation>端口 %1 被拒绝：它不是仿真板卡的寄存器（%2-%3）；请检查基地址</translation>
     </message>
     <message>
         <source>%1 (%2)</source>
@@ -146,6 +126,114 @@
     <message>
         <source>groups G and H 1 to 4, bits B and C 0 to 7, V 0 or 1, chip X A to D, counter N 0 to 2</source>
         <translation>输入组 G 和 H 为 1 到 4，位 B 和 C 为 0 到 7，V 为 0 或 1，芯片 X 为 A 到 D，计数器 N 为 0 到 2</translation>
+    </message>
+    <message>
+        <source>it belongs to card %1, but this operation is on card %2 (%3) and stays on one card; check the base address</source>
+        <translation>它属于板卡 %1，而本次操作在板卡 %2（%3）上，一次操作只访问一块板卡；请检查基地址</translation>
+    </message>
+    <message>
+        <source>no card was given with --pci-id, so the program reaches no port</source>
+        <translation>启动时没有用 --pci-id 给出板卡，程序不访问任何端口</translation>
+    </message>
+    <message>
+        <source>no card %1 on the PCI bus; check with lspci -nn that the card is in the PC and that these are its ids</source>
+        <translation>PCI 总线上没有 %1 板卡；请用 lspci -nn 检查板卡是否已插入本机、ID 是否正确</translation>
+    </message>
+    <message>
+        <source>it is not a register of the cards given with --pci-id (%1); check the base address</source>
+        <translation>它不是 --pci-id 所给板卡的寄存器（%1）；请检查基地址</translation>
+    </message>
+    <message>
+        <source>port %1 refused: %2</source>
+        <translation>端口 %1 被拒绝：%2</translation>
+    </message>
+    <message>
+        <source>it is not a register of the simulated card (%1-%2); check the base address</source>
+        <translation>它不是仿真板卡的寄存器（%1-%2）；请检查基地址</translation>
+    </message>
+    <message>
+        <source>an empty box reads as 0</source>
+        <translation>空文本框读作 0</translation>
+    </message>
+    <message>
+        <source>reading stops at &quot;%1&quot;</source>
+        <translation>读到“%1”为止</translation>
+    </message>
+    <message>
+        <source>blanks are left out</source>
+        <translation>空格被忽略</translation>
+    </message>
+    <message>
+        <source>%1: %2 stops at this box</source>
+        <translation>%1：%2 会在此框停止</translation>
+    </message>
+    <message>
+        <source>reads as %1, writes %2: %3</source>
+        <translation>读作 %1，写入 %2：%3</translation>
+    </message>
+    <message>
+        <source>a byte keeps its low 8 bits</source>
+        <translation>一个字节只保留低 8 位</translation>
+    </message>
+    <message>
+        <source>reads as %1, beyond FFF: DA 输出 stops at this box</source>
+        <translation>读作 %1，超出 FFF：DA 输出 会在此框停止</translation>
+    </message>
+    <message>
+        <source>reads as %1, beyond FFFF: no port can be formed from it</source>
+        <translation>读作 %1，超出 FFFF：无法由它得到端口</translation>
+    </message>
+    <message>
+        <source>reads as %1: %2</source>
+        <translation>读作 %1：%2</translation>
+    </message>
+    <message>
+        <source>bits 7 to 0: %1</source>
+        <translation>第 7 位到第 0 位：%1</translation>
+    </message>
+    <message>
+        <source>a count of 0 divides by 65536</source>
+        <translation>计数值 0 表示 65536 分频</translation>
+    </message>
+    <message>
+        <source>a count of 1 is not valid for a square wave</source>
+        <translation>计数值 1 不能产生方波</translation>
+    </message>
+    <message>
+        <source>the text reads as %1</source>
+        <translation>文本读作 %1</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; reads as %3, outside the divider&apos;s range 0 to 65535</source>
+        <translation>%1：“%2”读作 %3，超出分频因子范围 0 到 65535</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; cannot be read as a divider</source>
+        <translation>%1：“%2”不能读作分频因子</translation>
+    </message>
+    <message>
+        <source>Not accepted by the clock output: %1</source>
+        <translation>时钟输出不接受：%1</translation>
+    </message>
+    <message>
+        <source>Output frequency unknown: the base divider is not accepted</source>
+        <translation>输出频率未知：基频分频因子不被接受</translation>
+    </message>
+    <message>
+        <source>Base frequency (pin 31) = %1 / %2 = %3</source>
+        <translation>基频（31 针）= %1 / %2 = %3</translation>
+    </message>
+    <message>
+        <source>Outputs 1, 4, 7, ..., 28 = %1 / (%2 x %3) = %4</source>
+        <translation>输出 1, 4, 7, ..., 28 = %1 / (%2 x %3) = %4</translation>
+    </message>
+    <message>
+        <source>0 divides by 65536</source>
+        <translation>0 表示 65536 分频</translation>
+    </message>
+    <message>
+        <source>a larger value, up to FFFF, keeps its low 8 bits</source>
+        <translation>更大的值（最大 FFFF）只保留低 8 位</translation>
     </message>
 </context>
 <context>
@@ -340,8 +428,28 @@ A real card needs --pci-id with the card&apos;s ids; without it the program reac
         <translation>操作“%1”在此停止；程序继续运行。</translation>
     </message>
     <message>
-        <source>The inputs are no longer read. To read them again, store a base address: press 得到板卡的基地址, 输出 or DA 输出.</source>
-        <translation>开关量输入不再读取。要重新读取，请保存一个基地址：按“得到板卡的基地址”、“输出”或“DA 输出”。</translation>
+        <source>%1: &quot;%2&quot; cannot be used; type a value from %3 to %4 (%5).</source>
+        <translation>%1：“%2”不能使用；请输入 %3 到 %4 之间的值（%5）。</translation>
+    </message>
+    <message>
+        <source>No port was read.</source>
+        <translation>没有读任何端口。</translation>
+    </message>
+    <message>
+        <source>Read before it stopped (port=byte): %1.</source>
+        <translation>停止前已读（端口=字节）：%1。</translation>
+    </message>
+    <message>
+        <source>Start the program again with the card&apos;s ids: --pci-id VVVV:DDDD, as lspci -nn shows them.</source>
+        <translation>请用板卡的 ID 重新启动程序：--pci-id VVVV:DDDD，即 lspci -nn 显示的 ID。</translation>
+    </message>
+    <message>
+        <source>Press 得到板卡的基地址 to locate the card, or type its base address in 基地址 and press 输出 or DA 输出.</source>
+        <translation>请按“得到板卡的基地址”查找板卡，或在“基地址”中输入其基地址后按“输出”或“DA 输出”。</translation>
+    </message>
+    <message>
+        <source>The inputs are no longer read; they are read again once a base address is stored.</source>
+        <translation>不再读取输入；保存基地址后会重新读取。</translation>
     </message>
 </context>
 <context>
@@ -357,6 +465,22 @@ A real card needs --pci-id with the card&apos;s ids; without it the program reac
     <message>
         <source>No card</source>
         <translation>没有板卡</translation>
+    </message>
+    <message>
+        <source>No card %1; no card was found.</source>
+        <translation>没有 %1 号板卡；没有找到任何板卡。</translation>
+    </message>
+    <message>
+        <source>No card %1; cards found: %2.</source>
+        <translation>没有 %1 号板卡；找到的板卡：%2。</translation>
+    </message>
+    <message>
+        <source>Card %1 is %2 (%3), at base %4.</source>
+        <translation>%1 号板卡是 %2（%3），基地址 %4。</translation>
+    </message>
+    <message>
+        <source>Card %1 is at base %2.</source>
+        <translation>%1 号板卡的基地址是 %2。</translation>
     </message>
 </context>
 </TS>
