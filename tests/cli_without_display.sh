@@ -14,7 +14,7 @@ trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 failed=0
 # expected status | expected first line of standard error | arguments
 rows=(
-    '2|qm5083-bench: --pci-id "zz" is not VVVV:DDDD or VVVV:DDDD:BAR (vendor and device id in hex as lspci -nn shows them, BAR 0 to 5)|--pci-id zz'
+    '2|qm5083-bench: --pci-id "zz" is not VVVV:DDDD or VVVV:DDDD:BAR (vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5)|--pci-id zz'
     "2|qm5083-bench: Unknown option 'simulat'.|--simulat"
     '2|qm5083-bench: cannot open the session record /nonexistent/qm5083/session.log for appending: No such file or directory|--simulate --log /nonexistent/qm5083/session.log'
     '2|qm5083-bench: --sim-fault gives the simulated card a fault: give --simulate too|--self-test --sim-fault dead-chip:A'

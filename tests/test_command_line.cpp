@@ -67,16 +67,43 @@ INSTANTIATE_TEST_SUITE_P(
                         {"--pci-id", "zz"},
                         2,
                         "qm5083-bench: --pci-id \"zz\" is not VVVV:DDDD or VVVV:DDDD:BAR (vendor "
-                        "and device id in hex as lspci -nn shows them, BAR 0 to 5)\n"},
+                        "and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5)\n"},
         CommandLineRow {"OneBadPciIdAmongGoodOnes",
                         {"--pci-id", "1234:5678", "--pci-id", "1234:5678:6"},
                         2,
                         "qm5083-bench: --pci-id \"1234:5678:6\" is not VVVV:DDDD or "
-                        "VVVV:DDDD:BAR (vendor and device id in hex as lspci -nn shows them, BAR "
-                        "0 to 5)\n",
+                        "VVVV:DDDD:BAR (vendor and device id, four hex digits each as lspci -nn "
+                        "shows them, BAR 0 to 5)\n",
                         false,
                         false,
                         {{0x1234, 0x5678, {}}}},
+        CommandLineRow {"StrayArgument",
+                        {"--self-test", "extra"},
+                        2,
+                        "qm5083-bench: \"extra\" follows --self-test, which takes no command\n"},
+        CommandLineRow {"CardTwice",
+                        {"--self-test", "--card", "1", "--card", "2"},
+                        2,
+                        "qm5083-bench: --card is given 2 times; give it once\n"},
+        CommandLineRow {"ContradictingFaults",
+                        {"--simulate", "--sim-fault", "stuck:1.0=1", "--sim-fault", "stuck:1.0=0",
+                         "--self-test"},
+                        2,
+                        "qm5083-bench: --sim-fault \"stuck:1.0=0\" contradicts \"stuck:1.0=1\": "
+                        "give one value for one place\n",
+                        true},
+        CommandLineRow {"BitBridgedToItself",
+                        {"--simulate", "--sim-fault", "short:1.0-1.0", "--self-test"},
+                        2,
+                        "qm5083-bench: --sim-fault \"short:1.0-1.0\" bridges input bit 1.0 to "
+                        "itself; name two different bits\n",
+                        true},
+        CommandLineRow {"ThreeDigitDeviceId",
+                        {"--pci-id", "1234:567"},
+                        2,
+                        "qm5083-bench: --pci-id \"1234:567\" is not VVVV:DDDD or VVVV:DDDD:BAR "
+                        "(vendor and device id, four hex digits each as lspci -nn shows them, BAR "
+                        "0 to 5)\n"},
         CommandLineRow {"CardZero",
                         {"--self-test", "--card", "0"},
                         2,
@@ -96,7 +123,7 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
 {
     const CommandLine help = commands::parseCommandLine({"qm5083-bench", "--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.output.startsWith("Usage: qm5083-bench [options]\n"))
+    EXPECT_TRUE(help.output.startsWith("Usage: qm5083-bench [options] [command [arguments]]\n"))
         << help.output.toStdString();
     EXPECT_TRUE(help.output.contains("--pci-id <VVVV:DDDD[:BAR]>"));
     EXPECT_TRUE(help.output.contains("A real card needs --pci-id with the card's ids; without it "

@@ -55,8 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(IdRow {"VendorDevice", "1234:5678", PciId {0x1234, 0x5678, {}}},
                       IdRow {"MixedCaseWithBar5", "abcd:EF01:5", PciId {0xABCD, 0xEF01, 5}},
                       IdRow {"Bar0", "4321:8765:0", PciId {0x4321, 0x8765, 0}},
-                      IdRow {"OneDigitIds", "1:2", PciId {0x0001, 0x0002, {}}},
-                      IdRow {"DeviceZero", "ffff:0:3", PciId {0xFFFF, 0x0000, 3}}),
+                      IdRow {"DeviceZero", "ffff:0000:3", PciId {0xFFFF, 0x0000, 3}}),
     qm5083::testing::RowName {});
 
 INSTANTIATE_TEST_SUITE_P(
@@ -68,7 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
         IdRow {"EmptyBar", "1234:5678:", {}}, IdRow {"TwoDigitBar", "1234:5678:01", {}},
         IdRow {"FourFields", "1234:5678:1:2", {}}, IdRow {"NotHex", "12g4:5678", {}},
         IdRow {"LeadingBlank", " 1234:5678", {}}, IdRow {"HexPrefix", "0x12:34", {}},
-        IdRow {"NegativeBar", "1234:5678:-1", {}}, IdRow {"HexBar", "1234:5678:a", {}}),
+        IdRow {"NegativeBar", "1234:5678:-1", {}}, IdRow {"HexBar", "1234:5678:a", {}},
+        IdRow {"OneDigitIds", "1:2", {}}, IdRow {"ThreeDigitDevice", "1234:567", {}}),
     qm5083::testing::RowName {});
 
 // ---- scanning a sysfs tree ----

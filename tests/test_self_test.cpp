@@ -95,7 +95,9 @@ INSTANTIATE_TEST_SUITE_P(
                      {"--simulate"},
                      0,
                      {"PASS   digital loopback, group 1", "PASS   digital loopback, group 4",
-                      "PASS   counter chip A", "PASS   counter chip D",
+                      "PASS   counter chip A (counter 0: counting not checked, its clock input is "
+                      "not known)",
+                      "PASS   counter chip D",
                       "Self-test of card 1, simulated, base E000: 8 of 8 checks passed." + kLeft}},
         SelfTestRow {"StuckBit",
                      {"--simulate", "--sim-fault", "stuck:2.3=1"},
@@ -128,26 +130,49 @@ INSTANTIATE_TEST_SUITE_P(
                      {"--simulate", "--sim-fault", "counter-stopped:D.2"},
                      1,
                      {"PASS   counter chip C",
-                      "FAIL   counter chip D: counter 2 does not count (it stays at 0000)"}},
+                      "FAIL   counter chip D: no clock reached counter 2 (its count was never "
+                      "loaded)"}},
         // RW1 held low: each control word 34 arrives as 14, the low byte only.
         SelfTestRow {"DataLineStuck",
                      {"--simulate", "--sim-fault", "chip-data:B.5=0"},
                      1,
-                     {"PASS   counter chip A",
+                     {"PASS   counter chip C",
                       "FAIL   counter chip B: counter 0 reads back status bits 14, not the 34 "
                       "written; counter 1 reads back status bits 14, not the 34 written; counter 2 "
-                      "reads back status bits 14, not the 34 written",
-                      "PASS   counter chip C"}},
+                      "reads back status bits 14, not the 34 written"}},
         SelfTestRow {"BadFaultText",
                      {"--simulate", "--sim-fault", "stuck:5.1=1"},
                      2,
                      {},
                      "qm5083-bench: --sim-fault \"stuck:5.1=1\" is not a fault of the simulated "
-                     "card: stuck:G.B=V (input group G, bit B reads V), short:G.B-H.C (two input "
-                     "bits bridged), dead-chip:X (counter chip X absent), counter-stopped:X.N "
-                     "(counter N of chip X never counts), chip-data:X.B=V (data line B of chip X "
-                     "stuck at V); groups G and H 1 to 4, bits B and C 0 to 7, V 0 or 1, chip X A "
-                     "to D, counter N 0 to 2\n"},
+                     "card: stuck:G.B=V (input group G (1 to 4), bit B (0 to 7) always reads V (0 "
+                     "or 1)), short:G.B-H.C (input bits G.B and H.C bridged), dead-chip:X (counter "
+                     "chip X (A to D) absent), counter-stopped:X.N (counter N (0 to 2) of chip X "
+                     "never counts), chip-data:X.B=V (data line B of chip X stuck at V), "
+                     "da-offset:C=MV (DA channel C (0 to 3) off by MV millivolts (-10000 to "
+                     "10000)), da-gain:C=PCT (DA channel C's span off by PCT percent (-50 to "
+                     "50))\n"},
+        // Chips B to D count the base clock chip A makes.
+        SelfTestRow {"DeadChipA",
+                     {"--simulate", "--sim-fault", "dead-chip:A"},
+                     1,
+                     {"ABSENT counter chip A: its ports read FF",
+                      "PASS   counter chip B (counting not checked: no base clock, as chip A is "
+                      "absent)"}},
+        SelfTestRow {"WithoutTheLoopbackCable",
+                     {"--simulate", "--skip", "loopback"},
+                     0,
+                     {"Self-test of card 1, simulated, base E000: 4 of 4 checks passed. Skipped: "
+                      "loopback."
+                      + kLeft}},
+        // A device is never replaced by a report, and the test does not start.
+        SelfTestRow {"ReportToADevice",
+                     {"--simulate", "--report", "/dev/full"},
+                     2,
+                     {},
+                     "qm5083-bench: the report /dev/full cannot be written: it is not a regular "
+                     "file (a device, a directory or a link to one); give a new file or a regular "
+                     "one; the self-test did not run\n"},
         SelfTestRow {"NoSuchCard",
                      {"--simulate", "--card", "2"},
                      2,
@@ -168,14 +193,21 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
     QTemporaryDir dir;
     const QString file = dir.filePath("report.json");
     const Outcome outcome = selfTest({"--simulate", "--sim-fault", "stuck:1.0=0", "--sim-fault",
-                                      "counter-stopped:D.2", "--report", file});
+                                      "counter-stopped:D.2", "--report", file, "--serial",
+                                      "QM-0042", "--station", "line 3"});
     ASSERT_EQ(outcome.status, 1) << outcome.err;
     QFile read(file);
     ASSERT_TRUE(read.open(QIODevice::ReadOnly));
     const QJsonObject report = QJsonDocument::fromJson(read.readAll()).object();
     EXPECT_EQ(report["program"].toString(), "qm5083-bench");
     EXPECT_EQ(report["version"].toString(), "0.1.0");
-    EXPECT_FALSE(report["time"].toString().isEmpty());
+    EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z)$")
+                    .match(report["time"].toString())
+                    .hasMatch())
+        << report["time"].toString().toStdString();
+    EXPECT_EQ(report["serial"].toString(), "QM-0042");
+    EXPECT_EQ(report["station"].toString(), "line 3");
+    EXPECT_EQ(report["outcome"].toString(), "failed");
     EXPECT_EQ(report["card"].toObject(),
               (QJsonObject {{"kind", "simulated"},
                             {"number", 1},
@@ -200,13 +232,17 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
               (QJsonObject {{"check", "counters"},
                             {"chip", "A"},
                             {"result", "pass"},
-                            {"problems", QJsonArray {}}}));
+                            {"problems", QJsonArray {}},
+                            {"countingNotChecked",
+                             QJsonArray {QJsonObject {{"counter", 0}, {"why", "clock-unknown"}}}}}));
     EXPECT_EQ(checks[7].toObject()["problems"].toArray(),
-              (QJsonArray {QJsonObject {{"counter", 2},
-                                        {"kind", "stopped"},
-                                        {"expected", "F000"},
-                                        {"read", "0000"},
-                                        {"text", "counter 2 does not count (it stays at 0000)"}}}));
+              (QJsonArray {QJsonObject {
+                  {"code", "no-clock"},
+                  {"chip", "D"},
+                  {"counter", 2},
+                  {"expected", "F000"},
+                  {"read", "0000"},
+                  {"text", "no clock reached counter 2 (its count was never loaded)"}}}));
     EXPECT_EQ(
         report["leftWith"].toObject(),
         (QJsonObject {
@@ -219,7 +255,8 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
 }
 
 // The counter check's verdict on chip B counter 0 when it answers as scripted: its read-back
-// status, then two latched counts, low byte first. It was loaded with F000.
+// status, then two latched counts, low byte first, then its status again. It was loaded with F000.
+// Chip A answers its status, so the base clock is there.
 struct CounterReadsRow
 {
     const char *name;
@@ -241,6 +278,8 @@ TEST_P(CounterCheck, NamesWhatTheCounterShows)
     std::size_t next = 0;
     port.answer = [&](std::uint16_t address) -> std::uint8_t {
         const auto &reads = GetParam().reads;
+        if (address == 0xE005)
+            return 0x34;
         return address == 0xE008 && next < reads.size() ? reads[next++] : 0xFF;
     };
     const auto result = selftest::runSelfTest(port, 0xE000, [](auto) {});
@@ -266,7 +305,9 @@ INSTANTIATE_TEST_SUITE_P(
                          {0x34, 0x01, 0xF0, 0x00, 0xF0},
                          {{Kind::Count, 0, 0xF000, 0xF001}}},
         CounterReadsRow {
-            "NotMoving", {0x34, 0x00, 0xE0, 0x00, 0xE0}, {{Kind::Stopped, 0, 0xF000, 0xE000}}}),
+            "NotMoving", {0x34, 0x00, 0xE0, 0x00, 0xE0, 0x34}, {{Kind::Stopped, 0, 0xF000, 0xE000}}},
+        CounterReadsRow {"NeverLoaded", {0x34, 0x00, 0xE0, 0x00, 0xE0, 0x74},
+                         {{Kind::NoClock, 0, 0xF000, 0xE000}}}),
     qm5083::testing::RowName {});
 
 // What the summary says the card is left with, read from the card.
@@ -294,13 +335,29 @@ TEST(SelfTestEndState, OutputsZeroDaCodesZeroAndTheClocksAtK1000N10)
     }
 }
 
-TEST(SelfTestReport, IsWrittenWholeOrNotAtAll)
+TEST(SelfTestReport, IsCheckedBeforeTheTestStarts)
 {
     const Outcome outcome = selfTest({"--simulate", "--report", "/nonexistent/qm5083/report.json"});
     EXPECT_EQ(outcome.status, 2);
-    EXPECT_NE(outcome.err.find("the report /nonexistent/qm5083/report.json cannot be written"),
-              std::string::npos)
-        << outcome.err;
+    EXPECT_EQ(outcome.err, "qm5083-bench: the report /nonexistent/qm5083/report.json cannot be "
+                           "written: its directory /nonexistent/qm5083 does not exist; the "
+                           "self-test did not run\n");
+    EXPECT_EQ(outcome.out, "");
+}
+
+// A station always has a report to file, also when the test could not run.
+TEST(SelfTestReport, SaysWhyTheTestCouldNotRun)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("report.json");
+    const Outcome outcome = selfTest({"--simulate", "--card", "2", "--report", file});
+    ASSERT_EQ(outcome.status, 2);
+    QFile read(file);
+    ASSERT_TRUE(read.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(read.readAll()).object();
+    EXPECT_EQ(report["outcome"].toString(), "could not run");
+    EXPECT_EQ(report["reason"].toString(), "there is no card 2");
+    EXPECT_EQ(report["exitStatus"].toInt(), 2);
 }
 
 } // namespace

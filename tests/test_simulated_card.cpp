@@ -432,7 +432,7 @@ struct FaultTextRow
 {
     const char *name;
     const char *text;
-    bool valid; // read back as the same text when valid
+    const char *refusal = nullptr; // what a refusal says; none: read back as the same text
 };
 
 void PrintTo(const FaultTextRow &row, std::ostream *os)
@@ -446,31 +446,38 @@ class SimulatedFaultText : public testing::TestWithParam<FaultTextRow>
 TEST_P(SimulatedFaultText, IsReadExactlyOrRefusedNamingIt)
 {
     using qm5083::hardware::InvalidFault;
-    if (GetParam().valid) {
+    if (!GetParam().refusal) {
         EXPECT_EQ(describeFault(qm5083::hardware::parseSimulatedFault(GetParam().text)),
                   GetParam().text);
     } else {
-        EXPECT_THAT([text = GetParam().text] { qm5083::hardware::parseSimulatedFault(text); },
-                    testing::ThrowsMessage<InvalidFault>(testing::HasSubstr(
-                        std::string("--sim-fault \"") + GetParam().text + "\" is not a fault")));
+        EXPECT_THAT(
+            [text = GetParam().text] { qm5083::hardware::parseSimulatedFault(text); },
+            testing::ThrowsMessage<InvalidFault>(testing::HasSubstr(
+                std::string("--sim-fault \"") + GetParam().text + "\" " + GetParam().refusal)));
     }
 }
 
+constexpr const char *kNotAFault = "is not a fault of the simulated card: stuck:G.B=V";
 INSTANTIATE_TEST_SUITE_P(
     SimulatedCard, SimulatedFaultText,
-    testing::Values(FaultTextRow {"Stuck", "stuck:4.7=0", true},
-                    FaultTextRow {"Short", "short:1.0-3.7", true},
-                    FaultTextRow {"DeadChip", "dead-chip:D", true},
-                    FaultTextRow {"StoppedCounter", "counter-stopped:A.2", true},
-                    FaultTextRow {"DataLine", "chip-data:B.7=1", true},
-                    FaultTextRow {"TrailingCharacter", "stuck:1.2=1x", false},
-                    FaultTextRow {"TwoDigitLevel", "stuck:1.2=10", false},
-                    FaultTextRow {"GroupBeyond4", "stuck:5.1=1", false},
-                    FaultTextRow {"BitBridgedToItself", "short:2.3-2.3", false},
-                    FaultTextRow {"CounterBeyond2", "counter-stopped:B.3", false},
-                    FaultTextRow {"ChipBeyondD", "chip-data:E.0=1", false},
-                    FaultTextRow {"LowerCaseChip", "dead-chip:a", false},
-                    FaultTextRow {"Empty", "", false}),
+    testing::Values(FaultTextRow {"Stuck", "stuck:4.7=0"}, FaultTextRow {"Short", "short:1.0-3.7"},
+                    FaultTextRow {"DeadChip", "dead-chip:D"},
+                    FaultTextRow {"StoppedCounter", "counter-stopped:A.2"},
+                    FaultTextRow {"DataLine", "chip-data:B.7=1"},
+                    FaultTextRow {"DaOffsetNegative", "da-offset:1=-50"},
+                    FaultTextRow {"DaGainFraction", "da-gain:3=0.5"},
+                    FaultTextRow {"TrailingCharacter", "stuck:1.2=1x", kNotAFault},
+                    FaultTextRow {"TwoDigitLevel", "stuck:1.2=10", kNotAFault},
+                    FaultTextRow {"GroupBeyond4", "stuck:5.1=1", kNotAFault},
+                    FaultTextRow {"BitBridgedToItself", "short:2.3-2.3",
+                                  "bridges input bit 2.3 to itself"},
+                    FaultTextRow {"CounterBeyond2", "counter-stopped:B.3", kNotAFault},
+                    FaultTextRow {"ChipBeyondD", "chip-data:E.0=1", kNotAFault},
+                    FaultTextRow {"LowerCaseChip", "dead-chip:a", kNotAFault},
+                    FaultTextRow {"DaChannelBeyond3", "da-offset:4=10", kNotAFault},
+                    FaultTextRow {"DaOffsetBeyond10V", "da-offset:0=10001", kNotAFault},
+                    FaultTextRow {"DaGainPointOnly", "da-gain:0=1.", kNotAFault},
+                    FaultTextRow {"Empty", "", kNotAFault}),
     qm5083::testing::RowName {});
 
 // ---------------------------------------------------------------------------------------------

@@ -52,11 +52,29 @@ CommandLine parseCommandLine(const QStringList &arguments)
            "inputs), the counter chips and the DA channels; print one line per check. Exit "
            "status 0 when every check passes, 1 when one fails, 2 when the test cannot run."));
     const QCommandLineOption card(QStringLiteral("card"),
-                                  tr("The card the self-test tests (default 1)."),
+                                  tr("The card a command or the self-test works on (default 1)."),
                                   QStringLiteral("N"));
     const QCommandLineOption report(QStringLiteral("report"),
                                     tr("Write the self-test's result to FILE as JSON."),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption serial(QStringLiteral("serial"),
+                                    tr("The tested card's serial number, for the self-test's "
+                                       "report."),
+                                    QStringLiteral("TEXT"));
+    const QCommandLineOption operatorName(QStringLiteral("operator"),
+                                          tr("Who tests, for the self-test's report."),
+                                          QStringLiteral("TEXT"));
+    const QCommandLineOption station(QStringLiteral("station"),
+                                     tr("The test station, for the self-test's report."),
+                                     QStringLiteral("TEXT"));
+    const QCommandLineOption skip(
+        QStringLiteral("skip"),
+        tr("Leave a part of the self-test out: loopback (without the loopback cable), counters or "
+           "da. Repeatable."),
+        QStringLiteral("PART"));
+    const QCommandLineOption json(
+        QStringLiteral("json"),
+        tr("Answer each command with one JSON object instead of a line of text."));
     const QCommandLineOption simFault(
         QStringLiteral("sim-fault"),
         tr("With --simulate, give the simulated card a fault, one of: %1. Repeatable.")
@@ -64,10 +82,32 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("FAULT"));
     const QCommandLineOption log(
         QStringLiteral("log"),
-        tr("Append a line to FILE for every operation of the window: the time, the operation, the "
-           "box texts it read, every port access and its result."),
+        tr("Append a line to FILE for every operation of the window or command: the time, the "
+           "operation, the box texts it read, every port access and its result."),
         QStringLiteral("FILE"));
-    parser.addOptions({simulate, pciId, trace, printLayout, selfTest, card, report, simFault, log});
+    parser.addOptions({simulate, pciId, trace, printLayout, selfTest, card, report, serial,
+                       operatorName, station, skip, simFault, log, json});
+    parser.addPositionalArgument(
+        QStringLiteral("command"),
+        tr("Without a command the window opens. Commands, each one operation on the card "
+           "(--card N, default 1), with strict arguments:\n"
+           "  cards                 list the cards: number, PCI address, ids, BAR, base\n"
+           "  out B1 B2 B3 B4       write output groups 1 to 4 (hex 00 to FF)\n"
+           "  in [--expect B1 B2 B3 B4]\n"
+           "                        read input groups 1 to 4; with --expect, name every bit that "
+           "differs\n"
+           "  clock K N             start the clock outputs: the base clock divides 2 MHz by K, "
+           "each output the base by N (decimal, 2 to 65536)\n"
+           "  da C0 C1 C2 C3        set the DA codes of DA0 to DA3 (hex 0 to FFF)\n"
+           "  da-check --channel C --range LOW:HIGH [--points N] [--limit-lsb L]\n"
+           "           [--readings FILE | --meter sim] [--report FILE]\n"
+           "                        check one DA channel against a meter\n"
+           "  batch                 read commands from standard input, one a line\n"
+           "  self-test             the same as --self-test\n"
+           "Exit status: 0 done, 1 a check failed, 2 could not run."),
+        QStringLiteral("[command [arguments]]"));
+    // Everything after the command word is the command's own, read strictly by its parser.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     for (const char *name :
          {"platform", "platformpluginpath", "platformtheme", "plugin", "display", "geometry",
           "qwindowgeometry", "qwindowicon", "qwindowtitle", "style", "stylesheet", "session",
@@ -83,7 +123,14 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
 
     CommandLine parsed;
-    const bool understood = parser.parse(arguments);
+    // The self-test command takes the options --self-test takes: it is read as that option.
+    QStringList given = arguments;
+    bool understood = parser.parse(given);
+    if (understood && !parser.positionalArguments().isEmpty()
+        && parser.positionalArguments().front() == QStringLiteral("self-test")) {
+        given[given.size() - parser.positionalArguments().size()] = QStringLiteral("--self-test");
+        understood = parser.parse(given);
+    }
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         // Qt names the program by the path it was started with; the help names it by its name.
         parsed.output = parser.helpText();
@@ -104,25 +151,36 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return parsed;
     }
 
-    parsed.backends.simulate = parser.isSet(simulate);
-    parsed.backends.trace = parser.isSet(trace);
-    parsed.printLayout = parser.isSet(printLayout);
-    for (const QString &text : parser.values(pciId)) {
-        try {
-            parsed.backends.pciIds.push_back(hardware::parsePciId(text.toStdString()));
-        } catch (const hardware::InvalidPciId &error) {
-            parsed.errors
-                += QStringLiteral("qm5083-bench: %1\n").arg(reports::translated(error.message()));
-            parsed.exitCode = kUsageError;
-        }
-    }
-    parsed.selfTest = parser.isSet(selfTest);
-    parsed.reportFile = parser.value(report);
-    parsed.logFile = parser.value(log);
     const auto refuse = [&parsed](const QString &why) {
         parsed.errors += QStringLiteral("qm5083-bench: %1\n").arg(why);
         parsed.exitCode = kUsageError;
     };
+    parsed.backends.simulate = parser.isSet(simulate);
+    parsed.backends.trace = parser.isSet(trace);
+    parsed.printLayout = parser.isSet(printLayout);
+    parsed.json = parser.isSet(json);
+    for (const QString &text : parser.values(pciId)) {
+        try {
+            parsed.backends.pciIds.push_back(hardware::parsePciId(text.toStdString()));
+        } catch (const hardware::InvalidPciId &error) {
+            refuse(reports::translated(error.message()));
+        }
+    }
+    parsed.selfTest.run = parser.isSet(selfTest);
+    parsed.selfTest.reportFile = parser.value(report);
+    parsed.selfTest.serial = parser.value(serial);
+    parsed.selfTest.operatorName = parser.value(operatorName);
+    parsed.selfTest.station = parser.value(station);
+    parsed.logFile = parser.value(log);
+
+    // Options given twice would leave a script unsure which one counted.
+    for (const QCommandLineOption *once :
+         {&card, &report, &serial, &operatorName, &station, &log}) {
+        if (parser.values(*once).size() > 1)
+            refuse(tr("--%1 is given %2 times; give it once")
+                       .arg(once->names().front())
+                       .arg(parser.values(*once).size()));
+    }
     if (parser.isSet(card)) {
         bool number = false;
         const int value = parser.value(card).toInt(&number);
@@ -131,13 +189,18 @@ CommandLine parseCommandLine(const QStringList &arguments)
                 tr("--card \"%1\" is not a card number from 1 to 32767").arg(parser.value(card)));
         else
             parsed.card = static_cast<std::int16_t>(value);
-        if (!parsed.selfTest)
-            refuse(tr("--card is for the self-test: give --self-test too"));
     }
-    if (parser.isSet(report) && !parsed.selfTest)
-        refuse(tr("--report is for the self-test: give --self-test too"));
-    if (parser.isSet(log) && parsed.selfTest)
-        refuse(tr("--log records the window's operations; the self-test writes --report"));
+    for (const QString &part : parser.values(skip)) {
+        if (part == QStringLiteral("loopback"))
+            parsed.selfTest.skip.push_back(selftest::SelfTestPart::Loopback);
+        else if (part == QStringLiteral("counters"))
+            parsed.selfTest.skip.push_back(selftest::SelfTestPart::Counters);
+        else if (part == QStringLiteral("da"))
+            parsed.selfTest.skip.push_back(selftest::SelfTestPart::Da);
+        else
+            refuse(tr("--skip \"%1\" is not a part of the self-test: loopback, counters or da")
+                       .arg(part));
+    }
     for (const QString &text : parser.values(simFault)) {
         try {
             parsed.backends.simulatedFaults.push_back(
@@ -146,6 +209,42 @@ CommandLine parseCommandLine(const QStringList &arguments)
             refuse(reports::translated(error.message()));
         }
     }
+    try {
+        hardware::checkFaultsAgree(parsed.backends.simulatedFaults);
+    } catch (const hardware::InvalidFault &error) {
+        refuse(reports::translated(error.message()));
+    }
+
+    const QStringList words = parser.positionalArguments();
+    if (!words.isEmpty()) {
+        if (parsed.selfTest.run) {
+            refuse(tr("\"%1\" follows --self-test, which takes no command").arg(words.join(' ')));
+        } else {
+            std::vector<std::string> commandWords;
+            for (const QString &word : words)
+                commandWords.push_back(word.toStdString());
+            parsed.commandText = words.join(QLatin1Char(' '));
+            try {
+                parsed.command = scripting::parseCommand(commandWords);
+            } catch (const scripting::CommandError &error) {
+                refuse(reports::translated(error.message()));
+            }
+        }
+    }
+
+    const bool commandGiven = !words.isEmpty() || parsed.selfTest.run;
+    if (parser.isSet(card) && !commandGiven)
+        refuse(tr("--card is for a command or the self-test; the window asks for the card "
+                  "number in its 卡号 box"));
+    if (parsed.json && !commandGiven)
+        refuse(tr("--json is for a command or the self-test"));
+    if (parsed.printLayout && commandGiven)
+        refuse(tr("--print-layout is for the window: give no command"));
+    for (const QCommandLineOption *selfTestOnly :
+         {&report, &serial, &operatorName, &station, &skip})
+        if (parser.isSet(*selfTestOnly) && !parsed.selfTest.run)
+            refuse(tr("--%1 is for the self-test: give --self-test too")
+                       .arg(selfTestOnly->names().front()));
     if (!parsed.backends.simulatedFaults.empty() && !parsed.backends.simulate)
         refuse(tr("--sim-fault gives the simulated card a fault: give --simulate too"));
     if (!parsed.exitCode && parsed.backends.simulate && !parsed.backends.pciIds.empty())

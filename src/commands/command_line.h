@@ -1,28 +1,47 @@
 #pragma once
 
 #include "backends.h"
+#include "script_command.h"
+#include "self_test.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace qm5083::commands {
+
+// What --self-test (or the self-test command) is asked for.
+struct SelfTestSettings
+{
+    bool run = false;
+    QString reportFile; // where the report goes; none when empty
+    // A station's facts for the report.
+    QString serial;
+    QString operatorName;
+    QString station;
+    std::vector<selftest::SelfTestPart> skip;
+};
 
 // What the command line asks for. When exitCode is set the program ends without a window, after
 // writing output to standard output and errors to standard error.
 struct CommandLine
 {
     hardware::BackendOptions backends;
+    std::optional<std::int16_t> card; // --card: the card a command or the self-test works on
     bool printLayout = false;
-    bool selfTest = false;
-    std::int16_t card = 1; // the card the self-test tests
-    QString reportFile;    // where the self-test writes its report; none when empty
-    QString logFile;       // where the window records its operations; none when empty
+    bool json = false;
+    QString logFile; // where the operations are recorded; none when empty
+    SelfTestSettings selfTest;
+    std::optional<scripting::ScriptCommand> command; // none: the window, or the self-test
+    QString commandText;                             // the command as given
     std::optional<int> exitCode;
     QString output;
     QString errors;
+
+    std::int16_t cardNumber() const { return card.value_or(1); }
 };
 
 inline constexpr int kUsageError = 2;

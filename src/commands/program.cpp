@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "script_runner.h"
 #include "self_test_command.h"
 #include "trace.h"
 #include "translations.h"
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -41,9 +43,6 @@ int runProgram(int argc, char *argv[], const WindowRunner &runWindow)
         if (commandLine->exitCode)
             return finish(*commandLine);
         std::fputs(commandLine->errors.toUtf8().constData(), stderr);
-        if (commandLine->selfTest)
-            return runSelfTestCommand(*commandLine, stdout, stderr,
-                                      [](auto duration) { std::this_thread::sleep_for(duration); });
         if (!commandLine->logFile.isEmpty()) {
             QString error;
             sessionLog = reports::SessionLog::open(commandLine->logFile, error);
@@ -54,6 +53,12 @@ int runProgram(int argc, char *argv[], const WindowRunner &runWindow)
                 return kUsageError;
             }
         }
+        if (commandLine->selfTest.run)
+            return runSelfTestCommand(
+                *commandLine, stdout, stderr,
+                [](auto duration) { std::this_thread::sleep_for(duration); }, sessionLog.get());
+        if (commandLine->command)
+            return runScriptCommand(*commandLine, std::cin, stdout, stderr, sessionLog.get());
     }
     return runWindow(argc, argv, *commandLine, sessionLog.get());
 }

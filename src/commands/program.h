@@ -17,7 +17,7 @@ using WindowRunner
 inline constexpr int kInternalError = 70;
 
 // The whole program: reads the command line before any display is opened, then runs the
-// self-test, or opens the session record and runs the window. main() calls only this.
+// self-test or a command without one, or else the window. main() calls only this.
 int runProgram(int argc, char *argv[], const WindowRunner &runWindow);
 
 } // namespace qm5083::commands

@@ -4,13 +4,13 @@
 #include "error_report.h"
 #include "hex_text.h"
 #include "registers.h"
+#include "report_file.h"
 #include "value.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace qm5083::commands {
 
@@ -21,6 +21,13 @@ struct CannotRun
 {
     QString why;
 };
+
+// The time with its offset from UTC, as a station files it: 2026-12-07T15:04:05.123+08:00.
+QString timeWithZone()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
 
 QString hex2(unsigned byte)
 {
@@ -43,13 +50,6 @@ void print(std::FILE *file, const QString &line)
     std::fflush(file);
 }
 
-QString reason(const std::exception_ptr &failure)
-{
-    const reports::ErrorReport report = reports::describeFailure(failure, {});
-    return report.headline + QStringLiteral(": ")
-        + report.detail.section(QStringLiteral("\n\n"), 0, 0);
-}
-
 // ---- Step 1: the card, as the lines and the report name it
 
 struct TestedCard
@@ -62,26 +62,27 @@ struct TestedCard
 TestedCard findTestedCard(const CommandLine &commandLine, const hardware::Backend &backend)
 {
     if (backend.startupFailure)
-        throw CannotRun {reason(backend.startupFailure)};
+        throw CannotRun {reports::failureSentence(backend.startupFailure)};
     if (backend.noCard)
         throw CannotRun {reports::translated(*backend.noCard)};
     std::optional<std::uint16_t> found;
     try {
-        found = backend.locator->findCard(commandLine.card);
+        found = backend.locator->findCard(commandLine.cardNumber());
     } catch (...) {
-        throw CannotRun {reason(std::current_exception())};
+        throw CannotRun {reports::failureSentence(std::current_exception())};
     }
     if (!found)
-        throw CannotRun {tr("there is no card %1").arg(commandLine.card)};
+        throw CannotRun {tr("there is no card %1").arg(commandLine.cardNumber())};
 
     TestedCard tested;
     tested.base = *found;
     const QString baseText = hex4(*found);
-    tested.json[QStringLiteral("number")] = commandLine.card;
+    tested.json[QStringLiteral("number")] = commandLine.cardNumber();
     tested.json[QStringLiteral("base")] = baseText;
     switch (backend.kind) {
     case hardware::BackendKind::Simulated: {
-        tested.description = tr("card %1, simulated, base %2").arg(commandLine.card).arg(baseText);
+        tested.description
+            = tr("card %1, simulated, base %2").arg(commandLine.cardNumber()).arg(baseText);
         tested.json[QStringLiteral("kind")] = QStringLiteral("simulated");
         QJsonArray faults;
         for (const hardware::SimulatedFault &fault : commandLine.backends.simulatedFaults)
@@ -90,11 +91,12 @@ TestedCard findTestedCard(const CommandLine &commandLine, const hardware::Backen
         break;
     }
     case hardware::BackendKind::Pci: {
-        const auto place = backend.locator->place(commandLine.card);
+        const auto place = backend.locator->place(commandLine.cardNumber());
         const QString address = place ? QString::fromStdString(place->address) : QString();
         const QString ids = place ? QString::fromStdString(place->ids) : QString();
-        tested.description
-            = tr("card %1, %2 (%3), base %4").arg(commandLine.card).arg(address, ids, baseText);
+        tested.description = tr("card %1, %2 (%3), base %4")
+                                 .arg(commandLine.cardNumber())
+                                 .arg(address, ids, baseText);
         tested.json[QStringLiteral("kind")] = QStringLiteral("pci");
         tested.json[QStringLiteral("address")] = address;
         tested.json[QStringLiteral("ids")] = ids;
@@ -106,13 +108,14 @@ TestedCard findTestedCard(const CommandLine &commandLine, const hardware::Backen
 
 // ---- Step 2: the test itself
 
-selftest::SelfTestResult runTest(const hardware::Backend &backend, const TestedCard &tested,
-                                 const selftest::Wait &wait)
+selftest::SelfTestResult runTest(hardware::PortAccess &port, const TestedCard &tested,
+                                 const selftest::Wait &wait,
+                                 const std::vector<selftest::SelfTestPart> &skip)
 {
     try {
-        return selftest::runSelfTest(backend.port(), tested.base, wait);
+        return selftest::runSelfTest(port, tested.base, wait, skip);
     } catch (...) {
-        throw CannotRun {reason(std::current_exception())};
+        throw CannotRun {reports::failureSentence(std::current_exception())};
     }
 }
 
@@ -133,31 +136,50 @@ QString problemText(const selftest::CounterProblem &problem)
         return tr("counter %1 does not count (it stays at %2)")
             .arg(problem.counter)
             .arg(hex4(problem.actual));
+    case selftest::CounterProblem::Kind::NoClock:
+        return tr("no clock reached counter %1 (its count was never loaded)").arg(problem.counter);
     }
     return {};
 }
 
-QJsonObject problemJson(const selftest::CounterProblem &problem)
+QString uncheckedText(int counter, selftest::CountingUnchecked why)
 {
-    QString kind;
+    switch (why) {
+    case selftest::CountingUnchecked::ClockUnknown:
+        return tr("counter %1: counting not checked, its clock input is not known").arg(counter);
+    case selftest::CountingUnchecked::NoBaseClock:
+        return tr("counting not checked: no base clock, as chip A is absent");
+    }
+    return {};
+}
+
+// A problem for a station's records: a code and fields that stay the same in every locale, and
+// the text in the operator's.
+QJsonObject problemJson(int chip, const selftest::CounterProblem &problem)
+{
+    QString code;
     bool statusBits = false;
     switch (problem.kind) {
     case selftest::CounterProblem::Kind::Status:
-        kind = QStringLiteral("status");
+        code = QStringLiteral("status");
         statusBits = true;
         break;
     case selftest::CounterProblem::Kind::Count:
-        kind = QStringLiteral("count");
+        code = QStringLiteral("count");
         break;
     case selftest::CounterProblem::Kind::Stopped:
-        kind = QStringLiteral("stopped");
+        code = QStringLiteral("stopped");
+        break;
+    case selftest::CounterProblem::Kind::NoClock:
+        code = QStringLiteral("no-clock");
         break;
     }
     const auto shown = [statusBits](unsigned value) {
         return statusBits ? hex2(value) : hex4(value);
     };
-    return {{QStringLiteral("counter"), problem.counter},
-            {QStringLiteral("kind"), kind},
+    return {{QStringLiteral("code"), code},
+            {QStringLiteral("chip"), chipLetter(chip)},
+            {QStringLiteral("counter"), problem.counter},
             {QStringLiteral("expected"), shown(problem.expected)},
             {QStringLiteral("read"), shown(problem.actual)},
             {QStringLiteral("text"), problemText(problem)}};
@@ -208,8 +230,22 @@ CheckOutcome counterCheck(const selftest::ChipResult &chip)
     QStringList texts;
     for (const selftest::CounterProblem &problem : chip.problems) {
         texts << problemText(problem);
-        problems.append(problemJson(problem));
+        problems.append(problemJson(chip.chip, problem));
     }
+    QStringList notes;
+    QJsonArray unchecked;
+    for (const auto &[counter, why] : chip.countingUnchecked) {
+        if (!notes.contains(uncheckedText(counter, why)))
+            notes << uncheckedText(counter, why);
+        unchecked.append(QJsonObject {{QStringLiteral("counter"), counter},
+                                      {QStringLiteral("why"),
+                                       why == selftest::CountingUnchecked::ClockUnknown
+                                           ? QStringLiteral("clock-unknown")
+                                           : QStringLiteral("no-base-clock")}});
+    }
+    const QString noted = notes.isEmpty()
+        ? QString()
+        : QStringLiteral(" (%1)").arg(notes.join(QStringLiteral("; ")));
     CheckOutcome outcome;
     outcome.passed = chip.passed();
     QString result = QStringLiteral("pass");
@@ -217,15 +253,17 @@ CheckOutcome counterCheck(const selftest::ChipResult &chip)
         result = QStringLiteral("absent");
         outcome.line = QStringLiteral("ABSENT %1: %2").arg(name, tr("its ports read FF"));
     } else if (outcome.passed) {
-        outcome.line = QStringLiteral("PASS   %1").arg(name);
+        outcome.line = QStringLiteral("PASS   %1%2").arg(name, noted);
     } else {
         result = QStringLiteral("fail");
-        outcome.line = QStringLiteral("FAIL   %1: %2").arg(name, texts.join(QStringLiteral("; ")));
+        outcome.line
+            = QStringLiteral("FAIL   %1: %2%3").arg(name, texts.join(QStringLiteral("; ")), noted);
     }
     outcome.json = {{QStringLiteral("check"), QStringLiteral("counters")},
                     {QStringLiteral("chip"), chipLetter(chip.chip)},
                     {QStringLiteral("result"), result},
-                    {QStringLiteral("problems"), problems}};
+                    {QStringLiteral("problems"), problems},
+                    {QStringLiteral("countingNotChecked"), unchecked}};
     return outcome;
 }
 
@@ -258,18 +296,34 @@ CheckOutcome daCheck(const selftest::DaStep &step)
 std::vector<CheckOutcome> checksOf(const selftest::SelfTestResult &result)
 {
     std::vector<CheckOutcome> checks;
-    for (const selftest::LoopbackResult &group : result.loopback)
-        checks.push_back(loopbackCheck(group));
-    for (const selftest::ChipResult &chip : result.chips)
-        checks.push_back(counterCheck(chip));
+    if (result.ran(selftest::SelfTestPart::Loopback))
+        for (const selftest::LoopbackResult &group : result.loopback)
+            checks.push_back(loopbackCheck(group));
+    if (result.ran(selftest::SelfTestPart::Counters))
+        for (const selftest::ChipResult &chip : result.chips)
+            checks.push_back(counterCheck(chip));
     for (const selftest::DaStep &step : result.daSteps)
         checks.push_back(daCheck(step));
     return checks;
 }
 
+QString partName(selftest::SelfTestPart part)
+{
+    switch (part) {
+    case selftest::SelfTestPart::Loopback:
+        return QStringLiteral("loopback");
+    case selftest::SelfTestPart::Counters:
+        return QStringLiteral("counters");
+    case selftest::SelfTestPart::Da:
+        return QStringLiteral("da");
+    }
+    return {};
+}
+
 // ---- Step 4: the summary
 
-QString summary(const TestedCard &tested, const std::vector<CheckOutcome> &checks)
+QString summary(const TestedCard &tested, const std::vector<CheckOutcome> &checks,
+                const std::vector<selftest::SelfTestPart> &skipped)
 {
     const auto counted = std::count_if(checks.begin(), checks.end(),
                                        [](const CheckOutcome &check) { return check.counted; });
@@ -279,67 +333,111 @@ QString summary(const TestedCard &tested, const std::vector<CheckOutcome> &check
                               "at k %1, n %2.")
                                .arg(selftest::kFinalBaseDivider)
                                .arg(selftest::kFinalOutputDivider);
-    return tr("Self-test of %1: %2 of %3 checks passed. %4")
+    QStringList left;
+    for (const selftest::SelfTestPart part : skipped)
+        left << partName(part);
+    const QString skippedText = left.isEmpty()
+        ? QString()
+        : QLatin1Char(' ') + tr("Skipped: %1.").arg(left.join(QStringLiteral(", ")));
+    return tr("Self-test of %1: %2 of %3 checks passed.%4 %5")
         .arg(tested.description)
         .arg(passed)
         .arg(counted)
-        .arg(leftAs);
+        .arg(skippedText, leftAs);
 }
 
 // ---- Step 5: the JSON report, written whole or not at all
 
-QJsonObject reportOf(const TestedCard &tested, const std::vector<CheckOutcome> &checks, bool passed,
-                     int status)
+QJsonObject reportOf(const CommandLine &commandLine, const QString &outcome, int status)
 {
-    QJsonArray checksJson;
-    for (const CheckOutcome &check : checks)
-        checksJson.append(check.json);
+    QJsonArray skipped;
+    for (const selftest::SelfTestPart part : commandLine.selfTest.skip)
+        skipped.append(partName(part));
     return {
         {QStringLiteral("program"), QStringLiteral("qm5083-bench")},
         {QStringLiteral("version"), QStringLiteral(QM5083_VERSION)},
-        {QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
-        {QStringLiteral("card"), tested.json},
-        {QStringLiteral("checks"), checksJson},
-        {QStringLiteral("passed"), passed},
+        {QStringLiteral("time"), timeWithZone()},
+        {QStringLiteral("serial"), commandLine.selfTest.serial},
+        {QStringLiteral("operator"), commandLine.selfTest.operatorName},
+        {QStringLiteral("station"), commandLine.selfTest.station},
+        {QStringLiteral("skipped"), skipped},
+        {QStringLiteral("outcome"), outcome},
         {QStringLiteral("exitStatus"), status},
-        {QStringLiteral("leftWith"),
-         QJsonObject {{QStringLiteral("outputs"), QStringLiteral("00")},
-                      {QStringLiteral("daCodes"), QStringLiteral("0")},
-                      {QStringLiteral("baseDivider"), int(selftest::kFinalBaseDivider)},
-                      {QStringLiteral("outputDivider"), int(selftest::kFinalOutputDivider)}}},
     };
 }
 
-void writeReport(const QString &path, const QJsonObject &report)
+QJsonObject testedReport(const CommandLine &commandLine, const TestedCard &tested,
+                         const std::vector<CheckOutcome> &checks, bool passed, int status)
 {
-    // A temporary file, renamed into place once complete.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(report).toJson()) < 0
-        || !file.commit())
-        throw CannotRun {tr("the report %1 cannot be written: %2").arg(path, file.errorString())};
+    QJsonObject report = reportOf(
+        commandLine, passed ? QStringLiteral("passed") : QStringLiteral("failed"), status);
+    QJsonArray checksJson;
+    for (const CheckOutcome &check : checks)
+        checksJson.append(check.json);
+    report[QStringLiteral("card")] = tested.json;
+    report[QStringLiteral("checks")] = checksJson;
+    report[QStringLiteral("passed")] = passed;
+    report[QStringLiteral("leftWith")]
+        = QJsonObject {{QStringLiteral("outputs"), QStringLiteral("00")},
+                       {QStringLiteral("daCodes"), QStringLiteral("0")},
+                       {QStringLiteral("baseDivider"), int(selftest::kFinalBaseDivider)},
+                       {QStringLiteral("outputDivider"), int(selftest::kFinalOutputDivider)}};
+    return report;
 }
 
 } // namespace
 
 int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE *err,
-                       const selftest::Wait &wait)
+                       const selftest::Wait &wait, reports::SessionLog *sessionLog)
 {
+    const QString &reportFile = commandLine.selfTest.reportFile;
+    const auto tellErr = [err](const QString &line) {
+        print(err, QStringLiteral("qm5083-bench: %1").arg(line));
+    };
+    if (!reportFile.isEmpty()) {
+        if (const auto problem = reportPathProblem(reportFile)) {
+            tellErr(tr("the report %1 cannot be written: %2; the self-test did not run")
+                        .arg(reportFile, *problem));
+            return kSelfTestCannotRun;
+        }
+    }
+    const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
+    hardware::AccessRecorder port(backend.port());
     try {
-        const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
         const TestedCard tested = findTestedCard(commandLine, backend);
-        const selftest::SelfTestResult result = runTest(backend, tested, wait);
+        const selftest::SelfTestResult result
+            = runTest(port, tested, wait, commandLine.selfTest.skip);
+        if (sessionLog)
+            sessionLog->append(reports::operationLine(
+                {QStringLiteral("self-test"), {}, port.accesses(), nullptr, true}));
         const std::vector<CheckOutcome> checks = checksOf(result);
-        for (const CheckOutcome &check : checks)
-            print(out, check.line);
-        print(out, summary(tested, checks));
         const int status = result.passed() ? 0 : kSelfTestFailed;
-        if (!commandLine.reportFile.isEmpty())
-            writeReport(commandLine.reportFile, reportOf(tested, checks, result.passed(), status));
+        const QJsonObject report
+            = testedReport(commandLine, tested, checks, result.passed(), status);
+        if (commandLine.json) {
+            print(out, QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact)));
+        } else {
+            for (const CheckOutcome &check : checks)
+                print(out, check.line);
+            print(out, summary(tested, checks, result.skipped));
+        }
+        QString why;
+        if (!reportFile.isEmpty() && !writeReport(reportFile, report, why)) {
+            tellErr(tr("the self-test ran, but its report %1 was not written: %2")
+                        .arg(reportFile, why));
+            return kSelfTestCannotRun;
+        }
         return status;
     } catch (const CannotRun &cannot) {
-        print(err,
-              QStringLiteral("qm5083-bench: %1")
-                  .arg(tr("the self-test cannot run: %1").arg(cannot.why)));
+        tellErr(tr("the self-test cannot run: %1").arg(cannot.why));
+        QJsonObject report
+            = reportOf(commandLine, QStringLiteral("could not run"), kSelfTestCannotRun);
+        report[QStringLiteral("reason")] = cannot.why;
+        if (commandLine.json)
+            print(out, QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact)));
+        QString why;
+        if (!reportFile.isEmpty() && !writeReport(reportFile, report, why))
+            tellErr(tr("its report %1 was not written either: %2").arg(reportFile, why));
         return kSelfTestCannotRun;
     }
 }

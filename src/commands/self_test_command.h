@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "self_test.h"
+#include "session_log.h"
 
 #include <cstdio>
 
@@ -10,10 +11,11 @@ namespace qm5083::commands {
 inline constexpr int kSelfTestFailed = 1;
 inline constexpr int kSelfTestCannotRun = 2;
 
-// Runs --self-test on the card the command line names: one line per check on out, a summary,
-// and the JSON report when asked. Returns the exit status: 0 all passed, 1 a check failed, 2 the
-// test could not run (its reason on err). Needs no display.
+// Runs --self-test on the card the command line names: one line per check on out and a summary
+// (or, with --json, the report as one JSON object), and the JSON report when asked, also when
+// the test cannot run. Returns the exit status: 0 all passed, 1 a check failed, 2 the test could
+// not run or its report could not be written (the reason on err). Needs no display.
 int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE *err,
-                       const selftest::Wait &wait);
+                       const selftest::Wait &wait, reports::SessionLog *sessionLog = nullptr);
 
 } // namespace qm5083::commands

@@ -168,6 +168,13 @@ QString quotedText(const QString &text)
         + QStringLiteral("…");
 }
 
+QString failureSentence(const std::exception_ptr &failure)
+{
+    const ErrorReport report = describeFailure(failure, {});
+    return report.headline + QStringLiteral(": ")
+        + report.detail.section(QStringLiteral("\n\n"), 0, 0);
+}
+
 ErrorReport noticeReport(const QString &headline, const hardware::Message &message)
 {
     ErrorReport report;

@@ -49,6 +49,9 @@ struct FailureContext
 
 ErrorReport describeFailure(const std::exception_ptr &failure, const FailureContext &context);
 
+// A failure in one line, for a command's standard error: the headline and what failed.
+QString failureSentence(const std::exception_ptr &failure);
+
 // A report that is no operation's failure, such as the program reaching no card.
 ErrorReport noticeReport(const QString &headline, const hardware::Message &message);
 

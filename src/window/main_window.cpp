@@ -249,32 +249,8 @@ void MainWindow::record(Operation operation, const std::vector<panels::TextRead>
     // A held tick does nothing; only ticks that read or failed are operations worth a line.
     if (operation == Operation::ReadDigitalInputs && !failure && port_.accesses().empty())
         return;
-    QJsonArray texts;
-    for (const auto &[box, text] : textsRead)
-        texts.append(QJsonObject {{QStringLiteral("box"), QString::fromStdString(box)},
-                                  {QStringLiteral("text"), QString::fromStdString(text)}});
-    QJsonArray accesses;
-    for (const hardware::RecordedAccess &access : port_.accesses())
-        accesses.append(QJsonObject {
-            {QStringLiteral("access"),
-             access.kind == hardware::RecordedAccess::Kind::Out ? QStringLiteral("out")
-                                                                : QStringLiteral("in")},
-            {QStringLiteral("port"), QString::fromStdString(convert::hex4(access.port))},
-            {QStringLiteral("byte"), QString::fromStdString(convert::hex2(access.byte()))}});
-    QJsonObject line {
-        {QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
-        {QStringLiteral("operation"), titleOf(operation)},
-        {QStringLiteral("texts"), texts},
-        {QStringLiteral("accesses"), accesses},
-        {QStringLiteral("result"), failure ? QStringLiteral("failed") : QStringLiteral("done")},
-    };
-    if (failure)
-        line[QStringLiteral("report")] = reported
-            ? QJsonObject {{QStringLiteral("headline"), failure->headline},
-                           {QStringLiteral("detail"), failure->detail}}
-            : QJsonObject {
-                {QStringLiteral("notShown"), QStringLiteral("the same cause was just reported")}};
-    sessionLog_->append(line);
+    sessionLog_->append(reports::operationLine(
+        {titleOf(operation), textsRead, port_.accesses(), failure, reported}));
 }
 
 void MainWindow::start(const StartupProblems &problems)

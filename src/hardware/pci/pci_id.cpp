@@ -8,7 +8,7 @@ namespace {
 
 int parseHexId(std::string_view digits)
 {
-    if (digits.empty() || digits.size() > 4)
+    if (digits.size() != 4) // as lspci -nn shows them: 1234:0567, never 1234:567
         return -1;
     int value = 0;
     for (const char c : digits) {
@@ -28,8 +28,8 @@ PciId parsePciId(std::string_view text)
         return InvalidPciId(
             Message(QM5083_MESSAGE("Card",
                                    "--pci-id \"%1\" is not VVVV:DDDD or VVVV:DDDD:BAR "
-                                   "(vendor and device id in hex as lspci -nn shows them, "
-                                   "BAR 0 to 5)"),
+                                   "(vendor and device id, four hex digits each as lspci -nn "
+                                   "shows them, BAR 0 to 5)"),
                     {Message::value(std::string(text))}));
     };
     const auto first = text.find(':');

@@ -31,7 +31,7 @@ public:
     using ExplainedAs::ExplainedAs;
 };
 
-// Parses "VVVV:DDDD" or "VVVV:DDDD:BAR" (ids in hex, one to four digits; BAR 0..5). Throws
+// Parses "VVVV:DDDD" or "VVVV:DDDD:BAR" (ids in hex, four digits each; BAR 0..5). Throws
 // InvalidPciId naming the text.
 PciId parsePciId(std::string_view text);
 

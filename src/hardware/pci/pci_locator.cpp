@@ -40,7 +40,7 @@ std::optional<CardLocator::Place> PciLocator::place(std::int16_t cardNumber) con
     if (cardNumber < 1 || static_cast<std::size_t>(cardNumber) > cards_.size())
         return std::nullopt;
     const PciCard &card = cards_[static_cast<std::size_t>(cardNumber) - 1];
-    return Place {card.address, formatPciIds(card.vendor, card.device)};
+    return Place {card.address, formatPciIds(card.vendor, card.device), card.bar};
 }
 
 } // namespace qm5083::hardware

@@ -27,6 +27,7 @@ public:
     {
         std::string address; // "0000:03:00.0"
         std::string ids;     // "1234:5678"
+        int bar = -1;        // the BAR that holds its registers
     };
     virtual std::optional<Place> place(std::int16_t cardNumber) const
     {

@@ -65,8 +65,27 @@ std::array<RegisterWrite, 3> daCodeWrites(int channel, std::uint16_t code)
 
 void CardRegisters::write(std::span<const RegisterWrite> writes)
 {
+    std::vector<std::uint16_t> ports;
+    ports.reserve(writes.size());
+    for (const RegisterWrite &write : writes)
+        ports.push_back(portOf(write.offset));
+    port_.checkReachable(ports);
     for (const RegisterWrite &write : writes)
         port_.outportb(portOf(write.offset), write.value);
+}
+
+std::vector<std::uint8_t> CardRegisters::read(std::span<const int> offsets)
+{
+    std::vector<std::uint16_t> ports;
+    ports.reserve(offsets.size());
+    for (const int offset : offsets)
+        ports.push_back(portOf(offset));
+    port_.checkReachable(ports);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(offsets.size());
+    for (const std::uint16_t port : ports)
+        bytes.push_back(port_.inportb(port));
+    return bytes;
 }
 
 std::uint8_t CardRegisters::read(int offset)

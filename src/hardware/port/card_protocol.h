@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace qm5083::protocol {
 
@@ -138,9 +139,15 @@ public:
         , base_(base)
     { }
 
+    // Marks the start of an operation on the card (PortAccess::beginOperation).
+    void beginOperation() { port_.beginOperation(); }
+    // The writes in order, refused as a whole before the first when the card would refuse one
+    // of their ports.
     void write(std::span<const RegisterWrite> writes);
     void write(const RegisterWrite &write) { this->write({&write, 1}); }
     std::uint8_t read(int offset);
+    // The reads in order, refused as a whole in the same way.
+    std::vector<std::uint8_t> read(std::span<const int> offsets);
 
     // statusReadBackWrite, then the status byte.
     std::uint8_t readStatus(const Counter &counter);

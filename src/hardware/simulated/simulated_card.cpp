@@ -32,12 +32,18 @@ SimulatedCard::SimulatedCard(Clock clock, const std::vector<SimulatedFault> &fau
     , lastTime_(clock_())
 {
     for (const SimulatedFault &fault : faults)
-        std::visit(EachFaultKind {
+        std::visit(EachKind {
                        [this](const StuckBit &stuck) { stuckBits_.push_back(stuck); },
                        [this](const ShortedBits &shorted) { shortedBits_.push_back(shorted); },
                        [this](const DeadChip &dead) { chipFaults_.at(dead.chip).dead = true; },
                        [this](const StoppedCounter &stopped) {
                            chipFaults_.at(stopped.chip).stopped.at(stopped.counter) = true;
+                       },
+                       [this](const DaOffset &offset) {
+                           daFaults_.at(offset.channel).offsetVolts = offset.millivolts / 1000.0;
+                       },
+                       [this](const DaGain &gain) {
+                           daFaults_.at(gain.channel).spanFactor = 1 + gain.percent / 100;
                        },
                        [this](const StuckDataLine &line) {
                            const auto bit = static_cast<std::uint8_t>(1 << line.bit);
@@ -211,6 +217,13 @@ const Pit8254 &SimulatedCard::chip(int index) const
 std::uint16_t SimulatedCard::daCode(int channel) const
 {
     return daCodes_.at(static_cast<std::size_t>(channel));
+}
+
+double SimulatedCard::daVolts(int channel, double low, double high) const
+{
+    const DaFaults &faults = daFaults_.at(static_cast<std::size_t>(channel));
+    const double ideal = daCode(channel) * (high - low) / protocol::kDaCodeMax;
+    return low + ideal * faults.spanFactor + faults.offsetVolts;
 }
 
 double SimulatedCard::baseFrequencyHz() const

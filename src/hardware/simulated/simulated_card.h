@@ -40,6 +40,9 @@ public:
     std::uint8_t outputLatch(int group) const;
     const Pit8254 &chip(int index) const; // 0..3 = A..D
     std::uint16_t daCode(int channel) const;
+    // The voltage at a DA channel's output for an output range of low (code 0) to high (FFF):
+    // the ideal line, moved by the channel's offset and gain faults.
+    double daVolts(int channel, double low, double high) const;
     // The card clock divided by chip A counter 1 in modes 2 or 3, else 0.
     double baseFrequencyHz() const;
     // A counter's output frequency from its own clock input (the base frequency, or the card
@@ -67,6 +70,12 @@ private:
     std::vector<StuckBit> stuckBits_;
     std::vector<ShortedBits> shortedBits_;
     std::array<ChipFaults, registers::kPitChipCount> chipFaults_ {};
+    struct DaFaults
+    {
+        double offsetVolts = 0;
+        double spanFactor = 1;
+    };
+    std::array<DaFaults, registers::kDaChannelCount> daFaults_ {};
     std::chrono::nanoseconds lastTime_;
     std::int64_t carryNs_ = 0; // time since the last card clock pulse
     std::uint64_t baseEdgesDelivered_ = 0;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "each_kind.h"
 #include "message.h"
 
 #include <array>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -57,55 +59,86 @@ struct StuckDataLine
     bool operator==(const StuckDataLine &) const = default;
 };
 
-using SimulatedFault = std::variant<StuckBit, ShortedBits, DeadChip, StoppedCounter, StuckDataLine>;
-
-// Lets std::visit take one lambda per fault kind: a kind without its lambda does not compile.
-template<class... Actions>
-struct EachFaultKind : Actions...
+// A DA channel whose output is off by a fixed voltage.
+struct DaOffset
 {
-    using Actions::operator()...;
+    int channel;
+    int millivolts;
+    bool operator==(const DaOffset &) const = default;
 };
-template<class... Actions>
-EachFaultKind(Actions...) -> EachFaultKind<Actions...>;
 
-// The fault grammar, one form per kind in the variant's order: upper-case letters stand for one
-// character each (see kFaultFields), everything else is itself.
+// A DA channel whose span is off by a share of itself.
+struct DaGain
+{
+    int channel;
+    double percent;
+    bool operator==(const DaGain &) const = default;
+};
+
+using SimulatedFault = std::variant<StuckBit, ShortedBits, DeadChip, StoppedCounter, StuckDataLine,
+                                    DaOffset, DaGain>;
+
+// A word of a fault's form that stands for a value: one character (a digit or a letter, its
+// value counted from '0' or 'A') or a number.
+struct FaultField
+{
+    enum class Kind { Digit, Letter, Integer, Decimal };
+    std::string_view name;
+    Kind kind;
+    int lowest;
+    int highest;
+};
+
+namespace fault_fields {
+inline constexpr FaultField kGroup {"G", FaultField::Kind::Digit, 1, 4};
+inline constexpr FaultField kOtherGroup {"H", FaultField::Kind::Digit, 1, 4};
+inline constexpr FaultField kBit {"B", FaultField::Kind::Digit, 0, 7};
+inline constexpr FaultField kOtherBit {"C", FaultField::Kind::Digit, 0, 7};
+inline constexpr FaultField kLevel {"V", FaultField::Kind::Digit, 0, 1};
+inline constexpr FaultField kChip {"X", FaultField::Kind::Letter, 0, 3};
+inline constexpr FaultField kCounter {"N", FaultField::Kind::Digit, 0, 2};
+inline constexpr FaultField kChannel {"C", FaultField::Kind::Digit, 0, 3};
+inline constexpr FaultField kMillivolts {"MV", FaultField::Kind::Integer, -10000, 10000};
+inline constexpr FaultField kPercent {"PCT", FaultField::Kind::Decimal, -50, 50};
+inline constexpr std::array kStuck {kGroup, kBit, kLevel};
+inline constexpr std::array kShort {kGroup, kBit, kOtherGroup, kOtherBit};
+inline constexpr std::array kDeadChip {kChip};
+inline constexpr std::array kStoppedCounter {kChip, kCounter};
+inline constexpr std::array kChipData {kChip, kBit, kLevel};
+inline constexpr std::array kDaOffset {kChannel, kMillivolts};
+inline constexpr std::array kDaGain {kChannel, kPercent};
+} // namespace fault_fields
+
+// The fault grammar, one form per kind in the variant's order: its upper-case words stand for
+// its fields, everything else is itself; the meaning gives the fields' ranges.
 struct FaultForm
 {
     std::string_view form;
     const char *meaning;
+    std::span<const FaultField> fields;
 };
-inline constexpr std::array<FaultForm, 5> kFaultForms {{
-    {"stuck:G.B=V", QM5083_MESSAGE("Card", "input group G, bit B reads V")},
-    {"short:G.B-H.C", QM5083_MESSAGE("Card", "two input bits bridged")},
-    {"dead-chip:X", QM5083_MESSAGE("Card", "counter chip X absent")},
-    {"counter-stopped:X.N", QM5083_MESSAGE("Card", "counter N of chip X never counts")},
-    {"chip-data:X.B=V", QM5083_MESSAGE("Card", "data line B of chip X stuck at V")},
+inline constexpr std::array<FaultForm, 7> kFaultForms {{
+    {"stuck:G.B=V",
+     QM5083_MESSAGE("Card", "input group G (1 to 4), bit B (0 to 7) always reads V (0 or 1)"),
+     fault_fields::kStuck},
+    {"short:G.B-H.C", QM5083_MESSAGE("Card", "input bits G.B and H.C bridged"),
+     fault_fields::kShort},
+    {"dead-chip:X", QM5083_MESSAGE("Card", "counter chip X (A to D) absent"),
+     fault_fields::kDeadChip},
+    {"counter-stopped:X.N", QM5083_MESSAGE("Card", "counter N (0 to 2) of chip X never counts"),
+     fault_fields::kStoppedCounter},
+    {"chip-data:X.B=V", QM5083_MESSAGE("Card", "data line B of chip X stuck at V"),
+     fault_fields::kChipData},
+    {"da-offset:C=MV",
+     QM5083_MESSAGE("Card", "DA channel C (0 to 3) off by MV millivolts (-10000 to 10000)"),
+     fault_fields::kDaOffset},
+    {"da-gain:C=PCT", QM5083_MESSAGE("Card", "DA channel C's span off by PCT percent (-50 to 50)"),
+     fault_fields::kDaGain},
 }};
 static_assert(kFaultForms.size() == std::variant_size_v<SimulatedFault>,
               "every fault kind has its form");
 
-// What each letter of a form may be: one character from lowest to highest.
-struct FaultField
-{
-    char letter;
-    char lowest;
-    char highest;
-};
-inline constexpr std::array<FaultField, 7> kFaultFields {{
-    {'G', '1', '4'},
-    {'H', '1', '4'},
-    {'B', '0', '7'},
-    {'C', '0', '7'},
-    {'V', '0', '1'},
-    {'X', 'A', 'D'},
-    {'N', '0', '2'},
-}};
-inline constexpr const char *kFaultFieldRanges = QM5083_MESSAGE(
-    "Card",
-    "groups G and H 1 to 4, bits B and C 0 to 7, V 0 or 1, chip X A to D, counter N 0 to 2");
-
-// Every form with its meaning, then the ranges: what --help and a refused --sim-fault show.
+// Every form with its meaning: what --help and a refused --sim-fault show.
 Message faultGrammar();
 
 class InvalidFault : public ExplainedAs<std::invalid_argument>
@@ -116,6 +149,10 @@ public:
 
 // Reads one fault in one of kFaultForms; throws InvalidFault naming the text.
 SimulatedFault parseSimulatedFault(std::string_view text);
+
+// Throws InvalidFault naming two faults that contradict each other: one input bit, one chip's
+// data line or one DA channel given two different values.
+void checkFaultsAgree(const std::vector<SimulatedFault> &faults);
 
 // "stuck:2.3=1", as it is given.
 std::string describeFault(const SimulatedFault &fault);

@@ -36,10 +36,6 @@
         <translation>无法读取 %1 中的 PCI 总线：%3 中的条目“%2”不是 PCI 地址</translation>
     </message>
     <message>
-        <source>--pci-id &quot;%1&quot; is not VVVV:DDDD or VVVV:DDDD:BAR (vendor and device id in hex as lspci -nn shows them, BAR 0 to 5)</source>
-        <translation>--pci-id “%1”不是 VVVV:DDDD 或 VVVV:DDDD:BAR 格式（厂商和设备 ID 为 lspci -nn 显示的十六进制数，BAR 为 0 到 5）</translation>
-    </message>
-    <message>
         <source>%1: %2</source>
         <translation>%1：%2</translation>
     </message>
@@ -96,36 +92,12 @@
         <translation>%1（%2）</translation>
     </message>
     <message>
-        <source>%1; %2</source>
-        <translation>%1；%2</translation>
-    </message>
-    <message>
         <source>--sim-fault &quot;%1&quot; is not a fault of the simulated card: %2</source>
         <translation>--sim-fault “%1”不是仿真板卡的故障：%2</translation>
     </message>
     <message>
-        <source>input group G, bit B reads V</source>
-        <translation>输入组 G 的位 B 总是读为 V</translation>
-    </message>
-    <message>
-        <source>two input bits bridged</source>
-        <translation>两个输入位短接</translation>
-    </message>
-    <message>
-        <source>counter chip X absent</source>
-        <translation>计数器芯片 X 不存在</translation>
-    </message>
-    <message>
-        <source>counter N of chip X never counts</source>
-        <translation>芯片 X 的计数器 N 从不计数</translation>
-    </message>
-    <message>
         <source>data line B of chip X stuck at V</source>
         <translation>芯片 X 的数据线 B 固定为 V</translation>
-    </message>
-    <message>
-        <source>groups G and H 1 to 4, bits B and C 0 to 7, V 0 or 1, chip X A to D, counter N 0 to 2</source>
-        <translation>输入组 G 和 H 为 1 到 4，位 B 和 C 为 0 到 7，V 为 0 或 1，芯片 X 为 A 到 D，计数器 N 为 0 到 2</translation>
     </message>
     <message>
         <source>it belongs to card %1, but this operation is on card %2 (%3) and stays on one card; check the base address</source>
@@ -235,6 +207,70 @@
         <source>a larger value, up to FFFF, keeps its low 8 bits</source>
         <translation>更大的值（最大 FFFF）只保留低 8 位</translation>
     </message>
+    <message>
+        <source>--pci-id &quot;%1&quot; is not VVVV:DDDD or VVVV:DDDD:BAR (vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5)</source>
+        <translation>--pci-id “%1”不是 VVVV:DDDD 或 VVVV:DDDD:BAR 格式（厂商 ID 和设备 ID 各为 4 位十六进制数，与 lspci -nn 显示的一致；BAR 为 0 到 5）</translation>
+    </message>
+    <message>
+        <source>--sim-fault &quot;%1&quot; bridges input bit %2.%3 to itself; name two different bits</source>
+        <translation>--sim-fault “%1”把输入位 %2.%3 与它自己短接；请给出两个不同的位</translation>
+    </message>
+    <message>
+        <source>--sim-fault &quot;%1&quot; contradicts &quot;%2&quot;: give one value for one place</source>
+        <translation>--sim-fault “%1”与“%2”矛盾：同一处只能给一个值</translation>
+    </message>
+    <message>
+        <source>input group G (1 to 4), bit B (0 to 7) always reads V (0 or 1)</source>
+        <translation>输入组 G（1 到 4）的位 B（0 到 7）总是读为 V（0 或 1）</translation>
+    </message>
+    <message>
+        <source>input bits G.B and H.C bridged</source>
+        <translation>输入位 G.B 与 H.C 短接</translation>
+    </message>
+    <message>
+        <source>counter chip X (A to D) absent</source>
+        <translation>计数器芯片 X（A 到 D）不存在</translation>
+    </message>
+    <message>
+        <source>counter N (0 to 2) of chip X never counts</source>
+        <translation>芯片 X 的计数器 N（0 到 2）从不计数</translation>
+    </message>
+    <message>
+        <source>DA channel C (0 to 3) off by MV millivolts (-10000 to 10000)</source>
+        <translation>DA 通道 C（0 到 3）偏离 MV 毫伏（-10000 到 10000）</translation>
+    </message>
+    <message>
+        <source>DA channel C&apos;s span off by PCT percent (-50 to 50)</source>
+        <translation>DA 通道 C 的量程偏差 PCT 百分比（-50 到 50）</translation>
+    </message>
+    <message>
+        <source>%1: %2 is missing; give %3</source>
+        <translation>%1：缺少 %2；请给出 %3</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is one argument too many</source>
+        <translation>%1：“%2”是多余的参数</translation>
+    </message>
+    <message>
+        <source>%1: %2 &quot;%3&quot; is not %4</source>
+        <translation>%1：%2“%3”不是%4</translation>
+    </message>
+    <message>
+        <source>da-check: give --readings FILE or --meter sim, once</source>
+        <translation>da-check：--readings FILE 或 --meter sim 只能给一次</translation>
+    </message>
+    <message>
+        <source>da-check needs --channel C and --range LOW:HIGH</source>
+        <translation>da-check 需要 --channel C 和 --range LOW:HIGH</translation>
+    </message>
+    <message>
+        <source>no command given</source>
+        <translation>没有给出命令</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a command: cards, out, in, clock, da, da-check, batch or self-test</source>
+        <translation>“%1”不是命令：cards、out、in、clock、da、da-check、batch 或 self-test</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::commands</name>
@@ -265,10 +301,6 @@ A real card needs --pci-id with the card&apos;s ids; without it the program reac
         <translation>不打开窗口测试板卡：开关量回环（输出接回输入）、计数器芯片和 DA 通道；每项检查打印一行。全部通过时退出状态为 0，有检查失败时为 1，无法测试时为 2。</translation>
     </message>
     <message>
-        <source>The card the self-test tests (default 1).</source>
-        <translation>自检测试的卡号（默认为 1）。</translation>
-    </message>
-    <message>
         <source>Write the self-test&apos;s result to FILE as JSON.</source>
         <translation>把自检结果以 JSON 格式写入 FILE。</translation>
     </message>
@@ -277,28 +309,12 @@ A real card needs --pci-id with the card&apos;s ids; without it the program reac
         <translation>与 --simulate 一起使用，给仿真板卡设置一种故障：%1。可重复给出。</translation>
     </message>
     <message>
-        <source>Append a line to FILE for every operation of the window: the time, the operation, the box texts it read, every port access and its result.</source>
-        <translation>窗口的每次操作在 FILE 中追加一行：时间、操作、读取的文本框内容、每次端口访问及其结果。</translation>
-    </message>
-    <message>
         <source>Try &apos;qm5083-bench --help&apos;.</source>
         <translation>请参阅“qm5083-bench --help”。</translation>
     </message>
     <message>
         <source>--card &quot;%1&quot; is not a card number from 1 to 32767</source>
         <translation>--card “%1”不是 1 到 32767 之间的卡号</translation>
-    </message>
-    <message>
-        <source>--card is for the self-test: give --self-test too</source>
-        <translation>--card 用于自检：请同时给出 --self-test</translation>
-    </message>
-    <message>
-        <source>--report is for the self-test: give --self-test too</source>
-        <translation>--report 用于自检：请同时给出 --self-test</translation>
-    </message>
-    <message>
-        <source>--log records the window&apos;s operations; the self-test writes --report</source>
-        <translation>--log 记录窗口的操作；自检结果用 --report 写出</translation>
     </message>
     <message>
         <source>--sim-fault gives the simulated card a fault: give --simulate too</source>
@@ -361,16 +377,199 @@ A real card needs --pci-id with the card&apos;s ids; without it the program reac
         <translation>板卡保持为：开关量输出 00，DA 代码 0，时钟输出 k %1、n %2。</translation>
     </message>
     <message>
-        <source>Self-test of %1: %2 of %3 checks passed. %4</source>
-        <translation>%1 的自检：%3 项检查中通过 %2 项。%4</translation>
-    </message>
-    <message>
         <source>the report %1 cannot be written: %2</source>
         <translation>无法写入报告 %1：%2</translation>
     </message>
     <message>
         <source>the self-test cannot run: %1</source>
         <translation>无法进行自检：%1</translation>
+    </message>
+    <message>
+        <source>The card a command or the self-test works on (default 1).</source>
+        <translation>命令或自检所用的板卡（默认 1）。</translation>
+    </message>
+    <message>
+        <source>The tested card&apos;s serial number, for the self-test&apos;s report.</source>
+        <translation>被测板卡的序列号，写入自检报告。</translation>
+    </message>
+    <message>
+        <source>Who tests, for the self-test&apos;s report.</source>
+        <translation>测试人员，写入自检报告。</translation>
+    </message>
+    <message>
+        <source>The test station, for the self-test&apos;s report.</source>
+        <translation>测试工位，写入自检报告。</translation>
+    </message>
+    <message>
+        <source>Leave a part of the self-test out: loopback (without the loopback cable), counters or da. Repeatable.</source>
+        <translation>跳过自检的一部分：loopback（没有回环线缆时）、counters 或 da。可重复给出。</translation>
+    </message>
+    <message>
+        <source>Answer each command with one JSON object instead of a line of text.</source>
+        <translation>每个命令的回答为一个 JSON 对象，而不是一行文本。</translation>
+    </message>
+    <message>
+        <source>Append a line to FILE for every operation of the window or command: the time, the operation, the box texts it read, every port access and its result.</source>
+        <translation>窗口或命令的每个操作在 FILE 末尾追加一行：时间、操作、读取的文本框内容、每次端口访问及其结果。</translation>
+    </message>
+    <message>
+        <source>Without a command the window opens. Commands, each one operation on the card (--card N, default 1), with strict arguments:
+  cards                 list the cards: number, PCI address, ids, BAR, base
+  out B1 B2 B3 B4       write output groups 1 to 4 (hex 00 to FF)
+  in [--expect B1 B2 B3 B4]
+                        read input groups 1 to 4; with --expect, name every bit that differs
+  clock K N             start the clock outputs: the base clock divides 2 MHz by K, each output the base by N (decimal, 2 to 65536)
+  da C0 C1 C2 C3        set the DA codes of DA0 to DA3 (hex 0 to FFF)
+  da-check --channel C --range LOW:HIGH [--points N] [--limit-lsb L]
+           [--readings FILE | --meter sim] [--report FILE]
+                        check one DA channel against a meter
+  batch                 read commands from standard input, one a line
+  self-test             the same as --self-test
+Exit status: 0 done, 1 a check failed, 2 could not run.</source>
+        <translation>不给命令时打开窗口。命令（每个是对板卡的一个操作，--card N，默认 1），参数须严格符合格式：
+  cards                 列出板卡：卡号、PCI 地址、ID、BAR、基地址
+  out B1 B2 B3 B4       写开关量输出第 1 到 4 组（十六进制 00 到 FF）
+  in [--expect B1 B2 B3 B4]
+                        读开关量输入第 1 到 4 组；给出 --expect 时列出每个不同的位
+  clock K N             启动时钟输出：基频 = 2 MHz / K，各输出 = 基频 / N（十进制，2 到 65536）
+  da C0 C1 C2 C3        设置 DA0 到 DA3 的代码（十六进制 0 到 FFF）
+  da-check --channel C --range LOW:HIGH [--points N] [--limit-lsb L]
+           [--readings FILE | --meter sim] [--report FILE]
+                        用电表检查一个 DA 通道
+  batch                 从标准输入逐行读取命令
+  self-test             与 --self-test 相同
+退出状态：0 完成，1 检查未通过，2 无法运行。</translation>
+    </message>
+    <message>
+        <source>--%1 is given %2 times; give it once</source>
+        <translation>--%1 给出了 %2 次；只能给一次</translation>
+    </message>
+    <message>
+        <source>--skip &quot;%1&quot; is not a part of the self-test: loopback, counters or da</source>
+        <translation>--skip “%1”不是自检的一部分：loopback、counters 或 da</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; follows --self-test, which takes no command</source>
+        <translation>“%1”跟在 --self-test 之后，而 --self-test 不带命令</translation>
+    </message>
+    <message>
+        <source>--card is for a command or the self-test; the window asks for the card number in its 卡号 box</source>
+        <translation>--card 用于命令或自检；窗口在“卡号”框中输入卡号</translation>
+    </message>
+    <message>
+        <source>--json is for a command or the self-test</source>
+        <translation>--json 用于命令或自检</translation>
+    </message>
+    <message>
+        <source>--print-layout is for the window: give no command</source>
+        <translation>--print-layout 用于窗口：不要给出命令</translation>
+    </message>
+    <message>
+        <source>--%1 is for the self-test: give --self-test too</source>
+        <translation>--%1 用于自检：请同时给出 --self-test</translation>
+    </message>
+    <message>
+        <source>the readings file %1 cannot be read: %2</source>
+        <translation>无法读取读数文件 %1：%2</translation>
+    </message>
+    <message>
+        <source>line %1 of the readings file %2, &quot;%3&quot;, is not a number of volts</source>
+        <translation>读数文件 %2 的第 %1 行“%3”不是以伏特为单位的数</translation>
+    </message>
+    <message>
+        <source>the readings file %1 has %2 readings; the check steps through %3 codes, one reading each</source>
+        <translation>读数文件 %1 有 %2 个读数；检查要经过 %3 个代码，每个代码一个读数</translation>
+    </message>
+    <message>
+        <source>DA%1 at code %2 (ideal %3 V): the meter&apos;s reading in volts, or q to end: </source>
+        <translation>DA%1 代码 %2（理想值 %3 V）：请输入电表读数（伏特），或输入 q 结束：</translation>
+    </message>
+    <message>
+        <source>the check was ended at code %1; DA%2 is left at code 0</source>
+        <translation>检查在代码 %1 处结束；DA%2 已置为代码 0</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a number of volts; type the reading, or q to end</source>
+        <translation>“%1”不是以伏特为单位的数；请输入读数，或输入 q 结束</translation>
+    </message>
+    <message>
+        <source>--meter sim reads the simulated card&apos;s DA output: give --simulate</source>
+        <translation>--meter sim 读取仿真板卡的 DA 输出：请同时给出 --simulate</translation>
+    </message>
+    <message>
+        <source>Connect DA%1&apos;s output to the meter. The DA writes also reload chip B&apos;s counters, so clock outputs 4, 7 and 10 change while the check runs.</source>
+        <translation>请把 DA%1 的输出接到电表。DA 写操作也会重新装入芯片 B 的计数器，所以检查期间时钟输出 4、7、10 会改变。</translation>
+    </message>
+    <message>
+        <source>The command stopped</source>
+        <translation>命令已停止</translation>
+    </message>
+    <message>
+        <source>da-check ran, but its report %1 was not written: %2</source>
+        <translation>da-check 已运行，但其报告 %1 没有写入：%2</translation>
+    </message>
+    <message>
+        <source>it is not a regular file (a device, a directory or a link to one); give a new file or a regular one</source>
+        <translation>它不是普通文件（是设备、目录或指向它们的链接）；请给出新文件或普通文件</translation>
+    </message>
+    <message>
+        <source>it cannot be written</source>
+        <translation>它不能写入</translation>
+    </message>
+    <message>
+        <source>it is a link to nothing</source>
+        <translation>它是指向不存在目标的链接</translation>
+    </message>
+    <message>
+        <source>its directory %1 does not exist</source>
+        <translation>它的目录 %1 不存在</translation>
+    </message>
+    <message>
+        <source>its directory %1 cannot be written</source>
+        <translation>它的目录 %1 不能写入</translation>
+    </message>
+    <message>
+        <source>%1 is not for a batch; run it on its own</source>
+        <translation>%1 不能用在 batch 中；请单独运行</translation>
+    </message>
+    <message>
+        <source>no clock reached counter %1 (its count was never loaded)</source>
+        <translation>计数器 %1 没有收到时钟（计数值从未装入）</translation>
+    </message>
+    <message>
+        <source>counter %1: counting not checked, its clock input is not known</source>
+        <translation>计数器 %1：未检查计数，其时钟输入未知</translation>
+    </message>
+    <message>
+        <source>counting not checked: no base clock, as chip A is absent</source>
+        <translation>未检查计数：芯片 A 不存在，没有基频时钟</translation>
+    </message>
+    <message>
+        <source>Skipped: %1.</source>
+        <translation>已跳过：%1。</translation>
+    </message>
+    <message>
+        <source>Self-test of %1: %2 of %3 checks passed.%4 %5</source>
+        <translation>%1 的自检：%3 项检查中 %2 项通过。%4 %5</translation>
+    </message>
+    <message>
+        <source>the report %1 cannot be written: %2; the self-test did not run</source>
+        <translation>报告 %1 无法写入：%2；未进行自检</translation>
+    </message>
+    <message>
+        <source>the self-test ran, but its report %1 was not written: %2</source>
+        <translation>自检已进行，但其报告 %1 没有写入：%2</translation>
+    </message>
+    <message>
+        <source>its report %1 was not written either: %2</source>
+        <translation>其报告 %1 也没有写入：%2</translation>
+    </message>
+</context>
+<context>
+    <name>qm5083::commands::CardSession</name>
+    <message>
+        <source>there is no card %1</source>
+        <translation>没有 %1 号板卡</translation>
     </message>
 </context>
 <context>

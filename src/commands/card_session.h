@@ -1,0 +1,57 @@
+#pragma once
+
+#include "access_recorder.h"
+#include "backends.h"
+#include "card_protocol.h"
+#include "command_line.h"
+#include "error_report.h"
+
+#include <QJsonObject>
+#include <QString>
+
+#include <exception>
+#include <optional>
+
+namespace qm5083::commands {
+
+// Why a command cannot run, said once where the command ends.
+struct CannotRun
+{
+    QString why;
+};
+
+// A command's answer: its exit status, its line of text and its JSON object.
+struct Answer
+{
+    int status = 0;
+    QString line;
+    QJsonObject json;
+};
+
+// The card the commands work on: chosen and located once, and kept from command to command (a
+// batch's lines share it, and the simulated card's state with it). Every access is recorded for
+// the session record.
+class CardSession
+{
+public:
+    explicit CardSession(const CommandLine &commandLine);
+    CardSession(const CardSession &) = delete;
+    CardSession &operator=(const CardSession &) = delete;
+
+    // The card at its base, for one operation; throws CannotRun when there is none.
+    protocol::CardRegisters &card();
+    std::int16_t number() const { return number_; }
+    const hardware::Backend &backend() const { return backend_; }
+    hardware::AccessRecorder &recorder() { return recorder_; }
+
+private:
+    std::int16_t number_;
+    hardware::Backend backend_;
+    hardware::AccessRecorder recorder_;
+    std::optional<protocol::CardRegisters> card_;
+};
+
+// Why a failure stopped a command, in one line.
+QString reasonOf(const std::exception_ptr &failure);
+
+} // namespace qm5083::commands

@@ -1,0 +1,272 @@
+#include "da_check_command.h"
+
+#include "card_commands.h"
+#include "da_check.h"
+#include "report_file.h"
+#include "script_runner.h"
+#include "simulated_card.h"
+#include "value.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <functional>
+#include <string>
+
+namespace qm5083::commands {
+
+namespace {
+
+void print(std::FILE *file, const QString &text, bool newLine = true)
+{
+    std::fputs((newLine ? text + QLatin1Char('\n') : text).toUtf8().constData(), file);
+    std::fflush(file);
+}
+
+QString codeText(std::uint16_t code)
+{
+    return QString::fromStdString(convert::FormatHex(static_cast<std::int16_t>(code)));
+}
+
+QString volts(double value)
+{
+    return QString::number(value, 'f', 6);
+}
+
+QString lsb(double value)
+{
+    return QString::number(value, 'f', 2);
+}
+
+std::optional<double> readingOf(const QString &text)
+{
+    bool number = false;
+    const double value = text.trimmed().toDouble(&number);
+    return number && std::isfinite(value) ? std::optional(value) : std::nullopt;
+}
+
+// Where the readings come from, one per code stepped.
+using Meter = std::function<double(std::uint16_t code)>;
+
+Meter fileMeter(const QString &path, std::size_t codes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        throw CannotRun {
+            tr("the readings file %1 cannot be read: %2").arg(path, file.errorString())};
+    std::vector<double> readings;
+    int lineNumber = 0;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        ++lineNumber;
+        if (line.isEmpty())
+            continue;
+        const auto reading = readingOf(line);
+        if (!reading)
+            throw CannotRun {tr("line %1 of the readings file %2, \"%3\", is not a number of volts")
+                                 .arg(lineNumber)
+                                 .arg(path, line)};
+        readings.push_back(*reading);
+    }
+    if (readings.size() != codes)
+        throw CannotRun {tr("the readings file %1 has %2 readings; the check steps through %3 "
+                            "codes, one reading each")
+                             .arg(path)
+                             .arg(readings.size())
+                             .arg(codes)};
+    return [readings, next = std::size_t {0}](std::uint16_t) mutable {
+        return readings[next++];
+    };
+}
+
+Meter terminalMeter(int channel, double low, double high, std::istream &in, std::FILE *err)
+{
+    return [=, &in](std::uint16_t code) {
+        for (;;) {
+            print(err,
+                  tr("DA%1 at code %2 (ideal %3 V): the meter's reading in volts, or q to end: ")
+                      .arg(channel)
+                      .arg(codeText(code), volts(scripting::idealVolts(code, low, high))),
+                  false);
+            std::string line;
+            if (!std::getline(in, line) || QString::fromStdString(line).trimmed() == "q")
+                throw CannotRun {tr("the check was ended at code %1; DA%2 is left at code 0")
+                                     .arg(codeText(code))
+                                     .arg(channel)};
+            if (const auto reading = readingOf(QString::fromStdString(line)))
+                return *reading;
+            print(err,
+                  tr("\"%1\" is not a number of volts; type the reading, or q to end")
+                      .arg(QString::fromStdString(line).trimmed()));
+        }
+    };
+}
+
+Meter simulatedMeter(const CardSession &session, int channel, double low, double high)
+{
+    const auto *card = dynamic_cast<const hardware::SimulatedCard *>(session.backend().card.get());
+    if (!card)
+        throw CannotRun {tr("--meter sim reads the simulated card's DA output: give --simulate")};
+    return [=](std::uint16_t) {
+        return card->daVolts(channel, low, high);
+    };
+}
+
+QJsonObject checkJson(const scripting::DaCheckCommand &check,
+                      const std::vector<scripting::DaReading> &readings,
+                      const scripting::DaCheckFigures &figures,
+                      const std::vector<std::string> &beyond, int status)
+{
+    QJsonArray points;
+    for (const scripting::DaReading &reading : readings) {
+        const double ideal = scripting::idealVolts(reading.code, check.low, check.high);
+        points.append(
+            QJsonObject {{QStringLiteral("code"), codeText(reading.code)},
+                         {QStringLiteral("ideal"), ideal},
+                         {QStringLiteral("reading"), reading.volts},
+                         {QStringLiteral("errorLsb"), (reading.volts - ideal) / figures.lsbVolts}});
+    }
+    QJsonArray outside;
+    for (const std::string &name : beyond)
+        outside.append(QString::fromStdString(name));
+    QJsonObject json {
+        {QStringLiteral("command"), QStringLiteral("da-check")},
+        {QStringLiteral("status"), status},
+        {QStringLiteral("channel"), check.channel},
+        {QStringLiteral("range"),
+         QJsonObject {{QStringLiteral("low"), check.low}, {QStringLiteral("high"), check.high}}},
+        {QStringLiteral("points"), points},
+        {QStringLiteral("figures"),
+         QJsonObject {{QStringLiteral("lsbVolts"), figures.lsbVolts},
+                      {QStringLiteral("offsetVolts"), figures.offsetVolts},
+                      {QStringLiteral("offsetLsb"), figures.offsetLsb},
+                      {QStringLiteral("gainVolts"), figures.gainVolts},
+                      {QStringLiteral("gainLsb"), figures.gainLsb},
+                      {QStringLiteral("gainPercent"), figures.gainPercent},
+                      {QStringLiteral("inlVolts"), figures.inlVolts},
+                      {QStringLiteral("inlLsb"), figures.inlLsb},
+                      {QStringLiteral("inlCode"), codeText(figures.inlCode)},
+                      {QStringLiteral("monotonic"), figures.monotonic}}},
+    };
+    if (check.limitLsb) {
+        json[QStringLiteral("limitLsb")] = *check.limitLsb;
+        json[QStringLiteral("beyondLimit")] = outside;
+    }
+    return json;
+}
+
+// The result for scripts: words that stay the same in every locale.
+QStringList checkLines(const scripting::DaCheckCommand &check,
+                       const std::vector<scripting::DaReading> &readings,
+                       const scripting::DaCheckFigures &figures,
+                       const std::vector<std::string> &beyond)
+{
+    QStringList lines {QStringLiteral("code  ideal V  reading V  error LSB")};
+    for (const scripting::DaReading &reading : readings) {
+        const double ideal = scripting::idealVolts(reading.code, check.low, check.high);
+        lines << QStringLiteral("%1 %2 %3 %4")
+                     .arg(codeText(reading.code), volts(ideal), volts(reading.volts),
+                          lsb((reading.volts - ideal) / figures.lsbVolts));
+    }
+    lines << QStringLiteral("offset: %1 V = %2 LSB")
+                 .arg(volts(figures.offsetVolts), lsb(figures.offsetLsb))
+          << QStringLiteral("gain: %1 V = %2 LSB (%3 %)")
+                 .arg(volts(figures.gainVolts), lsb(figures.gainLsb),
+                      QString::number(figures.gainPercent, 'f', 3))
+          << QStringLiteral("integral non-linearity: %1 V = %2 LSB at code %3")
+                 .arg(volts(figures.inlVolts), lsb(figures.inlLsb), codeText(figures.inlCode))
+          << (figures.monotonic ? QStringLiteral("monotonic: yes")
+                                : QStringLiteral("monotonic: no"));
+    if (check.limitLsb) {
+        QStringList names;
+        for (const std::string &name : beyond)
+            names << QString::fromStdString(name);
+        lines << (names.isEmpty() ? QStringLiteral("within +-%1 LSB: offset, gain, integral "
+                                                   "non-linearity, monotonicity")
+                                        .arg(*check.limitLsb)
+                                  : QStringLiteral("beyond +-%1 LSB: %2")
+                                        .arg(*check.limitLsb)
+                                        .arg(names.join(QStringLiteral(", "))));
+    }
+    return lines;
+}
+
+} // namespace
+
+int runDaCheck(const scripting::DaCheckCommand &check, CardSession &session,
+               const CommandLine &commandLine, std::istream &in, std::FILE *out, std::FILE *err,
+               reports::SessionLog *sessionLog)
+{
+    const QString reportFile = QString::fromStdString(check.reportFile);
+    const std::vector<std::uint16_t> codes = scripting::daCheckCodes(check.points);
+    std::vector<scripting::DaReading> readings;
+    session.recorder().clear();
+    try {
+        if (!reportFile.isEmpty())
+            if (const auto problem = reportPathProblem(reportFile))
+                throw CannotRun {
+                    tr("the report %1 cannot be written: %2").arg(reportFile, *problem)};
+        Meter meter;
+        switch (check.readings) {
+        case scripting::DaCheckCommand::Readings::File:
+            meter = fileMeter(QString::fromStdString(check.readingsFile), codes.size());
+            break;
+        case scripting::DaCheckCommand::Readings::SimulatedMeter:
+            meter = simulatedMeter(session, check.channel, check.low, check.high);
+            break;
+        case scripting::DaCheckCommand::Readings::Terminal:
+            meter = terminalMeter(check.channel, check.low, check.high, in, err);
+            print(err,
+                  tr("Connect DA%1's output to the meter. The DA writes also reload chip B's "
+                     "counters, so clock outputs 4, 7 and 10 change while the check runs.")
+                      .arg(check.channel));
+            break;
+        }
+        try {
+            for (const std::uint16_t code : codes) {
+                scripting::writeDaCode(session.card(), check.channel, code);
+                readings.push_back({code, meter(code)});
+            }
+        } catch (const CannotRun &) {
+            scripting::writeDaCode(session.card(), check.channel, 0);
+            throw;
+        }
+        scripting::writeDaCode(session.card(), check.channel, 0);
+    } catch (...) {
+        const QString why = QStringLiteral("da-check: %1").arg(reasonOf(std::current_exception()));
+        print(err, QStringLiteral("qm5083-bench: %1").arg(why));
+        if (sessionLog) {
+            const reports::ErrorReport report {tr("The command stopped"), why, {}, {}};
+            sessionLog->append(reports::operationLine(
+                {commandLine.commandText, {}, session.recorder().accesses(), &report, true}));
+        }
+        return kCannotRun;
+    }
+    if (sessionLog)
+        sessionLog->append(
+            reports::operationLine({commandLine.commandText, {}, session.recorder().accesses()}));
+
+    const scripting::DaCheckFigures figures
+        = scripting::daCheckFigures(readings, check.low, check.high);
+    const std::vector<std::string> beyond = check.limitLsb
+        ? scripting::figuresBeyond(figures, *check.limitLsb)
+        : std::vector<std::string> {};
+    const int status = beyond.empty() ? kDone : kCheckFailed;
+    const QJsonObject json = checkJson(check, readings, figures, beyond, status);
+    if (commandLine.json)
+        print(out, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)));
+    else
+        print(out, checkLines(check, readings, figures, beyond).join(QLatin1Char('\n')));
+    QString why;
+    if (!reportFile.isEmpty() && !writeReport(reportFile, json, why)) {
+        print(err,
+              QStringLiteral("qm5083-bench: %1")
+                  .arg(tr("da-check ran, but its report %1 was not written: %2")
+                           .arg(reportFile, why)));
+        return kCannotRun;
+    }
+    return status;
+}
+
+} // namespace qm5083::commands

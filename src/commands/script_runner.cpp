@@ -1,0 +1,284 @@
+#include "script_runner.h"
+
+#include "card_commands.h"
+#include "card_session.h"
+#include "da_check_command.h"
+#include "each_kind.h"
+#include "hex_text.h"
+#include "value.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <algorithm>
+#include <string>
+
+namespace qm5083::commands {
+
+namespace {
+
+QString hex2(unsigned byte)
+{
+    return QString::fromStdString(convert::hex2(static_cast<std::uint8_t>(byte)));
+}
+
+QString number(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+void print(std::FILE *file, const QString &line)
+{
+    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), file);
+    std::fflush(file);
+}
+
+QJsonObject answerJson(const QString &command, int status)
+{
+    return {{QStringLiteral("command"), command}, {QStringLiteral("status"), status}};
+}
+
+// A command not to be given a card: refused as one of a batch's lines.
+[[noreturn]] void notInABatch(std::string_view name)
+{
+    throw CannotRun {tr("%1 is not for a batch; run it on its own")
+                         .arg(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())))};
+}
+
+Answer cards(CardSession &session, bool oneLine)
+{
+    const hardware::Backend &backend = session.backend();
+    if (backend.startupFailure)
+        throw CannotRun {reports::failureSentence(backend.startupFailure)};
+    QStringList lines;
+    QJsonArray list;
+    for (const std::int16_t number : backend.locator->cardNumbers()) {
+        QJsonObject card {{QStringLiteral("number"), number}};
+        QString base = QStringLiteral("-");
+        try {
+            if (const auto found = backend.locator->findCard(number)) {
+                base = QString::fromStdString(convert::hex4(*found));
+                card[QStringLiteral("base")] = base;
+            }
+        } catch (...) {
+            card[QStringLiteral("unusable")] = reasonOf(std::current_exception());
+        }
+        const auto place = backend.locator->place(number);
+        const QString address
+            = place ? QString::fromStdString(place->address) : QStringLiteral("simulated");
+        const QString ids = place ? QString::fromStdString(place->ids) : QStringLiteral("-");
+        const QString bar
+            = place && place->bar >= 0 ? QString::number(place->bar) : QStringLiteral("-");
+        card[QStringLiteral("kind")] = place ? QStringLiteral("pci") : QStringLiteral("simulated");
+        if (place) {
+            card[QStringLiteral("address")] = address;
+            card[QStringLiteral("ids")] = ids;
+            card[QStringLiteral("bar")] = place->bar;
+        }
+        lines << QStringLiteral("%1 %2 %3 %4 %5").arg(number).arg(address, ids, bar, base);
+        list.append(card);
+    }
+    QJsonObject json = answerJson(QStringLiteral("cards"), kDone);
+    json[QStringLiteral("cards")] = list;
+    return {kDone, lines.join(oneLine ? QStringLiteral("; ") : QStringLiteral("\n")), json};
+}
+
+QJsonArray hexList(const auto &values, QString (*format)(unsigned))
+{
+    QJsonArray list;
+    for (const auto value : values)
+        list.append(format(value));
+    return list;
+}
+
+QString codeText(unsigned code)
+{
+    return QString::fromStdString(convert::FormatHex(static_cast<std::int16_t>(code)));
+}
+
+Answer out(CardSession &session, const scripting::OutCommand &command)
+{
+    scripting::writeOutputs(session.card(), command.bytes);
+    QJsonObject json = answerJson(QStringLiteral("out"), kDone);
+    json[QStringLiteral("card")] = session.number();
+    json[QStringLiteral("written")] = hexList(command.bytes, hex2);
+    QStringList bytes;
+    for (const std::uint8_t byte : command.bytes)
+        bytes << hex2(byte);
+    return {kDone, bytes.join(QLatin1Char(' ')), json};
+}
+
+Answer in(CardSession &session, const scripting::InCommand &command)
+{
+    const scripting::InResult result = scripting::readInputs(session.card(), command.expect);
+    QStringList bytes;
+    for (const std::uint8_t byte : result.read)
+        bytes << hex2(byte);
+    const int status = result.differences.empty() ? kDone : kCheckFailed;
+    QJsonObject json = answerJson(QStringLiteral("in"), status);
+    json[QStringLiteral("card")] = session.number();
+    json[QStringLiteral("read")] = hexList(result.read, hex2);
+    QString line = bytes.join(QLatin1Char(' '));
+    if (result.expected) {
+        QJsonArray differences;
+        QStringList named;
+        for (const scripting::BitDifference &difference : result.differences) {
+            differences.append(
+                QJsonObject {{QStringLiteral("group"), difference.group},
+                             {QStringLiteral("bit"), difference.bit},
+                             {QStringLiteral("expected"), difference.expected ? 1 : 0},
+                             {QStringLiteral("read"), difference.read ? 1 : 0}});
+            named << QStringLiteral("group %1 bit %2 expected %3 read %4")
+                         .arg(difference.group)
+                         .arg(difference.bit)
+                         .arg(difference.expected ? 1 : 0)
+                         .arg(difference.read ? 1 : 0);
+        }
+        json[QStringLiteral("expected")] = hexList(*result.expected, hex2);
+        json[QStringLiteral("equal")] = result.differences.empty();
+        json[QStringLiteral("differences")] = differences;
+        line += QStringLiteral("; ")
+            + (named.isEmpty()
+                   ? QStringLiteral("as expected")
+                   : QStringLiteral("differs: %1").arg(named.join(QStringLiteral(", "))));
+    }
+    return {status, line, json};
+}
+
+Answer clock(CardSession &session, const scripting::ClockCommand &command)
+{
+    const scripting::ClockResult result
+        = scripting::startClocks(session.card(), command.k, command.n);
+    QJsonObject json = answerJson(QStringLiteral("clock"), kDone);
+    json[QStringLiteral("card")] = session.number();
+    json[QStringLiteral("k")] = static_cast<int>(result.k);
+    json[QStringLiteral("n")] = static_cast<int>(result.n);
+    json[QStringLiteral("baseHz")] = result.baseHz;
+    json[QStringLiteral("outputHz")] = result.outputHz;
+    return {kDone,
+            QStringLiteral("base %1 Hz, outputs %2 Hz")
+                .arg(number(result.baseHz), number(result.outputHz)),
+            json};
+}
+
+Answer da(CardSession &session, const scripting::DaCommand &command)
+{
+    scripting::writeDaCodes(session.card(), command.codes);
+    QJsonObject json = answerJson(QStringLiteral("da"), kDone);
+    json[QStringLiteral("card")] = session.number();
+    json[QStringLiteral("codes")] = hexList(command.codes, codeText);
+    QStringList codes;
+    for (const std::uint16_t code : command.codes)
+        codes << codeText(code);
+    return {kDone, codes.join(QLatin1Char(' ')), json};
+}
+
+// One command on the card; a failure is thrown where it happens.
+Answer runOnCard(const scripting::ScriptCommand &command, CardSession &session, bool inBatch)
+{
+    return std::visit(
+        EachKind {
+            [&](const scripting::CardsCommand &) { return cards(session, inBatch); },
+            [&](const scripting::OutCommand &c) { return out(session, c); },
+            [&](const scripting::InCommand &c) { return in(session, c); },
+            [&](const scripting::ClockCommand &c) { return clock(session, c); },
+            [&](const scripting::DaCommand &c) { return da(session, c); },
+            [&](const scripting::DaCheckCommand &) -> Answer { notInABatch("da-check"); },
+            [&](const scripting::BatchCommand &) -> Answer { notInABatch("batch"); },
+        },
+        command);
+}
+
+// Runs one command and answers it: its line (or JSON object) on out; when it fails, the reason
+// on err, or as its answer in a batch. One session record line each. The answers' own words stay
+// the same in every locale, for scripts to read; the reasons follow the locale.
+int answer(const scripting::ScriptCommand &command, const QString &name, const QString &text,
+           CardSession &session, const CommandLine &commandLine, std::FILE *out, std::FILE *err,
+           reports::SessionLog *sessionLog, bool inBatch)
+{
+    session.recorder().clear();
+    std::exception_ptr failure;
+    Answer answered;
+    try {
+        answered = runOnCard(command, session, inBatch);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!failure) {
+        if (sessionLog)
+            sessionLog->append(reports::operationLine({text, {}, session.recorder().accesses()}));
+        print(out,
+              commandLine.json
+                  ? QString::fromUtf8(QJsonDocument(answered.json).toJson(QJsonDocument::Compact))
+                  : answered.line);
+        return answered.status;
+    }
+    const QString why = QStringLiteral("%1: %2").arg(name, reasonOf(failure));
+    if (sessionLog) {
+        const reports::ErrorReport report {tr("The command stopped"), why, {}, {}};
+        sessionLog->append(
+            reports::operationLine({text, {}, session.recorder().accesses(), &report, true}));
+    }
+    QJsonObject json = answerJson(name, kCannotRun);
+    json[QStringLiteral("error")] = why;
+    if (commandLine.json)
+        print(out, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)));
+    else if (inBatch)
+        print(out, QStringLiteral("error: %1").arg(why));
+    if (!inBatch)
+        print(err, QStringLiteral("qm5083-bench: %1").arg(why));
+    return kCannotRun;
+}
+
+int batch(CardSession &session, const CommandLine &commandLine, std::istream &in, std::FILE *out,
+          std::FILE *err, reports::SessionLog *sessionLog)
+{
+    int worst = kDone;
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::vector<std::string> words = scripting::wordsOf(line);
+        if (words.empty() || words.front().starts_with('#'))
+            continue;
+        const QString text = QString::fromStdString(line).trimmed();
+        const QString name = QString::fromStdString(words.front());
+        int status = kCannotRun;
+        try {
+            const scripting::ScriptCommand command = scripting::parseCommand(words);
+            status = answer(command, name, text, session, commandLine, out, err, sessionLog, true);
+        } catch (const scripting::CommandError &error) {
+            const QString why = reports::translated(error.message());
+            if (sessionLog) {
+                const reports::ErrorReport report {tr("The command stopped"), why, {}, {}};
+                sessionLog->append(reports::operationLine({text, {}, {}, &report, true}));
+            }
+            QJsonObject json = answerJson(name, kCannotRun);
+            json[QStringLiteral("error")] = why;
+            print(out,
+                  commandLine.json
+                      ? QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact))
+                      : QStringLiteral("error: %1").arg(why));
+        }
+        worst = std::max(worst, status);
+    }
+    return worst;
+}
+
+} // namespace
+
+int runScriptCommand(const CommandLine &commandLine, std::istream &in, std::FILE *out,
+                     std::FILE *err, reports::SessionLog *sessionLog)
+{
+    CardSession session(commandLine);
+    const scripting::ScriptCommand &command = *commandLine.command;
+    const QString name
+        = QString::fromUtf8(scripting::commandName(command).data(),
+                            static_cast<qsizetype>(scripting::commandName(command).size()));
+    if (std::holds_alternative<scripting::BatchCommand>(command))
+        return batch(session, commandLine, in, out, err, sessionLog);
+    if (const auto *check = std::get_if<scripting::DaCheckCommand>(&command))
+        return runDaCheck(*check, session, commandLine, in, out, err, sessionLog);
+    return answer(command, name, commandLine.commandText, session, commandLine, out, err,
+                  sessionLog, false);
+}
+
+} // namespace qm5083::commands

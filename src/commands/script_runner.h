@@ -1,0 +1,22 @@
+#pragma once
+
+#include "command_line.h"
+#include "session_log.h"
+
+#include <cstdio>
+#include <istream>
+
+namespace qm5083::commands {
+
+inline constexpr int kDone = 0;
+inline constexpr int kCheckFailed = 1;
+inline constexpr int kCannotRun = 2;
+
+// Runs the command the command line gives, on the card it names, without a display: its answer
+// on out (a line, or a JSON object with --json), what went wrong on err, one session record line
+// per command. in gives a batch its lines and a DA check its readings. Returns the exit status:
+// 0 done, 1 done but a check failed, 2 could not run.
+int runScriptCommand(const CommandLine &commandLine, std::istream &in, std::FILE *out,
+                     std::FILE *err, reports::SessionLog *sessionLog);
+
+} // namespace qm5083::commands
