@@ -20,6 +20,8 @@ rows=(
     '2|qm5083-bench: --sim-fault gives the simulated card a fault: give --simulate too|--self-test --sim-fault dead-chip:A'
     '0||--simulate --self-test'
     '0||--simulate --print-layout'
+    '0||--simulate out 12 A5 3C FF'
+    '2|qm5083-bench: out: B1 "100" is not a byte: 00 to FF in hexadecimal|--simulate out 100 0 0 0'
 )
 for row in "${rows[@]}"; do
     IFS='|' read -r status message arguments <<<"$row"

@@ -201,7 +201,8 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
     const QJsonObject report = QJsonDocument::fromJson(read.readAll()).object();
     EXPECT_EQ(report["program"].toString(), "qm5083-bench");
     EXPECT_EQ(report["version"].toString(), "0.1.0");
-    EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z)$")
+    EXPECT_TRUE(QRegularExpression(
+                    "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}([+-]\\d\\d:\\d\\d|Z)$")
                     .match(report["time"].toString())
                     .hasMatch())
         << report["time"].toString().toStdString();
@@ -228,13 +229,14 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
                                                       {"read", 0},
                                                       {"byteWritten", "01"},
                                                       {"byteRead", "00"}}}}}));
-    EXPECT_EQ(checks[4].toObject(),
-              (QJsonObject {{"check", "counters"},
-                            {"chip", "A"},
-                            {"result", "pass"},
-                            {"problems", QJsonArray {}},
-                            {"countingNotChecked",
-                             QJsonArray {QJsonObject {{"counter", 0}, {"why", "clock-unknown"}}}}}));
+    EXPECT_EQ(
+        checks[4].toObject(),
+        (QJsonObject {{"check", "counters"},
+                      {"chip", "A"},
+                      {"result", "pass"},
+                      {"problems", QJsonArray {}},
+                      {"countingNotChecked",
+                       QJsonArray {QJsonObject {{"counter", 0}, {"why", "clock-unknown"}}}}}));
     EXPECT_EQ(checks[7].toObject()["problems"].toArray(),
               (QJsonArray {QJsonObject {
                   {"code", "no-clock"},
@@ -304,9 +306,11 @@ INSTANTIATE_TEST_SUITE_P(
         CounterReadsRow {"AboveTheCountLoaded",
                          {0x34, 0x01, 0xF0, 0x00, 0xF0},
                          {{Kind::Count, 0, 0xF000, 0xF001}}},
-        CounterReadsRow {
-            "NotMoving", {0x34, 0x00, 0xE0, 0x00, 0xE0, 0x34}, {{Kind::Stopped, 0, 0xF000, 0xE000}}},
-        CounterReadsRow {"NeverLoaded", {0x34, 0x00, 0xE0, 0x00, 0xE0, 0x74},
+        CounterReadsRow {"NotMoving",
+                         {0x34, 0x00, 0xE0, 0x00, 0xE0, 0x34},
+                         {{Kind::Stopped, 0, 0xF000, 0xE000}}},
+        CounterReadsRow {"NeverLoaded",
+                         {0x34, 0x00, 0xE0, 0x00, 0xE0, 0x74},
                          {{Kind::NoClock, 0, 0xF000, 0xE000}}}),
     qm5083::testing::RowName {});
 
@@ -339,9 +343,10 @@ TEST(SelfTestReport, IsCheckedBeforeTheTestStarts)
 {
     const Outcome outcome = selfTest({"--simulate", "--report", "/nonexistent/qm5083/report.json"});
     EXPECT_EQ(outcome.status, 2);
-    EXPECT_EQ(outcome.err, "qm5083-bench: the report /nonexistent/qm5083/report.json cannot be "
-                           "written: its directory /nonexistent/qm5083 does not exist; the "
-                           "self-test did not run\n");
+    EXPECT_EQ(outcome.err,
+              "qm5083-bench: the report /nonexistent/qm5083/report.json cannot be "
+              "written: its directory /nonexistent/qm5083 does not exist; the "
+              "self-test did not run\n");
     EXPECT_EQ(outcome.out, "");
 }
 

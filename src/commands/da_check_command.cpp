@@ -29,14 +29,24 @@ QString codeText(std::uint16_t code)
     return QString::fromStdString(convert::FormatHex(static_cast<std::int16_t>(code)));
 }
 
+// A figure to so many decimals, never "-0.00".
+QString fixed(double value, int decimals)
+{
+    const double scale = std::pow(10.0, decimals);
+    double rounded = std::round(value * scale) / scale;
+    if (rounded == 0)
+        rounded = 0;
+    return QString::number(rounded, 'f', decimals);
+}
+
 QString volts(double value)
 {
-    return QString::number(value, 'f', 6);
+    return fixed(value, 6);
 }
 
 QString lsb(double value)
 {
-    return QString::number(value, 'f', 2);
+    return fixed(value, 2);
 }
 
 std::optional<double> readingOf(const QString &text)
@@ -172,8 +182,7 @@ QStringList checkLines(const scripting::DaCheckCommand &check,
     lines << QStringLiteral("offset: %1 V = %2 LSB")
                  .arg(volts(figures.offsetVolts), lsb(figures.offsetLsb))
           << QStringLiteral("gain: %1 V = %2 LSB (%3 %)")
-                 .arg(volts(figures.gainVolts), lsb(figures.gainLsb),
-                      QString::number(figures.gainPercent, 'f', 3))
+                 .arg(volts(figures.gainVolts), lsb(figures.gainLsb), fixed(figures.gainPercent, 3))
           << QStringLiteral("integral non-linearity: %1 V = %2 LSB at code %3")
                  .arg(volts(figures.inlVolts), lsb(figures.inlLsb), codeText(figures.inlCode))
           << (figures.monotonic ? QStringLiteral("monotonic: yes")

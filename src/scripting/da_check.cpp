@@ -62,7 +62,8 @@ DaCheckFigures daCheckFigures(const std::vector<DaReading> &readings, double low
     for (const DaReading &reading : readings) {
         const double onLine = atZero + (atFull - atZero) * reading.code / kFullScale;
         const double distance = reading.volts - onLine;
-        if (std::fabs(distance) > std::fabs(figures.inlVolts) || reading.code == 0) {
+        // Closer than a nanovolt is on the line: arithmetic, not the channel.
+        if (std::fabs(distance) > std::fabs(figures.inlVolts) + 1e-9 || reading.code == 0) {
             figures.inlVolts = distance;
             figures.inlCode = reading.code;
         }

@@ -268,6 +268,25 @@ check_io_decoding_off() {
     verdict $? "$message; switched on again it reads $out"
 }
 
+# The commands for scripts on a test card: out selects a test through the card's first port, and
+# in reads the card's first four ports back as the probe reads them: the header of the test just
+# selected, another for each test.
+check_commands() {
+    local test probed seen=() ok=0 i
+    for test in 1 2; do
+        run "$bench" --pci-id $kTestIds --card 1 out "0$test" 00 00 00
+        [ "$rc" = 0 ] || ok=1
+        run "$bench" --pci-id $kTestIds --card 1 in
+        probed=$(for i in 0 1 2 3; do
+            "$probe" --pci-id $kTestIds in "$(hex $((16#${bases[0]} + i)))"
+        done | tr '\n' ' ')
+        seen+=("$out")
+        [ "$rc" = 0 ] && [ "$out" = "${probed% }" ] || ok=1
+    done
+    [ $ok = 0 ] && [ "${seen[0]}" != "${seen[1]}" ]
+    verdict $? "out 01 then 02 at ${bases[0]}; in read, as the probe does: ${seen[*]}"
+}
+
 # The program's own self-test against a test card, which is no qm5083: it must report the card
 # as failing (exit status 1) in a JSON report.
 check_self_test() {
@@ -310,7 +329,7 @@ declare -A checks=(
     [normal]="check_numbering check_bases check_numbering_across_ids check_first_io_bar
         check_chosen_bar check_memory_bar check_missing_bar check_write_read check_cards_apart
         check_trace check_refused check_refused_without_cards check_no_permission
-        check_udev_rule check_group_access check_io_decoding_off check_self_test"
+        check_udev_rule check_group_access check_io_decoding_off check_self_test check_commands"
     [lockdown]="check_lockdown_mode check_lockdown_read check_lockdown_write"
 )
 : >"$results"
