@@ -10,6 +10,10 @@
 #include "support/clock_protocol.h"
 #include "support/row_name.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -264,5 +268,33 @@ INSTANTIATE_TEST_SUITE_P(
             "DA0 at code 19A (ideal 1.001221 V): the meter's reading in volts, or q to end: "
             "qm5083-bench: da-check: the check was ended at code 19A; DA0 is left at code 0\n"}),
     RowName {});
+
+// Each command, and each line of a batch, is one line of the session record.
+TEST(CommandRecord, HasALinePerBatchLineWithItsAccesses)
+{
+    QTemporaryDir dir;
+    QString error;
+    const auto log = reports::SessionLog::open(dir.filePath("session.log"), error);
+    ASSERT_TRUE(log) << error.toStdString();
+    const commands::CommandLine commandLine
+        = commands::parseCommandLine({"qm5083-bench", "--simulate", "batch"});
+    std::istringstream input("out 01 02 03 04\nout 1 2 3\n");
+    std::FILE *out = std::tmpfile();
+    commands::runScriptCommand(commandLine, input, out, out, log.get());
+    std::fclose(out);
+    QFile file(dir.filePath("session.log"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 3); // two lines and the end of the last
+    const QJsonObject done = QJsonDocument::fromJson(lines[0]).object();
+    EXPECT_EQ(done["operation"].toString(), "out 01 02 03 04");
+    EXPECT_EQ(done["result"].toString(), "done");
+    EXPECT_EQ(done["accesses"].toArray().size(), 4);
+    EXPECT_EQ(done["accesses"].toArray()[3].toObject(),
+              (QJsonObject {{"access", "out"}, {"port", "E003"}, {"byte", "04"}}));
+    const QJsonObject failed = QJsonDocument::fromJson(lines[1]).object();
+    EXPECT_EQ(failed["result"].toString(), "failed");
+    EXPECT_EQ(failed["accesses"].toArray().size(), 0);
+}
 
 } // namespace

@@ -165,14 +165,15 @@ INSTANTIATE_TEST_SUITE_P(
                      {"Self-test of card 1, simulated, base E000: 4 of 4 checks passed. Skipped: "
                       "loopback."
                       + kLeft}},
-        // A device is never replaced by a report, and the test does not start.
-        SelfTestRow {"ReportToADevice",
-                     {"--simulate", "--report", "/dev/full"},
+        // A report never replaces what is not a regular file (a device, a directory), and the
+        // test does not start.
+        SelfTestRow {"ReportOverADirectory",
+                     {"--simulate", "--report", "/tmp"},
                      2,
                      {},
-                     "qm5083-bench: the report /dev/full cannot be written: it is not a regular "
-                     "file (a device, a directory or a link to one); give a new file or a regular "
-                     "one; the self-test did not run\n"},
+                     "qm5083-bench: the report /tmp cannot be written: it is not a regular file (a "
+                     "device, a directory or a link to one); give a new file or a regular one; the "
+                     "self-test did not run\n"},
         SelfTestRow {"NoSuchCard",
                      {"--simulate", "--card", "2"},
                      2,
