@@ -29,7 +29,7 @@ if [ -f build-fuzz/CMakeCache.txt ] && ! grep -q '^CMAKE_CXX_COMPILER:.*clang++-
     rm -rf build-fuzz/CMakeCache.txt build-fuzz/CMakeFiles
 fi
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQM5083_FUZZ=ON -DQM5083_BUILD_TESTS=OFF -DQM5083_BUILD_BENCH=OFF >/dev/null
+    -DQM5083_FUZZ=ON -DQM5083_WERROR=ON -DQM5083_BUILD_TESTS=OFF -DQM5083_BUILD_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target "${names[@]}"
 
 work="$(mktemp -d)"

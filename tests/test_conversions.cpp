@@ -31,7 +31,7 @@ std::string nameOf(std::string_view text)
         else if (at != std::string_view::npos)
             name += spelled[at];
         else
-            name += "X" + std::to_string(u);
+            name.append("X").append(std::to_string(u));
     }
     if (name.find_first_not_of("0123456789") == std::string::npos)
         name.insert(0, name.empty() ? "Empty" : "Digits");

@@ -11,7 +11,7 @@ std::string operationTitle(const PanelLayout &panel)
         panel.controls.begin(), panel.controls.end(),
         [](const ControlLayout &control) { return control.kind == ControlKind::Button; });
     if (button != panel.controls.end())
-        title += " " + std::string(button->text);
+        title.append(" ").append(button->text);
     return title;
 }
 

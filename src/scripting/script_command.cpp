@@ -103,8 +103,9 @@ std::optional<double> strictVolts(std::string_view word)
 Bytes bytes(Arguments &arguments)
 {
     Bytes read {};
+    constexpr std::array<std::string_view, 4> kNames {"B1", "B2", "B3", "B4"};
     for (std::size_t group = 0; group < read.size(); ++group) {
-        const std::string name = "B" + std::to_string(group + 1);
+        const std::string_view name = kNames[group];
         const std::string_view word = arguments.take(name, "B1 B2 B3 B4");
         const auto byte = strictHex(word, 2, 0xFF);
         if (!byte)
@@ -151,8 +152,9 @@ ClockCommand clock(Arguments &arguments)
 DaCommand da(Arguments &arguments)
 {
     DaCommand command {};
+    constexpr std::array<std::string_view, 4> kNames {"C0", "C1", "C2", "C3"};
     for (std::size_t channel = 0; channel < command.codes.size(); ++channel) {
-        const std::string name = "C" + std::to_string(channel);
+        const std::string_view name = kNames[channel];
         const std::string_view word = arguments.take(name, "C0 C1 C2 C3");
         const auto code = strictHex(word, 3, 0xFFF);
         if (!code)
