@@ -121,10 +121,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         NoCardRow {"NoPciIdGiven",
                    {},
-                   "The program reaches no card: it was started without --pci-id. To practise on "
-                   "the simulated card, start it with --simulate. For a real card, start it with "
-                   "--pci-id VVVV:DDDD, the vendor and device id that lspci -nn shows for the "
-                   "card."},
+                   "The program reaches no card: it was started without --pci-id, and the card "
+                   "set-up /etc/qm5083-bench/cards.conf names no card. To practise on the "
+                   "simulated card, start it with --simulate. For a real card, set it up once with "
+                   "sudo qm5083-bench --setup VVVV:DDDD, the vendor and device id that lspci -nn "
+                   "shows for the card, or start the program with --pci-id VVVV:DDDD."},
         NoCardRow {"IdsOfNoCardOnTheBus",
                    {{0x1234, 0x9999, {}}, {0xabcd, 0x0001, {}}},
                    "The program reaches no card: no card 1234:9999, ABCD:0001 is on the PCI bus. "

@@ -1,7 +1,10 @@
 #include "command_line.h"
 #include "support/row_name.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include <optional>
 #include <vector>
@@ -33,10 +36,17 @@ class CommandLineOutcome : public ::testing::TestWithParam<CommandLineRow>
 TEST_P(CommandLineOutcome, ExitCodeMessageAndOptions)
 {
     const CommandLineRow &row = GetParam();
-    const CommandLine parsed
-        = commands::parseCommandLine(QStringList {QStringLiteral("qm5083-bench")} + row.arguments);
+    // Card set-ups to read: @DIR@ in a row stands for their directory.
+    QTemporaryDir dir;
+    std::ofstream(dir.filePath("good.conf").toStdString())
+        << "# the bench's cards\n1234:5678\n\n  abcd:0001:2  # the spare\n";
+    std::ofstream(dir.filePath("bad.conf").toStdString()) << "1234:5678\n1234:567\n";
+    QStringList arguments {QStringLiteral("qm5083-bench")};
+    for (const QString &argument : row.arguments)
+        arguments << QString(argument).replace(QStringLiteral("@DIR@"), dir.path());
+    const CommandLine parsed = commands::parseCommandLine(arguments);
     EXPECT_EQ(parsed.exitCode, row.exitCode);
-    EXPECT_EQ(parsed.errors.toStdString(), row.errors);
+    EXPECT_EQ(QString::fromStdString(row.errors).replace("@DIR@", dir.path()), parsed.errors);
     EXPECT_TRUE(parsed.output.isEmpty());
     EXPECT_EQ(parsed.backends.simulate, row.simulate);
     EXPECT_EQ(parsed.backends.trace, row.trace);
@@ -122,6 +132,28 @@ INSTANTIATE_TEST_SUITE_P(
                         "qm5083-bench: \"blink\" is not a command: cards, out, in, clock, da, "
                         "da-check, batch or self-test\n",
                         true},
+        // Without --pci-id the card set-up names the cards; --pci-id overrides it.
+        CommandLineRow {"IdsFromTheCardSetUp",
+                        {"--config", "@DIR@/good.conf", "in"},
+                        std::nullopt,
+                        "",
+                        false,
+                        false,
+                        {{0x1234, 0x5678, {}}, {0xABCD, 0x0001, 2}}},
+        CommandLineRow {"MalformedLineInTheCardSetUp",
+                        {"--config", "@DIR@/bad.conf", "in"},
+                        2,
+                        "qm5083-bench: @DIR@/bad.conf, line 2: \"1234:567\" is not VVVV:DDDD or "
+                        "VVVV:DDDD:BAR (vendor and device id, four hex digits each as lspci -nn "
+                        "shows them, BAR 0 to 5); correct it, or set the cards up again with sudo "
+                        "qm5083-bench --setup\n"},
+        CommandLineRow {"PciIdOverridesTheCardSetUp",
+                        {"--config", "@DIR@/bad.conf", "--pci-id", "1234:5678", "in"},
+                        std::nullopt,
+                        "",
+                        false,
+                        false,
+                        {{0x1234, 0x5678, {}}}},
         CommandLineRow {"StrayArgument",
                         {"--self-test", "extra"},
                         2,

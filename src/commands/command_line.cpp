@@ -72,6 +72,20 @@ CommandLine parseCommandLine(const QStringList &arguments)
         tr("Leave a part of the self-test out: loopback (without the loopback cable), counters or "
            "da. Repeatable."),
         QStringLiteral("PART"));
+    const QCommandLineOption config(
+        QStringLiteral("config"),
+        tr("Read the card ids from FILE when no --pci-id is given (default %1).")
+            .arg(QStringLiteral(QM5083_CARDS_CONF)),
+        QStringLiteral("FILE"));
+    const QCommandLineOption setup(
+        QStringLiteral("setup"),
+        tr("As root (sudo qm5083-bench --setup VVVV:DDDD[:BAR]...), once: keep the cards' ids in "
+           "the card set-up, create group qm5083, add the user who ran sudo to it and give the "
+           "group the cards' ports."));
+    const QCommandLineOption checkSetup(
+        QStringLiteral("check-setup"),
+        tr("Check, line by line, that this user can reach card 1: the card set-up, the cards, "
+           "their files and the kernel. Exit status 0 when card 1 can be used, 1 when not."));
     const QCommandLineOption json(
         QStringLiteral("json"),
         tr("Answer each command with one JSON object instead of a line of text."));
@@ -86,7 +100,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
            "operation, the box texts it read, every port access and its result."),
         QStringLiteral("FILE"));
     parser.addOptions({simulate, pciId, trace, printLayout, selfTest, card, report, serial,
-                       operatorName, station, skip, simFault, log, json});
+                       operatorName, station, skip, simFault, log, json, config, setup,
+                       checkSetup});
     parser.addPositionalArgument(
         QStringLiteral("command"),
         tr("Without a command the window opens. Commands, each one operation on the card "
@@ -215,7 +230,29 @@ CommandLine parseCommandLine(const QStringList &arguments)
         refuse(reports::translated(error.message()));
     }
 
-    const QStringList words = parser.positionalArguments();
+    parsed.pciIdsGiven = parser.isSet(pciId);
+    parsed.setup = parser.isSet(setup);
+    parsed.checkSetup = parser.isSet(checkSetup);
+    QStringList words = parser.positionalArguments();
+    if (parsed.setup) {
+        for (const QString &word : words) {
+            try {
+                parsed.setupIds.push_back(hardware::parsePciId(word.toStdString()));
+            } catch (const hardware::InvalidPciId &error) {
+                refuse(reports::translated(error.message())
+                           .replace(QStringLiteral("--pci-id"), QStringLiteral("--setup")));
+            }
+        }
+        if (words.isEmpty())
+            refuse(tr("--setup needs the cards' ids: sudo qm5083-bench --setup VVVV:DDDD, as "
+                      "lspci -nn shows them"));
+        if (parsed.selfTest.run || parsed.checkSetup || parsed.backends.simulate
+            || parsed.pciIdsGiven)
+            refuse(tr("--setup is given on its own, with the cards' ids"));
+        words.clear();
+    }
+    if (parsed.checkSetup && (!words.isEmpty() || parsed.selfTest.run || parsed.backends.simulate))
+        refuse(tr("--check-setup is given on its own (with --pci-id or --config at most)"));
     if (!words.isEmpty()) {
         if (parsed.selfTest.run) {
             refuse(tr("\"%1\" follows --self-test, which takes no command").arg(words.join(' ')));
@@ -232,7 +269,23 @@ CommandLine parseCommandLine(const QStringList &arguments)
         }
     }
 
-    const bool commandGiven = !words.isEmpty() || parsed.selfTest.run;
+    const bool commandGiven
+        = !words.isEmpty() || parsed.selfTest.run || parsed.setup || parsed.checkSetup;
+    // Without --pci-id the card set-up names the cards; a malformed file is no silent skip.
+    parsed.backends.cardsConfig
+        = (parser.isSet(config) ? parser.value(config) : QStringLiteral(QM5083_CARDS_CONF))
+              .toStdString();
+    if (!parsed.backends.simulate && parsed.backends.pciIds.empty() && !parsed.setup) {
+        try {
+            if (const auto ids = hardware::readCardsConfig(parsed.backends.cardsConfig))
+                parsed.backends.pciIds = *ids;
+        } catch (const hardware::InvalidPciId &error) {
+            if (commandGiven && !parsed.checkSetup)
+                refuse(reports::translated(error.message()));
+            else
+                parsed.cardsConfigProblem = error.message();
+        }
+    }
     if (parser.isSet(card) && !commandGiven)
         refuse(tr("--card is for a command or the self-test; the window asks for the card "
                   "number in its 卡号 box"));

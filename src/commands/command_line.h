@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backends.h"
+#include "message.h"
 #include "script_command.h"
 #include "self_test.h"
 
@@ -31,10 +32,16 @@ struct CommandLine
 {
     hardware::BackendOptions backends;
     std::optional<std::int16_t> card; // --card: the card a command or the self-test works on
+    // Why the card set-up's file could not be read; the window reports it at start.
+    std::optional<hardware::Message> cardsConfigProblem;
     bool printLayout = false;
     bool json = false;
     QString logFile; // where the operations are recorded; none when empty
     SelfTestSettings selfTest;
+    bool pciIdsGiven = false; // --pci-id, not the card set-up, names the cards
+    bool setup = false;       // --setup: these ids
+    std::vector<hardware::PciId> setupIds;
+    bool checkSetup = false;                         // --check-setup
     std::optional<scripting::ScriptCommand> command; // none: the window, or the self-test
     QString commandText;                             // the command as given
     std::optional<int> exitCode;

@@ -2,6 +2,7 @@
 
 #include "script_runner.h"
 #include "self_test_command.h"
+#include "setup.h"
 #include "trace.h"
 #include "translations.h"
 
@@ -53,6 +54,11 @@ int runProgram(int argc, char *argv[], const WindowRunner &runWindow)
                 return kUsageError;
             }
         }
+        if (commandLine->setup)
+            return runSetup(*commandLine, SystemSetup::real(), stdout, stderr);
+        if (commandLine->checkSetup)
+            return runSetupCheck(*commandLine, UserAccess::current(),
+                                 "/sys/kernel/security/lockdown", stdout, stderr);
         if (commandLine->selfTest.run)
             return runSelfTestCommand(
                 *commandLine, stdout, stderr,

@@ -32,7 +32,9 @@ int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
             return 0;
         }
         window.setSessionLog(sessionLog);
-        window.start({backend.startupFailure, backend.noCard});
+        window.start(
+            {backend.startupFailure,
+             commandLine.cardsConfigProblem ? commandLine.cardsConfigProblem : backend.noCard});
         window.show();
         return QApplication::exec();
     } catch (const MissingControl &fault) {

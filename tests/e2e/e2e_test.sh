@@ -289,7 +289,7 @@ pass "Exit ended the program with status 0"
 # --- In a Chinese locale, without a card: the start-up report in Chinese --------------------------
 LANG=zh_CN.UTF-8 LC_ALL= LANGUAGE= "$program" </dev/null >"$work/stdout" 2>"$trace_file" &
 pid=$!
-said_no_card() { grep -q "没有板卡: 程序未连接任何板卡：启动时没有给出 --pci-id。" "$trace_file"; }
+said_no_card() { grep -q "没有板卡: 程序未连接任何板卡：启动时没有给出 --pci-id，" "$trace_file"; }
 xdo_wait_for 10 said_no_card || fail "started in zh_CN without a card, no Chinese report of it"
 pass "in zh_CN without --simulate or --pci-id the program reports at once, in Chinese, that it reaches no card"
 

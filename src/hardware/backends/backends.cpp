@@ -24,12 +24,15 @@ Backend chooseBackend(const BackendOptions &options)
             backend.startupFailure = std::current_exception();
         }
         if (options.pciIds.empty()) {
-            backend.noCard = Message(QM5083_MESSAGE(
-                "Card",
-                "The program reaches no card: it was started without --pci-id. To "
-                "practise on the simulated card, start it with --simulate. For a real "
-                "card, start it with --pci-id VVVV:DDDD, the vendor and device id that "
-                "lspci -nn shows for the card."));
+            backend.noCard = Message(
+                QM5083_MESSAGE(
+                    "Card",
+                    "The program reaches no card: it was started without --pci-id, and the card "
+                    "set-up %1 names no card. To practise on the simulated card, start it with "
+                    "--simulate. For a real card, set it up once with sudo qm5083-bench --setup "
+                    "VVVV:DDDD, the vendor and device id that lspci -nn shows for the card, or "
+                    "start the program with --pci-id VVVV:DDDD."),
+                {Message::value(options.cardsConfig.string())});
         } else if (cards.empty() && !backend.startupFailure) {
             backend.noCard
                 = Message(QM5083_MESSAGE("Card",

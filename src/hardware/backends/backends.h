@@ -21,6 +21,8 @@ struct BackendOptions
     std::vector<SimulatedFault> simulatedFaults;
     bool trace = false;
     std::vector<PciId> pciIds;
+    // The card set-up's file the ids came from, or would have: for telling where to look.
+    std::filesystem::path cardsConfig = "/etc/qm5083-bench/cards.conf";
     std::filesystem::path sysfsRoot = "/sys/bus/pci";
     std::FILE *traceOut = stderr;
 };

@@ -2,6 +2,9 @@
 
 #include "hex_text.h"
 
+#include <fstream>
+#include <system_error>
+
 namespace qm5083::hardware {
 
 namespace {
@@ -54,6 +57,60 @@ PciId parsePciId(std::string_view text)
 std::string formatPciIds(std::uint16_t vendor, std::uint16_t device)
 {
     return convert::hex4(vendor) + ":" + convert::hex4(device);
+}
+
+std::string formatPciId(const PciId &id)
+{
+    std::string text = formatPciIds(id.vendor, id.device);
+    if (id.bar)
+        text.append(":").append(std::to_string(*id.bar));
+    return text;
+}
+
+std::optional<std::vector<PciId>> readCardsConfig(const std::filesystem::path &file)
+{
+    std::error_code missing;
+    if (!std::filesystem::exists(file, missing))
+        return std::nullopt;
+    std::ifstream in(file);
+    if (!in)
+        throw InvalidPciId(Message(QM5083_MESSAGE("Card", "the card set-up %1 cannot be read"),
+                                   {Message::value(file.string())}));
+    std::vector<PciId> ids;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        std::string_view text(line);
+        text = text.substr(0, text.find('#'));
+        const auto first = text.find_first_not_of(" \t\r");
+        if (first == std::string_view::npos)
+            continue;
+        text = text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+        try {
+            ids.push_back(parsePciId(text));
+        } catch (const InvalidPciId &) {
+            throw InvalidPciId(
+                Message(QM5083_MESSAGE("Card",
+                                       "%1, line %2: \"%3\" is not VVVV:DDDD or "
+                                       "VVVV:DDDD:BAR (vendor and device id, four hex "
+                                       "digits each as lspci -nn shows them, BAR 0 to 5); "
+                                       "correct it, or set the cards up again with sudo "
+                                       "qm5083-bench --setup"),
+                        {Message::value(file.string()), Message::value(std::to_string(number)),
+                         Message::value(std::string(text))}));
+        }
+    }
+    return ids;
+}
+
+std::string cardsConfigText(const std::vector<PciId> &ids)
+{
+    std::string text
+        = "# The qm5083 cards qm5083-bench works on when started without --pci-id,\n"
+          "# one VVVV:DDDD[:BAR] a line, as lspci -nn shows the ids. Written by\n"
+          "# qm5083-bench --setup; the udev rule gives group qm5083 access to these.\n";
+    for (const PciId &id : ids)
+        text += formatPciId(id) + "\n";
+    return text;
 }
 
 std::string formatPciIds(const std::vector<PciId> &ids)

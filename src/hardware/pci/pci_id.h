@@ -3,6 +3,7 @@
 #include "message.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -39,5 +40,15 @@ PciId parsePciId(std::string_view text);
 std::string formatPciIds(std::uint16_t vendor, std::uint16_t device);
 // The vendor and device ids of each, "1234:5678, ABCD:0001".
 std::string formatPciIds(const std::vector<PciId> &ids);
+// As --pci-id takes it: "1234:5678", or "1234:5678:2" with a BAR.
+std::string formatPciId(const PciId &id);
+
+// The card ids kept in the card set-up's file: one VVVV:DDDD[:BAR] a line, blank lines and
+// comments from # to the end of a line. Nothing when the file does not exist; throws
+// InvalidPciId naming the file and the line of a malformed one, or a file that cannot be read.
+std::optional<std::vector<PciId>> readCardsConfig(const std::filesystem::path &file);
+
+// The file's text for these ids, with a comment saying what it is.
+std::string cardsConfigText(const std::vector<PciId> &ids);
 
 } // namespace qm5083::hardware

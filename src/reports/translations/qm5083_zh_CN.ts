@@ -4,10 +4,6 @@
 <context>
     <name>Card</name>
     <message>
-        <source>The program reaches no card: it was started without --pci-id. To practise on the simulated card, start it with --simulate. For a real card, start it with --pci-id VVVV:DDDD, the vendor and device id that lspci -nn shows for the card.</source>
-        <translation>程序未连接任何板卡：启动时没有给出 --pci-id。要在仿真板卡上练习，请用 --simulate 启动；要使用真实板卡，请用 --pci-id VVVV:DDDD 启动，VVVV:DDDD 是 lspci -nn 为该板卡显示的厂商和设备 ID。</translation>
-    </message>
-    <message>
         <source>The program reaches no card: no card %1 is on the PCI bus. Check with lspci -nn that the card is in the PC and that these are its ids, then start the program again.</source>
         <translation>程序未连接任何板卡：PCI 总线上没有 %1 板卡。请用 lspci -nn 检查板卡是否已插入本机、ID 是否正确，然后重新启动程序。</translation>
     </message>
@@ -270,6 +266,18 @@
     <message>
         <source>&quot;%1&quot; is not a command: cards, out, in, clock, da, da-check, batch or self-test</source>
         <translation>“%1”不是命令：cards、out、in、clock、da、da-check、batch 或 self-test</translation>
+    </message>
+    <message>
+        <source>The program reaches no card: it was started without --pci-id, and the card set-up %1 names no card. To practise on the simulated card, start it with --simulate. For a real card, set it up once with sudo qm5083-bench --setup VVVV:DDDD, the vendor and device id that lspci -nn shows for the card, or start the program with --pci-id VVVV:DDDD.</source>
+        <translation>程序未连接任何板卡：启动时没有给出 --pci-id，板卡设置 %1 也没有列出板卡。要在仿真板卡上练习，请用 --simulate 启动；要使用真实板卡，请执行一次 sudo qm5083-bench --setup VVVV:DDDD（VVVV:DDDD 是 lspci -nn 为该板卡显示的厂商和设备 ID），或用 --pci-id VVVV:DDDD 启动程序。</translation>
+    </message>
+    <message>
+        <source>the card set-up %1 cannot be read</source>
+        <translation>无法读取板卡设置 %1</translation>
+    </message>
+    <message>
+        <source>%1, line %2: &quot;%3&quot; is not VVVV:DDDD or VVVV:DDDD:BAR (vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5); correct it, or set the cards up again with sudo qm5083-bench --setup</source>
+        <translation>%1 第 %2 行：“%3”不是 VVVV:DDDD 或 VVVV:DDDD:BAR 格式（厂商 ID 和设备 ID 各为 4 位十六进制数，与 lspci -nn 显示的一致；BAR 为 0 到 5）；请改正，或用 sudo qm5083-bench --setup 重新设置板卡</translation>
     </message>
 </context>
 <context>
@@ -563,6 +571,194 @@ Exit status: 0 done, 1 a check failed, 2 could not run.</source>
     <message>
         <source>its report %1 was not written either: %2</source>
         <translation>其报告 %1 也没有写入：%2</translation>
+    </message>
+    <message>
+        <source>Read the card ids from FILE when no --pci-id is given (default %1).</source>
+        <translation>没有给出 --pci-id 时从 FILE 读取板卡 ID（默认 %1）。</translation>
+    </message>
+    <message>
+        <source>As root (sudo qm5083-bench --setup VVVV:DDDD[:BAR]...), once: keep the cards&apos; ids in the card set-up, create group qm5083, add the user who ran sudo to it and give the group the cards&apos; ports.</source>
+        <translation>以 root 身份执行一次（sudo qm5083-bench --setup VVVV:DDDD[:BAR]...）：把板卡 ID 存入板卡设置，创建 qm5083 组，把执行 sudo 的用户加入该组，并让该组可以访问板卡的端口。</translation>
+    </message>
+    <message>
+        <source>Check, line by line, that this user can reach card 1: the card set-up, the cards, their files and the kernel. Exit status 0 when card 1 can be used, 1 when not.</source>
+        <translation>逐行检查当前用户能否访问 1 号板卡：板卡设置、板卡、其文件和内核。1 号板卡可用时退出状态为 0，否则为 1。</translation>
+    </message>
+    <message>
+        <source>--setup needs the cards&apos; ids: sudo qm5083-bench --setup VVVV:DDDD, as lspci -nn shows them</source>
+        <translation>--setup 需要板卡 ID：sudo qm5083-bench --setup VVVV:DDDD，与 lspci -nn 显示的一致</translation>
+    </message>
+    <message>
+        <source>--setup is given on its own, with the cards&apos; ids</source>
+        <translation>--setup 须单独给出，只带板卡 ID</translation>
+    </message>
+    <message>
+        <source>--check-setup is given on its own (with --pci-id or --config at most)</source>
+        <translation>--check-setup 须单独给出（最多带 --pci-id 或 --config）</translation>
+    </message>
+    <message>
+        <source>card %1</source>
+        <translation>%1 号板卡</translation>
+    </message>
+    <message>
+        <source>%1: %2 (%3) cannot be used: %4; choose its I/O BAR with --pci-id %3:&lt;BAR&gt; or in the card set-up</source>
+        <translation>%1：%2（%3）不能使用：%4；请用 --pci-id %3:&lt;BAR&gt; 或在板卡设置中选择其 I/O BAR</translation>
+    </message>
+    <message>
+        <source>%1: %2 (%3), BAR %4, base %5</source>
+        <translation>%1：%2（%3），BAR %4，基地址 %5</translation>
+    </message>
+    <message>
+        <source>%1: I/O decoding is on</source>
+        <translation>%1：I/O 译码已打开</translation>
+    </message>
+    <message>
+        <source>%1: I/O decoding is off, so no port reaches it: load the card&apos;s driver, or sudo setpci -s %2 COMMAND=0001:0001</source>
+        <translation>%1：I/O 译码已关闭，任何端口都访问不到它：请加载板卡驱动，或执行 sudo setpci -s %2 COMMAND=0001:0001</translation>
+    </message>
+    <message>
+        <source>%1: its I/O decoding cannot be read; the ports will tell</source>
+        <translation>%1：无法读取其 I/O 译码状态；访问端口时可知</translation>
+    </message>
+    <message>
+        <source>%1: its region file %2 is missing</source>
+        <translation>%1：其区域文件 %2 不存在</translation>
+    </message>
+    <message>
+        <source>%1: %2 is group %3, %4</source>
+        <translation>%1：%2 属于组 %3，%4</translation>
+    </message>
+    <message>
+        <source>%1: %2 is group %3, %4, not open to group %5: the udev rule has not reached it; run the set-up again (sudo qm5083-bench --setup ...)</source>
+        <translation>%1：%2 属于组 %3，%4，组 %5 无法访问：udev 规则没有作用于它；请重新设置（sudo qm5083-bench --setup ...）</translation>
+    </message>
+    <message>
+        <source>%1: %2 can open it</source>
+        <translation>%1：%2 可以打开它</translation>
+    </message>
+    <message>
+        <source>%1: %2 is in group %3 but has not logged in again since: log out and in</source>
+        <translation>%1：%2 已在组 %3 中，但之后还没有重新登录：请注销后重新登录</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not in group %3: sudo usermod -aG %3 %2, then log in again</source>
+        <translation>%1：%2 不在组 %3 中：请执行 sudo usermod -aG %3 %2，然后重新登录</translation>
+    </message>
+    <message>
+        <source>%1: %2 cannot open it</source>
+        <translation>%1：%2 无法打开它</translation>
+    </message>
+    <message>
+        <source>kernel lockdown: this kernel has none</source>
+        <translation>内核锁定：本内核没有锁定功能</translation>
+    </message>
+    <message>
+        <source>kernel lockdown: none</source>
+        <translation>内核锁定：无</translation>
+    </message>
+    <message>
+        <source>kernel lockdown is %1: port writes are refused; boot with Secure Boot off and no lockdown= parameter</source>
+        <translation>内核锁定为 %1：端口写操作被拒绝；请关闭安全启动（Secure Boot）并去掉 lockdown= 参数后启动</translation>
+    </message>
+    <message>
+        <source>cards named with --pci-id: %1</source>
+        <translation>用 --pci-id 给出的板卡：%1</translation>
+    </message>
+    <message>
+        <source>no card set-up %1: run sudo qm5083-bench --setup VVVV:DDDD once, with the ids lspci -nn shows for the card</source>
+        <translation>没有板卡设置 %1：请执行一次 sudo qm5083-bench --setup VVVV:DDDD，ID 与 lspci -nn 为该板卡显示的一致</translation>
+    </message>
+    <message>
+        <source>the card set-up %1 names no card: run sudo qm5083-bench --setup VVVV:DDDD</source>
+        <translation>板卡设置 %1 没有列出板卡：请执行 sudo qm5083-bench --setup VVVV:DDDD</translation>
+    </message>
+    <message>
+        <source>card set-up %1: %2</source>
+        <translation>板卡设置 %1：%2</translation>
+    </message>
+    <message>
+        <source>the set-up check cannot run: %1</source>
+        <translation>无法进行设置检查：%1</translation>
+    </message>
+    <message>
+        <source>no card %1 on the PCI bus: check with lspci -nn that the card is in the PC and that these are its ids</source>
+        <translation>PCI 总线上没有 %1 板卡；请用 lspci -nn 检查板卡是否已插入本机、ID 是否正确</translation>
+    </message>
+    <message>
+        <source>--setup changes the system: run it with sudo, as sudo qm5083-bench --setup %1</source>
+        <translation>--setup 会修改系统：请用 sudo 执行：sudo qm5083-bench --setup %1</translation>
+    </message>
+    <message>
+        <source>The card set-up %1 already names %2.</source>
+        <translation>板卡设置 %1 已列出 %2。</translation>
+    </message>
+    <message>
+        <source>the card set-up %1 cannot be written: %2</source>
+        <translation>无法写入板卡设置 %1：%2</translation>
+    </message>
+    <message>
+        <source>Wrote %1: %2 (the old one is kept as %1.old).</source>
+        <translation>已写入 %1：%2（旧文件保存为 %1.old）。</translation>
+    </message>
+    <message>
+        <source>Wrote %1: %2.</source>
+        <translation>已写入 %1：%2。</translation>
+    </message>
+    <message>
+        <source>Group %1 exists.</source>
+        <translation>组 %1 已存在。</translation>
+    </message>
+    <message>
+        <source>Created group %1.</source>
+        <translation>已创建组 %1。</translation>
+    </message>
+    <message>
+        <source>group %1 could not be created (groupadd failed)</source>
+        <translation>无法创建组 %1（groupadd 失败）</translation>
+    </message>
+    <message>
+        <source>No user to add: run the set-up with sudo from the technician&apos;s account, or add each user with sudo usermod -aG %1 USER.</source>
+        <translation>没有要加入的用户：请从技术人员的账户用 sudo 执行设置，或用 sudo usermod -aG %1 用户名 逐个加入用户。</translation>
+    </message>
+    <message>
+        <source>%1 is in group %2.</source>
+        <translation>%1 已在组 %2 中。</translation>
+    </message>
+    <message>
+        <source>Added %1 to group %2.</source>
+        <translation>已把 %1 加入组 %2。</translation>
+    </message>
+    <message>
+        <source>%1 could not be added to group %2 (usermod failed)</source>
+        <translation>无法把 %1 加入组 %2（usermod 失败）</translation>
+    </message>
+    <message>
+        <source>Reloaded the udev rules and applied them to the cards present.</source>
+        <translation>已重新加载 udev 规则，并作用于现有的板卡。</translation>
+    </message>
+    <message>
+        <source>The udev rules could not all be applied (udevadm failed): the cards&apos; files open to group %1 once the PC starts again.</source>
+        <translation>udev 规则未能全部生效（udevadm 失败）：重新启动计算机后，组 %1 即可访问板卡的文件。</translation>
+    </message>
+    <message>
+        <source>No card %1 is in this PC now.</source>
+        <translation>本机现在没有 %1 板卡。</translation>
+    </message>
+    <message>
+        <source>Card %1: %2, BAR %3, base %4.</source>
+        <translation>%1 号板卡：%2，BAR %3，基地址 %4。</translation>
+    </message>
+    <message>
+        <source>Card %1: %2, which cannot be used: %3.</source>
+        <translation>%1 号板卡：%2，不能使用：%3。</translation>
+    </message>
+    <message>
+        <source>Next: %1 logs out and in again, then starts qm5083-bench from the menu; qm5083-bench --check-setup tells whether all is ready.</source>
+        <translation>下一步：%1 注销后重新登录，然后从菜单启动 qm5083-bench；qm5083-bench --check-setup 可检查是否一切就绪。</translation>
+    </message>
+    <message>
+        <source>Next: start qm5083-bench from the menu; qm5083-bench --check-setup tells whether all is ready.</source>
+        <translation>下一步：从菜单启动 qm5083-bench；qm5083-bench --check-setup 可检查是否一切就绪。</translation>
     </message>
 </context>
 <context>

@@ -1,0 +1,249 @@
+// The card set-up (--setup) on a system that records what it is asked to change, and its check
+// (--check-setup) on fixture sysfs trees, for users in and out of the group.
+
+#include "command_line.h"
+#include "setup.h"
+#include "support/row_name.h"
+#include "support/sysfs_fixture.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+using namespace qm5083;
+using namespace qm5083::testing;
+
+namespace {
+
+std::string contents(std::FILE *file)
+{
+    std::rewind(file);
+    std::string text;
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
+        text += static_cast<char>(c);
+    return text;
+}
+
+// Runs fn on two temporary files; what each received, with the tree's and the set-up's
+// directory written as @ROOT@ and @DIR@.
+struct Output
+{
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Output capture(const std::function<int(std::FILE *, std::FILE *)> &fn, const std::string &root,
+               const std::string &dir)
+{
+    std::FILE *out = std::tmpfile();
+    std::FILE *err = std::tmpfile();
+    Output output {fn(out, err), contents(out), contents(err)};
+    std::fclose(out);
+    std::fclose(err);
+    for (std::string *text : {&output.out, &output.err}) {
+        for (const auto &[path, mark] : {std::pair {root, "@ROOT@"}, {dir, "@DIR@"}})
+            for (auto at = text->find(path); at != std::string::npos; at = text->find(path))
+                text->replace(at, path.size(), mark);
+    }
+    return output;
+}
+
+class Tester final : public commands::UserAccess
+{
+public:
+    bool listed = false;
+    bool hasIt = false;
+    std::string name() const override { return "tester"; }
+    bool mayOpen(const std::filesystem::path &) const override { return hasIt; }
+    bool listedIn(const std::string &) const override { return listed; }
+    bool hasGroup(const std::string &) const override { return hasIt; }
+};
+
+struct CheckRow
+{
+    const char *name;
+    const char *config; // the set-up's text; none: no file
+    bool listed;
+    bool hasGroup;
+    std::uint16_t command; // the card's PCI command register
+    const char *lockdown;
+    int status;
+    std::string out;
+};
+
+void PrintTo(const CheckRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class SetupCheck : public ::testing::TestWithParam<CheckRow>
+{ };
+
+const std::string kRegionFile = "FAIL card 1: @ROOT@/devices/0000:03:00.0/resource1 is group ";
+
+TEST_P(SetupCheck, SaysWhatStandsBetweenTheUserAndCard1)
+{
+    SysfsFixture tree;
+    FixtureDevice card {
+        "0000:03:00.0", 0x1234, 0x5678, {mem(0xf7e00000, 0x1000), io(0xe000, 0x20)}};
+    card.command = GetParam().command;
+    tree.add(card);
+    QTemporaryDir dir;
+    if (GetParam().config)
+        std::ofstream(dir.filePath("cards.conf").toStdString()) << GetParam().config;
+    std::ofstream(dir.filePath("lockdown").toStdString()) << GetParam().lockdown << "\n";
+    commands::CommandLine commandLine = commands::parseCommandLine(
+        {"qm5083-bench", "--check-setup", "--config", dir.filePath("cards.conf")});
+    commandLine.backends.sysfsRoot = tree.root();
+    Tester user;
+    user.listed = GetParam().listed;
+    user.hasIt = GetParam().hasGroup;
+    const Output output = capture(
+        [&](std::FILE *out, std::FILE *err) {
+            return commands::runSetupCheck(commandLine, user,
+                                           dir.filePath("lockdown").toStdString(), out, err);
+        },
+        tree.root().string(), dir.path().toStdString());
+    EXPECT_EQ(output.status, GetParam().status);
+    // The region file's group and mode are the test's own: that line only has to be there.
+    std::istringstream expected(GetParam().out);
+    std::istringstream actual(output.out);
+    std::string want;
+    std::string got;
+    while (std::getline(expected, want)) {
+        ASSERT_TRUE(std::getline(actual, got)) << "no line for: " << want;
+        if (want == "@REGION@")
+            EXPECT_EQ(got.rfind(kRegionFile, 0), 0U) << got;
+        else
+            EXPECT_EQ(got, want);
+    }
+    EXPECT_FALSE(std::getline(actual, got)) << "and more: " << got;
+}
+
+// The fixture's region files belong to whoever runs the tests, never to group qm5083.
+const std::string kFound = "OK   card set-up @DIR@/cards.conf: 1234:5678\n"
+                           "OK   card 1: 0000:03:00.0 (1234:5678), BAR 1, base E000\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SetupCheck,
+    ::testing::Values(
+        CheckRow {"NoSetUp", nullptr, true, true, 0x0003, "[none] integrity", 1,
+                  "FAIL no card set-up @DIR@/cards.conf: run sudo qm5083-bench --setup VVVV:DDDD "
+                  "once, with the ids lspci -nn shows for the card\n"
+                  "OK   kernel lockdown: none\n"},
+        CheckRow {"MalformedLine", "1234:5678\nzz\n", true, true, 0x0003, "[none]", 1,
+                  "FAIL @DIR@/cards.conf, line 2: \"zz\" is not VVVV:DDDD or VVVV:DDDD:BAR (vendor "
+                  "and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5); "
+                  "correct it, or set the cards up again with sudo qm5083-bench --setup\n"
+                  "OK   kernel lockdown: none\n"},
+        CheckRow {"InTheGroupButNotLoggedInAgain", "1234:5678\n", true, false, 0x0003, "[none]", 1,
+                  kFound
+                      + "OK   card 1: I/O decoding is on\n@REGION@\n"
+                        "FAIL card 1: tester is in group qm5083 but has not logged in again "
+                        "since: log out and in\nOK   kernel lockdown: none\n"},
+        CheckRow {"NotInTheGroupUnderLockdown", "1234:5678\n", false, false, 0x0003,
+                  "none [integrity]", 1,
+                  kFound
+                      + "OK   card 1: I/O decoding is on\n@REGION@\n"
+                        "FAIL card 1: tester is not in group qm5083: sudo usermod -aG qm5083 "
+                        "tester, then log in again\n"
+                        "FAIL kernel lockdown is integrity: port writes are refused; boot with "
+                        "Secure Boot off and no lockdown= parameter\n"},
+        CheckRow {"DecodingOff", "1234:5678\n", true, true, 0x0002, "[none]", 1,
+                  kFound
+                      + "FAIL card 1: I/O decoding is off, so no port reaches it: load the card's "
+                        "driver, or sudo setpci -s 0000:03:00.0 COMMAND=0001:0001\n@REGION@\n"
+                        "OK   card 1: tester can open it\nOK   kernel lockdown: none\n"}),
+    RowName {});
+
+// Records what the set-up changes, as a system would have it afterwards.
+class RecordingSystem final : public commands::SystemSetup
+{
+public:
+    bool root = true;
+    bool group = false;
+    bool member = false;
+    std::vector<std::string> changes;
+
+    bool isRoot() const override { return root; }
+    std::optional<std::string> sudoUser() const override { return "alice"; }
+    bool groupExists(const std::string &) const override { return group; }
+    bool createGroup(const std::string &name) override
+    {
+        changes.push_back("groupadd " + name);
+        return group = true;
+    }
+    bool userInGroup(const std::string &, const std::string &) const override { return member; }
+    bool addUserToGroup(const std::string &user, const std::string &name) override
+    {
+        changes.push_back("usermod " + user + " " + name);
+        return member = true;
+    }
+    bool applyUdevRules(const std::vector<hardware::PciId> &ids) override
+    {
+        changes.push_back("udev " + hardware::formatPciIds(ids));
+        return true;
+    }
+};
+
+TEST(Setup, KeepsTheIdsAddsTheUserAndChangesNothingMoreTheSecondTime)
+{
+    SysfsFixture tree;
+    tree.add({"0000:03:00.0", 0x1234, 0x5678, {mem(0xf7e00000, 0x1000), io(0xe000, 0x20)}});
+    QTemporaryDir dir;
+    commands::CommandLine commandLine = commands::parseCommandLine(
+        {"qm5083-bench", "--config", dir.filePath("etc/cards.conf"), "--setup", "1234:5678"});
+    ASSERT_FALSE(commandLine.exitCode) << commandLine.errors.toStdString();
+    commandLine.backends.sysfsRoot = tree.root();
+    RecordingSystem system;
+    const auto setUp = [&] {
+        return capture(
+            [&](std::FILE *out, std::FILE *err) {
+                return commands::runSetup(commandLine, system, out, err);
+            },
+            tree.root().string(), dir.path().toStdString());
+    };
+    const Output first = setUp();
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(first.out,
+              "Wrote @DIR@/etc/cards.conf: 1234:5678.\n"
+              "Created group qm5083.\n"
+              "Added alice to group qm5083.\n"
+              "Reloaded the udev rules and applied them to the cards present.\n"
+              "Card 1: 0000:03:00.0, BAR 1, base E000.\n"
+              "Next: alice logs out and in again, then starts qm5083-bench from the "
+              "menu; qm5083-bench --check-setup tells whether all is ready.\n");
+    std::ifstream written(dir.filePath("etc/cards.conf").toStdString());
+    std::string line;
+    std::vector<std::string> ids;
+    while (std::getline(written, line))
+        if (!line.starts_with('#'))
+            ids.push_back(line);
+    EXPECT_EQ(ids, std::vector<std::string> {"1234:5678"});
+
+    const Output second = setUp();
+    EXPECT_EQ(second.status, 0);
+    EXPECT_EQ(second.out.substr(0, second.out.find("Reloaded")),
+              "The card set-up @DIR@/etc/cards.conf already names 1234:5678.\n"
+              "Group qm5083 exists.\n"
+              "alice is in group qm5083.\n");
+    EXPECT_EQ(system.changes,
+              (std::vector<std::string> {"groupadd qm5083", "usermod alice qm5083",
+                                         "udev 1234:5678", "udev 1234:5678"}));
+    EXPECT_FALSE(QFile::exists(dir.filePath("etc/cards.conf.old")));
+
+    system.root = false;
+    const Output notRoot = setUp();
+    EXPECT_EQ(notRoot.status, 2);
+    EXPECT_EQ(notRoot.err,
+              "qm5083-bench: --setup changes the system: run it with sudo, as sudo "
+              "qm5083-bench --setup 1234:5678\n");
+}
+
+} // namespace
