@@ -179,16 +179,17 @@ INSTANTIATE_TEST_SUITE_P(
                      2,
                      {},
                      "qm5083-bench: the self-test cannot run: there is no card 2\n"},
-        SelfTestRow {"NoCardReached",
-                     {"--config", "/nonexistent/qm5083/cards.conf"},
-                     2,
-                     {},
-                     "qm5083-bench: the self-test cannot run: The program reaches no card: it "
-                     "was started without --pci-id, and the card set-up "
-                     "/nonexistent/qm5083/cards.conf names no card. To practise on the simulated "
-                     "card, start it with --simulate. For a real card, set it up once with sudo "
-                     "qm5083-bench --setup VVVV:DDDD, the vendor and device id that lspci -nn shows "
-                     "for the card, or start the program with --pci-id VVVV:DDDD.\n"}),
+        SelfTestRow {
+            "NoCardReached",
+            {"--config", "/nonexistent/qm5083/cards.conf"},
+            2,
+            {},
+            "qm5083-bench: the self-test cannot run: The program reaches no card: it "
+            "was started without --pci-id, and the card set-up "
+            "/nonexistent/qm5083/cards.conf names no card. To practise on the simulated "
+            "card, start it with --simulate. For a real card, set it up once with sudo "
+            "qm5083-bench --setup VVVV:DDDD, the vendor and device id that lspci -nn shows "
+            "for the card, or start the program with --pci-id VVVV:DDDD.\n"}),
     qm5083::testing::RowName {});
 
 TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
