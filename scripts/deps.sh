@@ -40,10 +40,17 @@ TEST_PACKAGES=(
     "${FUZZ_PACKAGES[@]}"
 )
 
+# What scripts/package.sh needs beyond building: the Debian packaging tools and the checkers of
+# the package, its menu entry and its metainfo.
+PACKAGE_PACKAGES=(
+    build-essential debhelper dpkg-dev lintian desktop-file-utils appstream
+)
+
 # What scripts/kernel-test.sh needs: QEMU, Debian's kernel (booted in the virtual machine with its
 # modules), static busybox for the initramfs, cpio to pack it, and the tools the guest uses on the
-# host's root: lspci and setpci, systemd-udevd and udevadm, strace, jq.
+# host's root: lspci and setpci, systemd-udevd and udevadm, strace, jq; and for the install test,
+# what a bench PC has and the package needs: systemd-sysusers and sudo.
 KERNEL_TEST_PACKAGES=(
     qemu-system-x86 linux-image-amd64 busybox-static cpio xz-utils
-    pciutils udev strace jq
+    pciutils udev strace jq systemd sudo
 )

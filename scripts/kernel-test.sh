@@ -5,14 +5,21 @@
 # self-test). Nothing here touches this machine's own PCI devices or I/O ports: everything that
 # does runs inside the virtual machine, whose root is this machine's / read-only over 9p.
 #
-# Two boots run side by side: "normal", and "lockdown" with lockdown=integrity. Each machine
-# powers itself off; a host-side timeout kills one that does not. Prints one PASS/FAIL line per
-# check and a summary; exits nonzero on any failure, or when a machine did not report.
+# The boots run side by side: "normal", "lockdown" with lockdown=integrity, and, given a Debian
+# package, "install", which installs it on a writable copy of the root (an overlay in memory),
+# sets the cards up as a technician would and removes it again. Each machine powers itself off; a
+# host-side timeout kills one that does not. Prints one PASS/FAIL line per check and a summary;
+# exits nonzero on any failure, or when a machine did not report.
 #
-# Usage: scripts/kernel-test.sh BUILD_DIR     (the built tree, e.g. build/)
+# Usage: scripts/kernel-test.sh BUILD_DIR [PACKAGE.deb]   (the built tree, e.g. build/; the
+#        package scripts/package.sh made)
 # KERNEL_TEST_KEEP=1 keeps the work directory (consoles, share) for a look after a failure.
+# KERNEL_TEST_SKIP=STEP,... leaves steps of the install boot out, to see its checks fail without
+# them: install, udevd, sudo (the set-up run as root itself), setup, login (the member's checks
+# without logging in again), purge.
 set -euo pipefail
-build=$(realpath "${1:?usage: scripts/kernel-test.sh BUILD_DIR}")
+build=$(realpath "${1:?usage: scripts/kernel-test.sh BUILD_DIR [PACKAGE.deb]}")
+package=${2:+$(realpath "$2")}
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 
@@ -99,12 +106,13 @@ mkdir -p "$initramfs/bin" "$initramfs/lib/modules"
 cp /bin/busybox "$initramfs/bin/"
 # No bare sh: with /init broken, the kernel's fallback to a shell would wait for input until the
 # timeout; without one it panics, and the machine ends at once.
-for applet in mkdir mount insmod switch_root poweroff; do
+for applet in mkdir mount insmod switch_root poweroff grep; do
     ln -s busybox "$initramfs/bin/$applet"
 done
 install -m 755 tests/kernel/init.sh "$initramfs/init"
 : >"$initramfs/modules"
-wanted=$(module_paths virtio_pci && module_paths 9pnet_virtio && module_paths 9p)
+wanted=$(module_paths virtio_pci && module_paths 9pnet_virtio && module_paths 9p \
+    && module_paths overlay)
 while read -r path; do
     name=$(basename "${path%.xz}")
     case $path in
@@ -120,7 +128,12 @@ share=$work/share
 mkdir -p "$share"
 cp tests/kernel/guest.sh "$share/"
 cp "$build/qm5083-pci-probe" "$build/qm5083-bench" "$share/"
-cp udev/60-qm5083-bench.rules "$share/"
+cp "$build/packaging/60-qm5083-bench.rules" "$build/packaging/qm5083-card-listed" "$share/"
+boots=(normal lockdown)
+if [ -n "$package" ]; then
+    cp "$package" "$share/"
+    boots+=(install)
+fi
 cat >"$share/config" <<EOF
 test_card_addresses=($kTestCardAddresses)
 ac97_address=$kAc97Address
@@ -150,19 +163,20 @@ boot() {
     qemu_pid[$name]=$!
 }
 
-# Side by side: each machine keeps one of the two cores busy.
+# Side by side: the machines share the cores.
 vm_started=$(now)
 boot normal
 boot lockdown lockdown=integrity
+[ -n "$package" ] && boot install qm5083.writable_root "qm5083.skip=${KERNEL_TEST_SKIP:-}"
 declare -A ended
-for name in normal lockdown; do
+for name in "${boots[@]}"; do
     status=0
     wait "${qemu_pid[$name]}" || status=$?
     unset "qemu_pid[$name]"
     ended[$name]="exit status $status"
     [ "$status" = 124 ] && ended[$name]="killed after $kBootLimit s"
 done
-echo "kernel test: both boots ended after $(since "$vm_started") s"
+echo "kernel test: the boots (${boots[*]}) ended after $(since "$vm_started") s"
 
 # One line per check as the guest wrote it; a boot without its closing END did not report.
 count() {
@@ -170,7 +184,7 @@ count() {
 }
 passed=0
 failed=0
-for name in normal lockdown; do
+for name in "${boots[@]}"; do
     results=$share/results-$name
     grep -E '^(PASS|FAIL) ' "$results" 2>/dev/null || true
     passed=$((passed + $(count '^PASS ' "$results")))

@@ -3,11 +3,13 @@
 # and our sources (clang-tidy), runs the tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer (build-asan/), runs each fuzzer for a bounded time
 # (scripts/fuzz.sh, build-fuzz/), and runs the PCI backend against a real Linux kernel in a
-# virtual machine (scripts/kernel-test.sh). Stops at the first step that fails.
+# virtual machine (scripts/kernel-test.sh), which also installs, sets up and removes the Debian
+# package scripts/package.sh builds. Stops at the first step that fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" \
+    "${KERNEL_TEST_PACKAGES[@]}"
 
 step() {
     echo
@@ -56,5 +58,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 step "Fuzzers"
 bash scripts/fuzz.sh
 
-step "Kernel test (the PCI backend in a virtual machine)"
-bash scripts/kernel-test.sh build
+step "Debian package (dpkg-buildpackage, lintian, desktop-file-validate, appstreamcli)"
+bash scripts/package.sh
+
+step "Kernel test (the PCI backend and the package's install in virtual machines)"
+bash scripts/kernel-test.sh build build-deb/qm5083-bench_*_"$(dpkg --print-architecture)".deb

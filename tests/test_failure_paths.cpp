@@ -239,7 +239,7 @@ const std::vector<Row> &rows()
         {.name = "PciOpenNotPermitted", .backend = B::Pci, .act = Act::WriteDigitalOutputs,
          .fault = {Call::Open, 1, {-1, EACCES}},
          .headline = "Port access error 13: Permission denied",
-          .where = "no permission to open @FILE@ for port E000: install udev/60-qm5083-bench.rules with the card's ids, add your user to group qm5083 and log in again (README.md, \"Running on a real card\"), or run as root",
+          .where = "no permission to open @FILE@ for port E000: \"qm5083-bench --check-setup\" says what is missing; once \"sudo qm5083-bench --setup VVVV:DDDD\" has given group qm5083 the card, its members reach it after logging in again",
          .ioBase = kE000Read},
         {.name = "PciOpenFails", .backend = B::Pci, .act = Act::StartClockOutputs,
          .fault = {Call::Open, 1, {-1, ENOENT}},

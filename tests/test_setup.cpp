@@ -169,6 +169,7 @@ public:
     bool root = true;
     bool group = false;
     bool member = false;
+    bool udevWorks = true;
     std::vector<std::string> changes;
 
     bool isRoot() const override { return root; }
@@ -188,7 +189,7 @@ public:
     bool applyUdevRules(const std::vector<hardware::PciId> &ids) override
     {
         changes.push_back("udev " + hardware::formatPciIds(ids));
-        return true;
+        return udevWorks;
     }
 };
 
@@ -237,6 +238,9 @@ TEST(Setup, KeepsTheIdsAddsTheUserAndChangesNothingMoreTheSecondTime)
               (std::vector<std::string> {"groupadd qm5083", "usermod alice qm5083",
                                          "udev 1234:5678", "udev 1234:5678"}));
     EXPECT_FALSE(QFile::exists(dir.filePath("etc/cards.conf.old")));
+
+    system.udevWorks = false;
+    EXPECT_EQ(setUp().status, 1) << "a step that failed";
 
     system.root = false;
     const Output notRoot = setUp();

@@ -24,8 +24,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     parser.setApplicationDescription(
         tr("Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, "
            "square-wave clocks on its 8254 counters, DA codes.\n"
-           "A real card needs --pci-id with the card's ids; without it the program reaches no "
-           "card. --simulate works on the simulated card instead."));
+           "A real card's ids come from --pci-id or from the card set-up that "
+           "sudo qm5083-bench --setup writes once; --simulate works on the simulated card "
+           "instead."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption simulate(
@@ -35,8 +36,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption pciId(
         QStringLiteral("pci-id"),
         tr("A real card's PCI vendor and device id in hex, as lspci -nn shows them, and "
-           "optionally the index of its I/O BAR (default: its first I/O BAR). Needed for a real "
-           "card. Repeatable; the cards found are numbered 1, 2, ... in PCI address order."),
+           "optionally the index of its I/O BAR (default: its first I/O BAR). Overrides the card "
+           "set-up. Repeatable; the cards found are numbered 1, 2, ... in PCI address order."),
         QStringLiteral("VVVV:DDDD[:BAR]"));
     const QCommandLineOption trace(
         QStringLiteral("trace"),
@@ -81,7 +82,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("setup"),
         tr("As root (sudo qm5083-bench --setup VVVV:DDDD[:BAR]...), once: keep the cards' ids in "
            "the card set-up, create group qm5083, add the user who ran sudo to it and give the "
-           "group the cards' ports."));
+           "group the cards' ports. Exit status 0 when every step was done, 1 when one failed."));
     const QCommandLineOption checkSetup(
         QStringLiteral("check-setup"),
         tr("Check, line by line, that this user can reach card 1: the card set-up, the cards, "

@@ -358,15 +358,19 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
               exists ? tr("Wrote %1: %2 (the old one is kept as %1.old).").arg(config, idsText(ids))
                      : tr("Wrote %1: %2.").arg(config, idsText(ids)));
     }
+    // A step that fails is said at once and the others still run; the exit status tells a script.
+    bool complete = true;
     const std::string group = kCardGroup;
-    if (system.groupExists(group))
+    if (system.groupExists(group)) {
         print(out, tr("Group %1 exists.").arg(qs(group)));
-    else if (system.createGroup(group))
+    } else if (system.createGroup(group)) {
         print(out, tr("Created group %1.").arg(qs(group)));
-    else
+    } else {
         print(err,
               QStringLiteral("qm5083-bench: %1")
                   .arg(tr("group %1 could not be created (groupadd failed)").arg(qs(group))));
+        complete = false;
+    }
     const std::optional<std::string> user = system.sudoUser();
     bool addedUser = false;
     if (!user) {
@@ -384,13 +388,17 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
               QStringLiteral("qm5083-bench: %1")
                   .arg(tr("%1 could not be added to group %2 (usermod failed)")
                            .arg(qs(*user), qs(group))));
+        complete = false;
     }
-    print(out,
-          system.applyUdevRules(ids)
-              ? tr("Reloaded the udev rules and applied them to the cards present.")
-              : tr("The udev rules could not all be applied (udevadm failed): the cards' "
-                   "files open to group %1 once the PC starts again.")
-                    .arg(qs(group)));
+    if (system.applyUdevRules(ids)) {
+        print(out, tr("Reloaded the udev rules and applied them to the cards present."));
+    } else {
+        print(out,
+              tr("The udev rules could not all be applied (udevadm failed): the cards' files open "
+                 "to group %1 once the PC starts again.")
+                  .arg(qs(group)));
+        complete = false;
+    }
     std::vector<hardware::PciCard> cards;
     try {
         cards = hardware::scanPciCards(ids, commandLine.backends.sysfsRoot);
@@ -418,7 +426,7 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
                           .arg(qs(*user))
                     : tr("Next: start qm5083-bench from the menu; qm5083-bench --check-setup "
                          "tells whether all is ready."));
-    return 0;
+    return complete ? 0 : 1;
 }
 
 } // namespace qm5083::commands

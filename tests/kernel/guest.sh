@@ -1,7 +1,8 @@
 #!/bin/bash
 # The kernel test's checks, run inside its virtual machine as the first process, on the host's
 # root (read-only) with the test's share at /run/kernel-test. The kernel parameter qm5083.boot
-# says which boot this is: "normal", or "lockdown" (booted with lockdown=integrity). Each check
+# says which boot this is: "normal", "lockdown" (booted with lockdown=integrity), or "install"
+# (the host's root under an overlay in memory, so writable, with the package in the share). Each check
 # writes one PASS or FAIL line with what it saw to the share's results-<boot>; "END" closes the
 # file, and the machine powers itself off.
 #
@@ -210,24 +211,30 @@ check_refused_without_cards() {
 
 check_no_permission() {
     local expected="no permission to open /sys/bus/pci/devices/${cards[0]}/resource1 for port"
-    expected+=" ${bases[0]}: install udev/60-qm5083-bench.rules with the card's ids, add your user"
-    expected+=" to group qm5083 and log in again"
+    expected+=" ${bases[0]}: \"qm5083-bench --check-setup\" says what is missing"
     run "${as_user[@]}" --clear-groups "$probe" --pci-id $kTestIds in "${bases[0]}"
     [ "$rc" = 1 ] && [[ $err == "$expected"* ]]
     verdict $? "uid $kUser: $err"
 }
 
+# The rule as installed, with its helper, pointed at a card set-up that names the test cards: it
+# opens their region files to the group, and leaves the AC97's alone.
 check_udev_rule() {
-    local rule=/run/udev/rules.d/60-qm5083-bench.rules address modes="" expected=""
+    local rule=/run/udev/rules.d/60-qm5083-bench.rules helper=$scratch/qm5083-card-listed
+    local address modes="" expected="" ac97
     if ! getent group qm5083 >/dev/null; then
         # /etc is read-only here: a copy of the group file with the group added takes its place.
         { cat /etc/group && echo "qm5083:x:$kGroup:"; } >"$scratch/group"
         mount --bind "$scratch/group" /etc/group
     fi
     mkdir -p "$(dirname "$rule")"
-    sed -e 's/@VENDOR@/1b36/' -e 's/@DEVICE@/0005/' "$share/60-qm5083-bench.rules" >"$rule"
+    printf '# test cards\n1B36:0005:1\n' >"$scratch/cards.conf"
+    sed -e "s|^conf=.*|conf=$scratch/cards.conf|" "$share/qm5083-card-listed" >"$helper"
+    chmod 755 "$helper"
+    sed -e "s|PROGRAM=\"[^ ]*|PROGRAM=\"$helper|" "$share/60-qm5083-bench.rules" >"$rule"
     run /lib/systemd/systemd-udevd --daemon
     local started=$rc
+    udevadm trigger --action=add "/sys/bus/pci/devices/$ac97_address"
     for address in "${cards[@]}"; do
         udevadm trigger --action=add "/sys/bus/pci/devices/$address"
         expected+="qm5083 -rw-rw---- qm5083 -rw-rw---- "
@@ -236,8 +243,10 @@ check_udev_rule() {
     for address in "${cards[@]}"; do
         modes+="$(stat -c '%G %A ' "/sys/bus/pci/devices/$address/resource"[01] | tr -d '\n')"
     done
-    [ "$started" = 0 ] && ! grep -q '@VENDOR@\|@DEVICE@' "$rule" && [ "$modes" = "$expected" ]
-    verdict $? "udevd applied the rule: resource0/1 of each card: $modes"
+    ac97=$(stat -c '%G %A' "/sys/bus/pci/devices/$ac97_address/resource0")
+    [ "$started" = 0 ] && grep -q "PROGRAM=\"$helper " "$rule" && [ "$modes" = "$expected" ] \
+        && [ "$ac97" = "root -rw-------" ]
+    verdict $? "udevd applied the rule: resource0/1 of each card: $modes; the AC97's: $ac97"
 }
 
 check_group_access() {
@@ -325,13 +334,138 @@ check_lockdown_write() {
     verdict $? "card unchanged ($after): $err"
 }
 
+# ---- install boot: the package on the writable root, set up as a technician would
+
+readonly kTech=tech kOther=other installed=/usr/bin/qm5083-bench
+skip_list=$(sed -n 's/.*qm5083\.skip=\([a-z,]*\).*/\1/p' /proc/cmdline)
+skipped() { [[ ",$skip_list," == *",$1,"* ]]; }
+# step NAME COMMAND...: runs it as run does, unless KERNEL_TEST_SKIP named it.
+step() {
+    local name=$1
+    shift
+    if skipped "$name"; then
+        out="" err="" rc="skipped $name"
+    else
+        run "$@"
+    fi
+}
+# as_login USER COMMAND: COMMAND in a new login of USER, with the groups /etc/group gives now.
+as_login() { run su - "$1" -c "$2"; }
+
+prepare_install() {
+    useradd --create-home --uid 5085 --shell /bin/bash "$kTech"
+    useradd --create-home --uid 5086 --shell /bin/bash "$kOther"
+    echo "$kTech ALL=(root) NOPASSWD: $installed" >/etc/sudoers.d/kernel-test
+    chmod 440 /etc/sudoers.d/kernel-test
+    # Rebuilding the manual's index takes long under emulation, and nothing here reads it.
+    rm -f /var/lib/man-db/auto-update
+    skipped udevd || /lib/systemd/systemd-udevd --daemon
+}
+
+check_install() {
+    step install env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+        "$share"/qm5083-bench_*.deb
+    [ "$rc" = 0 ] && [ -x "$installed" ] && getent group qm5083 >/dev/null \
+        && [ -f /lib/udev/rules.d/60-qm5083-bench.rules ] \
+        && [ -x /usr/libexec/qm5083-bench/qm5083-card-listed ]
+    verdict $? "$(dpkg-query -W -f='${Package} ${Version} ${Status}' qm5083-bench 2>&1);" \
+        "group: $(getent group qm5083)"
+}
+
+# From /usr/bin, by a user with no card: the simulated card's self-test, the help in Chinese and
+# in English.
+check_installed_program() {
+    local self_test_rc help_zh help_en
+    run su - "$kOther" -c "QT_QPA_PLATFORM=offscreen $installed --simulate --self-test"
+    self_test_rc=$rc
+    help_zh=$(su - "$kOther" -c "LANG=zh_CN.UTF-8 $installed --help" 2>&1 | sed -n 2p)
+    help_en=$(su - "$kOther" -c "LANG=C.UTF-8 $installed --help" 2>&1 | sed -n 2p)
+    [ "$self_test_rc" = 0 ] && [[ $help_zh == "qm5083 PCI 输入输出板卡的测试程序"* ]] \
+        && [[ $help_en == "Bench test program for the qm5083 PCI I/O card"* ]]
+    verdict $? "self-test exit $self_test_rc; help: \"$help_zh\" / \"$help_en\""
+}
+
+check_setup_by_sudo() {
+    local expected_card files=() modes
+    expected_card="Card 1: ${cards[0]}, BAR 1, base ${bases[0]}."
+    if skipped sudo; then
+        step setup "$installed" --setup $kTestIds
+    else
+        step setup su "$kTech" -c "sudo $installed --setup $kTestIds"
+    fi
+    files=("/sys/bus/pci/devices/${cards[0]}/resource"[01])
+    modes=$(stat -c '%G %A' "${files[@]}" | tr '\n' ' ')
+    [ "$rc" = 0 ] && grep -qxF "Added $kTech to group qm5083." <<<"$out" \
+        && grep -qxF "$expected_card" <<<"$out" \
+        && grep -qx '1B36:0005' /etc/qm5083-bench/cards.conf \
+        && [ "$modes" = "qm5083 -rw-rw---- qm5083 -rw-rw---- " ]
+    verdict $? "$(oneline "$out"); ${cards[0]}: $modes"
+}
+
+check_setup_again() {
+    local before after
+    before=$(md5sum /etc/group /etc/gshadow /etc/qm5083-bench/cards.conf 2>&1)
+    step setup su "$kTech" -c "sudo $installed --setup $kTestIds"
+    after=$(md5sum /etc/group /etc/gshadow /etc/qm5083-bench/cards.conf 2>&1)
+    [ "$rc" = 0 ] && [ "$before" = "$after" ] && [ ! -e /etc/qm5083-bench/cards.conf.old ] \
+        && grep -q "already names" <<<"$out"
+    verdict $? "$(oneline "$out")"
+}
+
+# The technician's session from before the set-up still lacks the group.
+check_member_before_login() {
+    run setpriv --reuid=5085 --regid=5085 --clear-groups "$installed" --check-setup
+    [ "$rc" = 1 ] && grep -qxF "FAIL card 1: $kTech is in group qm5083 but has not logged in again since: log out and in" <<<"$out"
+    verdict $? "$(oneline "$(grep '^FAIL' <<<"$out")")"
+}
+
+check_member_after_login() {
+    local check_rc check_out probed i
+    if skipped login; then
+        run setpriv --reuid=5085 --regid=5085 --clear-groups "$installed" --check-setup
+    else
+        as_login "$kTech" "$installed --check-setup"
+    fi
+    check_rc=$rc check_out=$out
+    probed=$(for i in 0 1 2 3; do
+        "$probe" --pci-id $kTestIds in "$(hex $((16#${bases[0]} + i)))"
+    done | tr '\n' ' ')
+    if skipped login; then
+        run setpriv --reuid=5085 --regid=5085 --clear-groups "$installed" in
+    else
+        as_login "$kTech" "$installed in"
+    fi
+    [ "$check_rc" = 0 ] && ! grep -q '^FAIL' <<<"$check_out" \
+        && grep -qxF "OK   card 1: $kTech can open it" <<<"$check_out" \
+        && [ "$rc" = 0 ] && [ "$out" = "${probed% }" ]
+    verdict $? "check exit $check_rc: $(oneline "$check_out"); in: $out"
+}
+
+check_outsider() {
+    as_login "$kOther" "$installed --check-setup"
+    [ "$rc" = 1 ] && grep -qxF "FAIL card 1: $kOther is not in group qm5083: sudo usermod -aG qm5083 $kOther, then log in again" <<<"$out"
+    verdict $? "$(oneline "$(grep '^FAIL' <<<"$out")")"
+}
+
+check_purge() {
+    local left
+    step purge env DEBIAN_FRONTEND=noninteractive apt-get purge -y qm5083-bench
+    left=$(find /lib/udev/rules.d /usr/lib/udev/rules.d /etc/udev/rules.d /run/udev/rules.d \
+        /usr/libexec /etc /usr/bin -name '*qm5083*' 2>/dev/null | tr '\n' ' ')
+    [ "$rc" = 0 ] && [ -z "$left" ]
+    verdict $? "left behind: ${left:-nothing}"
+}
+
 declare -A checks=(
     [normal]="check_numbering check_bases check_numbering_across_ids check_first_io_bar
         check_chosen_bar check_memory_bar check_missing_bar check_write_read check_cards_apart
         check_trace check_refused check_refused_without_cards check_no_permission
         check_udev_rule check_group_access check_io_decoding_off check_self_test check_commands"
     [lockdown]="check_lockdown_mode check_lockdown_read check_lockdown_write"
+    [install]="check_install check_installed_program check_setup_by_sudo check_setup_again
+        check_member_before_login check_member_after_login check_outsider check_purge"
 )
+[ "$boot" = install ] && prepare_install
 : >"$results"
 for check in ${checks[$boot]}; do
     lines=$(wc -l <"$results")

@@ -18,8 +18,20 @@ while read -r module; do
     insmod "/lib/modules/$module" || die "cannot load $module"
 done </modules
 
-mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,cache=loose,ro hostroot /newroot \
-    || die "cannot mount the host's root"
+# With qm5083.writable_root (the install test), the root is the host's under an overlay whose
+# changes go to memory: the guest may install a package and add users, and the host sees nothing.
+if grep -q 'qm5083\.writable_root' /proc/cmdline; then
+    mkdir -p /host /changes
+    mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,cache=loose,ro hostroot /host \
+        || die "cannot mount the host's root"
+    mount -t tmpfs -o mode=755 tmpfs /changes || die "cannot mount the changes' tmpfs"
+    mkdir /changes/upper /changes/work
+    mount -t overlay -o lowerdir=/host,upperdir=/changes/upper,workdir=/changes/work overlay \
+        /newroot || die "cannot mount the overlay over the host's root"
+else
+    mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,cache=loose,ro hostroot /newroot \
+        || die "cannot mount the host's root"
+fi
 mount -t tmpfs -o mode=1777 tmpfs /newroot/tmp || die "cannot mount /tmp"
 mount -t tmpfs -o mode=755 tmpfs /newroot/run || die "cannot mount /run"
 mkdir /newroot/run/kernel-test

@@ -174,11 +174,11 @@ int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
     if (result.error == EACCES || result.error == EPERM)
         throw PortError(pci.resourceFile.string(), result.error,
                         Message(QM5083_MESSAGE("Card",
-                                               "no permission to open %1 for port %2: install "
-                                               "udev/60-qm5083-bench.rules with the card's ids, "
-                                               "add your user to group qm5083 and log in again "
-                                               "(README.md, \"Running on a real card\"), or run "
-                                               "as root"),
+                                               "no permission to open %1 for port %2: "
+                                               "\"qm5083-bench --check-setup\" says what is "
+                                               "missing; once \"sudo qm5083-bench --setup "
+                                               "VVVV:DDDD\" has given group qm5083 the card, its "
+                                               "members reach it after logging in again"),
                                 {text(file), hex4(port)}));
     if (!result.ok())
         throw PortError(

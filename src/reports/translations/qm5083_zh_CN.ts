@@ -76,10 +76,6 @@
         <translation>板卡 %1 的 I/O 译码已关闭（其 PCI 命令寄存器的 I/O Space 位为 0），端口 %2 无法到达该板卡；请以 root 身份用“setpci -s %1 COMMAND=0001:0001”打开，或加载板卡的驱动程序</translation>
     </message>
     <message>
-        <source>no permission to open %1 for port %2: install udev/60-qm5083-bench.rules with the card&apos;s ids, add your user to group qm5083 and log in again (README.md, &quot;Running on a real card&quot;), or run as root</source>
-        <translation>没有权限为端口 %2 打开 %1：请安装填好板卡 ID 的 udev/60-qm5083-bench.rules，把用户加入 qm5083 组并重新登录（见 README.md 的“Running on a real card”），或以 root 身份运行</translation>
-    </message>
-    <message>
         <source>cannot open %1 for port %2 (card %3 BAR %4)</source>
         <translation>无法为端口 %2 打开 %1（板卡 %3 BAR %4）</translation>
     </message>
@@ -279,22 +275,16 @@
         <source>%1, line %2: &quot;%3&quot; is not VVVV:DDDD or VVVV:DDDD:BAR (vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5); correct it, or set the cards up again with sudo qm5083-bench --setup</source>
         <translation>%1 第 %2 行：“%3”不是 VVVV:DDDD 或 VVVV:DDDD:BAR 格式（厂商 ID 和设备 ID 各为 4 位十六进制数，与 lspci -nn 显示的一致；BAR 为 0 到 5）；请改正，或用 sudo qm5083-bench --setup 重新设置板卡</translation>
     </message>
+    <message>
+        <source>no permission to open %1 for port %2: &quot;qm5083-bench --check-setup&quot; says what is missing; once &quot;sudo qm5083-bench --setup VVVV:DDDD&quot; has given group qm5083 the card, its members reach it after logging in again</source>
+        <translation>没有权限打开 %1（端口 %2）：&quot;qm5083-bench --check-setup&quot; 会指出缺少什么；&quot;sudo qm5083-bench --setup VVVV:DDDD&quot; 把板卡开放给 qm5083 组之后，组成员重新登录即可使用</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::commands</name>
     <message>
-        <source>Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, square-wave clocks on its 8254 counters, DA codes.
-A real card needs --pci-id with the card&apos;s ids; without it the program reaches no card. --simulate works on the simulated card instead.</source>
-        <translation>qm5083 PCI 输入输出板卡的测试程序：开关量输出和输入、8254 计数器的方波时钟、DA 码。
-使用真实板卡需要用 --pci-id 给出板卡的 ID，否则程序不连接任何板卡。--simulate 改用仿真板卡。</translation>
-    </message>
-    <message>
         <source>Work on the simulated card built into the program (card 1 at base E000) instead of the PCI bus.</source>
         <translation>使用程序内置的仿真板卡（卡号 1，基地址 E000），不访问 PCI 总线。</translation>
-    </message>
-    <message>
-        <source>A real card&apos;s PCI vendor and device id in hex, as lspci -nn shows them, and optionally the index of its I/O BAR (default: its first I/O BAR). Needed for a real card. Repeatable; the cards found are numbered 1, 2, ... in PCI address order.</source>
-        <translation>真实板卡的 PCI 厂商和设备 ID（十六进制，同 lspci -nn 的显示），可选加上 I/O BAR 的序号（默认为第一个 I/O BAR）。使用真实板卡时必须给出。可重复给出；找到的板卡按 PCI 地址顺序编号为 1、2、……</translation>
     </message>
     <message>
         <source>Write every port access to standard error: seconds since start, in or out, port, byte.</source>
@@ -577,10 +567,6 @@ Exit status: 0 done, 1 a check failed, 2 could not run.</source>
         <translation>没有给出 --pci-id 时从 FILE 读取板卡 ID（默认 %1）。</translation>
     </message>
     <message>
-        <source>As root (sudo qm5083-bench --setup VVVV:DDDD[:BAR]...), once: keep the cards&apos; ids in the card set-up, create group qm5083, add the user who ran sudo to it and give the group the cards&apos; ports.</source>
-        <translation>以 root 身份执行一次（sudo qm5083-bench --setup VVVV:DDDD[:BAR]...）：把板卡 ID 存入板卡设置，创建 qm5083 组，把执行 sudo 的用户加入该组，并让该组可以访问板卡的端口。</translation>
-    </message>
-    <message>
         <source>Check, line by line, that this user can reach card 1: the card set-up, the cards, their files and the kernel. Exit status 0 when card 1 can be used, 1 when not.</source>
         <translation>逐行检查当前用户能否访问 1 号板卡：板卡设置、板卡、其文件和内核。1 号板卡可用时退出状态为 0，否则为 1。</translation>
     </message>
@@ -759,6 +745,20 @@ Exit status: 0 done, 1 a check failed, 2 could not run.</source>
     <message>
         <source>Next: start qm5083-bench from the menu; qm5083-bench --check-setup tells whether all is ready.</source>
         <translation>下一步：从菜单启动 qm5083-bench；qm5083-bench --check-setup 可检查是否一切就绪。</translation>
+    </message>
+    <message>
+        <source>Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, square-wave clocks on its 8254 counters, DA codes.
+A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm5083-bench --setup writes once; --simulate works on the simulated card instead.</source>
+        <translation>qm5083 PCI 输入输出板卡的测试程序：开关量输出和输入、8254 计数器的方波时钟、DA 码。
+真实板卡的 ID 来自 --pci-id，或来自 sudo qm5083-bench --setup 一次写好的板卡设置；--simulate 改用仿真板卡。</translation>
+    </message>
+    <message>
+        <source>A real card&apos;s PCI vendor and device id in hex, as lspci -nn shows them, and optionally the index of its I/O BAR (default: its first I/O BAR). Overrides the card set-up. Repeatable; the cards found are numbered 1, 2, ... in PCI address order.</source>
+        <translation>真实板卡的 PCI 厂商 ID 和设备 ID（十六进制，与 lspci -nn 显示的一致），可选地加上其 I/O BAR 的序号（默认：第一个 I/O BAR）。优先于板卡设置。可重复给出；找到的板卡按 PCI 地址顺序编号为 1、2、……</translation>
+    </message>
+    <message>
+        <source>As root (sudo qm5083-bench --setup VVVV:DDDD[:BAR]...), once: keep the cards&apos; ids in the card set-up, create group qm5083, add the user who ran sudo to it and give the group the cards&apos; ports. Exit status 0 when every step was done, 1 when one failed.</source>
+        <translation>以 root 身份执行一次（sudo qm5083-bench --setup VVVV:DDDD[:BAR]...）：把板卡 ID 存入板卡设置，创建 qm5083 组，把执行 sudo 的用户加入该组，并让该组可以访问板卡的端口。每一步都完成时退出状态为 0，有一步失败时为 1。</translation>
     </message>
 </context>
 <context>
