@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         try {
             const scripting::ScriptCommand command = scripting::parseCommand(words);
             const std::vector<Access> protocol = expected(command, before.outputs);
-            registers.beginOperation();
+            const hardware::OperationScope operation(port);
             std::visit(EachKind {
                            [&](const scripting::OutCommand &c) {
                                scripting::writeOutputs(registers, c.bytes);

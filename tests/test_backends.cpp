@@ -70,15 +70,32 @@ TEST(Backends, WithoutSimulateTheCardsComeFromThePciBus)
     ASSERT_FALSE(backend.startupFailure);
     EXPECT_FALSE(backend.noCard);
     // Traced, an operation still stays on the card it began on.
-    backend.port().beginOperation();
-    backend.port().outportb(0xE01F, 0x01);
-    EXPECT_THROW(backend.port().outportb(0xE020, 0x02), hardware::PortRefused);
-    backend.port().beginOperation();
+    {
+        const hardware::OperationScope operation(backend.port());
+        backend.port().outportb(0xE01F, 0x01);
+        EXPECT_THROW(backend.port().outportb(0xE020, 0x02), hardware::PortRefused);
+    }
     EXPECT_EQ(backend.locator->findCard(1), std::optional<std::uint16_t>(0xE000));
     backend.port().outportb(0xE001, 0x42);
     EXPECT_EQ(qm5083::testing::readBytes(tree.resourceFile("0000:03:00.0", 0)).at(1), 0x42);
     EXPECT_THROW(backend.port().outportb(0x0001, 0x42), hardware::PortRefused);
     std::fclose(out); // the trace writes to it until here
+}
+
+// A card that left the bus and came back with another base is found there at the next locate.
+TEST(Backends, ALocateFindsTheCardWhereTheBusShowsItNow)
+{
+    SysfsFixture tree;
+    tree.add({"0000:03:00.0", 0x1234, 0x5678, {{{BarKind::Io, 0xE000, 0x20}}}});
+    const hardware::Backend backend = hardware::chooseBackend(onTheBus(tree.root()));
+    EXPECT_EQ(backend.locator->findCard(1), std::optional<std::uint16_t>(0xE000));
+    backend.port().outportb(0xE001, 0x11);
+    std::filesystem::remove_all(tree.deviceDir("0000:03:00.0"));
+    tree.add({"0000:03:00.0", 0x1234, 0x5678, {{{BarKind::Io, 0xD000, 0x20}}}});
+    EXPECT_EQ(backend.locator->findCard(1), std::optional<std::uint16_t>(0xD000));
+    backend.port().outportb(0xD001, 0x42);
+    EXPECT_EQ(qm5083::testing::readBytes(tree.resourceFile("0000:03:00.0", 0)).at(1), 0x42);
+    EXPECT_THROW(backend.port().outportb(0xE001, 0x42), hardware::PortRefused);
 }
 
 TEST(Backends, AnUnreadableBusIsKeptForTheWindowToReportAndNoPortIsReached)

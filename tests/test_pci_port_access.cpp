@@ -17,6 +17,7 @@
 #include <string>
 #include <system_error>
 #include <type_traits>
+#include <unistd.h>
 #include <vector>
 
 using namespace qm5083::hardware;
@@ -57,6 +58,7 @@ protected:
         tree.add({"0000:04:00.0", 0x1234, 0x5678, {io(0xd000, 0x10)}});
         cards = scanPciCards({{0x1234, 0x5678, {}}}, tree.root());
         ASSERT_EQ(cards.size(), 2U);
+        sys.holder = LockHolder {4321, "qm5083-bench --pci-id 1234:5678 batch"};
     }
 
     std::filesystem::path fileE000() const { return tree.resourceFile("0000:03:00.0", 1); }
@@ -127,9 +129,11 @@ TEST_F(PciPorts, OpensEachCardsFileOnceAtItsFirstAccessAndClosesItAtTheEnd)
 TEST_F(PciPorts, EachOperationMayBeginOnAnotherCard)
 {
     PciPortAccess ports(cards, sys);
-    ports.beginOperation();
-    ports.outportb(0xE000, 1);
-    ports.beginOperation();
+    {
+        const OperationScope first(ports);
+        ports.outportb(0xE000, 1);
+    }
+    const OperationScope second(ports);
     EXPECT_NO_THROW(ports.outportb(0xD000, 2));
     EXPECT_THROW(ports.outportb(0xE001, 3), PortRefused);
 }
@@ -312,6 +316,33 @@ INSTANTIATE_TEST_SUITE_P(
                   EPERM,
                   {"writing port E004", "failed"},
                   {"lockdown"}},
+        ErrorRow {"BusyWithAnotherProgram",
+                  Call::Lock,
+                  {-1, EWOULDBLOCK},
+                  true,
+                  {},
+                  EWOULDBLOCK,
+                  {"card 0000:03:00.0 is busy: process 4321 (qm5083-bench --pci-id 1234:5678 "
+                   "batch) has held",
+                   "for over 2 s, so port E004 was not reached and nothing was written"},
+                  {}},
+        ErrorRow {"ReadFromACardThatLeftTheBus",
+                  Call::Pread,
+                  {-1, ENODEV},
+                  false,
+                  {},
+                  ENODEV,
+                  {"card 0000:03:00.0 is no longer reachable at port E004",
+                   "locate it again with 得到板卡的基地址"},
+                  {}},
+        ErrorRow {"WriteToACardThatLeftTheBus",
+                  Call::Pwrite,
+                  {-1, ENODEV},
+                  true,
+                  {},
+                  ENODEV,
+                  {"card 0000:03:00.0 is no longer reachable at port E004"},
+                  {}},
         ErrorRow {"WriteNotPermittedNoLockdownFile",
                   Call::Pwrite,
                   {-1, EPERM},
@@ -330,6 +361,45 @@ TEST_F(PciPorts, AFailedOpenIsTriedAgainAtTheNextAccess)
     ports.outportb(0xE002, 0x44);
     EXPECT_EQ(sys.opens, 2);
     EXPECT_EQ(readBytes(fileE000()), zerosWith(0x20, {{2, 0x44}}));
+}
+
+// Two programs on one card: the second waits for the first's operation to end, and gives up
+// without writing when it does not end in time; a card of its own it reaches at once.
+TEST_F(PciPorts, AnOperationKeepsItsCardFromOtherProgramsUntilItEnds)
+{
+    PosixSysIo posix;
+    PciPortAccess first(cards, sys);
+    PciPortAccess second(cards, posix, {}, std::chrono::milliseconds(20));
+    {
+        const OperationScope operation(first);
+        first.outportb(0xE000, 0x11);
+        const auto busy = thrown<std::system_error>([&] { second.outportb(0xE001, 0x22); });
+        ASSERT_TRUE(busy) << "the second program wrote during the first's operation";
+        EXPECT_EQ(busy->code().value(), EWOULDBLOCK);
+        EXPECT_THAT(busy->what(), HasSubstr("process " + std::to_string(::getpid()) + " ("));
+        second.outportb(0xD000, 0x33);
+        first.outportb(0xE002, 0x44);
+    }
+    second.outportb(0xE001, 0x22);
+    EXPECT_EQ(readBytes(fileE000()), zerosWith(0x20, {{0, 0x11}, {1, 0x22}, {2, 0x44}}));
+    EXPECT_EQ(sys.locks, 1) << "one lock for the whole operation";
+    EXPECT_EQ(sys.unlocks, 1);
+}
+
+TEST_F(PciPorts, ACardBackOnTheBusIsReachedAgainThroughAFreshFile)
+{
+    sys.failNth(Call::Pread, 1, {-1, ENODEV});
+    writeBytes(fileE000(), zerosWith(0x20, {{4, 0x5A}}));
+    PciPortAccess ports(cards, sys);
+    EXPECT_THROW(ports.inportb(0xE004), std::system_error);
+    EXPECT_EQ(ports.inportb(0xE004), 0x5A);
+    EXPECT_EQ(sys.opens, 2);
+    EXPECT_EQ(sys.closes, 1);
+    std::filesystem::remove_all(fileE000().parent_path());
+    PciPortAccess later(cards, sys);
+    const auto gone = thrown<std::system_error>([&] { later.inportb(0xE005); });
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(gone->code().value(), ENODEV);
 }
 
 TEST_F(PciPorts, ACardWithIoDecodingOffIsRefusedBeforeItsFileIsOpened)
@@ -369,6 +439,37 @@ TEST(PciPosixSysIo, ReadsTheLockdownStateFromItsFile)
     EXPECT_EQ(PosixSysIo(file).readLockdown(), "none [integrity]");
     EXPECT_EQ(PosixSysIo(dir.root() / "absent").readLockdown(), std::nullopt);
 }
+
+struct LockTableRow
+{
+    const char *name;
+    const char *table;
+    std::optional<long> pid;
+};
+
+class PciFlockHolder : public ::testing::TestWithParam<LockTableRow>
+{ };
+
+// The file is device 00:15, inode 5678.
+TEST_P(PciFlockHolder, IsTheFlockOnThatFile)
+{
+    EXPECT_EQ(flockHolderPid(GetParam().table, 0x00, 0x15, 5678), GetParam().pid);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PciFlockHolder,
+    ::testing::Values(
+        LockTableRow {"Holder", "1: FLOCK  ADVISORY  WRITE 4321 00:15:5678 0 EOF\n", 4321},
+        LockTableRow {"AfterOtherFiles",
+                      "1: POSIX  ADVISORY  WRITE 77 00:15:5678 0 EOF\n"
+                      "2: FLOCK  ADVISORY  WRITE 88 00:15:5679 0 EOF\n"
+                      "3: FLOCK  ADVISORY  WRITE 99 00:16:5678 0 EOF\n"
+                      "4: FLOCK  ADVISORY  WRITE 4321 00:15:5678 0 EOF\n",
+                      4321},
+        LockTableRow {"WaiterIsNoHolder", "1: -> FLOCK  ADVISORY  WRITE 55 00:15:5678 0 EOF\n", {}},
+        LockTableRow {"HexDevice", "1: FLOCK  ADVISORY  WRITE 12 00:0f:5678 0 EOF\n", {}},
+        LockTableRow {"Garbled", "1: FLOCK  ADVISORY\n", {}}, LockTableRow {"Empty", "", {}}),
+    qm5083::testing::RowName {});
 
 struct LockdownRow
 {

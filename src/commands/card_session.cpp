@@ -25,7 +25,6 @@ protocol::CardRegisters &CardSession::card()
             throw CannotRun {tr("there is no card %1").arg(number_)};
         card_.emplace(recorder_, *base);
     }
-    card_->beginOperation();
     return *card_;
 }
 

@@ -232,16 +232,21 @@ int runDaCheck(const scripting::DaCheckCommand &check, CardSession &session,
                       .arg(check.channel));
             break;
         }
+        // Each step is one operation; the card is free for others while the meter is read.
+        const auto step = [&](std::uint16_t code) {
+            const hardware::OperationScope operation(session.recorder());
+            scripting::writeDaCode(session.card(), check.channel, code);
+        };
         try {
             for (const std::uint16_t code : codes) {
-                scripting::writeDaCode(session.card(), check.channel, code);
+                step(code);
                 readings.push_back({code, meter(code)});
             }
         } catch (const CannotRun &) {
-            scripting::writeDaCode(session.card(), check.channel, 0);
+            step(0);
             throw;
         }
-        scripting::writeDaCode(session.card(), check.channel, 0);
+        step(0);
     } catch (...) {
         const QString why = QStringLiteral("da-check: %1").arg(reasonOf(std::current_exception()));
         print(err, QStringLiteral("qm5083-bench: %1").arg(why));

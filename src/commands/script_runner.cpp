@@ -200,6 +200,7 @@ int answer(const scripting::ScriptCommand &command, const QString &name, const Q
     std::exception_ptr failure;
     Answer answered;
     try {
+        const hardware::OperationScope operation(session.recorder());
         answered = runOnCard(command, session, inBatch);
     } catch (...) {
         failure = std::current_exception();

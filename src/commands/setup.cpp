@@ -263,8 +263,8 @@ bool checkLockdown(const std::filesystem::path &lockdownFile, CheckLines &lines)
 
 const UserAccess &UserAccess::current()
 {
-    static const ProcessUser user;
-    return user;
+    static const ProcessUser kUser;
+    return kUser;
 }
 
 SystemSetup &SystemSetup::real()

@@ -40,7 +40,7 @@ PanelBoxes findPanelBoxes(const std::function<TextBox &(std::string_view name)> 
 
 void runPanelOperation(Operation operation, const PanelBoxes &boxes, OperationContext &context)
 {
-    context.port.beginOperation();
+    const hardware::OperationScope scope(context.port);
     switch (operation) {
     case Operation::LocateCard:
         // Without a card there is nothing to read: the "NO" shown says why.

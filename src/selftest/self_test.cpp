@@ -202,7 +202,8 @@ bool SelfTestResult::passed() const
 SelfTestResult runSelfTest(hardware::PortAccess &port, std::uint16_t base, const Wait &wait,
                            const std::vector<SelfTestPart> &skip)
 {
-    port.beginOperation();
+    // One operation from start to end: no other program reaches the card in between.
+    const hardware::OperationScope scope(port);
     CardRegisters card(port, base);
     SelfTestResult result;
     for (const SelfTestPart part :

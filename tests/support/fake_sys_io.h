@@ -13,7 +13,7 @@ namespace qm5083::testing {
 class FakeSysIo final : public hardware::SysIo
 {
 public:
-    enum class Call { None, Open, Pread, Pwrite };
+    enum class Call { None, Open, Pread, Pwrite, Lock };
 
     void failNth(Call call, int nth, hardware::SysResult result)
     {
@@ -52,12 +52,29 @@ public:
         ++closes;
         return real_.close(fd);
     }
+    hardware::SysResult lockExclusive(int fd, std::chrono::milliseconds timeout) override
+    {
+        ++locks;
+        if (const auto result = failed(Call::Lock))
+            return *result;
+        return real_.lockExclusive(fd, timeout);
+    }
+    hardware::SysResult unlock(int fd) override
+    {
+        ++unlocks;
+        return real_.unlock(fd);
+    }
+    std::optional<hardware::LockHolder> lockHolder(int fd) override
+    {
+        return holder ? holder : real_.lockHolder(fd);
+    }
     std::optional<std::string> readLockdown() override { return lockdown; }
 
     int calls() const { return opens + preads + pwrites + closes; }
 
-    std::optional<std::string> lockdown; // the kernel's lockdown state line; none by default
-    int opens = 0, preads = 0, pwrites = 0, closes = 0;
+    std::optional<std::string> lockdown;        // the kernel's lockdown state line; none by default
+    std::optional<hardware::LockHolder> holder; // instead of the kernel's lock table
+    int opens = 0, preads = 0, pwrites = 0, closes = 0, locks = 0, unlocks = 0;
     int openFlags = 0;
     std::vector<std::size_t> counts; // bytes asked for, per read or write
 

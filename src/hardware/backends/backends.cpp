@@ -41,8 +41,19 @@ Backend chooseBackend(const BackendOptions &options)
                                          "that these are its ids, then start the program again."),
                           {Message::value(formatPciIds(options.pciIds))});
         }
-        backend.card = std::make_unique<PciPortAccess>(cards, SysIo::system(), options.pciIds);
-        backend.locator = std::make_unique<PciLocator>(std::move(cards));
+        auto port = std::make_unique<PciPortAccess>(cards, SysIo::system(), options.pciIds);
+        PciPortAccess *reaching = port.get();
+        backend.card = std::move(port);
+        // Each locate looks at the bus again, so a card that left it and came back is found;
+        // a bus that could not be read at start stays without cards, reported once.
+        PciLocator::Rescan rescan;
+        if (!backend.startupFailure)
+            rescan = [ids = options.pciIds, root = options.sysfsRoot] {
+                return scanPciCards(ids, root);
+            };
+        backend.locator = std::make_unique<PciLocator>(
+            std::move(cards), std::move(rescan),
+            [reaching](const std::vector<PciCard> &found) { reaching->replaceCards(found); });
     }
     if (options.trace)
         backend.trace = std::make_unique<TracingPortAccess>(*backend.card, options.traceOut,

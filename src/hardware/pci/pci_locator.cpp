@@ -5,12 +5,19 @@
 
 namespace qm5083::hardware {
 
-PciLocator::PciLocator(std::vector<PciCard> cards)
+PciLocator::PciLocator(std::vector<PciCard> cards, Rescan rescan, Rescanned rescanned)
     : cards_(std::move(cards))
+    , rescan_(std::move(rescan))
+    , rescanned_(std::move(rescanned))
 { }
 
 std::optional<std::uint16_t> PciLocator::findCard(std::int16_t cardNumber)
 {
+    if (rescan_) {
+        cards_ = rescan_();
+        if (rescanned_)
+            rescanned_(cards_);
+    }
     if (cardNumber < 1 || static_cast<std::size_t>(cardNumber) > cards_.size())
         return std::nullopt;
     const PciCard &card = cards_[static_cast<std::size_t>(cardNumber) - 1];

@@ -4,6 +4,7 @@
 #include "port_refused.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <string>
 
@@ -23,9 +24,11 @@ Message text(std::string value)
 
 } // namespace
 
-PciPortAccess::PciPortAccess(std::vector<PciCard> cards, SysIo &io, std::vector<PciId> ids)
+PciPortAccess::PciPortAccess(std::vector<PciCard> cards, SysIo &io, std::vector<PciId> ids,
+                             std::chrono::milliseconds lockWait)
     : io_(io)
     , ids_(std::move(ids))
+    , lockWait_(lockWait)
 {
     cards_.reserve(cards.size());
     for (PciCard &card : cards)
@@ -39,16 +42,45 @@ PciPortAccess::~PciPortAccess()
             io_.close(card.fd);
 }
 
+void PciPortAccess::replaceCards(std::vector<PciCard> cards)
+{
+    giveBackLock();
+    for (const Card &card : cards_)
+        if (card.fd >= 0)
+            io_.close(card.fd);
+    cards_.clear();
+    for (PciCard &card : cards)
+        cards_.push_back({std::move(card), -1});
+    operationCard_ = nullptr;
+}
+
+void PciPortAccess::beginOperation()
+{
+    if (operationDepth_++ == 0)
+        operationCard_ = nullptr;
+}
+
+void PciPortAccess::endOperation()
+{
+    if (operationDepth_ == 0 || --operationDepth_ > 0)
+        return;
+    giveBackLock();
+    operationCard_ = nullptr;
+}
+
 std::uint8_t PciPortAccess::inportb(std::uint16_t port)
 {
     Card &card = cardHolding(port);
     const int fd = descriptorFor(card, port);
+    const bool alone = lock(card, port);
     std::uint8_t byte = 0;
     const SysResult result = io_.pread(fd, &byte, 1, port - card.pci.start);
+    if (alone)
+        giveBackLock();
     if (!result.ok())
-        throw PortError(card.pci.resourceFile.string(), result.error,
-                        Message(QM5083_MESSAGE("Card", "reading port %1 through %2 failed"),
-                                {hex4(port), text(card.pci.resourceFile.string())}));
+        accessFailed(card, port, result.error,
+                     Message(QM5083_MESSAGE("Card", "reading port %1 through %2 failed"),
+                             {hex4(port), text(card.pci.resourceFile.string())}));
     if (result.value != 1)
         throw PortError(card.pci.resourceFile.string(), EIO,
                         Message(QM5083_MESSAGE("Card",
@@ -62,8 +94,11 @@ void PciPortAccess::outportb(std::uint16_t port, std::int16_t value)
 {
     Card &card = cardHolding(port);
     const int fd = descriptorFor(card, port);
+    const bool alone = lock(card, port);
     const std::uint8_t byte = lowByte(value);
     const SysResult result = io_.pwrite(fd, &byte, 1, port - card.pci.start);
+    if (alone)
+        giveBackLock();
     if (result.error == EPERM) {
         // The kernel refuses port writes (but not reads) through these files under lockdown.
         const auto state = io_.readLockdown();
@@ -81,9 +116,9 @@ void PciPortAccess::outportb(std::uint16_t port, std::int16_t value)
                         {hex4(port), text(card.pci.resourceFile.string()), text(*mode)}));
     }
     if (!result.ok())
-        throw PortError(card.pci.resourceFile.string(), result.error,
-                        Message(QM5083_MESSAGE("Card", "writing port %1 through %2 failed"),
-                                {hex4(port), text(card.pci.resourceFile.string())}));
+        accessFailed(card, port, result.error,
+                     Message(QM5083_MESSAGE("Card", "writing port %1 through %2 failed"),
+                             {hex4(port), text(card.pci.resourceFile.string())}));
     if (result.value != 1)
         throw PortError(card.pci.resourceFile.string(), EIO,
                         Message(QM5083_MESSAGE("Card", "writing port %1 through %2 wrote no byte"),
@@ -107,7 +142,7 @@ PciPortAccess::Card &PciPortAccess::cardHolding(std::uint16_t port)
     Card *card = reachingCard(port);
     if (operationCard_ && operationCard_ != card)
         refuseOtherCard(port, *card, *operationCard_);
-    if (inOperation_)
+    if (operationDepth_ > 0)
         operationCard_ = card;
     return *card;
 }
@@ -171,6 +206,9 @@ int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
                     {text(pci.address), hex4(port)}));
     const std::string file = pci.resourceFile.string();
     const SysResult result = io_.open(pci.resourceFile, O_RDWR | O_CLOEXEC);
+    std::error_code ignored;
+    if (result.error == ENOENT && !std::filesystem::exists(pci.resourceFile.parent_path(), ignored))
+        accessFailed(card, port, ENODEV, Message::value(file));
     if (result.error == EACCES || result.error == EPERM)
         throw PortError(pci.resourceFile.string(), result.error,
                         Message(QM5083_MESSAGE("Card",
@@ -189,6 +227,65 @@ int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
                     {text(file), hex4(port), text(pci.address), text(std::to_string(pci.bar))}));
     card.fd = static_cast<int>(result.value);
     return card.fd;
+}
+
+bool PciPortAccess::lock(Card &card, std::uint16_t port)
+{
+    if (lockedCard_ == &card)
+        return false;
+    const SysResult result = io_.lockExclusive(card.fd, lockWait_);
+    const std::string file = card.pci.resourceFile.string();
+    if (result.error == EWOULDBLOCK) {
+        const std::optional<LockHolder> holder = io_.lockHolder(card.fd);
+        char seconds[16];
+        std::snprintf(seconds, sizeof seconds, "%g",
+                      std::chrono::duration<double>(lockWait_).count());
+        throw PortError(
+            file, EWOULDBLOCK,
+            Message(QM5083_MESSAGE("Card",
+                                   "card %1 is busy: %2 has held %3 for over %4 s, so port %5 "
+                                   "was not reached and nothing was written; try again when "
+                                   "that program is done, or end it"),
+                    {text(card.pci.address),
+                     holder ? Message(QM5083_MESSAGE("Card", "process %1 (%2)"),
+                                      {text(std::to_string(holder->pid)), text(holder->command)})
+                            : Message(QM5083_MESSAGE("Card", "another program")),
+                     text(file), text(seconds), hex4(port)}));
+    }
+    if (!result.ok())
+        throw PortError(file, result.error,
+                        Message(QM5083_MESSAGE("Card", "cannot lock %1 for port %2"),
+                                {text(file), hex4(port)}));
+    lockedCard_ = &card;
+    return operationDepth_ == 0;
+}
+
+void PciPortAccess::giveBackLock()
+{
+    if (lockedCard_ && lockedCard_->fd >= 0)
+        io_.unlock(lockedCard_->fd);
+    lockedCard_ = nullptr;
+}
+
+void PciPortAccess::accessFailed(Card &card, std::uint16_t port, int error, Message message)
+{
+    const std::string file = card.pci.resourceFile.string();
+    if (error != ENODEV)
+        throw PortError(file, error, std::move(message));
+    // The card left the bus: its file will not answer again. The next access opens it afresh,
+    // which reaches the card once it is back.
+    if (card.fd >= 0)
+        io_.close(card.fd);
+    card.fd = -1;
+    if (lockedCard_ == &card)
+        lockedCard_ = nullptr;
+    throw PortError(file, ENODEV,
+                    Message(QM5083_MESSAGE("Card",
+                                           "card %1 is no longer reachable at port %2: its file "
+                                           "%3 is gone (the card left the PCI bus, or was "
+                                           "unbound); check the card, then locate it again with "
+                                           "得到板卡的基地址"),
+                            {text(card.pci.address), hex4(port), text(file)}));
 }
 
 } // namespace qm5083::hardware

@@ -40,6 +40,7 @@ public:
         accesses_.push_back({RecordedAccess::Kind::Out, port, value});
     }
     void beginOperation() override { inner_.beginOperation(); }
+    void endOperation() override { inner_.endOperation(); }
     void checkReachable(std::span<const std::uint16_t> ports) override
     {
         inner_.checkReachable(ports);

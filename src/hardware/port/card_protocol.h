@@ -139,8 +139,6 @@ public:
         , base_(base)
     { }
 
-    // Marks the start of an operation on the card (PortAccess::beginOperation).
-    void beginOperation() { port_.beginOperation(); }
     // The writes in order, refused as a whole before the first when the card would refuse one
     // of their ports.
     void write(std::span<const RegisterWrite> writes);

@@ -18,9 +18,12 @@ public:
     // Puts the low 8 bits of value on the port.
     virtual void outportb(std::uint16_t port, std::int16_t value) = 0;
 
-    // Marks the start of an operation: every access until the next mark belongs to it, and a
-    // backend that reaches several cards keeps one operation on one card.
+    // Mark the start and the end of an operation (OperationScope does both): its accesses stay
+    // on one card of a backend that reaches several, and a backend that other programs reach
+    // too keeps the card to this program from the operation's first access to its end, so that
+    // no other program's accesses come between. Operations nest: only the outermost counts.
     virtual void beginOperation() { }
+    virtual void endOperation() { }
 
     // Throws PortRefused, before any access is made, for the first of ports that an access
     // would be refused, so that an operation whose sequence would run into a refusal writes
@@ -32,6 +35,23 @@ protected:
     PortAccess() = default;
     PortAccess(const PortAccess &) = default;
     PortAccess &operator=(const PortAccess &) = default;
+};
+
+// One operation on the card, from construction to destruction, however it ends.
+class OperationScope
+{
+public:
+    explicit OperationScope(PortAccess &port)
+        : port_(port)
+    {
+        port_.beginOperation();
+    }
+    ~OperationScope() { port_.endOperation(); }
+    OperationScope(const OperationScope &) = delete;
+    OperationScope &operator=(const OperationScope &) = delete;
+
+private:
+    PortAccess &port_;
 };
 
 constexpr std::uint8_t lowByte(std::int16_t value)

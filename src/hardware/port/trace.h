@@ -20,6 +20,7 @@ public:
     std::uint8_t inportb(std::uint16_t port) override;
     void outportb(std::uint16_t port, std::int16_t value) override;
     void beginOperation() override { inner_.beginOperation(); }
+    void endOperation() override { inner_.endOperation(); }
     void checkReachable(std::span<const std::uint16_t> ports) override
     {
         inner_.checkReachable(ports);

@@ -279,6 +279,26 @@
         <source>no permission to open %1 for port %2: &quot;qm5083-bench --check-setup&quot; says what is missing; once &quot;sudo qm5083-bench --setup VVVV:DDDD&quot; has given group qm5083 the card, its members reach it after logging in again</source>
         <translation>没有权限打开 %1（端口 %2）：&quot;qm5083-bench --check-setup&quot; 会指出缺少什么；&quot;sudo qm5083-bench --setup VVVV:DDDD&quot; 把板卡开放给 qm5083 组之后，组成员重新登录即可使用</translation>
     </message>
+    <message>
+        <source>card %1 is busy: %2 has held %3 for over %4 s, so port %5 was not reached and nothing was written; try again when that program is done, or end it</source>
+        <translation>板卡 %1 正忙：%2 占用 %3 已超过 %4 秒，因此没有访问端口 %5，也没有写入任何数据；请等该程序完成后重试，或结束该程序</translation>
+    </message>
+    <message>
+        <source>process %1 (%2)</source>
+        <translation>进程 %1（%2）</translation>
+    </message>
+    <message>
+        <source>another program</source>
+        <translation>另一个程序</translation>
+    </message>
+    <message>
+        <source>cannot lock %1 for port %2</source>
+        <translation>无法为端口 %2 锁定 %1</translation>
+    </message>
+    <message>
+        <source>card %1 is no longer reachable at port %2: its file %3 is gone (the card left the PCI bus, or was unbound); check the card, then locate it again with 得到板卡的基地址</source>
+        <translation>板卡 %1 在端口 %2 处已无法访问：其文件 %3 已不存在（板卡已离开 PCI 总线，或已被解除绑定）；请检查板卡，然后用“得到板卡的基地址”重新定位</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::commands</name>
