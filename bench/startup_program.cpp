@@ -15,5 +15,5 @@ int main(int argc, char *argv[])
 {
     char simulate[] = "--simulate";
     std::array<char *, 3> arguments {argc > 0 ? argv[0] : simulate, simulate, nullptr};
-    return qm5083::commands::runProgram(2, arguments.data(), qm5083::window::runWindow);
+    return qm5083::commands::runProgram(2, arguments.data(), qm5083::window::windowRunner());
 }

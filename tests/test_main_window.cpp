@@ -475,7 +475,8 @@ TEST_F(MainWindowTest, TheSessionRecordHasALineForAnOutput)
 {
     QTemporaryDir dir;
     QString error;
-    const auto log = reports::SessionLog::open(dir.filePath("session.log"), error);
+    QString notice;
+    const auto log = reports::SessionLog::open(dir.filePath("session.log"), error, notice);
     ASSERT_TRUE(log) << error.toStdString();
     window->setSessionLog(log.get());
     window->start();
@@ -490,6 +491,7 @@ TEST_F(MainWindowTest, TheSessionRecordHasALineForAnOutput)
     const QJsonObject locate = QJsonDocument::fromJson(lines[0]).object();
     EXPECT_EQ(locate["texts"].toArray(),
               (QJsonArray {QJsonObject {{"box", "txtCardNo"}, {"text", "1"}}}));
+    EXPECT_EQ(locate["located"].toObject(), (QJsonObject {{"card", 1}, {"base", "E000"}}));
     QJsonObject output = QJsonDocument::fromJson(lines[1]).object();
     EXPECT_FALSE(output.take("time").toString().isEmpty());
     const auto access = [](const char *port, const char *byte) {
@@ -508,6 +510,51 @@ TEST_F(MainWindowTest, TheSessionRecordHasALineForAnOutput)
                              QJsonArray {access("E000", "00"), access("E001", "A5"),
                                          access("E002", "00"), access("E003", "00")}},
                             {"result", "done"}}));
+}
+
+// The monitor's lines: its first reading, a change, a hold and the resumption, and the inputs
+// unchanged once ten minutes have passed; not a line a second.
+TEST_F(MainWindowTest, TheInputMonitorRecordsChangesHoldsAndResumptions)
+{
+    QTemporaryDir dir;
+    QString error;
+    QString notice;
+    const auto log = reports::SessionLog::open(dir.filePath("session.log"), error, notice);
+    ASSERT_TRUE(log) << error.toStdString();
+    auto now = std::chrono::steady_clock::time_point();
+    window->setClock([&] { return now; });
+    window->setSessionLog(log.get());
+    window->start();
+    const auto tick = [&](std::chrono::minutes later) {
+        now += later;
+        window->run(panels::Operation::ReadDigitalInputs);
+    };
+    const auto locate = [&](const char *card) {
+        typeInto("txtCardNo", card);
+        QTest::mouseClick(button("cmdIOBase"), Qt::LeftButton);
+    };
+    tick({});                      // first
+    tick(std::chrono::minutes(9)); // unchanged, too soon for a line
+    tick(std::chrono::minutes(1)); // unchanged for ten minutes
+    port.answer = [](std::uint16_t) {
+        return 0x12;
+    };
+    tick({}); // changed
+    tick({});
+    locate("2"); // no card 2: held
+    tick({});
+    tick({});
+    locate("1");
+    tick({}); // resumed
+
+    QFile file(dir.filePath("session.log"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringList states;
+    for (const QByteArray &line : file.readAll().split('\n'))
+        if (const QJsonObject object = QJsonDocument::fromJson(line).object();
+            object.contains("inputs"))
+            states << object["inputs"].toString();
+    EXPECT_EQ(states, (QStringList {"first", "unchanged", "changed", "held", "resumed"}));
 }
 
 // In Chinese every tooltip and report is Chinese: no Latin word is left but units, commands and

@@ -274,25 +274,36 @@ TEST(CommandRecord, HasALinePerBatchLineWithItsAccesses)
 {
     QTemporaryDir dir;
     QString error;
-    const auto log = reports::SessionLog::open(dir.filePath("session.log"), error);
+    QString notice;
+    auto log = reports::SessionLog::open(dir.filePath("session.log"), error, notice);
     ASSERT_TRUE(log) << error.toStdString();
-    const commands::CommandLine commandLine
-        = commands::parseCommandLine({"qm5083-bench", "--simulate", "batch"});
+    const commands::CommandLine commandLine = commands::parseCommandLine(
+        {"qm5083-bench", "--simulate", "--sim-fault", "stuck:1.0=1", "batch"});
     std::istringstream input("out 01 02 03 04\nout 1 2 3\n");
     std::FILE *out = std::tmpfile();
     commands::runScriptCommand(commandLine, input, out, out, log.get());
     std::fclose(out);
+    log.reset();
     QFile file(dir.filePath("session.log"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    ASSERT_EQ(lines.size(), 3); // two lines and the end of the last
-    const QJsonObject done = QJsonDocument::fromJson(lines[0]).object();
+    ASSERT_EQ(lines.size(), 4); // the session's, two lines and the end of the last
+    const QJsonObject session = QJsonDocument::fromJson(lines[0]).object()["session"].toObject();
+    EXPECT_EQ(session["card"].toString(), "simulated");
+    EXPECT_EQ(session["faults"].toArray(), QJsonArray {"stuck:1.0=1"});
+    EXPECT_EQ(session["cards"].toArray(),
+              (QJsonArray {QJsonObject {{"number", 1}, {"base", "E000"}}}));
+    EXPECT_EQ(session["arguments"].toArray().last().toString(), "batch");
+    EXPECT_TRUE(
+        session["started"].toString().contains(QRegularExpression("(Z|[+-]\\d\\d:\\d\\d)$")))
+        << "no time zone";
+    const QJsonObject done = QJsonDocument::fromJson(lines[1]).object();
     EXPECT_EQ(done["operation"].toString(), "out 01 02 03 04");
     EXPECT_EQ(done["result"].toString(), "done");
     EXPECT_EQ(done["accesses"].toArray().size(), 4);
     EXPECT_EQ(done["accesses"].toArray()[3].toObject(),
               (QJsonObject {{"access", "out"}, {"port", "E003"}, {"byte", "04"}}));
-    const QJsonObject failed = QJsonDocument::fromJson(lines[1]).object();
+    const QJsonObject failed = QJsonDocument::fromJson(lines[2]).object();
     EXPECT_EQ(failed["result"].toString(), "failed");
     EXPECT_EQ(failed["accesses"].toArray().size(), 0);
 }

@@ -1,5 +1,12 @@
 #include "card_session.h"
 
+#include "hex_text.h"
+#include "simulated_faults.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QJsonArray>
+
 namespace qm5083::commands {
 
 CardSession::CardSession(const CommandLine &commandLine)
@@ -26,6 +33,53 @@ protocol::CardRegisters &CardSession::card()
         card_.emplace(recorder_, *base);
     }
     return *card_;
+}
+
+void recordSessionStart(reports::SessionLog *log, const CommandLine &commandLine,
+                        const hardware::Backend &backend)
+{
+    if (!log)
+        return;
+    const auto hex = [](std::uint16_t value) {
+        return QString::fromStdString(convert::hex4(value));
+    };
+    QJsonArray cards;
+    if (!backend.startupFailure) {
+        for (const std::int16_t number : backend.locator->cardNumbers()) {
+            QJsonObject card {{QStringLiteral("number"), number}};
+            if (const auto place = backend.locator->place(number)) {
+                card[QStringLiteral("address")] = QString::fromStdString(place->address);
+                card[QStringLiteral("ids")] = QString::fromStdString(place->ids);
+                card[QStringLiteral("bar")] = place->bar;
+                if (place->base)
+                    card[QStringLiteral("base")] = hex(*place->base);
+            } else if (const auto base = backend.locator->findCard(number)) {
+                card[QStringLiteral("base")] = hex(*base);
+            }
+            cards.append(card);
+        }
+    }
+    QJsonObject session {
+        {QStringLiteral("program"),
+         QStringLiteral("qm5083-bench %1").arg(QCoreApplication::applicationVersion())},
+        {QStringLiteral("started"),
+         QDateTime::currentDateTime()
+             .toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
+             .toString(Qt::ISODateWithMs)},
+        {QStringLiteral("pid"), static_cast<qint64>(QCoreApplication::applicationPid())},
+        {QStringLiteral("arguments"), QJsonArray::fromStringList(commandLine.arguments)},
+        {QStringLiteral("card"),
+         backend.kind == hardware::BackendKind::Simulated ? QStringLiteral("simulated")
+                                                          : QStringLiteral("pci")},
+        {QStringLiteral("cards"), cards},
+    };
+    if (backend.kind == hardware::BackendKind::Simulated) {
+        QJsonArray faults;
+        for (const hardware::SimulatedFault &fault : commandLine.backends.simulatedFaults)
+            faults.append(QString::fromStdString(hardware::describeFault(fault)));
+        session[QStringLiteral("faults")] = faults;
+    }
+    log->append({{QStringLiteral("session"), session}});
 }
 
 QString reasonOf(const std::exception_ptr &failure)

@@ -5,6 +5,7 @@
 #include "card_protocol.h"
 #include "command_line.h"
 #include "error_report.h"
+#include "session_log.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -50,6 +51,12 @@ private:
     hardware::AccessRecorder recorder_;
     std::optional<protocol::CardRegisters> card_;
 };
+
+// The session record's first line for this run: the program and its version, when (with the
+// time zone), the cards (the simulated one with its faults, or each PCI card's address, ids, BAR
+// and base) and the options given.
+void recordSessionStart(reports::SessionLog *log, const CommandLine &commandLine,
+                        const hardware::Backend &backend);
 
 // Why a failure stopped a command, in one line.
 QString reasonOf(const std::exception_ptr &failure);

@@ -139,6 +139,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
 
     CommandLine parsed;
+    parsed.arguments = arguments.mid(1);
     // The self-test command takes the options --self-test takes: it is read as that option.
     QStringList given = arguments;
     bool understood = parser.parse(given);
@@ -161,6 +162,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return parsed;
     }
     if (!understood) {
+        parsed.opensWindow = parser.positionalArguments().isEmpty() && !parser.isSet(selfTest)
+            && !parser.isSet(setup) && !parser.isSet(checkSetup) && !parser.isSet(printLayout);
         parsed.errors = QStringLiteral("qm5083-bench: %1\n%2\n")
                             .arg(parser.errorText(), tr("Try 'qm5083-bench --help'."));
         parsed.exitCode = kUsageError;
@@ -272,6 +275,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
 
     const bool commandGiven
         = !words.isEmpty() || parsed.selfTest.run || parsed.setup || parsed.checkSetup;
+    parsed.opensWindow = !commandGiven && !parsed.printLayout;
     // Without --pci-id the card set-up names the cards; a malformed file is no silent skip.
     parsed.backends.cardsConfig
         = (parser.isSet(config) ? parser.value(config) : QStringLiteral(QM5083_CARDS_CONF))

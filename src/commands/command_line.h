@@ -44,6 +44,9 @@ struct CommandLine
     bool checkSetup = false;                         // --check-setup
     std::optional<scripting::ScriptCommand> command; // none: the window, or the self-test
     QString commandText;                             // the command as given
+    QStringList arguments;                           // as given, the program's name aside
+    // No command is given, so the window would open: a failure to start is shown in a window too.
+    bool opensWindow = false;
     std::optional<int> exitCode;
     QString output;
     QString errors;

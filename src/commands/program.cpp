@@ -18,16 +18,28 @@ namespace qm5083::commands {
 
 namespace {
 
-int finish(const CommandLine &commandLine)
+// The window would have opened on a display someone is looking at.
+bool windowWouldShow(const CommandLine &commandLine)
+{
+    return commandLine.opensWindow
+        && (!qEnvironmentVariableIsEmpty("DISPLAY")
+            || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        && qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen");
+}
+
+int finish(int argc, char *argv[], const CommandLine &commandLine, const WindowRunner &window)
 {
     std::fputs(commandLine.output.toUtf8().constData(), stdout);
     std::fputs(commandLine.errors.toUtf8().constData(), stderr);
-    return commandLine.exitCode.value_or(0);
+    const int status = commandLine.exitCode.value_or(0);
+    if (status != 0 && windowWouldShow(commandLine) && window.showStartupFailure)
+        window.showStartupFailure(argc, argv, commandLine.errors.trimmed());
+    return status;
 }
 
 } // namespace
 
-int runProgram(int argc, char *argv[], const WindowRunner &runWindow)
+int runProgram(int argc, char *argv[], const WindowRunner &window)
 {
     hardware::secondsSinceProgramStart(); // the trace counts from here
 
@@ -42,17 +54,27 @@ int runProgram(int argc, char *argv[], const WindowRunner &runWindow)
         reports::installTranslations(reader);
         commandLine = parseCommandLine(QCoreApplication::arguments());
         if (commandLine->exitCode)
-            return finish(*commandLine);
+            return finish(argc, argv, *commandLine, window);
         std::fputs(commandLine->errors.toUtf8().constData(), stderr);
         if (!commandLine->logFile.isEmpty()) {
             QString error;
-            sessionLog = reports::SessionLog::open(commandLine->logFile, error);
+            QString notice;
+            sessionLog = reports::SessionLog::open(commandLine->logFile, error, notice);
             if (!sessionLog) {
-                const QString why = tr("cannot open the session record %1 for appending: %2");
-                std::fprintf(stderr, "qm5083-bench: %s\n",
-                             why.arg(commandLine->logFile, error).toUtf8().constData());
+                const QString why = tr("cannot open the session record %1 for appending: %2")
+                                        .arg(commandLine->logFile, error);
+                std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
+                if (windowWouldShow(*commandLine) && window.showStartupFailure)
+                    window.showStartupFailure(argc, argv, why);
                 return kUsageError;
             }
+            if (!notice.isEmpty())
+                std::fprintf(stderr, "qm5083-bench: %s\n", notice.toUtf8().constData());
+            sessionLog->setOpeningNotice(notice);
+            // Said once, at once; the exit status stays the command's own.
+            sessionLog->setStopped([](const QString &why) {
+                std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
+            });
         }
         if (commandLine->setup)
             return runSetup(*commandLine, SystemSetup::real(), stdout, stderr);
@@ -66,7 +88,7 @@ int runProgram(int argc, char *argv[], const WindowRunner &runWindow)
         if (commandLine->command)
             return runScriptCommand(*commandLine, std::cin, stdout, stderr, sessionLog.get());
     }
-    return runWindow(argc, argv, *commandLine, sessionLog.get());
+    return window.run(argc, argv, *commandLine, sessionLog.get());
 }
 
 } // namespace qm5083::commands

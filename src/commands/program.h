@@ -7,11 +7,16 @@
 
 namespace qm5083::commands {
 
-// Shows the window on the card the command line chooses and runs until Exit, recording into the
-// session log when there is one; returns the exit status. The program's executable supplies it,
-// so that nothing here needs a display or widgets.
-using WindowRunner
-    = std::function<int(int argc, char *argv[], const CommandLine &, reports::SessionLog *)>;
+// What the program's executable supplies, so that nothing here needs a display or widgets.
+struct WindowRunner
+{
+    // Shows the window on the card the command line chooses and runs until Exit, recording into
+    // the session log when there is one; returns the exit status.
+    std::function<int(int argc, char *argv[], const CommandLine &, reports::SessionLog *)> run;
+    // Shows why the program could not start, in a report window: started from the desktop
+    // menu, it has no standard error anyone reads.
+    std::function<void(int argc, char *argv[], const QString &why)> showStartupFailure;
+};
 
 // What a program's internal fault ends with (sysexits' EX_SOFTWARE).
 inline constexpr int kInternalError = 70;

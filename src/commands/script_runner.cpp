@@ -270,6 +270,7 @@ int runScriptCommand(const CommandLine &commandLine, std::istream &in, std::FILE
                      std::FILE *err, reports::SessionLog *sessionLog)
 {
     CardSession session(commandLine);
+    recordSessionStart(sessionLog, commandLine, session.backend());
     const scripting::ScriptCommand &command = *commandLine.command;
     const QString name
         = QString::fromUtf8(scripting::commandName(command).data(),

@@ -1,6 +1,7 @@
 #include "self_test_command.h"
 
 #include "backends.h"
+#include "card_session.h"
 #include "error_report.h"
 #include "hex_text.h"
 #include "registers.h"
@@ -15,12 +16,6 @@
 namespace qm5083::commands {
 
 namespace {
-
-// Why the self-test cannot run; thrown by any of its steps and told once.
-struct CannotRun
-{
-    QString why;
-};
 
 // The time with its offset from UTC, as a station files it: 2026-12-07T15:04:05.123+08:00.
 QString timeWithZone()
@@ -402,6 +397,7 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
         }
     }
     const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
+    recordSessionStart(sessionLog, commandLine, backend);
     hardware::AccessRecorder port(backend.port());
     try {
         const TestedCard tested = findTestedCard(commandLine, backend);

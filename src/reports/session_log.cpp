@@ -1,13 +1,19 @@
 #include "session_log.h"
 
 #include "hex_text.h"
+#include "translations.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qm5083::reports {
 
@@ -33,6 +39,8 @@ QJsonObject operationLine(const RecordedOperation &operation)
         {QStringLiteral("result"),
          operation.failure ? QStringLiteral("failed") : QStringLiteral("done")},
     };
+    for (auto detail = operation.details.begin(); detail != operation.details.end(); ++detail)
+        line[detail.key()] = detail.value();
     if (operation.failure)
         line[QStringLiteral("report")] = operation.reported
             ? QJsonObject {{QStringLiteral("headline"), operation.failure->headline},
@@ -42,26 +50,235 @@ QJsonObject operationLine(const RecordedOperation &operation)
     return line;
 }
 
-std::unique_ptr<SessionLog> SessionLog::open(const QString &path, QString &error)
+namespace {
+
+QString systemError(int error)
 {
-    std::FILE *file = std::fopen(path.toLocal8Bit().constData(), "a");
-    if (!file) {
-        error = QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Reads count bytes at offset; false when the file gave fewer.
+bool readAt(int fd, char *buffer, std::size_t count, off_t offset)
+{
+    while (count > 0) {
+        const ssize_t got = ::pread(fd, buffer, count, offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        buffer += got;
+        count -= static_cast<std::size_t>(got);
+        offset += got;
+    }
+    return true;
+}
+
+// A last line cut short becomes a line of its own, in place of its bytes: {"incomplete": its
+// text}, with the exact bytes in base64 too when they are not whole UTF-8. Empty when the file
+// ends in a whole line; error when the file cannot be read or written.
+QString keepIncompleteLine(int fd, const QString &path, QString &error)
+{
+    struct stat status
+    { };
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0)
+        return {};
+    char last = 0;
+    if (!readAt(fd, &last, 1, status.st_size - 1)) {
+        error = systemError(errno ? errno : EIO);
+        return {};
+    }
+    if (last == '\n')
+        return {};
+    QByteArray bytes;
+    off_t start = status.st_size;
+    while (start > 0) {
+        const off_t from = std::max<off_t>(0, start - 65536);
+        QByteArray chunk(static_cast<qsizetype>(start - from), '\0');
+        if (!readAt(fd, chunk.data(), static_cast<std::size_t>(chunk.size()), from)) {
+            error = systemError(errno ? errno : EIO);
+            return {};
+        }
+        const qsizetype newline = chunk.lastIndexOf('\n');
+        bytes.prepend(chunk.mid(newline + 1));
+        if (newline >= 0) {
+            start = from + newline + 1;
+            break;
+        }
+        start = from;
+    }
+    const QString text = QString::fromUtf8(bytes);
+    QJsonObject kept {{QStringLiteral("incomplete"), text}};
+    if (text.toUtf8() != bytes)
+        kept[QStringLiteral("bytes")] = QString::fromLatin1(bytes.toBase64());
+    const QByteArray line = QJsonDocument(kept).toJson(QJsonDocument::Compact) + '\n';
+    if (::pwrite(fd, line.constData(), static_cast<std::size_t>(line.size()), start) != line.size()
+        || ::fdatasync(fd) != 0) {
+        error = systemError(errno ? errno : EIO);
+        return {};
+    }
+    return tr("The session record %1 ended in a line cut short (the program or the power stopped "
+              "while it was written); its text is kept as a line of its own, {\"incomplete\": "
+              "...}, and the record goes on after it.")
+        .arg(path);
+}
+
+// The record's texts, at namespace scope so that they are translated in its context.
+QString removedOrReplaced()
+{
+    return tr("the file was removed or replaced");
+}
+
+QString partlyWritten(qsizetype written, qsizetype size)
+{
+    return tr("only %1 of a line's %2 bytes were written (is the disk full?)")
+        .arg(written)
+        .arg(size);
+}
+
+QString recordStopped(const QString &path, const QString &why)
+{
+    return tr("the session record %1 cannot be written: %2; recording stopped, and the program "
+              "goes on without it")
+        .arg(path, why);
+}
+
+} // namespace
+
+std::unique_ptr<SessionLog> SessionLog::open(const QString &path, QString &error, QString &notice)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // A file this user may write but not read is appended to as it is.
+    const int writeOnly = fd < 0 && errno == EACCES
+        ? ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644)
+        : -1;
+    const int opened = fd >= 0 ? fd : writeOnly;
+    if (opened < 0) {
+        error = systemError(errno);
         return nullptr;
     }
-    return std::unique_ptr<SessionLog>(new SessionLog(file));
+    if (fd >= 0)
+        notice = keepIncompleteLine(opened, path, error);
+    struct stat status
+    { };
+    if (!error.isEmpty() || ::fstat(opened, &status) != 0
+        || ::fcntl(opened, F_SETFL, ::fcntl(opened, F_GETFL) | O_APPEND) != 0) {
+        if (error.isEmpty())
+            error = systemError(errno);
+        ::close(opened);
+        return nullptr;
+    }
+    return std::unique_ptr<SessionLog>(new SessionLog(path, opened, S_ISREG(status.st_mode)));
+}
+
+SessionLog::SessionLog(QString path, int fd, bool regularFile)
+    : path_(std::move(path))
+    , fd_(fd)
+    , regularFile_(regularFile)
+{
+    if (regularFile_)
+        syncer_ = std::thread([this] { syncLoop(); });
 }
 
 SessionLog::~SessionLog()
 {
-    std::fclose(file_);
+    {
+        const std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    wake_.notify_one();
+    if (syncer_.joinable())
+        syncer_.join();
+    if (regularFile_ && !stopped() && ::fdatasync(fd_) != 0)
+        stop(systemError(errno));
+    ::close(fd_);
+}
+
+void SessionLog::setStopped(Stopped stopped)
+{
+    std::unique_lock lock(mutex_);
+    onStopped_ = std::move(stopped);
+    if (stopped_ && onStopped_) {
+        const Stopped tell = onStopped_;
+        const QString why = why_;
+        lock.unlock();
+        tell(why);
+    }
+}
+
+bool SessionLog::stopped() const
+{
+    const std::lock_guard lock(mutex_);
+    return stopped_;
 }
 
 void SessionLog::append(const QJsonObject &line)
 {
+    if (stopped())
+        return;
+    // A line written after the file was removed or replaced would reach no reader.
+    if (regularFile_ && !stillTheFile())
+        return stop(removedOrReplaced());
     const QByteArray text = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
-    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), file_);
-    std::fflush(file_);
+    ssize_t written = 0;
+    do
+        written = ::write(fd_, text.constData(), static_cast<std::size_t>(text.size()));
+    while (written < 0 && errno == EINTR);
+    if (written < 0)
+        return stop(systemError(errno));
+    if (written != text.size())
+        return stop(partlyWritten(written, text.size()));
+    if (regularFile_) {
+        {
+            const std::lock_guard lock(mutex_);
+            unsynced_ = true;
+        }
+        wake_.notify_one();
+    }
+}
+
+bool SessionLog::stillTheFile() const
+{
+    struct stat open
+    { };
+    struct stat named
+    { };
+    return ::fstat(fd_, &open) == 0 && ::stat(path_.toLocal8Bit().constData(), &named) == 0
+        && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+void SessionLog::stop(const QString &why)
+{
+    std::unique_lock lock(mutex_);
+    if (stopped_)
+        return;
+    stopped_ = true;
+    why_ = recordStopped(path_, why);
+    const Stopped tell = onStopped_;
+    const QString told = why_;
+    lock.unlock();
+    if (tell)
+        tell(told);
+}
+
+void SessionLog::syncLoop()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return unsynced_ || closing_; });
+        if (closing_)
+            return; // the destructor syncs what is left
+        unsynced_ = false;
+        lock.unlock();
+        const bool synced = ::fdatasync(fd_) == 0;
+        const int error = errno;
+        if (!synced)
+            stop(systemError(error));
+        lock.lock();
+        // At most one sync a second: a burst of lines waits for the next.
+        wake_.wait_for(lock, std::chrono::seconds(1), [this] { return closing_; });
+        if (closing_)
+            return;
+    }
 }
 
 } // namespace qm5083::reports

@@ -3,5 +3,5 @@
 
 int main(int argc, char *argv[])
 {
-    return qm5083::commands::runProgram(argc, argv, qm5083::window::runWindow);
+    return qm5083::commands::runProgram(argc, argv, qm5083::window::windowRunner());
 }

@@ -75,7 +75,14 @@ MainWindow::MainWindow(hardware::PortAccess &port, hardware::CardLocator &locato
     connect(&inputTimer_, &QTimer::timeout, this, [this] { run(Operation::ReadDigitalInputs); });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The record outlives the window: what stops it from now on is told on standard error.
+    if (sessionLog_)
+        sessionLog_->setStopped([](const QString &why) {
+            std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
+        });
+}
 
 int MainWindow::toPixels(int twips) const
 {
@@ -231,6 +238,27 @@ void MainWindow::setReporter(Reporter reporter)
 void MainWindow::setSessionLog(reports::SessionLog *log)
 {
     sessionLog_ = log;
+    if (!log)
+        return;
+    // Told from whichever thread found it; reported in this one.
+    log->setStopped([this](const QString &why) {
+        std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
+        QMetaObject::invokeMethod(
+            this, [this, why] { recordingStopped(why); }, Qt::QueuedConnection);
+    });
+}
+
+void MainWindow::recordingStopped(const QString &why)
+{
+    recordingStopped_ = true;
+    updateCaption();
+    if (operationRunning_) {
+        pendingRecordReport_ = why; // after the report or operation in hand
+        return;
+    }
+    operationRunning_ = true;
+    reporter_({tr("The session record stopped"), why, {}, {}});
+    operationRunning_ = false;
 }
 
 QString MainWindow::titleOf(Operation operation) const
@@ -246,11 +274,60 @@ void MainWindow::record(Operation operation, const std::vector<panels::TextRead>
 {
     if (!sessionLog_)
         return;
-    // A held tick does nothing; only ticks that read or failed are operations worth a line.
-    if (operation == Operation::ReadDigitalInputs && !failure && port_.accesses().empty())
+    QJsonObject details;
+    if (operation == Operation::ReadDigitalInputs && !inputLineDue(failure, details))
         return;
+    if (operation == Operation::LocateCard && !failure)
+        details = locateDetails();
     sessionLog_->append(reports::operationLine(
-        {titleOf(operation), textsRead, port_.accesses(), failure, reported}));
+        {titleOf(operation), textsRead, port_.accesses(), failure, reported, details}));
+}
+
+bool MainWindow::inputLineDue(const reports::ErrorReport *failure, QJsonObject &details)
+{
+    // A line when what the inputs read changes, when the monitor holds and when it resumes, and
+    // one every ten minutes that nothing changed: not one a second.
+    constexpr auto kUnchangedLineEvery = std::chrono::minutes(10);
+    const auto now = clock_();
+    QString state;
+    if (failure || port_.accesses().empty()) {
+        if (recordedHolding_ && !failure)
+            return false;
+        state = QStringLiteral("held");
+        recordedHolding_ = true;
+        recordedInputs_.reset();
+    } else {
+        std::array<std::uint8_t, 4> bytes {};
+        for (std::size_t i = 0; i < bytes.size() && i < port_.accesses().size(); ++i)
+            bytes[i] = port_.accesses()[i].byte();
+        if (recordedHolding_)
+            state = QStringLiteral("resumed");
+        else if (!recordedInputs_)
+            state = QStringLiteral("first");
+        else if (bytes != *recordedInputs_)
+            state = QStringLiteral("changed");
+        else if (now - lastInputLine_ >= kUnchangedLineEvery)
+            state = QStringLiteral("unchanged");
+        else
+            return false;
+        recordedHolding_ = false;
+        recordedInputs_ = bytes;
+    }
+    lastInputLine_ = now;
+    details[QStringLiteral("inputs")] = state;
+    return true;
+}
+
+QJsonObject MainWindow::locateDetails()
+{
+    const QString base = requireBox(panels::kBaseAddressBox).edit()->text();
+    const std::int16_t card
+        = convert::TextToInt16(requireBox(panels::kCardNumberBox).edit()->text().toStdString());
+    return {{QStringLiteral("located"),
+             QJsonObject {
+                 {QStringLiteral("card"), card},
+                 {QStringLiteral("base"),
+                  base == QLatin1String("NO") ? QJsonValue(QJsonValue::Null) : QJsonValue(base)}}}};
 }
 
 void MainWindow::start(const StartupProblems &problems)
@@ -264,6 +341,8 @@ void MainWindow::start(const StartupProblems &problems)
     } else if (problems.noCard) {
         report(reports::noticeReport(tr("No card"), *problems.noCard));
     }
+    if (!problems.recordNotice.isEmpty())
+        reporter_({tr("The session record"), problems.recordNotice, {}, {}});
     operationRunning_ = false;
 
     if (!run(Operation::LocateCard))
@@ -314,6 +393,10 @@ bool MainWindow::run(Operation operation)
         lastReportCause_ = failure.cause;
     }
     updateInputsLook();
+    if (!pendingRecordReport_.isEmpty()) {
+        const QString why = std::exchange(pendingRecordReport_, {});
+        reporter_({tr("The session record stopped"), why, {}, {}});
+    }
     operationRunning_ = false;
     return done;
 }
@@ -360,6 +443,8 @@ void MainWindow::updateCaption()
         caption += QStringLiteral(" [%1]").arg(locatedCard_);
     else
         caption += qs(kNoCardCaptionSuffix);
+    if (recordingStopped_)
+        caption += tr(" [recording stopped]");
     setWindowTitle(caption);
 }
 

@@ -13,10 +13,13 @@
 #include "window_layout.h"
 
 #include <QColor>
+#include <QJsonObject>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -48,6 +51,7 @@ struct StartupProblems
 {
     std::exception_ptr failure;              // finding the cards failed
     std::optional<hardware::Message> noCard; // the program reaches no card at all
+    QString recordNotice {};                 // what opening the session record found
 };
 
 // The program's one window: five framed panels and Exit, built from the controls' tables. It owns
@@ -59,6 +63,7 @@ class MainWindow final : public QWidget
 
 public:
     using Reporter = std::function<void(const reports::ErrorReport &)>;
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
     // Throws MissingControl when the tables lack a control that an operation reads.
     MainWindow(hardware::PortAccess &port, hardware::CardLocator &locator,
@@ -77,8 +82,11 @@ public:
 
     // Replaces the message box that reports failures (tests record reports instead).
     void setReporter(Reporter reporter);
-    // Records every operation in log from now on (--log); the log outlives the window.
+    // Records every operation in log from now on (--log); the log outlives the window. A
+    // record that stops is reported once, and the caption says so.
     void setSessionLog(reports::SessionLog *log);
+    // Replaces the clock the input monitor's record lines are timed by (tests).
+    void setClock(Clock clock) { clock_ = std::move(clock); }
 
     const panels::StoredBase &IOBase() const { return IOBase_; }
     QTimer &inputTimer() { return inputTimer_; }
@@ -108,6 +116,9 @@ private:
     void report(const reports::ErrorReport &report);
     void record(panels::Operation operation, const std::vector<panels::TextRead> &textsRead,
                 const reports::ErrorReport *failure, bool reported);
+    bool inputLineDue(const reports::ErrorReport *failure, QJsonObject &details);
+    QJsonObject locateDetails();
+    void recordingStopped(const QString &why);
     void exitProgram();
     void showReport(const reports::ErrorReport &report);
 
@@ -121,6 +132,15 @@ private:
     Reporter reporter_;
     QString lastReportCause_; // of the last report, until an operation reaches the card
     reports::SessionLog *sessionLog_ = nullptr;
+    bool recordingStopped_ = false;
+    QString pendingRecordReport_; // why the record stopped, while another report is open
+    Clock clock_ = [] {
+        return std::chrono::steady_clock::now();
+    };
+    // What the input monitor's record last said: the bytes, whether it held, and when.
+    std::optional<std::array<std::uint8_t, 4>> recordedInputs_;
+    bool recordedHolding_ = false;
+    std::chrono::steady_clock::time_point lastInputLine_;
     QString locatedCard_;     // the caption's card: "0000:03:00.0 E000", empty when none
     QString locateNote_;      // what the last locate found, for the base box's tooltip
     bool focusShown_ = false; // the focus frame was shown at the first activation

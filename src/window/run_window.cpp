@@ -2,11 +2,13 @@
 
 #include "appearance.h"
 #include "backends.h"
+#include "card_session.h"
 #include "main_window.h"
 #include "program.h"
 #include "translations.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include <cstdio>
 
@@ -25,6 +27,8 @@ int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
     applyAppearance(app);
 
     const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
+    if (!commandLine.printLayout)
+        commands::recordSessionStart(sessionLog, commandLine, backend);
     try {
         MainWindow window(backend.port(), *backend.locator, backend.kind);
         if (commandLine.printLayout) {
@@ -34,13 +38,28 @@ int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
         window.setSessionLog(sessionLog);
         window.start(
             {backend.startupFailure,
-             commandLine.cardsConfigProblem ? commandLine.cardsConfigProblem : backend.noCard});
+             commandLine.cardsConfigProblem ? commandLine.cardsConfigProblem : backend.noCard,
+             sessionLog ? sessionLog->openingNotice() : QString()});
         window.show();
         return QApplication::exec();
     } catch (const MissingControl &fault) {
         std::fprintf(stderr, "qm5083-bench: internal error: %s\n", fault.what());
         return commands::kInternalError;
     }
+}
+
+void showStartupFailure(int argc, char *argv[], const QString &why)
+{
+    QApplication app(argc, argv);
+    reports::installTranslations(app);
+    applyAppearance(app);
+    QMessageBox box(
+        QMessageBox::Critical, QStringLiteral("qm5083-bench"),
+        QCoreApplication::translate("qm5083::window::MainWindow", "qm5083-bench could not start"),
+        QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("startupFailure"));
+    box.setInformativeText(why);
+    box.exec();
 }
 
 } // namespace qm5083::window

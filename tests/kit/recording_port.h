@@ -55,6 +55,7 @@ public:
         recorder_.outportb(port, value);
     }
     void beginOperation() override { recorder_.beginOperation(); }
+    void endOperation() override { recorder_.endOperation(); }
     void checkReachable(std::span<const std::uint16_t> ports) override
     {
         recorder_.checkReachable(ports);

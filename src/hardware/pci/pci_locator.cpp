@@ -47,7 +47,8 @@ std::optional<CardLocator::Place> PciLocator::place(std::int16_t cardNumber) con
     if (cardNumber < 1 || static_cast<std::size_t>(cardNumber) > cards_.size())
         return std::nullopt;
     const PciCard &card = cards_[static_cast<std::size_t>(cardNumber) - 1];
-    return Place {card.address, formatPciIds(card.vendor, card.device), card.bar};
+    return Place {card.address, formatPciIds(card.vendor, card.device), card.bar,
+                  card.usable() ? std::optional<std::uint16_t>(card.start) : std::nullopt};
 }
 
 } // namespace qm5083::hardware

@@ -25,9 +25,10 @@ public:
     // locator cannot tell.
     struct Place
     {
-        std::string address; // "0000:03:00.0"
-        std::string ids;     // "1234:5678"
-        int bar = -1;        // the BAR that holds its registers
+        std::string address;               // "0000:03:00.0"
+        std::string ids;                   // "1234:5678"
+        int bar = -1;                      // the BAR that holds its registers
+        std::optional<std::uint16_t> base; // its base, when its BAR can be used
     };
     virtual std::optional<Place> place(std::int16_t cardNumber) const
     {

@@ -866,6 +866,22 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
         <source>The inputs are no longer read; they are read again once a base address is stored.</source>
         <translation>不再读取输入；保存基地址后会重新读取。</translation>
     </message>
+    <message>
+        <source>The session record %1 ended in a line cut short (the program or the power stopped while it was written); its text is kept as a line of its own, {&quot;incomplete&quot;: ...}, and the record goes on after it.</source>
+        <translation>会话记录 %1 的最后一行不完整（写入时程序被结束或断电）；其内容已作为单独一行 {&quot;incomplete&quot;: ...} 保留，记录在其后继续。</translation>
+    </message>
+    <message>
+        <source>the file was removed or replaced</source>
+        <translation>文件已被删除或替换</translation>
+    </message>
+    <message>
+        <source>only %1 of a line&apos;s %2 bytes were written (is the disk full?)</source>
+        <translation>一行的 %2 个字节只写入了 %1 个（磁盘已满？）</translation>
+    </message>
+    <message>
+        <source>the session record %1 cannot be written: %2; recording stopped, and the program goes on without it</source>
+        <translation>无法写入会话记录 %1：%2；记录已停止，程序继续运行但不再记录</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::window::MainWindow</name>
@@ -896,6 +912,22 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     <message>
         <source>Card %1 is at base %2.</source>
         <translation>%1 号板卡的基地址是 %2。</translation>
+    </message>
+    <message>
+        <source>The session record stopped</source>
+        <translation>会话记录已停止</translation>
+    </message>
+    <message>
+        <source>The session record</source>
+        <translation>会话记录</translation>
+    </message>
+    <message>
+        <source> [recording stopped]</source>
+        <translation> [记录已停止]</translation>
+    </message>
+    <message>
+        <source>qm5083-bench could not start</source>
+        <translation>qm5083-bench 无法启动</translation>
     </message>
 </context>
 </TS>
