@@ -557,6 +557,24 @@ TEST_F(MainWindowTest, TheInputMonitorRecordsChangesHoldsAndResumptions)
     EXPECT_EQ(states, (QStringList {"first", "unchanged", "changed", "held", "resumed"}));
 }
 
+// A record that cannot be written is reported once, the caption says so, and the window goes on.
+TEST_F(MainWindowTest, ARecordThatCannotBeWrittenIsReportedOnceAndShownInTheCaption)
+{
+    QString error;
+    QString notice;
+    const auto log = reports::SessionLog::open("/dev/full", error, notice);
+    ASSERT_TRUE(log) << error.toStdString();
+    window->setSessionLog(log.get());
+    window->start();
+    QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
+    QTRY_COMPARE(reports.size(), std::size_t(1));
+    EXPECT_EQ(reports.front().headline.toStdString(), "The session record stopped");
+    EXPECT_EQ(window->windowTitle().toStdString(), "qm5083测试程序 [仿真] [recording stopped]");
+    EXPECT_TRUE(window->run(panels::Operation::WriteDigitalOutputs));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(reports.size(), std::size_t(1));
+}
+
 // In Chinese every tooltip and report is Chinese: no Latin word is left but units, commands and
 // ids, hexadecimal numbers, the window's own captions, the texts typed, and the run-time error's
 // headline, which the card's users know in English.

@@ -73,6 +73,8 @@ MainWindow::MainWindow(hardware::PortAccess &port, hardware::CardLocator &locato
     inputTimer_.setTimerType(Qt::PreciseTimer); // a coarse timer may tick 5% early
     inputTimer_.setInterval(panels::kInputPollIntervalMs);
     connect(&inputTimer_, &QTimer::timeout, this, [this] { run(Operation::ReadDigitalInputs); });
+    connect(this, &MainWindow::sessionRecordStopped, this, &MainWindow::recordingStopped,
+            Qt::QueuedConnection);
 }
 
 MainWindow::~MainWindow()
@@ -243,8 +245,7 @@ void MainWindow::setSessionLog(reports::SessionLog *log)
     // Told from whichever thread found it; reported in this one.
     log->setStopped([this](const QString &why) {
         std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
-        QMetaObject::invokeMethod(
-            this, [this, why] { recordingStopped(why); }, Qt::QueuedConnection);
+        emit sessionRecordStopped(why);
     });
 }
 

@@ -98,6 +98,10 @@ public:
     // <width> <height> <text>", in pixels relative to the window's client area.
     QStringList layoutLines() const;
 
+signals:
+    // The session record stopped; emitted from whichever thread found it.
+    void sessionRecordStopped(const QString &why);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
