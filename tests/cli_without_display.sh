@@ -21,6 +21,7 @@ rows=(
     '0||--simulate --self-test'
     '0||--simulate --print-layout'
     '0||--simulate out 12 A5 3C FF'
+    '0|qm5083-bench: the session record /dev/full cannot be written: No space left on device; recording stopped, and the program goes on without it|--simulate --log /dev/full out 12 A5 3C FF'
     '2|qm5083-bench: out: B1 "100" is not a byte: 00 to FF in hexadecimal|--simulate out 100 0 0 0'
 )
 for row in "${rows[@]}"; do

@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "ending.h"
 #include "script_runner.h"
 #include "self_test_command.h"
 #include "setup.h"
@@ -81,6 +82,8 @@ int runProgram(int argc, char *argv[], const WindowRunner &window)
         if (commandLine->checkSetup)
             return runSetupCheck(*commandLine, UserAccess::current(),
                                  "/sys/kernel/security/lockdown", stdout, stderr);
+        if (commandLine->selfTest.run || commandLine->command)
+            endAfterTheOperationInProgress();
         if (commandLine->selfTest.run)
             return runSelfTestCommand(
                 *commandLine, stdout, stderr,

@@ -4,6 +4,7 @@
 #include "card_session.h"
 #include "da_check_command.h"
 #include "each_kind.h"
+#include "ending.h"
 #include "hex_text.h"
 #include "value.h"
 
@@ -236,7 +237,7 @@ int batch(CardSession &session, const CommandLine &commandLine, std::istream &in
 {
     int worst = kDone;
     std::string line;
-    while (std::getline(in, line)) {
+    while (!endingSignal() && std::getline(in, line)) {
         const std::vector<std::string> words = scripting::wordsOf(line);
         if (words.empty() || words.front().starts_with('#'))
             continue;
@@ -260,6 +261,19 @@ int batch(CardSession &session, const CommandLine &commandLine, std::istream &in
                       : QStringLiteral("error: %1").arg(why));
         }
         worst = std::max(worst, status);
+    }
+    // Ended by a signal: after the line in progress, with the shell's status for it.
+    if (const int signal = endingSignal()) {
+        if (sessionLog)
+            sessionLog->append(reports::operationLine(
+                {QStringLiteral("batch"),
+                 {},
+                 {},
+                 nullptr,
+                 true,
+                 {{QStringLiteral("endedBy"),
+                   QStringLiteral("SIG%1").arg(QString::fromLatin1(sigabbrev_np(signal)))}}}));
+        return 128 + signal;
     }
     return worst;
 }

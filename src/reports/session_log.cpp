@@ -225,8 +225,19 @@ void SessionLog::append(const QJsonObject &line)
     while (written < 0 && errno == EINTR);
     if (written < 0)
         return stop(systemError(errno));
-    if (written != text.size())
-        return stop(partlyWritten(written, text.size()));
+    if (written != text.size()) {
+        // Part of the line went out (the disk filled up): the rest says why, and the part is
+        // taken back, so that the record ends in a whole line.
+        const ssize_t rest = ::write(fd_, text.constData() + written,
+                                     static_cast<std::size_t>(text.size() - written));
+        if (rest == text.size() - written)
+            return;
+        const int error = rest < 0 ? errno : 0;
+        const off_t end = ::lseek(fd_, 0, SEEK_END);
+        if (end >= 0 && regularFile_) [[maybe_unused]]
+            const int truncated = ::ftruncate(fd_, end - written - std::max<ssize_t>(rest, 0));
+        return stop(error ? systemError(error) : partlyWritten(written, text.size()));
+    }
     if (regularFile_) {
         {
             const std::lock_guard lock(mutex_);

@@ -402,6 +402,12 @@ bool MainWindow::run(Operation operation)
     return done;
 }
 
+void MainWindow::endAsExitDoes()
+{
+    if (!run(Operation::Exit))
+        exitProgram();
+}
+
 void MainWindow::runOperation(Operation operation, const panels::PanelBoxes &boxes)
 {
     if (operation == Operation::Exit)

@@ -80,6 +80,9 @@ public:
     // True when it ran to its end.
     bool run(panels::Operation operation);
 
+    // Ends the program as Exit does; with a report open, it closes too.
+    void endAsExitDoes();
+
     // Replaces the message box that reports failures (tests record reports instead).
     void setReporter(Reporter reporter);
     // Records every operation in log from now on (--log); the log outlives the window. A

@@ -9,10 +9,42 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace qm5083::window {
+
+namespace {
+
+// SIGINT and SIGTERM reach the window through a pipe, so that it ends between operations, as
+// Exit does, not in the middle of one.
+int gEndingPipe[2] = {-1, -1};
+
+extern "C" void forwardEndingSignal(int signal)
+{
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(gEndingPipe[1], &byte, 1);
+}
+
+bool forwardEndingSignals()
+{
+    if (::pipe2(gEndingPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction action
+    { };
+    action.sa_handler = forwardEndingSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    return true;
+}
+
+} // namespace
 
 int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
               reports::SessionLog *sessionLog)
@@ -41,6 +73,15 @@ int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
              commandLine.cardsConfigProblem ? commandLine.cardsConfigProblem : backend.noCard,
              sessionLog ? sessionLog->openingNotice() : QString()});
         window.show();
+        std::unique_ptr<QSocketNotifier> ending;
+        if (forwardEndingSignals()) {
+            ending = std::make_unique<QSocketNotifier>(gEndingPipe[0], QSocketNotifier::Read);
+            QObject::connect(ending.get(), &QSocketNotifier::activated, &window, [&window] {
+                char signal = 0;
+                while (::read(gEndingPipe[0], &signal, 1) > 0) { }
+                window.endAsExitDoes();
+            });
+        }
         return QApplication::exec();
     } catch (const MissingControl &fault) {
         std::fprintf(stderr, "qm5083-bench: internal error: %s\n", fault.what());

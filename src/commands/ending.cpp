@@ -1,0 +1,34 @@
+#include "ending.h"
+
+#include <csignal>
+
+namespace qm5083::commands {
+
+namespace {
+
+volatile std::sig_atomic_t gEndingSignal = 0;
+
+extern "C" void noteEndingSignal(int signal)
+{
+    gEndingSignal = signal;
+}
+
+} // namespace
+
+void endAfterTheOperationInProgress()
+{
+    struct sigaction action
+    { };
+    action.sa_handler = noteEndingSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: a read of the next line returns at once
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int endingSignal()
+{
+    return gEndingSignal;
+}
+
+} // namespace qm5083::commands

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# The session record's faults and the ending signals, on the program as built and the simulated
+# card: a record on a full file system, one removed and replaced by a directory mid-run, one cut
+# in the middle of a line, a program killed in the middle of a batch; SIGTERM ending a batch
+# after its line in progress, and the window as Exit does. One PASS or FAIL line each.
+# Usage: record_and_signals.sh PATH/TO/qm5083-bench
+set -uo pipefail
+program=$(realpath "${1:?usage: record_and_signals.sh PATH/TO/qm5083-bench}")
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work LANG=C.UTF-8 LC_ALL=C.UTF-8
+cd "$work" || exit 1
+
+failed=0
+verdict() { # verdict STATUS NAME DETAIL
+    if [ "$1" -eq 0 ]; then echo "PASS: $2"; else
+        echo "FAIL: $2: $3" >&2
+        failed=1
+    fi
+}
+# Every line a JSON value, and the file ending in a whole line.
+whole_json_lines() {
+    [ -s "$1" ] && [ -z "$(tail -c 1 "$1")" ] && jq -e . "$1" >/dev/null 2>&1
+}
+# wait_for SECONDS COMMAND...: until COMMAND succeeds.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.05
+    done
+}
+lines_in() { [ -f "$1" ] && [ "$(wc -l <"$1")" -ge "$2" ]; }
+reports() { grep -c "session record .* cannot be written" "$1"; }
+
+# A file system of 8 KiB, mounted where only this test sees it (as root, or in a user namespace).
+full_disk() {
+    local mount=(unshare --mount --propagation private)
+    [ "$(id -u)" -ne 0 ] && mount=(unshare --user --map-root-user --mount)
+    mkdir tiny
+    for _ in $(seq 200); do echo "out 01 02 03 04"; done >batch.txt
+    # The record is copied out before its file system goes with the namespace.
+    "${mount[@]}" bash -c 'mount -t tmpfs -o size=8k tmpfs tiny || exit 99
+        "$@"; status=$?; cp tiny/session.log full.log; exit $status' _ \
+        "$program" --simulate --log tiny/session.log batch <batch.txt >out.txt 2>err.txt
+    local status=$?
+    if grep -q "^mount:\|^unshare:" err.txt; then
+        verdict 1 "a full file system" "cannot mount a small file system here: $(head -n1 err.txt)"
+        return
+    fi
+    [ "$status" = 0 ] && [ "$(wc -l <out.txt)" = 200 ] && [ "$(reports err.txt)" = 1 ] \
+        && grep -q "No space left on device" err.txt && whole_json_lines full.log
+    verdict $? "a full file system: one report, all 200 lines answered, the record whole" \
+        "exit $status, $(wc -l <out.txt) answers, stderr: $(head -c 300 err.txt)"
+}
+
+# The record removed and a directory put in its place while a batch runs.
+replaced_by_directory() {
+    mkfifo lines
+    "$program" --simulate --log replaced.log batch <lines >out.txt 2>err.txt &
+    local pid=$!
+    pids+=("$pid")
+    exec 3>lines
+    echo "out 01 02 03 04" >&3
+    wait_for 10 lines_in out.txt 1
+    rm replaced.log && mkdir replaced.log
+    echo "out 05 06 07 08" >&3
+    echo "in" >&3
+    exec 3>&-
+    wait "$pid"
+    local status=$?
+    [ "$status" = 0 ] && [ "$(wc -l <out.txt)" = 3 ] && [ "$(reports err.txt)" = 1 ] \
+        && grep -q "removed or replaced" err.txt
+    verdict $? "a record replaced by a directory: one report, the batch goes on" \
+        "exit $status, answers: $(tr '\n' '|' <out.txt), stderr: $(head -c 300 err.txt)"
+    rm -f lines
+}
+
+# A record cut in the middle of a line, as a power cut leaves it.
+cut_by_hand() {
+    printf '{"session":{}}\n{"operation":"out 01 0' >cut.log
+    "$program" --simulate --log cut.log out 12 A5 3C FF >out.txt 2>err.txt
+    local status=$? kept
+    kept=$(sed -n 2p cut.log)
+    [ "$status" = 0 ] && whole_json_lines cut.log \
+        && [ "$kept" = '{"incomplete":"{\"operation\":\"out 01 0"}' ] \
+        && grep -q "ended in a line cut short" err.txt && [ "$(wc -l <cut.log)" = 4 ]
+    verdict $? "a record cut mid-line: kept as a line of its own, the next lines after it" \
+        "exit $status, line 2: $kept, stderr: $(head -c 200 err.txt)"
+}
+
+# Killed with SIGKILL in the middle of a batch: only whole lines.
+killed_mid_batch() {
+    yes "clock 1000 10" | "$program" --simulate --log killed.log batch >/dev/null 2>err.txt &
+    local pid=$!
+    pids+=("$pid")
+    wait_for 20 bash -c '[ "$(stat -c %s killed.log 2>/dev/null || echo 0)" -gt 300000 ]'
+    local grown=$?
+    kill -9 "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    [ "$grown" = 0 ] && whole_json_lines killed.log
+    verdict $? "killed mid-batch: every line of the record is whole JSON" \
+        "$(wc -l <killed.log) lines, ends in: $(tail -c 80 killed.log)"
+}
+
+# SIGTERM in a batch: the line in progress ends, then the batch, with status 143.
+batch_ended_by_sigterm() {
+    mkfifo more
+    "$program" --simulate --log ended.log batch <more >out.txt 2>err.txt &
+    local pid=$!
+    pids+=("$pid")
+    exec 3>more
+    echo "out 01 02 03 04" >&3
+    wait_for 10 lines_in out.txt 1
+    kill -TERM "$pid"
+    wait "$pid"
+    local status=$?
+    exec 3>&-
+    local last
+    last=$(tail -n 1 ended.log | jq -r '.operation + " " + .endedBy' 2>/dev/null)
+    [ "$status" = 143 ] && [ "$(wc -l <out.txt)" = 1 ] && whole_json_lines ended.log \
+        && [ "$last" = "batch SIGTERM" ]
+    verdict $? "SIGTERM ends a batch after its line, with status 143, and the record says so" \
+        "exit $status, answers: $(tr '\n' '|' <out.txt), stderr: $(head -c 200 err.txt)"
+    rm -f more
+}
+
+# SIGTERM to the window: it ends as Exit does, with status 0 and the Exit line last.
+window_ended_by_sigterm() {
+    "$program" --simulate --log window.log >/dev/null 2>err.txt &
+    local pid=$!
+    pids+=("$pid")
+    wait_for 20 lines_in window.log 2
+    kill -TERM "$pid"
+    wait "$pid"
+    local status=$? last
+    last=$(tail -n 1 window.log | jq -r '.operation + " " + .result' 2>/dev/null)
+    [ "$status" = 0 ] && whole_json_lines window.log && [ "$last" = "Exit done" ]
+    verdict $? "SIGTERM closes the window as Exit does" "exit $status, last line: $last"
+}
+
+full_disk
+replaced_by_directory
+cut_by_hand
+killed_mid_batch
+batch_ended_by_sigterm
+window_ended_by_sigterm
+exit "$failed"
