@@ -49,7 +49,10 @@ TEST(Backends, TraceWrapsWhicheverCardIsChosen)
     backend.port().outportb(0xE003, 0x1FF);
     EXPECT_EQ(backend.port().inportb(0xE003), 0xFF);
     std::rewind(out);
+    char start[96] = {};
     char line[2][64] = {};
+    ASSERT_NE(std::fgets(start, sizeof start, out), nullptr);
+    EXPECT_EQ(std::string(start).find("# trace of process "), 0U) << start;
     ASSERT_NE(std::fgets(line[0], sizeof line[0], out), nullptr);
     ASSERT_NE(std::fgets(line[1], sizeof line[1], out), nullptr);
     EXPECT_NE(std::string(line[0]).find(" out E003 FF\n"), std::string::npos) << line[0];

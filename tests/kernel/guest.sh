@@ -306,6 +306,102 @@ check_self_test() {
     verdict $? "exit $rc, report: $(jq -c . "$report" 2>&1 | cut -c1-200)"
 }
 
+# ---- two programs on one card, and a card that leaves the bus
+
+# The program's trace with its times in Unix time: "START END" of each clock set-up (33 writes).
+setup_spans() {
+    awk '/^# trace of process/ { base = $NF }
+         /^[0-9]+\.[0-9]+ out / { n++; t = sprintf("%.6f", base + $1)
+                                  if (n % 33 == 1) start = t; if (n % 33 == 0) print start, t }' "$1"
+}
+
+# Two batches of clock set-ups on card 1 at once, each traced: no write of one falls inside a
+# set-up of the other.
+check_sequences_apart() {
+    local i rc_a rc_b overlapping together
+    for ((i = 0; i < 200; i++)); do echo "clock 1000 10"; done >"$scratch/clocks"
+    "$bench" --pci-id $kTestIds --trace batch <"$scratch/clocks" >"$scratch/a.out" \
+        2>"$scratch/a.trace" &
+    local a=$!
+    "$bench" --pci-id $kTestIds --trace batch <"$scratch/clocks" >"$scratch/b.out" \
+        2>"$scratch/b.trace" &
+    local b=$!
+    wait $a
+    rc_a=$?
+    wait $b
+    rc_b=$?
+    setup_spans "$scratch/a.trace" >"$scratch/a.spans"
+    setup_spans "$scratch/b.trace" >"$scratch/b.spans"
+    # Each span against the latest end before it, in time order.
+    overlapping=$(sort -n "$scratch/a.spans" "$scratch/b.spans" | awk '
+        NR > 1 && $1 < last { bad++ } $2 > last { last = $2 } END { print bad + 0 }')
+    # The two ran at the same time, or the check would prove nothing.
+    together=$(awk 'FNR == 1 { file++; first[file] = $1 } { last[file] = $2 }
+        END { print (first[1] < last[2] && first[2] < last[1]) ? "yes" : "no" }' \
+        "$scratch/a.spans" "$scratch/b.spans")
+    [ "$rc_a" = 0 ] && [ "$rc_b" = 0 ] && [ "$(wc -l <"$scratch/a.spans")" = 200 ] \
+        && [ "$(wc -l <"$scratch/b.spans")" = 200 ] && [ "$overlapping" = 0 ] \
+        && [ "$together" = yes ]
+    verdict $? "exit $rc_a and $rc_b, $(wc -l <"$scratch/a.spans") and $(wc -l \
+        <"$scratch/b.spans") set-ups, at the same time: $together, overlapping: $overlapping"
+}
+
+# A program stopped inside a clock set-up (its trace's pipe full, never read) holds card 1: a
+# second waits 2 s, names it and writes nothing; card 2 is free meanwhile; the first killed,
+# card 1 is free at once.
+check_lock_holder() {
+    local holder busy_rc busy_err other_rc started waited expected after_rc
+    mkfifo "$scratch/unread"
+    exec 4<>"$scratch/unread"
+    yes "clock 1000 10" | "$bench" --pci-id $kTestIds --trace batch >/dev/null 2>&4 &
+    holder=$!
+    # Until the trace's pipe is full and the program waits inside a set-up.
+    timeout 10 sh -c "until grep -q pipe_write /proc/$holder/wchan; do sleep 0.1; done"
+    started=$(date +%s%N)
+    run "$bench" --pci-id $kTestIds --trace out 01 02 03 04
+    waited=$((($(date +%s%N) - started) / 1000000))
+    busy_rc=$rc busy_err=$err
+    run "$bench" --pci-id $kTestIds --card 2 out 01 02 03 04
+    other_rc=$rc
+    kill -9 "$holder"
+    wait "$holder" 2>/dev/null
+    exec 4>&-
+    run "$bench" --pci-id $kTestIds out 00 00 00 00
+    after_rc=$rc
+    expected="card ${cards[0]} is busy: process $holder ($bench --pci-id $kTestIds --trace batch)"
+    expected+=" has held /sys/bus/pci/devices/${cards[0]}/resource1 for over 2 s"
+    [ "$busy_rc" = 2 ] && [[ $busy_err == *"$expected"* ]] && ! grep -q ' out ' <<<"$busy_err" \
+        && [ "$waited" -ge 2000 ] && [ "$other_rc" = 0 ] && [ "$after_rc" = 0 ]
+    verdict $? "after ${waited} ms: $(grep -v '^#' <<<"$busy_err" | head -c 300); card 2: exit \
+$other_rc; after the kill: exit $after_rc"
+}
+
+# Card 3 removed from the bus under a running batch, then found again after a rescan.
+check_card_removed() {
+    local address=${cards[2]} answers expected
+    mkfifo "$scratch/lines"
+    "$bench" --pci-id $kTestIds --card 3 batch <"$scratch/lines" >"$scratch/removed.out" \
+        2>&1 &
+    local pid=$!
+    exec 6>"$scratch/lines"
+    echo in >&6
+    timeout 20 sh -c "until [ \$(wc -l <'$scratch/removed.out') -ge 1 ]; do sleep 0.1; done"
+    echo 1 >"/sys/bus/pci/devices/$address/remove"
+    echo in >&6
+    timeout 20 sh -c "until [ \$(wc -l <'$scratch/removed.out') -ge 2 ]; do sleep 0.1; done"
+    echo 1 >/sys/bus/pci/rescan
+    echo cards >&6
+    echo in >&6
+    exec 6>&-
+    wait "$pid"
+    answers=$(<"$scratch/removed.out")
+    expected="card $address is no longer reachable at port ${bases[2]}"
+    [ "$(wc -l <<<"$answers")" = 4 ] && [[ $(sed -n 2p <<<"$answers") == "error: in: "*"$expected"* ]] \
+        && [ "$(sed -n 4p <<<"$answers")" = "$(sed -n 1p <<<"$answers")" ] \
+        && [ -e "/sys/bus/pci/devices/$address" ]
+    verdict $? "$(oneline "$answers")"
+}
+
 # ---- lockdown boot
 
 check_lockdown_mode() {
@@ -460,7 +556,8 @@ declare -A checks=(
     [normal]="check_numbering check_bases check_numbering_across_ids check_first_io_bar
         check_chosen_bar check_memory_bar check_missing_bar check_write_read check_cards_apart
         check_trace check_refused check_refused_without_cards check_no_permission
-        check_udev_rule check_group_access check_io_decoding_off check_self_test check_commands"
+        check_udev_rule check_group_access check_io_decoding_off check_self_test check_commands
+        check_sequences_apart check_lock_holder check_card_removed"
     [lockdown]="check_lockdown_mode check_lockdown_read check_lockdown_write"
     [install]="check_install check_installed_program check_setup_by_sudo check_setup_again
         check_member_before_login check_member_after_login check_outsider check_purge"

@@ -6,6 +6,9 @@
 #include "simulated_locator.h"
 #include "trace.h"
 
+#include <cstdio>
+#include <unistd.h>
+
 namespace qm5083::hardware {
 
 Backend chooseBackend(const BackendOptions &options)
@@ -55,9 +58,14 @@ Backend chooseBackend(const BackendOptions &options)
             std::move(cards), std::move(rescan),
             [reaching](const std::vector<PciCard> &found) { reaching->replaceCards(found); });
     }
-    if (options.trace)
+    if (options.trace) {
+        // The start in Unix time, so that the traces of two programs can be laid side by side.
+        std::fprintf(options.traceOut, "# trace of process %ld: times are seconds since %.6f\n",
+                     static_cast<long>(::getpid()), programStartUnixTime());
+        std::fflush(options.traceOut);
         backend.trace = std::make_unique<TracingPortAccess>(*backend.card, options.traceOut,
                                                             secondsSinceProgramStart);
+    }
     return backend;
 }
 

@@ -30,11 +30,32 @@ void TracingPortAccess::writeLine(const char *direction, std::uint16_t port, std
     std::fflush(out_);
 }
 
+namespace {
+
+// The program's start on both clocks, read together.
+struct ProgramStart
+{
+    std::chrono::steady_clock::time_point steady = std::chrono::steady_clock::now();
+    std::chrono::system_clock::time_point unix = std::chrono::system_clock::now();
+};
+
+const ProgramStart &programStart()
+{
+    static const ProgramStart kStart;
+    return kStart;
+}
+
+} // namespace
+
 double secondsSinceProgramStart()
 {
-    using Clock = std::chrono::steady_clock;
-    static const Clock::time_point kStart = Clock::now();
-    return std::chrono::duration<double>(Clock::now() - kStart).count();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - programStart().steady)
+        .count();
+}
+
+double programStartUnixTime()
+{
+    return std::chrono::duration<double>(programStart().unix.time_since_epoch()).count();
 }
 
 } // namespace qm5083::hardware

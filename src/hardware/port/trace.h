@@ -36,5 +36,7 @@ private:
 
 // Seconds elapsed since the first call in this process; the program calls it at start-up.
 double secondsSinceProgramStart();
+// The Unix time of that first call, to 1 µs: where a trace's times start.
+double programStartUnixTime();
 
 } // namespace qm5083::hardware
