@@ -68,13 +68,17 @@ SysResult PosixSysIo::lockExclusive(int fd, std::chrono::milliseconds timeout)
 {
     // Asked again every 200 us rather than waited for in the kernel, so that the wait can end:
     // the holder's operations are short, and a gap between two of them comes soon.
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    // The clock is read only once the card turns out to be busy: a free card costs one call.
+    std::optional<std::chrono::steady_clock::time_point> deadline;
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
             return {0, 0};
         if (errno != EWOULDBLOCK && errno != EINTR)
             return {-1, errno};
-        if (std::chrono::steady_clock::now() >= deadline)
+        const auto now = std::chrono::steady_clock::now();
+        if (!deadline)
+            deadline = now + timeout;
+        else if (now >= *deadline)
             return {-1, EWOULDBLOCK};
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
