@@ -293,4 +293,14 @@ said_no_card() { grep -q "没有板卡: 程序未连接任何板卡：启动时�
 xdo_wait_for 10 said_no_card || fail "started in zh_CN without a card, no Chinese report of it"
 pass "in zh_CN without --simulate or --pci-id the program reports at once, in Chinese, that it reaches no card"
 
+# --- A bad option, as when started from the desktop menu: the reason in a report window too -------
+kill "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+"$program" --simulat </dev/null >"$work/stdout" 2>"$work/bad-option" &
+pid=$!
+report_shown() { [ -n "$(xdo_program_windows)" ]; }
+xdo_wait_for 10 report_shown || fail "a bad option showed no report window"
+grep -q "Unknown option 'simulat'" "$work/bad-option" || fail "a bad option was not on standard error"
+pass "a bad option is shown in a report window as well as on standard error"
+
 echo "end to end, $(elapsed): $passed passed, 0 failed"
