@@ -510,6 +510,7 @@ TEST_F(MainWindowTest, TheSessionRecordHasALineForAnOutput)
                              QJsonArray {access("E000", "00"), access("E001", "A5"),
                                          access("E002", "00"), access("E003", "00")}},
                             {"result", "done"}}));
+    window->setSessionLog(nullptr); // the log goes first
 }
 
 // The monitor's lines: its first reading, a change, a hold and the resumption, and the inputs
@@ -555,6 +556,7 @@ TEST_F(MainWindowTest, TheInputMonitorRecordsChangesHoldsAndResumptions)
             object.contains("inputs"))
             states << object["inputs"].toString();
     EXPECT_EQ(states, (QStringList {"first", "unchanged", "changed", "held", "resumed"}));
+    window->setSessionLog(nullptr); // the log goes first
 }
 
 // A record that cannot be written is reported once, the caption says so, and the window goes on.
@@ -573,6 +575,7 @@ TEST_F(MainWindowTest, ARecordThatCannotBeWrittenIsReportedOnceAndShownInTheCapt
     EXPECT_TRUE(window->run(panels::Operation::WriteDigitalOutputs));
     QCoreApplication::processEvents();
     EXPECT_EQ(reports.size(), std::size_t(1));
+    window->setSessionLog(nullptr); // the log goes first
 }
 
 // In Chinese every tooltip and report is Chinese: no Latin word is left but units, commands and

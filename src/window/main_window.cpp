@@ -79,11 +79,7 @@ MainWindow::MainWindow(hardware::PortAccess &port, hardware::CardLocator &locato
 
 MainWindow::~MainWindow()
 {
-    // The record outlives the window: what stops it from now on is told on standard error.
-    if (sessionLog_)
-        sessionLog_->setStopped([](const QString &why) {
-            std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
-        });
+    setSessionLog(nullptr);
 }
 
 int MainWindow::toPixels(int twips) const
@@ -239,6 +235,11 @@ void MainWindow::setReporter(Reporter reporter)
 
 void MainWindow::setSessionLog(reports::SessionLog *log)
 {
+    // A record the window leaves is told on standard error from now on.
+    if (sessionLog_)
+        sessionLog_->setStopped([](const QString &why) {
+            std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
+        });
     sessionLog_ = log;
     if (!log)
         return;

@@ -85,8 +85,9 @@ public:
 
     // Replaces the message box that reports failures (tests record reports instead).
     void setReporter(Reporter reporter);
-    // Records every operation in log from now on (--log); the log outlives the window. A
-    // record that stops is reported once, and the caption says so.
+    // Records every operation in log from now on (--log), until the window ends or another log
+    // (or none) is set; log must outlive that. A record that stops is reported once, and the
+    // caption says so.
     void setSessionLog(reports::SessionLog *log);
     // Replaces the clock the input monitor's record lines are timed by (tests).
     void setClock(Clock clock) { clock_ = std::move(clock); }
