@@ -18,7 +18,7 @@ step() {
 
 # Warnings are errors in every build here (QM5083_WERROR, off for packagers). The main build is
 # Release, as distributions and most users build, so a warning that only optimisation raises is
-# caught; the sanitizers' build is RelWithDebInfo.
+# caught; the sanitizers' build is RelWithDebInfo at -O1.
 step "Build (Release) and test"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQM5083_WERROR=ON
 cmake --build build -j"$(nproc)"
@@ -45,8 +45,10 @@ printf '%s\n' "${sources[@]}" | grep -E '^src/.*\.cpp$' \
 echo "clang-tidy found nothing"
 
 step "Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+# -O1 and line tables only (-g1), as the sanitizers' authors suggest: reports keep their file and
+# line, and the build takes about half the time of -O2 -g.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM5083_SANITIZE=ON -DQM5083_WERROR=ON \
-    -DQM5083_BUILD_BENCH=OFF
+    -DQM5083_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
 cmake --build build-asan -j"$(nproc)"
 # Every test runs here, the end-to-end one included (the sanitized program under Xvfb).
 # tests/lsan.supp holds the third-party leaks LeakSanitizer is told to ignore, and why.

@@ -319,7 +319,7 @@ setup_spans() {
 # set-up of the other.
 check_sequences_apart() {
     local i rc_a rc_b overlapping together
-    for ((i = 0; i < 200; i++)); do echo "clock 1000 10"; done >"$scratch/clocks"
+    for ((i = 0; i < 120; i++)); do echo "clock 1000 10"; done >"$scratch/clocks"
     "$bench" --pci-id $kTestIds --trace batch <"$scratch/clocks" >"$scratch/a.out" \
         2>"$scratch/a.trace" &
     local a=$!
@@ -339,8 +339,8 @@ check_sequences_apart() {
     together=$(awk 'FNR == 1 { file++; first[file] = $1 } { last[file] = $2 }
         END { print (first[1] < last[2] && first[2] < last[1]) ? "yes" : "no" }' \
         "$scratch/a.spans" "$scratch/b.spans")
-    [ "$rc_a" = 0 ] && [ "$rc_b" = 0 ] && [ "$(wc -l <"$scratch/a.spans")" = 200 ] \
-        && [ "$(wc -l <"$scratch/b.spans")" = 200 ] && [ "$overlapping" = 0 ] \
+    [ "$rc_a" = 0 ] && [ "$rc_b" = 0 ] && [ "$(wc -l <"$scratch/a.spans")" = 120 ] \
+        && [ "$(wc -l <"$scratch/b.spans")" = 120 ] && [ "$overlapping" = 0 ] \
         && [ "$together" = yes ]
     verdict $? "exit $rc_a and $rc_b, $(wc -l <"$scratch/a.spans") and $(wc -l \
         <"$scratch/b.spans") set-ups, at the same time: $together, overlapping: $overlapping"
