@@ -2,7 +2,9 @@
 # The session record's faults and the ending signals, on the program as built and the simulated
 # card: a record on a full file system, one removed and replaced by a directory mid-run, one cut
 # in the middle of a line, a program killed in the middle of a batch; SIGTERM ending a batch
-# after its line in progress, and the window as Exit does. One PASS or FAIL line each.
+# after its line in progress, and the window as Exit does; the DA check at a terminal, where a
+# reading that is not a number is asked again and Ctrl-C leaves the channel at code 0. One PASS
+# or FAIL line each.
 # Usage: record_and_signals.sh PATH/TO/qm5083-bench
 set -uo pipefail
 program=$(realpath "${1:?usage: record_and_signals.sh PATH/TO/qm5083-bench}")
@@ -146,10 +148,42 @@ window_ended_by_sigterm() {
     verdict $? "SIGTERM closes the window as Exit does" "exit $status, last line: $last"
 }
 
+# The DA check typed at a terminal (a pseudo-terminal under script): a bad reading is asked
+# again, and Ctrl-C at the third code ends the check with DA0 written back to code 0.
+da_check_at_a_terminal() {
+    mkfifo keys
+    script -qfec "$program --simulate --trace da-check --channel 0 --range 0:10 --points 2" \
+        terminal.txt <keys >/dev/null 2>&1 &
+    local pid=$!
+    pids+=("$pid")
+    exec 3>keys
+    prompts() { [ "$(grep -so 'or q to end: ' terminal.txt | wc -l)" -ge "$1" ]; }
+    local key prompt=1
+    for key in '0\n' 'abc\n' '1.0\n' '\003'; do
+        wait_for 10 prompts "$prompt" || break
+        printf "$key" >&3
+        prompt=$((prompt + 1))
+    done
+    wait "$pid"
+    local status=$?
+    exec 3>&-
+    local text
+    text=$(tr -d '\r' <terminal.txt)
+    grep -q '^"abc" is not a number of volts; type the reading, or q to end$' <<<"$text" \
+        && [ "$(grep -c 'DA0 at code 19A' <<<"$text")" = 2 ] \
+        && grep -q 'da-check: the check was ended at code E66; DA0 is left at code 0' <<<"$text" \
+        && [ "$(grep -o 'out E00. ..' <<<"$text" | tail -n 3 | tr '\n' ' ')" \
+            = "out E008 00 out E009 00 out E00A 00 " ] && [ "$status" = 2 ]
+    verdict $? "the DA check at a terminal asks again after a bad reading; Ctrl-C leaves DA0 at 0" \
+        "exit $status, the terminal showed: $(tail -c 400 <<<"$text")"
+    rm -f keys
+}
+
 full_disk
 replaced_by_directory
 cut_by_hand
 killed_mid_batch
 batch_ended_by_sigterm
 window_ended_by_sigterm
+da_check_at_a_terminal
 exit "$failed"
