@@ -198,6 +198,12 @@ INSTANTIATE_TEST_SUITE_P(
                 "",
                 0,
                 "base 2000 Hz, outputs 200 Hz\n"},
+        // 2 MHz / 2, and that / 65536: no exponent for awk to stumble on.
+        RunRow {"ClockAtTheFastestBase",
+                {"--simulate", "clock", "2", "65536"},
+                "",
+                0,
+                "base 1000000 Hz, outputs 15.2588 Hz\n"},
         RunRow {"NoSuchCard",
                 {"--simulate", "--card", "2", "out", "0", "0", "0", "0"},
                 "",
@@ -209,12 +215,13 @@ INSTANTIATE_TEST_SUITE_P(
         RunRow {"Batch",
                 {"--simulate", "batch"},
                 "out 12 A5 3C FF\n\n# a comment\nout 100 0 0 0\nin --expect 12 A5 3C "
-                "FE\nbatch\nin\n",
+                "FE\nbatch\nself-test\nin\n",
                 2,
                 "12 A5 3C FF\n"
                 "error: out: B1 \"100\" is not a byte: 00 to FF in hexadecimal\n"
                 "12 A5 3C FF; differs: group 4 bit 0 expected 0 read 1\n"
                 "error: batch: batch is not for a batch; run it on its own\n"
+                "error: self-test: self-test is not for a batch; run it on its own\n"
                 "12 A5 3C FF\n"},
         RunRow {"DaCheckWithinLimits",
                 {"--simulate", "da-check", "--channel", "1", "--range", "0:10", "--meter", "sim",

@@ -23,9 +23,10 @@ QString hex2(unsigned byte)
     return QString::fromStdString(convert::hex2(static_cast<std::uint8_t>(byte)));
 }
 
+// Six significant digits and never an exponent, for awk: the base clock reaches 1 MHz.
 QString number(double value)
 {
-    return QString::number(value, 'g', 6);
+    return value >= 1e6 ? QString::number(value, 'f', 0) : QString::number(value, 'g', 6);
 }
 
 void print(std::FILE *file, const QString &line)
@@ -186,6 +187,7 @@ Answer runOnCard(const scripting::ScriptCommand &command, CardSession &session, 
             [&](const scripting::DaCommand &c) { return da(session, c); },
             [&](const scripting::DaCheckCommand &) -> Answer { notInABatch("da-check"); },
             [&](const scripting::BatchCommand &) -> Answer { notInABatch("batch"); },
+            [&](const scripting::SelfTestCommand &) -> Answer { notInABatch("self-test"); },
         },
         command);
 }

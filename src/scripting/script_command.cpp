@@ -260,6 +260,8 @@ ScriptCommand parseCommand(std::span<const std::string> words)
         arguments.finish();
         return BatchCommand {};
     }
+    if (name == "self-test")
+        return SelfTestCommand {};
     throw CommandError(Message(QM5083_MESSAGE("Card",
                                               "\"%1\" is not a command: cards, out, in, "
                                               "clock, da, da-check, batch or self-test"),

@@ -82,8 +82,15 @@ struct BatchCommand
     bool operator==(const BatchCommand &) const = default;
 };
 
+// self-test as a batch's line, refused there whatever follows it; on its own it is read as
+// --self-test before any command is parsed.
+struct SelfTestCommand
+{
+    bool operator==(const SelfTestCommand &) const = default;
+};
+
 using ScriptCommand = std::variant<CardsCommand, OutCommand, InCommand, ClockCommand, DaCommand,
-                                   DaCheckCommand, BatchCommand>;
+                                   DaCheckCommand, BatchCommand, SelfTestCommand>;
 
 // The command named by words[0] with its arguments. Throws CommandError.
 ScriptCommand parseCommand(std::span<const std::string> words);
@@ -92,8 +99,8 @@ ScriptCommand parseCommand(std::span<const std::string> words);
 std::vector<std::string> wordsOf(std::string_view line);
 
 // The command words' names, as --help and a refusal list them.
-inline constexpr std::array<std::string_view, 7> kCommandNames {
-    "cards", "out", "in", "clock", "da", "da-check", "batch"};
+inline constexpr std::array<std::string_view, 8> kCommandNames {
+    "cards", "out", "in", "clock", "da", "da-check", "batch", "self-test"};
 static_assert(kCommandNames.size() == std::variant_size_v<ScriptCommand>,
               "every command has its name");
 
