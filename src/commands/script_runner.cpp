@@ -93,6 +93,15 @@ QJsonArray hexList(const auto &values, QString (*format)(unsigned))
     return list;
 }
 
+// The values as a plain answer's words: "12 A5 3C FF".
+QString hexWords(const auto &values, QString (*format)(unsigned))
+{
+    QStringList words;
+    for (const auto value : values)
+        words << format(value);
+    return words.join(QLatin1Char(' '));
+}
+
 QString codeText(unsigned code)
 {
     return QString::fromStdString(convert::FormatHex(static_cast<std::int16_t>(code)));
@@ -104,23 +113,17 @@ Answer out(CardSession &session, const scripting::OutCommand &command)
     QJsonObject json = answerJson(QStringLiteral("out"), kDone);
     json[QStringLiteral("card")] = session.number();
     json[QStringLiteral("written")] = hexList(command.bytes, hex2);
-    QStringList bytes;
-    for (const std::uint8_t byte : command.bytes)
-        bytes << hex2(byte);
-    return {kDone, bytes.join(QLatin1Char(' ')), json};
+    return {kDone, hexWords(command.bytes, hex2), json};
 }
 
 Answer in(CardSession &session, const scripting::InCommand &command)
 {
     const scripting::InResult result = scripting::readInputs(session.card(), command.expect);
-    QStringList bytes;
-    for (const std::uint8_t byte : result.read)
-        bytes << hex2(byte);
     const int status = result.differences.empty() ? kDone : kCheckFailed;
     QJsonObject json = answerJson(QStringLiteral("in"), status);
     json[QStringLiteral("card")] = session.number();
     json[QStringLiteral("read")] = hexList(result.read, hex2);
-    QString line = bytes.join(QLatin1Char(' '));
+    QString line = hexWords(result.read, hex2);
     if (result.expected) {
         QJsonArray differences;
         QStringList named;
@@ -169,10 +172,7 @@ Answer da(CardSession &session, const scripting::DaCommand &command)
     QJsonObject json = answerJson(QStringLiteral("da"), kDone);
     json[QStringLiteral("card")] = session.number();
     json[QStringLiteral("codes")] = hexList(command.codes, codeText);
-    QStringList codes;
-    for (const std::uint16_t code : command.codes)
-        codes << codeText(code);
-    return {kDone, codes.join(QLatin1Char(' ')), json};
+    return {kDone, hexWords(command.codes, codeText), json};
 }
 
 // One command on the card; a failure is thrown where it happens.
