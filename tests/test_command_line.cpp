@@ -205,6 +205,9 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
     EXPECT_TRUE(help.output.contains("--pci-id <VVVV:DDDD[:BAR]>"));
     EXPECT_TRUE(help.output.contains("A real card's ids come from --pci-id or from the card "
                                      "set-up that sudo qm5083-bench --setup writes once"));
+    // The commands' table after the options, each command's line whole.
+    EXPECT_TRUE(help.output.contains(
+        "\n  out B1 B2 B3 B4       write output groups 1 to 4 (hex 00 to FF)\n"));
     const CommandLine version = commands::parseCommandLine({"qm5083-bench", "--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.output, "qm5083-bench 0.1.0\n");

@@ -15,6 +15,34 @@ QString tr(const char *text)
     return QCoreApplication::translate("qm5083::commands", text);
 }
 
+namespace {
+
+// The commands' table, after the options: as a positional argument's description Qt would wrap
+// it into a narrow column.
+QString commandsHelp()
+{
+    return tr("Commands, each one operation on the card (--card N, default 1), with strict "
+              "arguments:\n"
+              "  cards                 list the cards: number, PCI address, ids, BAR, base\n"
+              "  out B1 B2 B3 B4       write output groups 1 to 4 (hex 00 to FF)\n"
+              "  in [--expect B1 B2 B3 B4]\n"
+              "                        read input groups 1 to 4; with --expect, name every bit "
+              "that differs\n"
+              "  clock K N             start the clock outputs: the base clock divides 2 MHz by "
+              "K,\n"
+              "                        each output the base by N (decimal, 2 to 65536)\n"
+              "  da C0 C1 C2 C3        set the DA codes of DA0 to DA3 (hex 0 to FFF)\n"
+              "  da-check --channel C --range LOW:HIGH [--points N] [--limit-lsb L]\n"
+              "           [--readings FILE | --meter sim] [--report FILE]\n"
+              "                        check one DA channel against a meter\n"
+              "  batch                 read commands from standard input, one a line\n"
+              "  self-test             the same as --self-test\n"
+              "\n"
+              "Exit status: 0 done, 1 a check failed, 2 could not run.\n");
+}
+
+} // namespace
+
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -103,25 +131,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     parser.addOptions({simulate, pciId, trace, printLayout, selfTest, card, report, serial,
                        operatorName, station, skip, simFault, log, json, config, setup,
                        checkSetup});
-    parser.addPositionalArgument(
-        QStringLiteral("command"),
-        tr("Without a command the window opens. Commands, each one operation on the card "
-           "(--card N, default 1), with strict arguments:\n"
-           "  cards                 list the cards: number, PCI address, ids, BAR, base\n"
-           "  out B1 B2 B3 B4       write output groups 1 to 4 (hex 00 to FF)\n"
-           "  in [--expect B1 B2 B3 B4]\n"
-           "                        read input groups 1 to 4; with --expect, name every bit that "
-           "differs\n"
-           "  clock K N             start the clock outputs: the base clock divides 2 MHz by K, "
-           "each output the base by N (decimal, 2 to 65536)\n"
-           "  da C0 C1 C2 C3        set the DA codes of DA0 to DA3 (hex 0 to FFF)\n"
-           "  da-check --channel C --range LOW:HIGH [--points N] [--limit-lsb L]\n"
-           "           [--readings FILE | --meter sim] [--report FILE]\n"
-           "                        check one DA channel against a meter\n"
-           "  batch                 read commands from standard input, one a line\n"
-           "  self-test             the same as --self-test\n"
-           "Exit status: 0 done, 1 a check failed, 2 could not run."),
-        QStringLiteral("[command [arguments]]"));
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 tr("Without a command the window opens; the commands follow."),
+                                 QStringLiteral("[command [arguments]]"));
     // Everything after the command word is the command's own, read strictly by its parser.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     for (const char *name :
@@ -150,9 +162,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         // Qt names the program by the path it was started with; the help names it by its name.
-        parsed.output = parser.helpText();
-        parsed.output.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
-                              QStringLiteral("Usage: qm5083-bench"));
+        parsed.output = parser.helpText() + QLatin1Char('\n') + commandsHelp();
+        parsed.output.replace(QRegularExpression(QStringLiteral("^([^\\s:：]+[:：]\\s*)\\S+")),
+                              QStringLiteral("\\1qm5083-bench"));
         parsed.exitCode = 0;
         return parsed;
     }

@@ -431,34 +431,6 @@
         <translation>窗口或命令的每个操作在 FILE 末尾追加一行：时间、操作、读取的文本框内容、每次端口访问及其结果。</translation>
     </message>
     <message>
-        <source>Without a command the window opens. Commands, each one operation on the card (--card N, default 1), with strict arguments:
-  cards                 list the cards: number, PCI address, ids, BAR, base
-  out B1 B2 B3 B4       write output groups 1 to 4 (hex 00 to FF)
-  in [--expect B1 B2 B3 B4]
-                        read input groups 1 to 4; with --expect, name every bit that differs
-  clock K N             start the clock outputs: the base clock divides 2 MHz by K, each output the base by N (decimal, 2 to 65536)
-  da C0 C1 C2 C3        set the DA codes of DA0 to DA3 (hex 0 to FFF)
-  da-check --channel C --range LOW:HIGH [--points N] [--limit-lsb L]
-           [--readings FILE | --meter sim] [--report FILE]
-                        check one DA channel against a meter
-  batch                 read commands from standard input, one a line
-  self-test             the same as --self-test
-Exit status: 0 done, 1 a check failed, 2 could not run.</source>
-        <translation>不给命令时打开窗口。命令（每个是对板卡的一个操作，--card N，默认 1），参数须严格符合格式：
-  cards                 列出板卡：卡号、PCI 地址、ID、BAR、基地址
-  out B1 B2 B3 B4       写开关量输出第 1 到 4 组（十六进制 00 到 FF）
-  in [--expect B1 B2 B3 B4]
-                        读开关量输入第 1 到 4 组；给出 --expect 时列出每个不同的位
-  clock K N             启动时钟输出：基频 = 2 MHz / K，各输出 = 基频 / N（十进制，2 到 65536）
-  da C0 C1 C2 C3        设置 DA0 到 DA3 的代码（十六进制 0 到 FFF）
-  da-check --channel C --range LOW:HIGH [--points N] [--limit-lsb L]
-           [--readings FILE | --meter sim] [--report FILE]
-                        用电表检查一个 DA 通道
-  batch                 从标准输入逐行读取命令
-  self-test             与 --self-test 相同
-退出状态：0 完成，1 检查未通过，2 无法运行。</translation>
-    </message>
-    <message>
         <source>--%1 is given %2 times; give it once</source>
         <translation>--%1 给出了 %2 次；只能给一次</translation>
     </message>
@@ -779,6 +751,44 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     <message>
         <source>As root (sudo qm5083-bench --setup VVVV:DDDD[:BAR]...), once: keep the cards&apos; ids in the card set-up, create group qm5083, add the user who ran sudo to it and give the group the cards&apos; ports. Exit status 0 when every step was done, 1 when one failed.</source>
         <translation>以 root 身份执行一次（sudo qm5083-bench --setup VVVV:DDDD[:BAR]...）：把板卡 ID 存入板卡设置，创建 qm5083 组，把执行 sudo 的用户加入该组，并让该组可以访问板卡的端口。每一步都完成时退出状态为 0，有一步失败时为 1。</translation>
+    </message>
+    <message>
+        <source>Commands, each one operation on the card (--card N, default 1), with strict arguments:
+  cards                 list the cards: number, PCI address, ids, BAR, base
+  out B1 B2 B3 B4       write output groups 1 to 4 (hex 00 to FF)
+  in [--expect B1 B2 B3 B4]
+                        read input groups 1 to 4; with --expect, name every bit that differs
+  clock K N             start the clock outputs: the base clock divides 2 MHz by K,
+                        each output the base by N (decimal, 2 to 65536)
+  da C0 C1 C2 C3        set the DA codes of DA0 to DA3 (hex 0 to FFF)
+  da-check --channel C --range LOW:HIGH [--points N] [--limit-lsb L]
+           [--readings FILE | --meter sim] [--report FILE]
+                        check one DA channel against a meter
+  batch                 read commands from standard input, one a line
+  self-test             the same as --self-test
+
+Exit status: 0 done, 1 a check failed, 2 could not run.
+</source>
+        <translation>命令（每个是对板卡的一个操作，--card N，默认 1），参数须严格符合格式：
+  cards                 列出板卡：卡号、PCI 地址、ID、BAR、基地址
+  out B1 B2 B3 B4       写开关量输出第 1 到 4 组（十六进制 00 到 FF）
+  in [--expect B1 B2 B3 B4]
+                        读开关量输入第 1 到 4 组；给出 --expect 时列出每个不同的位
+  clock K N             启动时钟输出：基频 = 2 MHz / K，
+                        各输出 = 基频 / N（十进制，2 到 65536）
+  da C0 C1 C2 C3        设置 DA0 到 DA3 的代码（十六进制 0 到 FFF）
+  da-check --channel C --range LOW:HIGH [--points N] [--limit-lsb L]
+           [--readings FILE | --meter sim] [--report FILE]
+                        用电表检查一个 DA 通道
+  batch                 从标准输入逐行读取命令
+  self-test             与 --self-test 相同
+
+退出状态：0 完成，1 检查未通过，2 无法运行。
+</translation>
+    </message>
+    <message>
+        <source>Without a command the window opens; the commands follow.</source>
+        <translation>不给命令时打开窗口；命令见下。</translation>
     </message>
 </context>
 <context>
