@@ -8,6 +8,7 @@
 #include "support/row_name.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,6 +21,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <sys/stat.h>
 
 using namespace qm5083;
 
@@ -76,13 +79,23 @@ class SelfTest : public ::testing::TestWithParam<SelfTestRow>
 
 TEST_P(SelfTest, FindsAndNamesEveryFault)
 {
-    const Outcome outcome = selfTest(GetParam().arguments);
+    // @DIR@ holds a named pipe and a link to it: files a report must never replace.
+    QTemporaryDir dir;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(dir.filePath("pipe"), dir.filePath("link")));
+    QStringList arguments;
+    for (const QString &argument : GetParam().arguments)
+        arguments << QString(argument).replace("@DIR@", dir.path());
+    const Outcome outcome = selfTest(arguments);
     EXPECT_EQ(outcome.status, GetParam().status);
     for (const std::string &line : GetParam().lines)
         EXPECT_NE(outcome.out.find(line + "\n"), std::string::npos)
             << "no line \"" << line << "\" in:\n"
             << outcome.out;
-    EXPECT_EQ(outcome.err, GetParam().error);
+    EXPECT_EQ(outcome.err,
+              QString::fromStdString(GetParam().error).replace("@DIR@", dir.path()).toStdString());
+    EXPECT_TRUE(QFileInfo(dir.filePath("link")).isSymLink()
+                && !QFileInfo(dir.filePath("pipe")).isFile());
 }
 
 const std::string kLeft = " The card is left with outputs 00, DA codes 0 and the clock outputs at "
@@ -174,6 +187,13 @@ INSTANTIATE_TEST_SUITE_P(
                      "qm5083-bench: the report /tmp cannot be written: it is not a regular file (a "
                      "device, a directory or a link to one); give a new file or a regular one; the "
                      "self-test did not run\n"},
+        SelfTestRow {"ReportThroughALinkToAPipe",
+                     {"--simulate", "--report", "@DIR@/link"},
+                     2,
+                     {},
+                     "qm5083-bench: the report @DIR@/link cannot be written: it is not a regular "
+                     "file (a device, a directory or a link to one); give a new file or a regular "
+                     "one; the self-test did not run\n"},
         SelfTestRow {"NoSuchCard",
                      {"--simulate", "--card", "2"},
                      2,
