@@ -318,14 +318,25 @@ setup_spans() {
 # Two batches of clock set-ups on card 1 at once, each traced: no write of one falls inside a
 # set-up of the other.
 check_sequences_apart() {
-    local i rc_a rc_b overlapping together
-    for ((i = 0; i < 120; i++)); do echo "clock 1000 10"; done >"$scratch/clocks"
-    "$bench" --pci-id $kTestIds --trace batch <"$scratch/clocks" >"$scratch/a.out" \
+    local i rc_a rc_b overlapping together clocks turns
+    clocks=$(for ((i = 0; i < 120; i++)); do echo "clock 1000 10"; done)
+    # Each batch reads its own pipe. Both have started and answered a first line before either
+    # gets its set-ups, so the two run at the same time, not one after the other's start-up.
+    mkfifo "$scratch/a.in" "$scratch/b.in"
+    "$bench" --pci-id $kTestIds --trace batch <"$scratch/a.in" >"$scratch/a.out" \
         2>"$scratch/a.trace" &
     local a=$!
-    "$bench" --pci-id $kTestIds --trace batch <"$scratch/clocks" >"$scratch/b.out" \
+    "$bench" --pci-id $kTestIds --trace batch <"$scratch/b.in" >"$scratch/b.out" \
         2>"$scratch/b.trace" &
     local b=$!
+    exec 5>"$scratch/a.in" 6>"$scratch/b.in"
+    echo in >&5
+    echo in >&6
+    timeout 20 sh -c "until [ -s '$scratch/a.out' ] && [ -s '$scratch/b.out' ]; do sleep 0.05; done"
+    # One write each, from the shell itself: a microsecond apart, not a process start.
+    printf '%s\n' "$clocks" >&5
+    printf '%s\n' "$clocks" >&6
+    exec 5>&- 6>&-
     wait $a
     rc_a=$?
     wait $b
@@ -339,11 +350,15 @@ check_sequences_apart() {
     together=$(awk 'FNR == 1 { file++; first[file] = $1 } { last[file] = $2 }
         END { print (first[1] < last[2] && first[2] < last[1]) ? "yes" : "no" }' \
         "$scratch/a.spans" "$scratch/b.spans")
+    # How often the card passed from one program to the other, in time order.
+    turns=$(awk '{ print $1, FILENAME }' "$scratch/a.spans" "$scratch/b.spans" | sort -n \
+        | awk '$2 != owner { turns++ } { owner = $2 } END { print turns - 1 }')
     [ "$rc_a" = 0 ] && [ "$rc_b" = 0 ] && [ "$(wc -l <"$scratch/a.spans")" = 120 ] \
         && [ "$(wc -l <"$scratch/b.spans")" = 120 ] && [ "$overlapping" = 0 ] \
         && [ "$together" = yes ]
     verdict $? "exit $rc_a and $rc_b, $(wc -l <"$scratch/a.spans") and $(wc -l \
-        <"$scratch/b.spans") set-ups, at the same time: $together, overlapping: $overlapping"
+        <"$scratch/b.spans") set-ups, at the same time: $together (the card changed hands $turns \
+times), overlapping: $overlapping"
 }
 
 # A program stopped inside a clock set-up (its trace's pipe full, never read) holds card 1: a
