@@ -7,6 +7,7 @@
 #include "panel_harness.h"
 #include "script_runner.h"
 #include "simulated_card.h"
+#include "support/captured_output.h"
 #include "support/clock_protocol.h"
 #include "support/row_name.h"
 
@@ -113,15 +114,6 @@ INSTANTIATE_TEST_SUITE_P(
             daWrites({{{0x00, 0x00}, {0x00, 0x14}, {0x00, 0x28}, {0xFF, 0x3F}}})}),
     RowName {});
 
-std::string contents(std::FILE *file)
-{
-    std::rewind(file);
-    std::string text;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
-        text += static_cast<char>(c);
-    return text;
-}
-
 const char *const kIdealOn4095 = "code  ideal V  reading V  error LSB\n"
                                  "0 0.000000 0.000000 0.00\n19A 0.410000 0.410000 0.00\n"
                                  "E66 3.686000 3.686000 0.00\nFFF 4.095000 4.095000 0.00\n"
@@ -158,13 +150,12 @@ TEST_P(CommandRun, AnswersAndExits)
     const commands::CommandLine commandLine = commands::parseCommandLine(arguments);
     ASSERT_FALSE(commandLine.exitCode) << commandLine.errors.toStdString();
     std::istringstream input(GetParam().input);
-    std::FILE *out = std::tmpfile();
-    std::FILE *err = std::tmpfile();
-    EXPECT_EQ(commands::runScriptCommand(commandLine, input, out, err, nullptr), GetParam().status);
-    EXPECT_EQ(contents(out), GetParam().out);
-    EXPECT_EQ(contents(err), GetParam().err);
-    std::fclose(out);
-    std::fclose(err);
+    const CapturedOutput output = captureOutput([&](std::FILE *out, std::FILE *err) {
+        return commands::runScriptCommand(commandLine, input, out, err, nullptr);
+    });
+    EXPECT_EQ(output.status, GetParam().status);
+    EXPECT_EQ(output.out, GetParam().out);
+    EXPECT_EQ(output.err, GetParam().err);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -5,6 +5,7 @@
 #include "recording_port.h"
 #include "self_test_command.h"
 #include "simulated_card.h"
+#include "support/captured_output.h"
 #include "support/row_name.h"
 
 #include <QFile>
@@ -28,36 +29,16 @@ using namespace qm5083;
 
 namespace {
 
-std::string contents(std::FILE *file)
-{
-    std::rewind(file);
-    std::string text;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
-        text += static_cast<char>(c);
-    return text;
-}
-
-struct Outcome
-{
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome selfTest(QStringList arguments)
+qm5083::testing::CapturedOutput selfTest(QStringList arguments)
 {
     const commands::CommandLine commandLine
         = commands::parseCommandLine(QStringList {"qm5083-bench", "--self-test"} + arguments);
     if (commandLine.exitCode)
         return {*commandLine.exitCode, {}, commandLine.errors.toStdString()};
-    std::FILE *out = std::tmpfile();
-    std::FILE *err = std::tmpfile();
-    const int status = commands::runSelfTestCommand(
-        commandLine, out, err, [](auto duration) { std::this_thread::sleep_for(duration); });
-    Outcome outcome {status, contents(out), contents(err)};
-    std::fclose(out);
-    std::fclose(err);
-    return outcome;
+    return qm5083::testing::captureOutput([&](std::FILE *out, std::FILE *err) {
+        return commands::runSelfTestCommand(
+            commandLine, out, err, [](auto duration) { std::this_thread::sleep_for(duration); });
+    });
 }
 
 struct SelfTestRow
@@ -86,7 +67,7 @@ TEST_P(SelfTest, FindsAndNamesEveryFault)
     QStringList arguments;
     for (const QString &argument : GetParam().arguments)
         arguments << QString(argument).replace("@DIR@", dir.path());
-    const Outcome outcome = selfTest(arguments);
+    const qm5083::testing::CapturedOutput outcome = selfTest(arguments);
     EXPECT_EQ(outcome.status, GetParam().status);
     for (const std::string &line : GetParam().lines)
         EXPECT_NE(outcome.out.find(line + "\n"), std::string::npos)
@@ -216,9 +197,9 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("report.json");
-    const Outcome outcome = selfTest({"--simulate", "--sim-fault", "stuck:1.0=0", "--sim-fault",
-                                      "counter-stopped:D.2", "--report", file, "--serial",
-                                      "QM-0042", "--station", "line 3"});
+    const qm5083::testing::CapturedOutput outcome = selfTest(
+        {"--simulate", "--sim-fault", "stuck:1.0=0", "--sim-fault", "counter-stopped:D.2",
+         "--report", file, "--serial", "QM-0042", "--station", "line 3"});
     ASSERT_EQ(outcome.status, 1) << outcome.err;
     QFile read(file);
     ASSERT_TRUE(read.open(QIODevice::ReadOnly));
@@ -365,7 +346,8 @@ TEST(SelfTestEndState, OutputsZeroDaCodesZeroAndTheClocksAtK1000N10)
 
 TEST(SelfTestReport, IsCheckedBeforeTheTestStarts)
 {
-    const Outcome outcome = selfTest({"--simulate", "--report", "/nonexistent/qm5083/report.json"});
+    const qm5083::testing::CapturedOutput outcome
+        = selfTest({"--simulate", "--report", "/nonexistent/qm5083/report.json"});
     EXPECT_EQ(outcome.status, 2);
     EXPECT_EQ(outcome.err,
               "qm5083-bench: the report /nonexistent/qm5083/report.json cannot be "
@@ -379,7 +361,8 @@ TEST(SelfTestReport, SaysWhyTheTestCouldNotRun)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("report.json");
-    const Outcome outcome = selfTest({"--simulate", "--card", "2", "--report", file});
+    const qm5083::testing::CapturedOutput outcome
+        = selfTest({"--simulate", "--card", "2", "--report", file});
     ASSERT_EQ(outcome.status, 2);
     QFile read(file);
     ASSERT_TRUE(read.open(QIODevice::ReadOnly));

@@ -3,6 +3,7 @@
 
 #include "command_line.h"
 #include "setup.h"
+#include "support/captured_output.h"
 #include "support/row_name.h"
 #include "support/sysfs_fixture.h"
 
@@ -20,32 +21,12 @@ using namespace qm5083::testing;
 
 namespace {
 
-std::string contents(std::FILE *file)
-{
-    std::rewind(file);
-    std::string text;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
-        text += static_cast<char>(c);
-    return text;
-}
-
 // Runs fn on two temporary files; what each received, with the tree's and the set-up's
 // directory written as @ROOT@ and @DIR@.
-struct Output
+CapturedOutput capture(const std::function<int(std::FILE *, std::FILE *)> &fn,
+                       const std::string &root, const std::string &dir)
 {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Output capture(const std::function<int(std::FILE *, std::FILE *)> &fn, const std::string &root,
-               const std::string &dir)
-{
-    std::FILE *out = std::tmpfile();
-    std::FILE *err = std::tmpfile();
-    Output output {fn(out, err), contents(out), contents(err)};
-    std::fclose(out);
-    std::fclose(err);
+    CapturedOutput output = captureOutput(fn);
     for (std::string *text : {&output.out, &output.err}) {
         for (const auto &[path, mark] : {std::pair {root, "@ROOT@"}, {dir, "@DIR@"}})
             for (auto at = text->find(path); at != std::string::npos; at = text->find(path))
@@ -104,7 +85,7 @@ TEST_P(SetupCheck, SaysWhatStandsBetweenTheUserAndCard1)
     Tester user;
     user.listed = GetParam().listed;
     user.hasIt = GetParam().hasGroup;
-    const Output output = capture(
+    const CapturedOutput output = capture(
         [&](std::FILE *out, std::FILE *err) {
             return commands::runSetupCheck(commandLine, user,
                                            dir.filePath("lockdown").toStdString(), out, err);
@@ -210,7 +191,7 @@ TEST(Setup, KeepsTheIdsAddsTheUserAndChangesNothingMoreTheSecondTime)
             },
             tree.root().string(), dir.path().toStdString());
     };
-    const Output first = setUp();
+    const CapturedOutput first = setUp();
     EXPECT_EQ(first.status, 0);
     EXPECT_EQ(first.out,
               "Wrote @DIR@/etc/cards.conf: 1234:5678.\n"
@@ -228,7 +209,7 @@ TEST(Setup, KeepsTheIdsAddsTheUserAndChangesNothingMoreTheSecondTime)
             ids.push_back(line);
     EXPECT_EQ(ids, std::vector<std::string> {"1234:5678"});
 
-    const Output second = setUp();
+    const CapturedOutput second = setUp();
     EXPECT_EQ(second.status, 0);
     EXPECT_EQ(second.out.substr(0, second.out.find("Reloaded")),
               "The card set-up @DIR@/etc/cards.conf already names 1234:5678.\n"
@@ -243,7 +224,7 @@ TEST(Setup, KeepsTheIdsAddsTheUserAndChangesNothingMoreTheSecondTime)
     EXPECT_EQ(setUp().status, 1) << "a step that failed";
 
     system.root = false;
-    const Output notRoot = setUp();
+    const CapturedOutput notRoot = setUp();
     EXPECT_EQ(notRoot.status, 2);
     EXPECT_EQ(notRoot.err,
               "qm5083-bench: --setup changes the system: run it with sudo, as sudo "
