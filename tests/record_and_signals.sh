@@ -42,6 +42,18 @@ wait_for() {
 lines_in() { [ -f "$1" ] && [ "$(wc -l <"$1")" -ge "$2" ]; }
 reports() { grep -c "session record .* cannot be written" "$1"; }
 
+# start_batch PIPE LOG: a batch on the simulated card that reads PIPE (held open on fd 3) and
+# records to LOG, once it has answered a first line; its process id in batch_pid.
+start_batch() {
+    mkfifo "$1"
+    "$program" --simulate --log "$2" batch <"$1" >out.txt 2>err.txt &
+    batch_pid=$!
+    pids+=("$batch_pid")
+    exec 3>"$1"
+    echo "out 01 02 03 04" >&3
+    wait_for 10 lines_in out.txt 1
+}
+
 # A file system of 8 KiB, mounted where only this test sees it (as root, or in a user namespace).
 full_disk() {
     local mount=(unshare --mount --propagation private)
@@ -65,18 +77,12 @@ full_disk() {
 
 # The record removed and a directory put in its place while a batch runs.
 replaced_by_directory() {
-    mkfifo lines
-    "$program" --simulate --log replaced.log batch <lines >out.txt 2>err.txt &
-    local pid=$!
-    pids+=("$pid")
-    exec 3>lines
-    echo "out 01 02 03 04" >&3
-    wait_for 10 lines_in out.txt 1
+    start_batch lines replaced.log
     rm replaced.log && mkdir replaced.log
     echo "out 05 06 07 08" >&3
     echo "in" >&3
     exec 3>&-
-    wait "$pid"
+    wait "$batch_pid"
     local status=$?
     [ "$status" = 0 ] && [ "$(wc -l <out.txt)" = 3 ] && [ "$(reports err.txt)" = 1 ] \
         && grep -q "removed or replaced" err.txt
@@ -114,15 +120,9 @@ killed_mid_batch() {
 
 # SIGTERM in a batch: the line in progress ends, then the batch, with status 143.
 batch_ended_by_sigterm() {
-    mkfifo more
-    "$program" --simulate --log ended.log batch <more >out.txt 2>err.txt &
-    local pid=$!
-    pids+=("$pid")
-    exec 3>more
-    echo "out 01 02 03 04" >&3
-    wait_for 10 lines_in out.txt 1
-    kill -TERM "$pid"
-    wait "$pid"
+    start_batch more ended.log
+    kill -TERM "$batch_pid"
+    wait "$batch_pid"
     local status=$?
     exec 3>&-
     local last
