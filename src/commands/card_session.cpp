@@ -1,13 +1,23 @@
 #include "card_session.h"
 
-#include "hex_text.h"
+#include "output_text.h"
 #include "simulated_faults.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QJsonArray>
 
 namespace qm5083::commands {
+
+namespace {
+
+// A function of its own: in locatedBase, lupdate would file the text under "std", from the
+// return type.
+QString noCardNumbered(std::int16_t number)
+{
+    return tr("there is no card %1").arg(number);
+}
+
+} // namespace
 
 CardSession::CardSession(const CommandLine &commandLine)
     : number_(commandLine.cardNumber())
@@ -17,22 +27,34 @@ CardSession::CardSession(const CommandLine &commandLine)
 
 protocol::CardRegisters &CardSession::card()
 {
-    if (!card_) {
-        if (backend_.startupFailure)
-            throw CannotRun {reports::failureSentence(backend_.startupFailure)};
-        if (backend_.noCard)
-            throw CannotRun {reports::translated(*backend_.noCard)};
-        std::optional<std::uint16_t> base;
-        try {
-            base = backend_.locator->findCard(number_);
-        } catch (...) {
-            throw CannotRun {reports::failureSentence(std::current_exception())};
-        }
-        if (!base)
-            throw CannotRun {tr("there is no card %1").arg(number_)};
-        card_.emplace(recorder_, *base);
-    }
+    if (!card_)
+        card_.emplace(recorder_, locatedBase(backend_, number_));
     return *card_;
+}
+
+std::uint16_t locatedBase(const hardware::Backend &backend, std::int16_t number)
+{
+    if (backend.startupFailure)
+        throw CannotRun {reports::failureSentence(backend.startupFailure)};
+    if (backend.noCard)
+        throw CannotRun {reports::translated(*backend.noCard)};
+    std::optional<std::uint16_t> base;
+    try {
+        base = backend.locator->findCard(number);
+    } catch (...) {
+        throw CannotRun {reports::failureSentence(std::current_exception())};
+    }
+    if (!base)
+        throw CannotRun {noCardNumbered(number)};
+    return *base;
+}
+
+QJsonArray faultTexts(const CommandLine &commandLine)
+{
+    QJsonArray faults;
+    for (const hardware::SimulatedFault &fault : commandLine.backends.simulatedFaults)
+        faults.append(QString::fromStdString(hardware::describeFault(fault)));
+    return faults;
 }
 
 void recordSessionStart(reports::SessionLog *log, const CommandLine &commandLine,
@@ -40,9 +62,6 @@ void recordSessionStart(reports::SessionLog *log, const CommandLine &commandLine
 {
     if (!log)
         return;
-    const auto hex = [](std::uint16_t value) {
-        return QString::fromStdString(convert::hex4(value));
-    };
     QJsonArray cards;
     if (!backend.startupFailure) {
         for (const std::int16_t number : backend.locator->cardNumbers()) {
@@ -52,9 +71,9 @@ void recordSessionStart(reports::SessionLog *log, const CommandLine &commandLine
                 card[QStringLiteral("ids")] = QString::fromStdString(place->ids);
                 card[QStringLiteral("bar")] = place->bar;
                 if (place->base)
-                    card[QStringLiteral("base")] = hex(*place->base);
+                    card[QStringLiteral("base")] = hex4(*place->base);
             } else if (const auto base = backend.locator->findCard(number)) {
-                card[QStringLiteral("base")] = hex(*base);
+                card[QStringLiteral("base")] = hex4(*base);
             }
             cards.append(card);
         }
@@ -62,10 +81,7 @@ void recordSessionStart(reports::SessionLog *log, const CommandLine &commandLine
     QJsonObject session {
         {QStringLiteral("program"),
          QStringLiteral("qm5083-bench %1").arg(QCoreApplication::applicationVersion())},
-        {QStringLiteral("started"),
-         QDateTime::currentDateTime()
-             .toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
-             .toString(Qt::ISODateWithMs)},
+        {QStringLiteral("started"), timeWithZone()},
         {QStringLiteral("pid"), static_cast<qint64>(QCoreApplication::applicationPid())},
         {QStringLiteral("arguments"), QJsonArray::fromStringList(commandLine.arguments)},
         {QStringLiteral("card"),
@@ -73,12 +89,8 @@ void recordSessionStart(reports::SessionLog *log, const CommandLine &commandLine
                                                           : QStringLiteral("pci")},
         {QStringLiteral("cards"), cards},
     };
-    if (backend.kind == hardware::BackendKind::Simulated) {
-        QJsonArray faults;
-        for (const hardware::SimulatedFault &fault : commandLine.backends.simulatedFaults)
-            faults.append(QString::fromStdString(hardware::describeFault(fault)));
-        session[QStringLiteral("faults")] = faults;
-    }
+    if (backend.kind == hardware::BackendKind::Simulated)
+        session[QStringLiteral("faults")] = faultTexts(commandLine);
     log->append({{QStringLiteral("session"), session}});
 }
 

@@ -7,6 +7,7 @@
 #include "error_report.h"
 #include "session_log.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 
@@ -51,6 +52,12 @@ private:
     hardware::AccessRecorder recorder_;
     std::optional<protocol::CardRegisters> card_;
 };
+
+// The base of card number on the backend; throws CannotRun saying why there is none.
+std::uint16_t locatedBase(const hardware::Backend &backend, std::int16_t number);
+
+// The simulated card's faults as given, for the session record and the self-test's report.
+QJsonArray faultTexts(const CommandLine &commandLine);
 
 // The session record's first line for this run: the program and its version, when (with the
 // time zone), the cards (the simulated one with its faults, or each PCI card's address, ids, BAR

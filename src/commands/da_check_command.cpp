@@ -2,10 +2,10 @@
 
 #include "card_commands.h"
 #include "da_check.h"
+#include "output_text.h"
 #include "report_file.h"
 #include "script_runner.h"
 #include "simulated_card.h"
-#include "value.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -17,17 +17,6 @@
 namespace qm5083::commands {
 
 namespace {
-
-void print(std::FILE *file, const QString &text, bool newLine = true)
-{
-    std::fputs((newLine ? text + QLatin1Char('\n') : text).toUtf8().constData(), file);
-    std::fflush(file);
-}
-
-QString codeText(std::uint16_t code)
-{
-    return QString::fromStdString(convert::FormatHex(static_cast<std::int16_t>(code)));
-}
 
 // A figure to so many decimals, never "-0.00".
 QString fixed(double value, int decimals)

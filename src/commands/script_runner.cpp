@@ -5,8 +5,7 @@
 #include "da_check_command.h"
 #include "each_kind.h"
 #include "ending.h"
-#include "hex_text.h"
-#include "value.h"
+#include "output_text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,21 +17,10 @@ namespace qm5083::commands {
 
 namespace {
 
-QString hex2(unsigned byte)
-{
-    return QString::fromStdString(convert::hex2(static_cast<std::uint8_t>(byte)));
-}
-
 // Six significant digits and never an exponent, for awk: the base clock reaches 1 MHz.
 QString number(double value)
 {
     return value >= 1e6 ? QString::number(value, 'f', 0) : QString::number(value, 'g', 6);
-}
-
-void print(std::FILE *file, const QString &line)
-{
-    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), file);
-    std::fflush(file);
 }
 
 QJsonObject answerJson(const QString &command, int status)
@@ -59,7 +47,7 @@ Answer cards(CardSession &session, bool oneLine)
         QString base = QStringLiteral("-");
         try {
             if (const auto found = backend.locator->findCard(number)) {
-                base = QString::fromStdString(convert::hex4(*found));
+                base = hex4(*found);
                 card[QStringLiteral("base")] = base;
             }
         } catch (...) {
@@ -100,11 +88,6 @@ QString hexWords(const auto &values, QString (*format)(unsigned))
     for (const auto value : values)
         words << format(value);
     return words.join(QLatin1Char(' '));
-}
-
-QString codeText(unsigned code)
-{
-    return QString::fromStdString(convert::FormatHex(static_cast<std::int16_t>(code)));
 }
 
 Answer out(CardSession &session, const scripting::OutCommand &command)

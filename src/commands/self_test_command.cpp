@@ -3,12 +3,10 @@
 #include "backends.h"
 #include "card_session.h"
 #include "error_report.h"
-#include "hex_text.h"
+#include "output_text.h"
 #include "registers.h"
 #include "report_file.h"
-#include "value.h"
 
-#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,32 +15,9 @@ namespace qm5083::commands {
 
 namespace {
 
-// The time with its offset from UTC, as a station files it: 2026-12-07T15:04:05.123+08:00.
-QString timeWithZone()
-{
-    const QDateTime now = QDateTime::currentDateTime();
-    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
-}
-
-QString hex2(unsigned byte)
-{
-    return QString::fromStdString(convert::hex2(static_cast<std::uint8_t>(byte)));
-}
-
-QString hex4(unsigned value)
-{
-    return QString::fromStdString(convert::hex4(static_cast<std::uint16_t>(value)));
-}
-
 QString chipLetter(int chip)
 {
     return QString(QLatin1Char(registers::chipLetter(chip)));
-}
-
-void print(std::FILE *file, const QString &line)
-{
-    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), file);
-    std::fflush(file);
 }
 
 // ---- Step 1: the card, as the lines and the report name it
@@ -56,22 +31,9 @@ struct TestedCard
 
 TestedCard findTestedCard(const CommandLine &commandLine, const hardware::Backend &backend)
 {
-    if (backend.startupFailure)
-        throw CannotRun {reports::failureSentence(backend.startupFailure)};
-    if (backend.noCard)
-        throw CannotRun {reports::translated(*backend.noCard)};
-    std::optional<std::uint16_t> found;
-    try {
-        found = backend.locator->findCard(commandLine.cardNumber());
-    } catch (...) {
-        throw CannotRun {reports::failureSentence(std::current_exception())};
-    }
-    if (!found)
-        throw CannotRun {tr("there is no card %1").arg(commandLine.cardNumber())};
-
     TestedCard tested;
-    tested.base = *found;
-    const QString baseText = hex4(*found);
+    tested.base = locatedBase(backend, commandLine.cardNumber());
+    const QString baseText = hex4(tested.base);
     tested.json[QStringLiteral("number")] = commandLine.cardNumber();
     tested.json[QStringLiteral("base")] = baseText;
     switch (backend.kind) {
@@ -79,10 +41,7 @@ TestedCard findTestedCard(const CommandLine &commandLine, const hardware::Backen
         tested.description
             = tr("card %1, simulated, base %2").arg(commandLine.cardNumber()).arg(baseText);
         tested.json[QStringLiteral("kind")] = QStringLiteral("simulated");
-        QJsonArray faults;
-        for (const hardware::SimulatedFault &fault : commandLine.backends.simulatedFaults)
-            faults.append(QString::fromStdString(hardware::describeFault(fault)));
-        tested.json[QStringLiteral("faults")] = faults;
+        tested.json[QStringLiteral("faults")] = faultTexts(commandLine);
         break;
     }
     case hardware::BackendKind::Pci: {
@@ -267,8 +226,7 @@ CheckOutcome daCheck(const selftest::DaStep &step)
     QStringList codes;
     QJsonArray json;
     for (const std::uint16_t code : step.codes) {
-        const QString text
-            = QString::fromStdString(convert::FormatHex(static_cast<std::int16_t>(code)));
+        const QString text = codeText(code);
         codes << text;
         json.append(text);
     }

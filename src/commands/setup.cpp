@@ -1,7 +1,7 @@
 #include "setup.h"
 
 #include "error_report.h"
-#include "hex_text.h"
+#include "output_text.h"
 #include "pci_bus.h"
 
 #include <QDir>
@@ -24,12 +24,6 @@ namespace {
 QString qs(const std::string &text)
 {
     return QString::fromStdString(text);
-}
-
-void print(std::FILE *file, const QString &line)
-{
-    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), file);
-    std::fflush(file);
 }
 
 QString idsText(const std::vector<hardware::PciId> &ids)
@@ -185,7 +179,7 @@ bool checkCard(int number, const hardware::PciCard &card, const UserAccess &user
     lines.ok(tr("%1: %2 (%3), BAR %4, base %5")
                  .arg(name, qs(card.address), qs(hardware::formatPciIds(card.vendor, card.device)))
                  .arg(card.bar)
-                 .arg(qs(convert::hex4(card.start))));
+                 .arg(hex4(card.start)));
     bool usable = true;
     switch (card.ioDecoding) {
     case hardware::IoDecoding::Enabled:
@@ -416,7 +410,7 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
                         .arg(i + 1)
                         .arg(qs(cards[i].address))
                         .arg(cards[i].bar)
-                        .arg(qs(convert::hex4(cards[i].start)))
+                        .arg(hex4(cards[i].start))
                   : tr("Card %1: %2, which cannot be used: %3.")
                         .arg(i + 1)
                         .arg(qs(cards[i].address), reports::translated(*cards[i].unusable)));

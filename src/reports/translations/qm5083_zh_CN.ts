@@ -792,13 +792,6 @@ Exit status: 0 done, 1 a check failed, 2 could not run.
     </message>
 </context>
 <context>
-    <name>qm5083::commands::CardSession</name>
-    <message>
-        <source>there is no card %1</source>
-        <translation>没有 %1 号板卡</translation>
-    </message>
-</context>
-<context>
     <name>qm5083::reports</name>
     <message>
         <source>In text box %1: &quot;%2&quot;.</source>

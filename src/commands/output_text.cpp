@@ -1,0 +1,37 @@
+#include "output_text.h"
+
+#include "hex_text.h"
+#include "value.h"
+
+#include <QDateTime>
+
+namespace qm5083::commands {
+
+void print(std::FILE *file, const QString &text, bool newLine)
+{
+    std::fputs((newLine ? text + QLatin1Char('\n') : text).toUtf8().constData(), file);
+    std::fflush(file);
+}
+
+QString hex2(unsigned byte)
+{
+    return QString::fromStdString(convert::hex2(static_cast<std::uint8_t>(byte)));
+}
+
+QString hex4(unsigned value)
+{
+    return QString::fromStdString(convert::hex4(static_cast<std::uint16_t>(value)));
+}
+
+QString codeText(unsigned code)
+{
+    return QString::fromStdString(convert::FormatHex(static_cast<std::int16_t>(code)));
+}
+
+QString timeWithZone()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+} // namespace qm5083::commands
