@@ -34,6 +34,21 @@ QString idsText(const std::vector<hardware::PciId> &ids)
     return texts.join(QStringLiteral(", "));
 }
 
+// Whether the account is in the group as the group file says (its own group, or a member listed),
+// whatever the groups of a login made before.
+bool accountInGroup(const passwd *account, const std::string &group)
+{
+    const struct group *entry = ::getgrnam(group.c_str());
+    if (!entry || !account)
+        return false;
+    if (account->pw_gid == entry->gr_gid)
+        return true;
+    for (char **member = entry->gr_mem; *member; ++member)
+        if (std::string_view(account->pw_name) == *member)
+            return true;
+    return false;
+}
+
 class ProcessUser final : public UserAccess
 {
 public:
@@ -48,16 +63,7 @@ public:
     }
     bool listedIn(const std::string &group) const override
     {
-        const struct group *entry = ::getgrnam(group.c_str());
-        const passwd *user = ::getpwuid(::getuid());
-        if (!entry || !user)
-            return false;
-        if (user->pw_gid == entry->gr_gid)
-            return true;
-        for (char **member = entry->gr_mem; *member; ++member)
-            if (name() == *member)
-                return true;
-        return false;
+        return accountInGroup(::getpwuid(::getuid()), group);
     }
     bool hasGroup(const std::string &group) const override
     {
@@ -93,16 +99,7 @@ public:
     }
     bool userInGroup(const std::string &user, const std::string &group) const override
     {
-        const struct group *entry = ::getgrnam(group.c_str());
-        const passwd *account = ::getpwnam(user.c_str());
-        if (!entry || !account)
-            return false;
-        if (account->pw_gid == entry->gr_gid)
-            return true;
-        for (char **member = entry->gr_mem; *member; ++member)
-            if (user == *member)
-                return true;
-        return false;
+        return accountInGroup(::getpwnam(user.c_str()), group);
     }
     bool addUserToGroup(const std::string &user, const std::string &group) override
     {
