@@ -195,22 +195,22 @@ int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
     if (card.fd >= 0)
         return card.fd;
     const PciCard &pci = card.pci;
+    const std::string file = pci.resourceFile.string();
     if (pci.ioDecoding == IoDecoding::Disabled)
         throw PortError(
-            pci.resourceFile.string(), ENXIO,
+            file, ENXIO,
             Message(QM5083_MESSAGE("Card",
                                    "card %1 has I/O decoding switched off (I/O Space bit "
                                    "of its PCI command register is 0), so port %2 would "
                                    "not reach it; enable it as root with \"setpci -s %1 "
                                    "COMMAND=0001:0001\" or load the card's driver"),
                     {text(pci.address), hex4(port)}));
-    const std::string file = pci.resourceFile.string();
     const SysResult result = io_.open(pci.resourceFile, O_RDWR | O_CLOEXEC);
     std::error_code ignored;
     if (result.error == ENOENT && !std::filesystem::exists(pci.resourceFile.parent_path(), ignored))
         accessFailed(card, port, ENODEV, Message::value(file));
     if (result.error == EACCES || result.error == EPERM)
-        throw PortError(pci.resourceFile.string(), result.error,
+        throw PortError(file, result.error,
                         Message(QM5083_MESSAGE("Card",
                                                "no permission to open %1 for port %2: "
                                                "\"qm5083-bench --check-setup\" says what is "
@@ -220,7 +220,7 @@ int PciPortAccess::descriptorFor(Card &card, std::uint16_t port)
                                 {text(file), hex4(port)}));
     if (!result.ok())
         throw PortError(
-            pci.resourceFile.string(), result.error,
+            file, result.error,
             Message(QM5083_MESSAGE("Card",
                                    "cannot open %1 for port %2 (card %3 BAR "
                                    "%4)"),
