@@ -235,17 +235,18 @@ void MainWindow::setReporter(Reporter reporter)
 
 void MainWindow::setSessionLog(reports::SessionLog *log)
 {
-    // A record the window leaves is told on standard error from now on.
+    const auto tellOnStandardError = [](const QString &why) {
+        std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
+    };
+    // A record the window leaves is told on standard error only from now on.
     if (sessionLog_)
-        sessionLog_->setStopped([](const QString &why) {
-            std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
-        });
+        sessionLog_->setStopped(tellOnStandardError);
     sessionLog_ = log;
     if (!log)
         return;
     // Told from whichever thread found it; reported in this one.
-    log->setStopped([this](const QString &why) {
-        std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
+    log->setStopped([this, tellOnStandardError](const QString &why) {
+        tellOnStandardError(why);
         emit sessionRecordStopped(why);
     });
 }
@@ -320,11 +321,16 @@ bool MainWindow::inputLineDue(const reports::ErrorReport *failure, QJsonObject &
     return true;
 }
 
+MainWindow::LocateShown MainWindow::locateShown()
+{
+    // Read from the edits themselves: these reads are not the operation's.
+    return {convert::TextToInt16(requireBox(panels::kCardNumberBox).edit()->text().toStdString()),
+            requireBox(panels::kBaseAddressBox).edit()->text()};
+}
+
 QJsonObject MainWindow::locateDetails()
 {
-    const QString base = requireBox(panels::kBaseAddressBox).edit()->text();
-    const std::int16_t card
-        = convert::TextToInt16(requireBox(panels::kCardNumberBox).edit()->text().toStdString());
+    const auto [card, base] = locateShown();
     return {{QStringLiteral("located"),
              QJsonObject {
                  {QStringLiteral("card"), card},
@@ -419,9 +425,7 @@ void MainWindow::runOperation(Operation operation, const panels::PanelBoxes &box
 
 void MainWindow::noteLocatedCard()
 {
-    const QString base = requireBox(panels::kBaseAddressBox).edit()->text();
-    const std::int16_t card
-        = convert::TextToInt16(requireBox(panels::kCardNumberBox).edit()->text().toStdString());
+    const auto [card, base] = locateShown();
     locatedCard_.clear();
     if (base == QLatin1String("NO")) {
         QStringList numbers;

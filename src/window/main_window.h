@@ -120,6 +120,13 @@ private:
     void updateInputsLook();
     QString titleOf(panels::Operation operation) const;
     void runOperation(panels::Operation operation, const panels::PanelBoxes &boxes);
+    // What a locate left in the boxes: the card number, and the base or "NO".
+    struct LocateShown
+    {
+        std::int16_t card;
+        QString base;
+    };
+    LocateShown locateShown();
     void noteLocatedCard();
     void report(const reports::ErrorReport &report);
     void record(panels::Operation operation, const std::vector<panels::TextRead> &textsRead,
