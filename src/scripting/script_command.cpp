@@ -71,14 +71,14 @@ std::optional<unsigned> strictHex(std::string_view word, std::size_t maxDigits, 
     return value <= highest ? std::optional(value) : std::nullopt;
 }
 
-// Decimal digits and nothing else, from lowest to highest.
+// Decimal digits and nothing else (from_chars takes no sign or blank for an unsigned), from
+// lowest to highest.
 std::optional<unsigned> strictDecimal(std::string_view word, unsigned lowest, unsigned highest)
 {
     unsigned value = 0;
     if (word.empty() || word.size() > 9
         || std::from_chars(word.data(), word.data() + word.size(), value).ptr
-            != word.data() + word.size()
-        || !std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            != word.data() + word.size())
         return std::nullopt;
     return value >= lowest && value <= highest ? std::optional(value) : std::nullopt;
 }
