@@ -6,6 +6,7 @@
 #include "digital_output_panel.h"
 #include "hex_text.h"
 #include "parse_number.h"
+#include "port_access.h"
 #include "runtime_error.h"
 #include "value.h"
 
@@ -75,8 +76,8 @@ BoxReading byteReading(std::string_view text)
 {
     try {
         const double value = convert::ParseHexField(text);
-        const std::int16_t passed = convert::ToInt16(value);
-        const auto written = static_cast<std::uint8_t>(passed & 0xFF);
+        // As the port takes it: the low byte of the 16-bit value passed.
+        const std::uint8_t written = hardware::lowByte(convert::ToInt16(value));
         std::optional<Message> note = hexTextNote(text);
         if (!note && (value < 0 || value > 0xFF))
             note = Message(QM5083_MESSAGE("Card", "a byte keeps its low 8 bits"));
