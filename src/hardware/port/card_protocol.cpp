@@ -70,8 +70,8 @@ void CardRegisters::write(std::span<const RegisterWrite> writes)
     for (const RegisterWrite &write : writes)
         ports.push_back(portOf(write.offset));
     port_.checkReachable(ports);
-    for (const RegisterWrite &write : writes)
-        port_.outportb(portOf(write.offset), write.value);
+    for (std::size_t i = 0; i < writes.size(); ++i)
+        port_.outportb(ports[i], writes[i].value);
 }
 
 std::vector<std::uint8_t> CardRegisters::read(std::span<const int> offsets)
