@@ -238,7 +238,7 @@ int runDaCheck(const scripting::DaCheckCommand &check, CardSession &session,
         step(0);
     } catch (...) {
         const QString why = QStringLiteral("da-check: %1").arg(reasonOf(std::current_exception()));
-        print(err, QStringLiteral("qm5083-bench: %1").arg(why));
+        printProblem(err, why);
         if (sessionLog) {
             const reports::ErrorReport report {tr("The command stopped"), why, {}, {}};
             sessionLog->append(reports::operationLine(
@@ -263,10 +263,8 @@ int runDaCheck(const scripting::DaCheckCommand &check, CardSession &session,
         print(out, checkLines(check, readings, figures, beyond).join(QLatin1Char('\n')));
     QString why;
     if (!reportFile.isEmpty() && !writeReport(reportFile, json, why)) {
-        print(err,
-              QStringLiteral("qm5083-bench: %1")
-                  .arg(tr("da-check ran, but its report %1 was not written: %2")
-                           .arg(reportFile, why)));
+        printProblem(
+            err, tr("da-check ran, but its report %1 was not written: %2").arg(reportFile, why));
         return kCannotRun;
     }
     return status;

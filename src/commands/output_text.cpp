@@ -13,6 +13,11 @@ void print(std::FILE *file, const QString &text, bool newLine)
     std::fflush(file);
 }
 
+void printProblem(std::FILE *file, const QString &why)
+{
+    print(file, QStringLiteral("qm5083-bench: %1").arg(why));
+}
+
 QString hex2(unsigned byte)
 {
     return QString::fromStdString(convert::hex2(static_cast<std::uint8_t>(byte)));

@@ -12,6 +12,9 @@ namespace qm5083::commands {
 // with the other stream and reach a pipe before the next operation.
 void print(std::FILE *file, const QString &text, bool newLine = true);
 
+// A problem on its own line, after the program's name: "qm5083-bench: why".
+void printProblem(std::FILE *file, const QString &why);
+
 QString hex2(unsigned byte);     // "0D"
 QString hex4(unsigned value);    // "E000"
 QString codeText(unsigned code); // a DA code as the window shows it: "FFF", "0"

@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include "ending.h"
+#include "output_text.h"
 #include "script_runner.h"
 #include "self_test_command.h"
 #include "setup.h"
@@ -64,18 +65,16 @@ int runProgram(int argc, char *argv[], const WindowRunner &window)
             if (!sessionLog) {
                 const QString why = tr("cannot open the session record %1 for appending: %2")
                                         .arg(commandLine->logFile, error);
-                std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
+                printProblem(stderr, why);
                 if (windowWouldShow(*commandLine) && window.showStartupFailure)
                     window.showStartupFailure(argc, argv, why);
                 return kUsageError;
             }
             if (!notice.isEmpty())
-                std::fprintf(stderr, "qm5083-bench: %s\n", notice.toUtf8().constData());
+                printProblem(stderr, notice);
             sessionLog->setOpeningNotice(notice);
             // Said once, at once; the exit status stays the command's own.
-            sessionLog->setStopped([](const QString &why) {
-                std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
-            });
+            sessionLog->setStopped([](const QString &why) { printProblem(stderr, why); });
         }
         if (commandLine->setup)
             return runSetup(*commandLine, SystemSetup::real(), stdout, stderr);

@@ -213,7 +213,7 @@ int answer(const scripting::ScriptCommand &command, const QString &name, const Q
     else if (inBatch)
         print(out, QStringLiteral("error: %1").arg(why));
     if (!inBatch)
-        print(err, QStringLiteral("qm5083-bench: %1").arg(why));
+        printProblem(err, why);
     return kCannotRun;
 }
 

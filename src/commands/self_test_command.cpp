@@ -344,13 +344,11 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
                        const selftest::Wait &wait, reports::SessionLog *sessionLog)
 {
     const QString &reportFile = commandLine.selfTest.reportFile;
-    const auto tellErr = [err](const QString &line) {
-        print(err, QStringLiteral("qm5083-bench: %1").arg(line));
-    };
     if (!reportFile.isEmpty()) {
         if (const auto problem = reportPathProblem(reportFile)) {
-            tellErr(tr("the report %1 cannot be written: %2; the self-test did not run")
-                        .arg(reportFile, *problem));
+            printProblem(err,
+                         tr("the report %1 cannot be written: %2; the self-test did not run")
+                             .arg(reportFile, *problem));
             return kSelfTestCannotRun;
         }
     }
@@ -377,13 +375,14 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
         }
         QString why;
         if (!reportFile.isEmpty() && !writeReport(reportFile, report, why)) {
-            tellErr(tr("the self-test ran, but its report %1 was not written: %2")
-                        .arg(reportFile, why));
+            printProblem(err,
+                         tr("the self-test ran, but its report %1 was not written: %2")
+                             .arg(reportFile, why));
             return kSelfTestCannotRun;
         }
         return status;
     } catch (const CannotRun &cannot) {
-        tellErr(tr("the self-test cannot run: %1").arg(cannot.why));
+        printProblem(err, tr("the self-test cannot run: %1").arg(cannot.why));
         QJsonObject report
             = reportOf(commandLine, QStringLiteral("could not run"), kSelfTestCannotRun);
         report[QStringLiteral("reason")] = cannot.why;
@@ -391,7 +390,7 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
             print(out, QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact)));
         QString why;
         if (!reportFile.isEmpty() && !writeReport(reportFile, report, why))
-            tellErr(tr("its report %1 was not written either: %2").arg(reportFile, why));
+            printProblem(err, tr("its report %1 was not written either: %2").arg(reportFile, why));
         return kSelfTestCannotRun;
     }
 }

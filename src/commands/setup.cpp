@@ -289,10 +289,9 @@ int runSetupCheck(const CommandLine &commandLine, const UserAccess &user,
     try {
         cards = hardware::scanPciCards(ids, backends.sysfsRoot);
     } catch (...) {
-        print(err,
-              QStringLiteral("qm5083-bench: %1")
-                  .arg(tr("the set-up check cannot run: %1")
-                           .arg(reports::failureSentence(std::current_exception()))));
+        printProblem(err,
+                     tr("the set-up check cannot run: %1")
+                         .arg(reports::failureSentence(std::current_exception())));
         return 2;
     }
     bool firstUsable = false;
@@ -313,11 +312,10 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
 {
     const std::vector<hardware::PciId> &ids = commandLine.setupIds;
     if (!system.isRoot()) {
-        print(err,
-              QStringLiteral("qm5083-bench: %1")
-                  .arg(tr("--setup changes the system: run it with sudo, as sudo "
-                          "qm5083-bench --setup %1")
-                           .arg(idsText(ids).replace(QStringLiteral(", "), QStringLiteral(" ")))));
+        printProblem(err,
+                     tr("--setup changes the system: run it with sudo, as sudo "
+                        "qm5083-bench --setup %1")
+                         .arg(idsText(ids).replace(QStringLiteral(", "), QStringLiteral(" "))));
         return 2;
     }
     const QString config = qs(commandLine.backends.cardsConfig.string());
@@ -336,10 +334,9 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
         }
         QSaveFile save(config);
         if (!save.open(QIODevice::WriteOnly) || save.write(text) < 0 || !save.commit()) {
-            print(err,
-                  QStringLiteral("qm5083-bench: %1")
-                      .arg(tr("the card set-up %1 cannot be written: %2")
-                               .arg(config, save.errorString())));
+            printProblem(
+                err,
+                tr("the card set-up %1 cannot be written: %2").arg(config, save.errorString()));
             return 2;
         }
         QFile::setPermissions(config,
@@ -357,9 +354,7 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
     } else if (system.createGroup(group)) {
         print(out, tr("Created group %1.").arg(qs(group)));
     } else {
-        print(err,
-              QStringLiteral("qm5083-bench: %1")
-                  .arg(tr("group %1 could not be created (groupadd failed)").arg(qs(group))));
+        printProblem(err, tr("group %1 could not be created (groupadd failed)").arg(qs(group)));
         complete = false;
     }
     const std::optional<std::string> user = system.sudoUser();
@@ -375,10 +370,9 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
         print(out, tr("Added %1 to group %2.").arg(qs(*user), qs(group)));
         addedUser = true;
     } else {
-        print(err,
-              QStringLiteral("qm5083-bench: %1")
-                  .arg(tr("%1 could not be added to group %2 (usermod failed)")
-                           .arg(qs(*user), qs(group))));
+        printProblem(
+            err,
+            tr("%1 could not be added to group %2 (usermod failed)").arg(qs(*user), qs(group)));
         complete = false;
     }
     if (system.applyUdevRules(ids)) {
@@ -394,9 +388,7 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
     try {
         cards = hardware::scanPciCards(ids, commandLine.backends.sysfsRoot);
     } catch (...) {
-        print(err,
-              QStringLiteral("qm5083-bench: %1")
-                  .arg(reports::failureSentence(std::current_exception())));
+        printProblem(err, reports::failureSentence(std::current_exception()));
     }
     if (cards.empty())
         print(out, tr("No card %1 is in this PC now.").arg(idsText(ids)));
