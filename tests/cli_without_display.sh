@@ -14,14 +14,16 @@ trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 failed=0
 # expected status | expected first line of standard error | arguments
 rows=(
-    '2|qm5083-bench: --pci-id "zz" is not VVVV:DDDD or VVVV:DDDD:BAR (vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5)|--pci-id zz'
+    '2|qm5083-bench: --pci-id "zz" is not VVVV:DDDD[:BAR][/SSSS:TTTT] (vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5, and the subsystem'"'"'s ids as lspci -nnv shows them)|--pci-id zz'
+    # A terminal's escape in an argument is shown, not obeyed.
+    '2|qm5083-bench: --pci-id "\x1B]2;pwned\x07" is not VVVV:DDDD[:BAR][/SSSS:TTTT] (vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5, and the subsystem'"'"'s ids as lspci -nnv shows them)|--pci-id '$'\e]2;pwned\a'
     "2|qm5083-bench: Unknown option 'simulat'.|--simulat"
-    '2|qm5083-bench: cannot open the session record /nonexistent/qm5083/session.log for appending: No such file or directory|--simulate --log /nonexistent/qm5083/session.log'
+    '2|qm5083-bench: cannot open the session record /nonexistent/qm5083/session.log for appending: its folder /nonexistent/qm5083 does not exist|--simulate --log /nonexistent/qm5083/session.log'
     '2|qm5083-bench: --sim-fault gives the simulated card a fault: give --simulate too|--self-test --sim-fault dead-chip:A'
     '0||--simulate --self-test'
     '0||--simulate --print-layout'
     '0||--simulate out 12 A5 3C FF'
-    '0|qm5083-bench: the session record /dev/full cannot be written: No space left on device; recording stopped, and the program goes on without it|--simulate --log /dev/full out 12 A5 3C FF'
+    '2|qm5083-bench: cannot open the session record /dev/full for appending: it is not a regular file (a device, a pipe or a socket); the record goes to a file only|--simulate --log /dev/full out 12 A5 3C FF'
     '2|qm5083-bench: out: B1 "100" is not a byte: 00 to FF in hexadecimal|--simulate out 100 0 0 0'
 )
 for row in "${rows[@]}"; do

@@ -77,17 +77,21 @@ INSTANTIATE_TEST_SUITE_P(
             "BadPciIdEndsTheProgram",
             {"--pci-id", "zz"},
             2,
-            "qm5083-bench: --pci-id \"zz\" is not VVVV:DDDD or VVVV:DDDD:BAR (vendor "
-            "and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5)\n"},
-        CommandLineRow {"OneBadPciIdAmongGoodOnes",
-                        {"--pci-id", "1234:5678", "--pci-id", "1234:5678:6"},
-                        2,
-                        "qm5083-bench: --pci-id \"1234:5678:6\" is not VVVV:DDDD or "
-                        "VVVV:DDDD:BAR (vendor and device id, four hex digits each as lspci -nn "
-                        "shows them, BAR 0 to 5)\n",
-                        false,
-                        false,
-                        {{0x1234, 0x5678, {}}}},
+            "qm5083-bench: --pci-id \"zz\" is not VVVV:DDDD[:BAR][/SSSS:TTTT] (vendor and devic"
+            "e id, four hex digits each as lspci -nn shows them, BAR 0 to 5, and the subsyste"
+            "m's ids as lspci -nnv shows them)"
+            "\n"},
+        CommandLineRow {
+            "OneBadPciIdAmongGoodOnes",
+            {"--pci-id", "1234:5678", "--pci-id", "1234:5678:6"},
+            2,
+            "qm5083-bench: --pci-id \"1234:5678:6\" is not VVVV:DDDD[:BAR][/SSSS:TTTT] (vendor "
+            "and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5, and the"
+            " subsystem's ids as lspci -nnv shows them)"
+            "\n",
+            false,
+            false,
+            {{0x1234, 0x5678, {}}}},
         // A command's arguments are strict: each refusal names the argument, and the command
         // never runs.
         CommandLineRow {"OutByteBeyondFF",
@@ -116,6 +120,15 @@ INSTANTIATE_TEST_SUITE_P(
             2,
             "qm5083-bench: clock: K \"65537\" is not a divider: 2 to 65536 in decimal\n",
             true},
+        // 5:1 and 400 zeros overflows a double: refused as too large, never read as 5:0.
+        CommandLineRow {
+            "RangeTooLarge",
+            {"--simulate", "da-check", "--channel", "0", "--range", "5:1" + QString(400, '0')},
+            2,
+            "qm5083-bench: da-check: --range \"5:1" + std::string(37, '0')
+                + "…\" is too large: at most 32 characters and a number of volts a "
+                  "meter shows\n",
+            true},
         CommandLineRow {"MissingArgument",
                         {"--simulate", "out", "0", "0", "0"},
                         2,
@@ -140,13 +153,15 @@ INSTANTIATE_TEST_SUITE_P(
                         false,
                         false,
                         {{0x1234, 0x5678, {}}, {0xABCD, 0x0001, 2}}},
-        CommandLineRow {"MalformedLineInTheCardSetUp",
-                        {"--config", "@DIR@/bad.conf", "in"},
-                        2,
-                        "qm5083-bench: @DIR@/bad.conf, line 2: \"1234:567\" is not VVVV:DDDD or "
-                        "VVVV:DDDD:BAR (vendor and device id, four hex digits each as lspci -nn "
-                        "shows them, BAR 0 to 5); correct it, or set the cards up again with sudo "
-                        "qm5083-bench --setup\n"},
+        CommandLineRow {
+            "MalformedLineInTheCardSetUp",
+            {"--config", "@DIR@/bad.conf", "in"},
+            2,
+            "qm5083-bench: @DIR@/bad.conf, line 2: \"1234:567\" is not VVVV:DDDD[:BAR][/SSSS:TT"
+            "TT] (vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 t"
+            "o 5, and the subsystem's ids as lspci -nnv shows them); correct it, or set the c"
+            "ards up again with sudo qm5083-bench --setup"
+            "\n"},
         CommandLineRow {"PciIdOverridesTheCardSetUp",
                         {"--config", "@DIR@/bad.conf", "--pci-id", "1234:5678", "in"},
                         std::nullopt,
@@ -175,12 +190,14 @@ INSTANTIATE_TEST_SUITE_P(
                         "qm5083-bench: --sim-fault \"short:1.0-1.0\" bridges input bit 1.0 to "
                         "itself; name two different bits\n",
                         true},
-        CommandLineRow {"ThreeDigitDeviceId",
-                        {"--pci-id", "1234:567"},
-                        2,
-                        "qm5083-bench: --pci-id \"1234:567\" is not VVVV:DDDD or VVVV:DDDD:BAR "
-                        "(vendor and device id, four hex digits each as lspci -nn shows them, BAR "
-                        "0 to 5)\n"},
+        CommandLineRow {
+            "ThreeDigitDeviceId",
+            {"--pci-id", "1234:567"},
+            2,
+            "qm5083-bench: --pci-id \"1234:567\" is not VVVV:DDDD[:BAR][/SSSS:TTTT] (vendor and"
+            " device id, four hex digits each as lspci -nn shows them, BAR 0 to 5, and the su"
+            "bsystem's ids as lspci -nnv shows them)"
+            "\n"},
         CommandLineRow {"CardZero",
                         {"--self-test", "--card", "0"},
                         2,

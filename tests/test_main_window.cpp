@@ -562,10 +562,12 @@ TEST_F(MainWindowTest, TheInputMonitorRecordsChangesHoldsAndResumptions)
 // A record that cannot be written is reported once, the caption says so, and the window goes on.
 TEST_F(MainWindowTest, ARecordThatCannotBeWrittenIsReportedOnceAndShownInTheCaption)
 {
+    QTemporaryDir dir;
     QString error;
     QString notice;
-    const auto log = reports::SessionLog::open("/dev/full", error, notice);
+    const auto log = reports::SessionLog::open(dir.filePath("session.log"), error, notice);
     ASSERT_TRUE(log) << error.toStdString();
+    QFile::remove(dir.filePath("session.log"));
     window->setSessionLog(log.get());
     window->start();
     QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);

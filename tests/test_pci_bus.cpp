@@ -1,3 +1,4 @@
+#include "card_access.h"
 #include "pci_bus.h"
 #include "pci_locator.h"
 #include "support/row_name.h"
@@ -5,6 +6,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <optional>
 #include <ostream>
@@ -55,7 +59,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(IdRow {"VendorDevice", "1234:5678", PciId {0x1234, 0x5678, {}}},
                       IdRow {"MixedCaseWithBar5", "abcd:EF01:5", PciId {0xABCD, 0xEF01, 5}},
                       IdRow {"Bar0", "4321:8765:0", PciId {0x4321, 0x8765, 0}},
-                      IdRow {"DeviceZero", "ffff:0000:3", PciId {0xFFFF, 0x0000, 3}}),
+                      IdRow {"DeviceZero", "ffff:0000:3", PciId {0xFFFF, 0x0000, 3}},
+                      IdRow {"Subsystem", "1234:5678/abcd:0001",
+                             PciId {0x1234, 0x5678, {}, SubsystemIds {0xABCD, 0x0001}}},
+                      IdRow {"BarAndSubsystem", "1234:5678:2/ABCD:0001",
+                             PciId {0x1234, 0x5678, 2, SubsystemIds {0xABCD, 0x0001}}}),
     qm5083::testing::RowName {});
 
 INSTANTIATE_TEST_SUITE_P(
@@ -68,7 +76,10 @@ INSTANTIATE_TEST_SUITE_P(
         IdRow {"FourFields", "1234:5678:1:2", {}}, IdRow {"NotHex", "12g4:5678", {}},
         IdRow {"LeadingBlank", " 1234:5678", {}}, IdRow {"HexPrefix", "0x12:34", {}},
         IdRow {"NegativeBar", "1234:5678:-1", {}}, IdRow {"HexBar", "1234:5678:a", {}},
-        IdRow {"OneDigitIds", "1:2", {}}, IdRow {"ThreeDigitDevice", "1234:567", {}}),
+        IdRow {"OneDigitIds", "1:2", {}}, IdRow {"ThreeDigitDevice", "1234:567", {}},
+        IdRow {"SubsystemAlone", "1234:5678/abcd", {}}, IdRow {"EmptySubsystem", "1234:5678/", {}},
+        IdRow {"BarAfterSubsystem", "1234:5678/abcd:0001:2", {}},
+        IdRow {"TwoSubsystems", "1234:5678/abcd:0001/abcd:0002", {}}),
     qm5083::testing::RowName {});
 
 // ---- scanning a sysfs tree ----
@@ -147,9 +158,28 @@ TEST_F(PciBusScan, FindsNothingForIdsNotOnTheBus)
     EXPECT_TRUE(scan({{0x4321, 0x5678, {}}}).empty());
 }
 
-TEST_F(PciBusScan, RejectsAVendorDevicePairGivenTwice)
+TEST_F(PciBusScan, RejectsIdsThatCanNameOneCardTwice)
 {
     EXPECT_THROW(scan({{0x1234, 0x5678, 0}, {0x1234, 0x5678, 1}}), std::invalid_argument);
+    EXPECT_THROW(scan({{0x1234, 0x5678}, {0x1234, 0x5678, {}, SubsystemIds {0x1234, 0x5678}}}),
+                 std::invalid_argument);
+    // Two boards on one chip, told apart by their subsystem ids.
+    EXPECT_EQ(scan({{0x1234, 0x5678, {}, SubsystemIds {0x1234, 0x5678}},
+                    {0x1234, 0x5678, {}, SubsystemIds {0x8086, 0x0001}}})
+                  .size(),
+              2U);
+}
+
+TEST_F(PciBusScan, NarrowsACardByItsSubsystemIds)
+{
+    FixtureDevice twin {"0000:04:00.0", 0x1234, 0x5678, {io(0xe100, 0x20)}};
+    twin.subsystem = {0x8086, 0x0001};
+    tree.add(twin);
+    const auto cards = scan({{0x1234, 0x5678, {}, SubsystemIds {0x8086, 0x0001}}});
+    ASSERT_EQ(cards.size(), 1U);
+    EXPECT_EQ(cards[0].address, "0000:04:00.0");
+    EXPECT_EQ(cards[0].subsystem, (SubsystemIds {0x8086, 0x0001}));
+    EXPECT_EQ(scan({{0x1234, 0x5678}}).size(), 3U) << "01:00.0, 03:00.0 and the twin";
 }
 
 TEST(PciBusScanWithoutIds, DoesNotReadTheBusAtAll)
@@ -358,6 +388,135 @@ TEST_F(PciBusScan, LocatorOverTheScannedBusCountsInAddressOrder)
     EXPECT_EQ(locator.findCard(4), std::optional<std::uint16_t>(0xC800));
     EXPECT_EQ(locator.findCard(5), std::optional<std::uint16_t>(0xC040));
     EXPECT_EQ(locator.findCard(6), std::nullopt);
+}
+
+} // namespace
+
+// ---- the udev helper: which file of a device the card group may open ----
+
+namespace {
+
+constexpr std::uint64_t kIo = 0x40101;
+constexpr std::uint64_t kMemory = 0x40200;
+
+SysfsDevice device(std::array<ResourceLine, kPciBarCount> bars,
+                   SubsystemIds subsystem = {0x1234, 0x5678})
+{
+    return {{0x1234, 0x5678, subsystem}, bars};
+}
+
+struct GrantRow
+{
+    const char *name;
+    std::vector<PciId> listed;
+    SysfsDevice device;
+    std::optional<int> granted;
+};
+
+class GrantedBar : public ::testing::TestWithParam<GrantRow>
+{ };
+
+TEST_P(GrantedBar, IsTheListedCardsPortRegionOnly)
+{
+    EXPECT_EQ(grantedBar(GetParam().listed, GetParam().device), GetParam().granted);
+}
+
+const auto kMemoryThenIo = device({{{0xf7e00000, 0xf7e00fff, kMemory}, {0xe000, 0xe01f, kIo}}});
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GrantedBar,
+    ::testing::Values(GrantRow {"FirstPortRegion", {{0x1234, 0x5678}}, kMemoryThenIo, 1},
+                      GrantRow {"TheLinesPortRegion", {{0x1234, 0x5678, 1}}, kMemoryThenIo, 1},
+                      GrantRow {"TheLinesMemoryBar", {{0x1234, 0x5678, 0}}, kMemoryThenIo, {}},
+                      GrantRow {"TheLinesAbsentBar", {{0x1234, 0x5678, 3}}, kMemoryThenIo, {}},
+                      GrantRow {"NotListed", {{0x1234, 0x9abc}}, kMemoryThenIo, {}},
+                      GrantRow {"NothingListed", {}, kMemoryThenIo, {}},
+                      GrantRow {"ItsSubsystem",
+                                {{0x1234, 0x5678, {}, SubsystemIds {0x1234, 0x5678}}},
+                                kMemoryThenIo,
+                                1},
+                      GrantRow {"AnotherBoardsSubsystem",
+                                {{0x1234, 0x5678, {}, SubsystemIds {0x8086, 1}}},
+                                kMemoryThenIo,
+                                {}},
+                      GrantRow {"OnlyMemoryBars",
+                                {{0x1234, 0x5678}},
+                                device({{{0xf7e00000, 0xf7e00fff, kMemory}}}),
+                                {}},
+                      GrantRow {"PortRegionNotAssigned",
+                                {{0x1234, 0x5678}},
+                                device({{{0xf7e00000, 0xf7e00fff, kMemory},
+                                         {0xe000, 0xe01f, kIo | 0x20000000},
+                                         {0xe100, 0xe11f, kIo}}}),
+                                2}),
+    RowName {});
+
+TEST(ResourceFile, GivesEachBarsStartEndAndFlags)
+{
+    const auto bars = parseResourceFile("0x00000000f7e00000 0x00000000f7e00fff 0x0000000000040200\n"
+                                        "0x000000000000e000 0x000000000000e01f 0x0000000000040101\n"
+                                        "garbled\n");
+    EXPECT_FALSE(bars[0].isPortRegion());
+    EXPECT_TRUE(bars[1].isPortRegion());
+    EXPECT_EQ(bars[1].start, 0xe000U);
+    EXPECT_EQ(bars[1].end, 0xe01fU);
+    EXPECT_EQ(bars[2].flags, 0U) << "a line that cannot be read is no region";
+}
+
+struct ChangeRow
+{
+    const char *name;
+    std::vector<FileAccess> files;
+    std::optional<int> granted;
+    std::vector<FileAccess> changes;
+};
+
+class AccessChanges : public ::testing::TestWithParam<ChangeRow>
+{ };
+
+TEST_P(AccessChanges, OpenTheGrantedFileAndTakeBackTheRest)
+{
+    EXPECT_EQ(accessChanges(GetParam().files, GetParam().granted, 5084, 0), GetParam().changes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, AccessChanges,
+    ::testing::Values(
+        ChangeRow {"GrantsOneFile",
+                   {{"resource0", 0, 0600}, {"resource1", 0, 0600}, {"resource0_wc", 0, 0600}},
+                   1,
+                   {{"resource1", 5084, 0660}}},
+        ChangeRow {"AlreadyGranted", {{"resource0", 0, 0600}, {"resource1", 5084, 0660}}, 1, {}},
+        // The card set-up now names another BAR of it, or no longer names it at all.
+        ChangeRow {
+            "TakesBackWhatTheOldRuleOpened",
+            {{"resource0", 5084, 0660}, {"resource1", 5084, 0660}, {"resource0_wc", 5084, 0660}},
+            1,
+            {{"resource0", 0, 0600}, {"resource0_wc", 0, 0600}}},
+        ChangeRow {"NoLongerListed",
+                   {{"resource0", 0, 0600}, {"resource1", 5084, 0660}},
+                   {},
+                   {{"resource1", 0, 0600}}},
+        ChangeRow {"LeavesOtherGroupsFilesAlone", {{"resource0", 27, 0660}}, {}, {}}),
+    RowName {});
+
+// On a device folder: the granted file rw-rw----, every other BAR file the group held rw-------.
+TEST(ApplyAccessChanges, SetsTheModesThroughTheFolder)
+{
+    SysfsFixture tree;
+    tree.add({"0000:03:00.0", 0x1234, 0x5678, {mem(0xf7e00000, 0x1000), io(0xe000, 0x20)}});
+    const int dir = ::open(tree.deviceDir("0000:03:00.0").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(dir, 0);
+    const gid_t group = ::getegid(); // the card group, as this user may give it
+    const SysfsDevice read = readSysfsDevice(dir);
+    EXPECT_EQ(read.ids.subsystem, (SubsystemIds {0x1234, 0x5678}));
+    applyAccessChanges(
+        dir, accessChanges(barFiles(dir), grantedBar({{0x1234, 0x5678}}, read), group, group));
+    std::vector<FileAccess> after = barFiles(dir);
+    ::close(dir);
+    for (FileAccess &file : after)
+        file.group = 0;
+    EXPECT_EQ(after, (std::vector<FileAccess> {{"resource0", 0, 0600}, {"resource1", 0, 0660}}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "card_commands.h"
 #include "command_line.h"
+#include "da_check.h"
 #include "each_kind.h"
 #include "panel_harness.h"
 #include "script_runner.h"
@@ -20,6 +21,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 using namespace qm5083;
@@ -214,6 +216,17 @@ INSTANTIATE_TEST_SUITE_P(
                 "error: batch: batch is not for a batch; run it on its own\n"
                 "error: self-test: self-test is not for a batch; run it on its own\n"
                 "12 A5 3C FF\n"},
+        // Whatever a line holds, it gets one answer: a NUL, an escape or 5000 bytes are that
+        // line's error, quoted short and escaped, and the next line runs.
+        RunRow {"BatchLinesThatAreNoCommands",
+                {"--simulate", "batch"},
+                std::string("in\0 x\nout 1B 00 00 00\x1b[2J\n", 26) + std::string(5000, 'a')
+                    + "\nin\n",
+                2,
+                "error: line 1 holds the control character \\x00: \"in\\x00 x\"\n"
+                "error: line 2 holds the control character \\x1B: \"out 1B 00 00 00\\x1B[2J\"\n"
+                "error: line 3 is longer than 4096 bytes: \""
+                    + std::string(40, 'a') + "…\"\n00 00 00 00\n"},
         RunRow {"DaCheckWithinLimits",
                 {"--simulate", "da-check", "--channel", "1", "--range", "0:10", "--meter", "sim",
                  "--limit-lsb", "1", "--points", "2"},
@@ -304,6 +317,20 @@ TEST(CommandRecord, HasALinePerBatchLineWithItsAccesses)
     const QJsonObject failed = QJsonDocument::fromJson(lines[2]).object();
     EXPECT_EQ(failed["result"].toString(), "failed");
     EXPECT_EQ(failed["accesses"].toArray().size(), 0);
+}
+
+// A figure that is no number (readings so large the arithmetic overflowed) is never within a
+// limit; one exactly at the limit is.
+TEST(DaCheckLimits, NothingButANumberWithinTheLimitIsWithin)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    scripting::DaCheckFigures figures {};
+    figures.monotonic = true;
+    figures.offsetLsb = 1.0;
+    figures.gainLsb = nan;
+    figures.inlLsb = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(scripting::figuresBeyond(figures, 1.0),
+              (std::vector<std::string> {"gain", "integral non-linearity"}));
 }
 
 } // namespace

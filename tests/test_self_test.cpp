@@ -165,16 +165,14 @@ INSTANTIATE_TEST_SUITE_P(
                      {"--simulate", "--report", "/tmp"},
                      2,
                      {},
-                     "qm5083-bench: the report /tmp cannot be written: it is not a regular file (a "
-                     "device, a directory or a link to one); give a new file or a regular one; the "
+                     "qm5083-bench: the report /tmp cannot be written: it is a folder; the "
                      "self-test did not run\n"},
         SelfTestRow {"ReportThroughALinkToAPipe",
                      {"--simulate", "--report", "@DIR@/link"},
                      2,
                      {},
-                     "qm5083-bench: the report @DIR@/link cannot be written: it is not a regular "
-                     "file (a device, a directory or a link to one); give a new file or a regular "
-                     "one; the self-test did not run\n"},
+                     "qm5083-bench: the report @DIR@/link cannot be written: it is a link; give "
+                     "the file itself; the self-test did not run\n"},
         SelfTestRow {"NoSuchCard",
                      {"--simulate", "--card", "2"},
                      2,
@@ -351,7 +349,7 @@ TEST(SelfTestReport, IsCheckedBeforeTheTestStarts)
     EXPECT_EQ(outcome.status, 2);
     EXPECT_EQ(outcome.err,
               "qm5083-bench: the report /nonexistent/qm5083/report.json cannot be "
-              "written: its directory /nonexistent/qm5083 does not exist; the "
+              "written: its folder /nonexistent/qm5083 does not exist; the "
               "self-test did not run\n");
     EXPECT_EQ(outcome.out, "");
 }

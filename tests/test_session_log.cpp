@@ -24,6 +24,7 @@ struct RecordRow
     QByteArray expected;                        // the file afterwards; empty: not looked at
     bool notice;                                // open says a line was cut short
     const char *stoppedBecause;                 // nothing when the record goes on
+    const char *refused = nullptr;              // open refuses the file, and leaves it as it was
 };
 
 class SessionRecord : public ::testing::TestWithParam<RecordRow>
@@ -42,6 +43,14 @@ TEST_P(SessionRecord, KeepsWholeLinesAndTellsAFailureOnce)
     QString error;
     QString notice;
     auto log = reports::SessionLog::open(path, error, notice);
+    if (row.refused) {
+        EXPECT_FALSE(log);
+        EXPECT_EQ(error.toStdString(), row.refused);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), row.before);
+        return;
+    }
     ASSERT_TRUE(log) << error.toStdString();
     EXPECT_EQ(!notice.isEmpty(), row.notice) << notice.toStdString();
     QStringList told;
@@ -72,26 +81,31 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, SessionRecord,
     ::testing::Values(
         RecordRow {"New", {}, {}, kTwoLines, false, nullptr},
-        RecordRow {"AfterWholeLines", "{\"a\":1}\n", {}, "{\"a\":1}\n" + kTwoLines, false, nullptr},
-        RecordRow {"AfterALineCutShort",
-                   "{\"a\":1}\n{\"operation\":\"clo",
+        RecordRow {"AfterWholeLines",
+                   "{\"session\":1}\n",
                    {},
-                   "{\"a\":1}\n{\"incomplete\":\"{\\\"operation\\\":\\\"clo\"}\n" + kTwoLines,
+                   "{\"session\":1}\n" + kTwoLines,
+                   false,
+                   nullptr},
+        RecordRow {"AfterALineCutShort",
+                   "{\"session\":1}\n{\"operation\":\"clo",
+                   {},
+                   "{\"session\":1}\n{\"incomplete\":\"{\\\"operation\\\":\\\"clo\"}\n" + kTwoLines,
                    true,
                    nullptr},
         // A cut in the middle of a character: the exact bytes are kept as well.
         RecordRow {"CutInsideACharacter",
-                   "{\"x\":\"\xE5\x8D",
+                   "{\"session\":\"\xE5\x8D",
                    {},
-                   "{\"bytes\":\"eyJ4Ijoi5Y0=\",\"incomplete\":\"{\\\"x\\\":"
+                   "{\"bytes\":\"eyJzZXNzaW9uIjoi5Y0=\",\"incomplete\":\"{\\\"session\\\":"
                    "\\\"\xEF\xBF\xBD\xEF\xBF\xBD\"}\n"
                        + kTwoLines,
                    true,
                    nullptr},
         RecordRow {"OnlyALineCutShort",
-                   "{\"a\"",
+                   "{\"ses",
                    {},
-                   "{\"incomplete\":\"{\\\"a\\\"\"}\n" + kTwoLines,
+                   "{\"incomplete\":\"{\\\"ses\"}\n" + kTwoLines,
                    true,
                    nullptr},
         RecordRow {"Removed",
@@ -108,25 +122,28 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    {},
                    false,
-                   "removed or replaced"}),
+                   "removed or replaced"},
+        // Someone else's file, whose last line has no end: never rewritten, not even appended to.
+        RecordRow {"NotASessionRecord",
+                   "root:x:0:0:root:/root:/bin/bash",
+                   {},
+                   {},
+                   false,
+                   nullptr,
+                   "it is not a session record (its first line is no {\"session\": ...}); name "
+                   "a new file, or a record this program began"}),
     qm5083::testing::RowName {});
 
-// A device that is always full: the first line fails, and that is said once.
-TEST(SessionRecordOnAFullDevice, StopsAtTheFirstLineAndSaysSoOnce)
+// A device is no record: the record goes to a regular file only (and /dev/full would take no
+// line at all).
+TEST(SessionRecordOnADevice, IsRefusedAtOpening)
 {
     QString error;
     QString notice;
-    auto log = reports::SessionLog::open("/dev/full", error, notice);
-    ASSERT_TRUE(log) << error.toStdString();
-    QStringList told;
-    log->setStopped([&](const QString &why) { told << why; });
-    log->append({{"operation", "out 01"}});
-    log->append({{"operation", "in"}});
-    log.reset();
-    ASSERT_EQ(told.size(), 1);
-    EXPECT_EQ(told.front().toStdString(),
-              "the session record /dev/full cannot be written: No space left on device; recording "
-              "stopped, and the program goes on without it");
+    EXPECT_FALSE(reports::SessionLog::open("/dev/full", error, notice));
+    EXPECT_EQ(error.toStdString(),
+              "it is not a regular file (a device, a pipe or a socket); the "
+              "record goes to a file only");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "support/row_name.h"
 #include "support/sysfs_fixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -49,13 +50,15 @@ public:
 struct CheckRow
 {
     const char *name;
-    const char *config; // the set-up's text; none: no file
+    std::optional<std::string> config; // the set-up's text; none: no file; "/": a folder
     bool listed;
     bool hasGroup;
     std::uint16_t command; // the card's PCI command register
     const char *lockdown;
     int status;
     std::string out;
+    // Another board on the same chip at 0000:04:00.0, subsystem 8086:0001.
+    bool twin = false;
 };
 
 void PrintTo(const CheckRow &row, std::ostream *os)
@@ -75,9 +78,20 @@ TEST_P(SetupCheck, SaysWhatStandsBetweenTheUserAndCard1)
         "0000:03:00.0", 0x1234, 0x5678, {mem(0xf7e00000, 0x1000), io(0xe000, 0x20)}};
     card.command = GetParam().command;
     tree.add(card);
+    if (GetParam().twin)
+        tree.add({"0000:04:00.0",
+                  0x1234,
+                  0x5678,
+                  {io(0xe100, 0x20)},
+                  0x0003,
+                  0x118000,
+                  16,
+                  std::pair {0x8086, 0x0001}});
     QTemporaryDir dir;
-    if (GetParam().config)
-        std::ofstream(dir.filePath("cards.conf").toStdString()) << GetParam().config;
+    if (GetParam().config == "/")
+        QDir(dir.path()).mkdir("cards.conf");
+    else if (GetParam().config)
+        std::ofstream(dir.filePath("cards.conf").toStdString()) << *GetParam().config;
     std::ofstream(dir.filePath("lockdown").toStdString()) << GetParam().lockdown << "\n";
     commands::CommandLine commandLine = commands::parseCommandLine(
         {"qm5083-bench", "--check-setup", "--config", dir.filePath("cards.conf")});
@@ -108,21 +122,45 @@ TEST_P(SetupCheck, SaysWhatStandsBetweenTheUserAndCard1)
 }
 
 // The fixture's region files belong to whoever runs the tests, never to group qm5083.
-const std::string kFound = "OK   card set-up @DIR@/cards.conf: 1234:5678\n"
-                           "OK   card 1: 0000:03:00.0 (1234:5678), BAR 1, base E000\n";
+const std::string kFound
+    = "OK   card set-up @DIR@/cards.conf: 1234:5678\n"
+      "OK   card 1: 0000:03:00.0 (1234:5678, subsystem 1234:5678), BAR 1, base E000\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, SetupCheck,
     ::testing::Values(
-        CheckRow {"NoSetUp", nullptr, true, true, 0x0003, "[none] integrity", 1,
+        CheckRow {"NoSetUp", std::nullopt, true, true, 0x0003, "[none] integrity", 1,
                   "FAIL no card set-up @DIR@/cards.conf: run sudo qm5083-bench --setup VVVV:DDDD "
                   "once, with the ids lspci -nn shows for the card\n"
                   "OK   kernel lockdown: none\n"},
         CheckRow {"MalformedLine", "1234:5678\nzz\n", true, true, 0x0003, "[none]", 1,
-                  "FAIL @DIR@/cards.conf, line 2: \"zz\" is not VVVV:DDDD or VVVV:DDDD:BAR (vendor "
-                  "and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5); "
-                  "correct it, or set the cards up again with sudo qm5083-bench --setup\n"
+                  "FAIL @DIR@/cards.conf, line 2: \"zz\" is not VVVV:DDDD[:BAR][/SSSS:TTTT] "
+                  "(vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 to "
+                  "5, and the subsystem's ids as lspci -nnv shows them); correct it, or set the "
+                  "cards up again with sudo qm5083-bench --setup\n"
                   "OK   kernel lockdown: none\n"},
+        // A NUL would glue two lines of this check together; it is the line's fault instead.
+        CheckRow {"NulInALine", std::string("1234:5678\n\0zz\n", 14), true, true, 0x0003, "[none]",
+                  1,
+                  "FAIL @DIR@/cards.conf, line 2: \"\\x00zz\" holds the control character "
+                  "\\x00; correct it, or set the cards up again with sudo qm5083-bench --setup\n"
+                  "OK   kernel lockdown: none\n"},
+        CheckRow {"OneCardNamedTwice", "1234:5678\n1234:5678:1\n", true, true, 0x0003, "[none]", 1,
+                  "FAIL @DIR@/cards.conf, line 2: 1234:5678:1 names a card that line 1 names "
+                  "already (1234:5678); each card is named once; correct it, or set the cards up "
+                  "again with sudo qm5083-bench --setup\n"
+                  "OK   kernel lockdown: none\n"},
+        CheckRow {"SetUpIsAFolder", "/", true, true, 0x0003, "[none]", 1,
+                  "FAIL the card set-up @DIR@/cards.conf cannot be read: it is a folder, not a "
+                  "file\nOK   kernel lockdown: none\n"},
+        CheckRow {"TwinBoardLeftOut", "1234:5678/1234:5678\n", true, true, 0x0003, "[none]", 0,
+                  "OK   card set-up @DIR@/cards.conf: 1234:5678/1234:5678\n"
+                  "OK   card 1: 0000:03:00.0 (1234:5678, subsystem 1234:5678), BAR 1, base E000\n"
+                  "OK   card 1: I/O decoding is on\n@REGION@\nOK   card 1: tester can open it\n"
+                  "WARN 0000:04:00.0 has the ids 1234:5678 but the subsystem ids 8086:0001, not "
+                  "1234:5678: another board on the same chip; it is not listed and stays closed\n"
+                  "OK   kernel lockdown: none\n",
+                  true},
         CheckRow {"InTheGroupButNotLoggedInAgain", "1234:5678\n", true, false, 0x0003, "[none]", 1,
                   kFound
                       + "OK   card 1: I/O decoding is on\n@REGION@\n"
@@ -167,9 +205,9 @@ public:
         changes.push_back("usermod " + user + " " + name);
         return member = true;
     }
-    bool applyUdevRules(const std::vector<hardware::PciId> &ids) override
+    bool applyUdevRules() override
     {
-        changes.push_back("udev " + hardware::formatPciIds(ids));
+        changes.push_back("udev");
         return udevWorks;
     }
 };
@@ -197,8 +235,9 @@ TEST(Setup, KeepsTheIdsAddsTheUserAndChangesNothingMoreTheSecondTime)
               "Wrote @DIR@/etc/cards.conf: 1234:5678.\n"
               "Created group qm5083.\n"
               "Added alice to group qm5083.\n"
-              "Reloaded the udev rules and applied them to the cards present.\n"
-              "Card 1: 0000:03:00.0, BAR 1, base E000.\n"
+              "Reloaded the udev rules and applied them to every PCI device: the cards listed "
+              "are open to group qm5083, and no other device is.\n"
+              "Card 1: 0000:03:00.0 (1234:5678, subsystem 1234:5678), BAR 1, base E000.\n"
               "Next: alice logs out and in again, then starts qm5083-bench from the "
               "menu; qm5083-bench --check-setup tells whether all is ready.\n");
     std::ifstream written(dir.filePath("etc/cards.conf").toStdString());
@@ -215,9 +254,9 @@ TEST(Setup, KeepsTheIdsAddsTheUserAndChangesNothingMoreTheSecondTime)
               "The card set-up @DIR@/etc/cards.conf already names 1234:5678.\n"
               "Group qm5083 exists.\n"
               "alice is in group qm5083.\n");
-    EXPECT_EQ(system.changes,
-              (std::vector<std::string> {"groupadd qm5083", "usermod alice qm5083",
-                                         "udev 1234:5678", "udev 1234:5678"}));
+    EXPECT_EQ(
+        system.changes,
+        (std::vector<std::string> {"groupadd qm5083", "usermod alice qm5083", "udev", "udev"}));
     EXPECT_FALSE(QFile::exists(dir.filePath("etc/cards.conf.old")));
 
     system.udevWorks = false;
@@ -230,5 +269,67 @@ TEST(Setup, KeepsTheIdsAddsTheUserAndChangesNothingMoreTheSecondTime)
               "qm5083-bench: --setup changes the system: run it with sudo, as sudo "
               "qm5083-bench --setup 1234:5678\n");
 }
+
+} // namespace
+
+namespace {
+
+// --setup refuses, with nothing written, what would open no port region or a card twice.
+struct RefusedRow
+{
+    const char *name;
+    const char *ids;
+    std::string err;
+};
+
+void PrintTo(const RefusedRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class SetupRefused : public ::testing::TestWithParam<RefusedRow>
+{ };
+
+TEST_P(SetupRefused, WritesNothing)
+{
+    SysfsFixture tree;
+    tree.add({"0000:03:00.0", 0x1234, 0x5678, {mem(0xf7e00000, 0x1000), io(0xe000, 0x20)}});
+    tree.add({"0000:05:00.0", 0x1234, 0x9999, {mem(0xf7f00000, 0x1000)}});
+    QTemporaryDir dir;
+    commands::CommandLine commandLine = commands::parseCommandLine(
+        QStringList {"qm5083-bench", "--config", dir.filePath("cards.conf"), "--setup"}
+        + QString(GetParam().ids).split(' '));
+    commandLine.backends.sysfsRoot = tree.root();
+    RecordingSystem system;
+    const CapturedOutput output = capture(
+        [&](std::FILE *out, std::FILE *err) {
+            return commandLine.exitCode ? *commandLine.exitCode
+                                        : commands::runSetup(commandLine, system, out, err);
+        },
+        tree.root().string(), dir.path().toStdString());
+    EXPECT_EQ(output.status, 2);
+    EXPECT_EQ(output.err.empty() ? commandLine.errors.toStdString() : output.err, GetParam().err);
+    EXPECT_FALSE(QFile::exists(dir.filePath("cards.conf")));
+    EXPECT_TRUE(system.changes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SetupRefused,
+    ::testing::Values(
+        RefusedRow {
+            "AMemoryBar", "1234:5678:0",
+            "qm5083-bench: nothing was set up: 0000:03:00.0 (1234:5678, subsystem "
+            "1234:5678) cannot be used: BAR 0 is a memory BAR, not an I/O BAR; name its I/O "
+            "BAR, as VVVV:DDDD:BAR (lspci -vv -s 0000:03:00.0 lists its regions; I/O BARs "
+            "show \"I/O ports\")\n"},
+        RefusedRow {"ADeviceWithNoIoBar", "1234:9999",
+                    "qm5083-bench: nothing was set up: 0000:05:00.0 (1234:9999, subsystem "
+                    "1234:9999) cannot be used: it has no I/O BAR; name its I/O BAR, as "
+                    "VVVV:DDDD:BAR (lspci -vv -s 0000:05:00.0 lists its regions; I/O BARs show "
+                    "\"I/O ports\")\n"},
+        RefusedRow {"OneCardTwice", "1234:5678 1234:5678:1",
+                    "qm5083-bench: --setup 1234:5678 and 1234:5678:1 can name the same card; name "
+                    "each card once\n"}),
+    RowName {});
 
 } // namespace

@@ -262,6 +262,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
         if (words.isEmpty())
             refuse(tr("--setup needs the cards' ids: sudo qm5083-bench --setup VVVV:DDDD, as "
                       "lspci -nn shows them"));
+        if (const auto both = hardware::firstOverlap(parsed.setupIds))
+            refuse(tr("--setup %1 and %2 can name the same card; name each card once")
+                       .arg(QString::fromStdString(
+                                hardware::formatPciId(parsed.setupIds[both->first])),
+                            QString::fromStdString(
+                                hardware::formatPciId(parsed.setupIds[both->second]))));
         if (parsed.selfTest.run || parsed.checkSetup || parsed.backends.simulate
             || parsed.pciIdsGiven)
             refuse(tr("--setup is given on its own, with the cards' ids"));

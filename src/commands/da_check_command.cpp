@@ -2,17 +2,25 @@
 
 #include "card_commands.h"
 #include "da_check.h"
+#include "ending.h"
 #include "output_text.h"
 #include "report_file.h"
+#include "safe_files.h"
 #include "script_runner.h"
 #include "simulated_card.h"
+#include "text_lines.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qm5083::commands {
 
@@ -48,24 +56,66 @@ std::optional<double> readingOf(const QString &text)
 // Where the readings come from, one per code stepped.
 using Meter = std::function<double(std::uint16_t code)>;
 
+// The readings' file, read whole before the first code is set. Not blocking: a pipe or a device
+// is refused at once (a program that reads the meter pipes its readings to standard input).
+std::vector<std::string> readingLines(const QString &path)
+{
+    const auto cannotRead = [&](const QString &why) {
+        return CannotRun {tr("the readings file %1 cannot be read: %2").arg(path, why)};
+    };
+    reports::FileDescriptor fd(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat status
+    { };
+    if (!fd || ::fstat(fd.get(), &status) != 0)
+        throw cannotRead(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(status.st_mode))
+        throw cannotRead(tr("it is not a regular file; a program that reads the meter pipes the "
+                            "readings to standard input instead"));
+    constexpr std::size_t kMaxBytes = 1 << 20; // 4096 readings of a line each, and room to spare
+    std::string text;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR && !endingSignal())
+            continue;
+        if (got < 0)
+            throw cannotRead(QString::fromLocal8Bit(std::strerror(errno)));
+        if (got == 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(got));
+        if (text.size() > kMaxBytes)
+            throw cannotRead(tr("it is larger than %1 bytes").arg(kMaxBytes));
+    }
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        lines.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
 Meter fileMeter(const QString &path, std::size_t codes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        throw CannotRun {
-            tr("the readings file %1 cannot be read: %2").arg(path, file.errorString())};
     std::vector<double> readings;
     int lineNumber = 0;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const std::string &line : readingLines(path)) {
         ++lineNumber;
-        if (line.isEmpty())
+        const QString quoted = QString::fromStdString(convert::excerpt(line));
+        if (line.size() > convert::kMaxLineBytes || convert::firstControl(line))
+            throw CannotRun {tr("line %1 of the readings file %2, \"%3\", is not a number of "
+                                "volts: it is too long or holds a control character")
+                                 .arg(lineNumber)
+                                 .arg(path, quoted)};
+        const QString trimmed = QString::fromStdString(line).trimmed();
+        if (trimmed.isEmpty())
             continue;
-        const auto reading = readingOf(line);
+        const auto reading = readingOf(trimmed);
         if (!reading)
             throw CannotRun {tr("line %1 of the readings file %2, \"%3\", is not a number of volts")
                                  .arg(lineNumber)
-                                 .arg(path, line)};
+                                 .arg(path, quoted)};
         readings.push_back(*reading);
     }
     if (readings.size() != codes)
@@ -88,16 +138,18 @@ Meter terminalMeter(int channel, double low, double high, std::istream &in, std:
                       .arg(channel)
                       .arg(codeText(code), volts(scripting::idealVolts(code, low, high))),
                   false);
-            std::string line;
-            if (!std::getline(in, line) || QString::fromStdString(line).trimmed() == "q")
+            const std::optional<convert::BoundedLine> read = convert::readBoundedLine(in);
+            const std::string line = read ? read->text : std::string();
+            if (!read || QString::fromStdString(line).trimmed() == "q")
                 throw CannotRun {tr("the check was ended at code %1; DA%2 is left at code 0")
                                      .arg(codeText(code))
                                      .arg(channel)};
-            if (const auto reading = readingOf(QString::fromStdString(line)))
-                return *reading;
+            if (!read->tooLong && !convert::firstControl(line))
+                if (const auto reading = readingOf(QString::fromStdString(line)))
+                    return *reading;
             print(err,
                   tr("\"%1\" is not a number of volts; type the reading, or q to end")
-                      .arg(QString::fromStdString(line).trimmed()));
+                      .arg(QString::fromStdString(convert::excerpt(line)).trimmed()));
         }
     };
 }
@@ -197,14 +249,17 @@ int runDaCheck(const scripting::DaCheckCommand &check, CardSession &session,
                reports::SessionLog *sessionLog)
 {
     const QString reportFile = QString::fromStdString(check.reportFile);
+    std::optional<ReportTarget> target;
     const std::vector<std::uint16_t> codes = scripting::daCheckCodes(check.points);
     std::vector<scripting::DaReading> readings;
     session.recorder().clear();
     try {
-        if (!reportFile.isEmpty())
-            if (const auto problem = reportPathProblem(reportFile))
-                throw CannotRun {
-                    tr("the report %1 cannot be written: %2").arg(reportFile, *problem)};
+        try {
+            target = reportTarget(reportFile);
+        } catch (const reports::FileRefused &refused) {
+            throw CannotRun {
+                tr("the report %1 cannot be written: %2").arg(reportFile, refused.why)};
+        }
         Meter meter;
         switch (check.readings) {
         case scripting::DaCheckCommand::Readings::File:
@@ -260,9 +315,9 @@ int runDaCheck(const scripting::DaCheckCommand &check, CardSession &session,
     if (commandLine.json)
         print(out, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)));
     else
-        print(out, checkLines(check, readings, figures, beyond).join(QLatin1Char('\n')));
+        printLines(out, checkLines(check, readings, figures, beyond));
     QString why;
-    if (!reportFile.isEmpty() && !writeReport(reportFile, json, why)) {
+    if (target && !target->write(json, why)) {
         printProblem(
             err, tr("da-check ran, but its report %1 was not written: %2").arg(reportFile, why));
         return kCannotRun;

@@ -1,6 +1,7 @@
 #include "output_text.h"
 
 #include "hex_text.h"
+#include "text_lines.h"
 #include "value.h"
 
 #include <QDateTime>
@@ -9,8 +10,17 @@ namespace qm5083::commands {
 
 void print(std::FILE *file, const QString &text, bool newLine)
 {
-    std::fputs((newLine ? text + QLatin1Char('\n') : text).toUtf8().constData(), file);
+    std::string line = convert::escapeControls(text.toStdString());
+    if (newLine)
+        line += '\n';
+    std::fwrite(line.data(), 1, line.size(), file);
     std::fflush(file);
+}
+
+void printLines(std::FILE *file, const QStringList &lines)
+{
+    for (const QString &line : lines)
+        print(file, line);
 }
 
 void printProblem(std::FILE *file, const QString &why)

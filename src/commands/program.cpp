@@ -20,6 +20,14 @@ namespace qm5083::commands {
 
 namespace {
 
+// Lines the command line made, each ended: what they quote of the arguments shown escaped.
+void printText(std::FILE *file, const QString &text)
+{
+    if (!text.isEmpty())
+        printLines(file,
+                   text.chopped(text.endsWith(QLatin1Char('\n')) ? 1 : 0).split(QLatin1Char('\n')));
+}
+
 // The window would have opened on a display someone is looking at.
 bool windowWouldShow(const CommandLine &commandLine)
 {
@@ -31,8 +39,8 @@ bool windowWouldShow(const CommandLine &commandLine)
 
 int finish(int argc, char *argv[], const CommandLine &commandLine, const WindowRunner &window)
 {
-    std::fputs(commandLine.output.toUtf8().constData(), stdout);
-    std::fputs(commandLine.errors.toUtf8().constData(), stderr);
+    printText(stdout, commandLine.output);
+    printText(stderr, commandLine.errors);
     const int status = commandLine.exitCode.value_or(0);
     if (status != 0 && windowWouldShow(commandLine) && window.showStartupFailure)
         window.showStartupFailure(argc, argv, commandLine.errors.trimmed());
@@ -57,7 +65,7 @@ int runProgram(int argc, char *argv[], const WindowRunner &window)
         commandLine = parseCommandLine(QCoreApplication::arguments());
         if (commandLine->exitCode)
             return finish(argc, argv, *commandLine, window);
-        std::fputs(commandLine->errors.toUtf8().constData(), stderr);
+        printText(stderr, commandLine->errors);
         if (!commandLine->logFile.isEmpty()) {
             QString error;
             QString notice;

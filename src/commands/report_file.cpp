@@ -2,45 +2,46 @@
 
 #include "command_line.h"
 
-#include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace qm5083::commands {
 
-std::optional<QString> reportPathProblem(const QString &path)
+ReportTarget::ReportTarget(const QString &path)
+    : entry_(reports::openFolderOf(path))
 {
-    const QFileInfo file(path);
-    if (file.exists()) {
-        if (!file.isFile())
-            return tr("it is not a regular file (a device, a directory or a link to one); give a "
-                      "new file or a regular one");
-        if (::access(QFile::encodeName(file.canonicalFilePath()).constData(), W_OK) != 0)
-            return tr("it cannot be written");
-        return std::nullopt;
-    }
-    if (file.isSymLink())
-        return tr("it is a link to nothing");
-    const QFileInfo directory(file.absolutePath());
-    if (!directory.isDir())
-        return tr("its directory %1 does not exist").arg(directory.filePath());
-    if (::access(QFile::encodeName(directory.filePath()).constData(), W_OK) != 0)
-        return tr("its directory %1 cannot be written").arg(directory.filePath());
-    return std::nullopt;
+    const auto existing = reports::regularOrNothing(entry_);
+    if (::faccessat(entry_.folder.get(), ".", W_OK, AT_EACCESS) != 0)
+        throw reports::FileRefused {tr("its folder cannot be written")};
+    if (existing
+        && ::faccessat(entry_.folder.get(), entry_.name.c_str(), W_OK,
+                       AT_EACCESS | AT_SYMLINK_NOFOLLOW)
+            != 0)
+        throw reports::FileRefused {tr("it cannot be written")};
 }
 
-bool writeReport(const QString &path, const QJsonObject &report, QString &why)
+bool ReportTarget::write(const QJsonObject &report, QString &why) const
 {
-    // A link to a regular file is followed, so the link stays and its file is replaced.
-    const QFileInfo file(path);
-    QSaveFile save(file.isSymLink() ? file.canonicalFilePath() : path);
-    if (save.open(QIODevice::WriteOnly) && save.write(QJsonDocument(report).toJson()) >= 0
-        && save.commit())
+    try {
+        // Looked at again through the folder kept since the check: a link put there meanwhile
+        // is refused, and the rename would replace the link itself, never what it points to.
+        const auto existing = reports::regularOrNothing(entry_);
+        reports::replaceWhole(entry_, QJsonDocument(report).toJson(),
+                              existing ? existing->mode : 0666);
         return true;
-    why = save.errorString();
-    return false;
+    } catch (const reports::FileRefused &refused) {
+        why = refused.why;
+        return false;
+    }
+}
+
+std::optional<ReportTarget> reportTarget(const QString &path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    return ReportTarget(path);
 }
 
 } // namespace qm5083::commands

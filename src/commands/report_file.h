@@ -1,5 +1,7 @@
 #pragma once
 
+#include "safe_files.h"
+
 #include <QJsonObject>
 #include <QString>
 
@@ -7,13 +9,27 @@
 
 namespace qm5083::commands {
 
-// Why a report cannot go where it is asked to, or nothing: a regular file (or a link to one)
-// that can be written, or a new file in a directory that can. A device, a directory or anything
-// else is never replaced.
-std::optional<QString> reportPathProblem(const QString &path);
+// Where a report goes, checked once before the test: its folder is opened then and kept, so that
+// the path is never looked up again, and the report is written into that folder whatever is done
+// to the path meanwhile. Only a regular file or a new one in a folder this user may write; a
+// link, a device, a pipe or a folder there is refused.
+class ReportTarget
+{
+public:
+    // Throws reports::FileRefused with the reason.
+    explicit ReportTarget(const QString &path);
 
-// Writes a report whole or not at all: a temporary file, renamed into place once complete.
-// False, with the reason, when it could not be.
-bool writeReport(const QString &path, const QJsonObject &report, QString &why);
+    const QString &path() const { return entry_.path; }
+
+    // The report, whole or not at all: a temporary file in the folder, renamed into place once
+    // complete. False, with the reason, when it could not be.
+    bool write(const QJsonObject &report, QString &why) const;
+
+private:
+    reports::FolderEntry entry_;
+};
+
+// The report's target, or nothing when no report is asked for; throws reports::FileRefused.
+std::optional<ReportTarget> reportTarget(const QString &path);
 
 } // namespace qm5083::commands

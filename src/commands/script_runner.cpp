@@ -6,6 +6,7 @@
 #include "each_kind.h"
 #include "ending.h"
 #include "output_text.h"
+#include "text_lines.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -194,10 +195,11 @@ int answer(const scripting::ScriptCommand &command, const QString &name, const Q
     if (!failure) {
         if (sessionLog)
             sessionLog->append(reports::operationLine({text, {}, session.recorder().accesses()}));
-        print(out,
-              commandLine.json
-                  ? QString::fromUtf8(QJsonDocument(answered.json).toJson(QJsonDocument::Compact))
-                  : answered.line);
+        // The cards' answer is a line per card; every other answer is one line.
+        printLines(out,
+                   commandLine.json ? QStringList {QString::fromUtf8(
+                       QJsonDocument(answered.json).toJson(QJsonDocument::Compact))}
+                                    : answered.line.split(QLatin1Char('\n')));
         return answered.status;
     }
     const QString why = QStringLiteral("%1: %2").arg(name, reasonOf(failure));
@@ -217,12 +219,47 @@ int answer(const scripting::ScriptCommand &command, const QString &name, const Q
     return kCannotRun;
 }
 
+// A line refused before it is read as a command: one answer and one record line all the same.
+void refuseLine(const QString &name, const QString &text, const QString &why,
+                const CommandLine &commandLine, std::FILE *out, reports::SessionLog *sessionLog)
+{
+    if (sessionLog) {
+        const reports::ErrorReport report {tr("The command stopped"), why, {}, {}};
+        sessionLog->append(reports::operationLine({text, {}, {}, &report, true}));
+    }
+    QJsonObject json = answerJson(name, kCannotRun);
+    json[QStringLiteral("error")] = why;
+    print(out,
+          commandLine.json ? QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact))
+                           : QStringLiteral("error: %1").arg(why));
+}
+
 int batch(CardSession &session, const CommandLine &commandLine, std::istream &in, std::FILE *out,
           std::FILE *err, reports::SessionLog *sessionLog)
 {
     int worst = kDone;
-    std::string line;
-    while (!endingSignal() && std::getline(in, line)) {
+    for (int number = 1; !endingSignal(); ++number) {
+        const std::optional<convert::BoundedLine> read = convert::readBoundedLine(in);
+        if (!read || endingSignal())
+            break;
+        const std::string &line = read->text;
+        // Every line that is not blank or a comment gets exactly one answer, whatever it holds.
+        if (read->tooLong || convert::firstControl(line)) {
+            const QString quoted = QString::fromStdString(convert::excerpt(line));
+            refuseLine(QStringLiteral("batch"), quoted,
+                       read->tooLong ? tr("line %1 is longer than %2 bytes: \"%3\"")
+                                           .arg(number)
+                                           .arg(convert::kMaxLineBytes)
+                                           .arg(quoted)
+                                     : tr("line %1 holds the control character %2: \"%3\"")
+                                           .arg(number)
+                                           .arg(QString::fromStdString(convert::escapeControls(
+                                               std::string(1, *convert::firstControl(line)))))
+                                           .arg(quoted),
+                       commandLine, out, sessionLog);
+            worst = std::max(worst, kCannotRun);
+            continue;
+        }
         const std::vector<std::string> words = scripting::wordsOf(line);
         if (words.empty() || words.front().starts_with('#'))
             continue;
@@ -233,17 +270,8 @@ int batch(CardSession &session, const CommandLine &commandLine, std::istream &in
             const scripting::ScriptCommand command = scripting::parseCommand(words);
             status = answer(command, name, text, session, commandLine, out, err, sessionLog, true);
         } catch (const scripting::CommandError &error) {
-            const QString why = reports::translated(error.message());
-            if (sessionLog) {
-                const reports::ErrorReport report {tr("The command stopped"), why, {}, {}};
-                sessionLog->append(reports::operationLine({text, {}, {}, &report, true}));
-            }
-            QJsonObject json = answerJson(name, kCannotRun);
-            json[QStringLiteral("error")] = why;
-            print(out,
-                  commandLine.json
-                      ? QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact))
-                      : QStringLiteral("error: %1").arg(why));
+            refuseLine(name, text, reports::translated(error.message()), commandLine, out,
+                       sessionLog);
         }
         worst = std::max(worst, status);
     }

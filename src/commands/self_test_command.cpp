@@ -2,6 +2,7 @@
 
 #include "backends.h"
 #include "card_session.h"
+#include "ending.h"
 #include "error_report.h"
 #include "output_text.h"
 #include "registers.h"
@@ -67,7 +68,8 @@ selftest::SelfTestResult runTest(hardware::PortAccess &port, const TestedCard &t
                                  const std::vector<selftest::SelfTestPart> &skip)
 {
     try {
-        return selftest::runSelfTest(port, tested.base, wait, skip);
+        return selftest::runSelfTest(port, tested.base, wait, skip,
+                                     [] { return endingSignal() != 0; });
     } catch (...) {
         throw CannotRun {reports::failureSentence(std::current_exception())};
     }
@@ -338,19 +340,48 @@ QJsonObject testedReport(const CommandLine &commandLine, const TestedCard &teste
     return report;
 }
 
+// Ctrl-C or SIGTERM: the checks made so far, the card as the test always leaves it, and the
+// status a signal gives.
+int endedBySignal(int signal, const std::vector<CheckOutcome> &checks, const TestedCard &tested,
+                  const std::optional<ReportTarget> &target, const CommandLine &commandLine,
+                  std::FILE *out, std::FILE *err)
+{
+    const QString name = QStringLiteral("SIG%1").arg(QString::fromLatin1(sigabbrev_np(signal)));
+    const QString why = tr("ended by %1 after %2 checks; the card is left with outputs 00, DA "
+                           "codes 0 and the clock outputs at k %3, n %4")
+                            .arg(name)
+                            .arg(checks.size())
+                            .arg(selftest::kFinalBaseDivider)
+                            .arg(selftest::kFinalOutputDivider);
+    QJsonObject report = reportOf(commandLine, QStringLiteral("could not run"), 128 + signal);
+    report[QStringLiteral("reason")] = why;
+    report[QStringLiteral("card")] = tested.json;
+    if (commandLine.json) {
+        print(out, QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact)));
+    } else {
+        for (const CheckOutcome &check : checks)
+            print(out, check.line);
+    }
+    printProblem(err, tr("the self-test %1").arg(why));
+    QString failure;
+    if (target && !target->write(report, failure))
+        printProblem(err, tr("its report %1 was not written: %2").arg(target->path(), failure));
+    return 128 + signal;
+}
+
 } // namespace
 
 int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE *err,
                        const selftest::Wait &wait, reports::SessionLog *sessionLog)
 {
-    const QString &reportFile = commandLine.selfTest.reportFile;
-    if (!reportFile.isEmpty()) {
-        if (const auto problem = reportPathProblem(reportFile)) {
-            printProblem(err,
-                         tr("the report %1 cannot be written: %2; the self-test did not run")
-                             .arg(reportFile, *problem));
-            return kSelfTestCannotRun;
-        }
+    std::optional<ReportTarget> target;
+    try {
+        target = reportTarget(commandLine.selfTest.reportFile);
+    } catch (const reports::FileRefused &refused) {
+        printProblem(err,
+                     tr("the report %1 cannot be written: %2; the self-test did not run")
+                         .arg(commandLine.selfTest.reportFile, refused.why));
+        return kSelfTestCannotRun;
     }
     const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
     recordSessionStart(sessionLog, commandLine, backend);
@@ -363,6 +394,8 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
             sessionLog->append(reports::operationLine(
                 {QStringLiteral("self-test"), {}, port.accesses(), nullptr, true}));
         const std::vector<CheckOutcome> checks = checksOf(result);
+        if (const int signal = endingSignal())
+            return endedBySignal(signal, checks, tested, target, commandLine, out, err);
         const int status = result.passed() ? 0 : kSelfTestFailed;
         const QJsonObject report
             = testedReport(commandLine, tested, checks, result.passed(), status);
@@ -374,10 +407,10 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
             print(out, summary(tested, checks, result.skipped));
         }
         QString why;
-        if (!reportFile.isEmpty() && !writeReport(reportFile, report, why)) {
+        if (target && !target->write(report, why)) {
             printProblem(err,
                          tr("the self-test ran, but its report %1 was not written: %2")
-                             .arg(reportFile, why));
+                             .arg(target->path(), why));
             return kSelfTestCannotRun;
         }
         return status;
@@ -389,8 +422,9 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
         if (commandLine.json)
             print(out, QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact)));
         QString why;
-        if (!reportFile.isEmpty() && !writeReport(reportFile, report, why))
-            printProblem(err, tr("its report %1 was not written either: %2").arg(reportFile, why));
+        if (target && !target->write(report, why))
+            printProblem(err,
+                         tr("its report %1 was not written either: %2").arg(target->path(), why));
         return kSelfTestCannotRun;
     }
 }

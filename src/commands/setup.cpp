@@ -3,19 +3,20 @@
 #include "error_report.h"
 #include "output_text.h"
 #include "pci_bus.h"
+#include "safe_files.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <fstream>
+#include <set>
 
 namespace qm5083::commands {
 
@@ -32,6 +33,15 @@ QString idsText(const std::vector<hardware::PciId> &ids)
     for (const hardware::PciId &id : ids)
         texts << qs(hardware::formatPciId(id));
     return texts.join(QStringLiteral(", "));
+}
+
+// "0000:03:00.0 (1234:5678, subsystem 1234:0001)": the card, and which board it is.
+QString cardText(const hardware::PciCard &card)
+{
+    return QStringLiteral("%1 (%2, %3)")
+        .arg(qs(card.address), qs(hardware::formatPciIds(card.vendor, card.device)),
+             tr("subsystem %1")
+                 .arg(qs(hardware::formatPciIds(card.subsystem.vendor, card.subsystem.device))));
 }
 
 // Whether the account is in the group as the group file says (its own group, or a member listed),
@@ -84,10 +94,21 @@ public:
     bool isRoot() const override { return ::geteuid() == 0; }
     std::optional<std::string> sudoUser() const override
     {
+        // Only an account the password database knows, with the uid sudo noted for it: the
+        // environment is the caller's to set.
         const char *user = std::getenv("SUDO_USER");
-        if (!user || !*user || std::string(user) == "root")
+        const char *uidText = std::getenv("SUDO_UID");
+        if (!user || !*user || !uidText)
             return std::nullopt;
-        return user;
+        const std::string_view uidWord(uidText);
+        unsigned long uid = 0;
+        if (std::from_chars(uidWord.data(), uidWord.data() + uidWord.size(), uid).ptr
+            != uidWord.data() + uidWord.size())
+            return std::nullopt;
+        const passwd *account = ::getpwnam(user);
+        if (!account || account->pw_uid != uid || account->pw_uid == 0)
+            return std::nullopt;
+        return std::string(account->pw_name);
     }
     bool groupExists(const std::string &group) const override
     {
@@ -95,7 +116,7 @@ public:
     }
     bool createGroup(const std::string &group) override
     {
-        return run("groupadd", {QStringLiteral("--system"), qs(group)});
+        return run("groupadd", {QStringLiteral("--system"), QStringLiteral("--"), qs(group)});
     }
     bool userInGroup(const std::string &user, const std::string &group) const override
     {
@@ -104,20 +125,18 @@ public:
     bool addUserToGroup(const std::string &user, const std::string &group) override
     {
         return run("usermod",
-                   {QStringLiteral("--append"), QStringLiteral("--groups"), qs(group), qs(user)});
+                   {QStringLiteral("--append"), QStringLiteral("--groups"), qs(group),
+                    QStringLiteral("--"), qs(user)});
     }
-    bool applyUdevRules(const std::vector<hardware::PciId> &ids) override
+    bool applyUdevRules() override
     {
+        // Every PCI device, not only the cards listed now: the rule's helper takes access back
+        // from a card no longer listed.
         bool done = run("udevadm", {QStringLiteral("control"), QStringLiteral("--reload-rules")});
-        for (const hardware::PciId &id : ids)
-            done = run("udevadm",
-                       {QStringLiteral("trigger"), QStringLiteral("--action=add"),
-                        QStringLiteral("--subsystem-match=pci"),
-                        QStringLiteral("--attr-match=vendor=0x%1")
-                            .arg(id.vendor, 4, 16, QLatin1Char('0')),
-                        QStringLiteral("--attr-match=device=0x%1")
-                            .arg(id.device, 4, 16, QLatin1Char('0'))})
-                && done;
+        done = run("udevadm",
+                   {QStringLiteral("trigger"), QStringLiteral("--action=change"),
+                    QStringLiteral("--subsystem-match=pci")})
+            && done;
         return run("udevadm", {QStringLiteral("settle"), QStringLiteral("--timeout=30")}) && done;
     }
 
@@ -134,6 +153,8 @@ struct CheckLines
     bool allOk = true;
 
     void ok(const QString &what) { print(out, QStringLiteral("OK   %1").arg(what)); }
+    // Not in the way of card 1, but worth knowing.
+    void warn(const QString &what) { print(out, QStringLiteral("WARN %1").arg(what)); }
     void fail(const QString &what)
     {
         print(out, QStringLiteral("FAIL %1").arg(what));
@@ -166,15 +187,14 @@ bool checkCard(int number, const hardware::PciCard &card, const UserAccess &user
 {
     const QString name = tr("card %1").arg(number);
     if (!card.usable()) {
-        lines.fail(tr("%1: %2 (%3) cannot be used: %4; choose its I/O BAR with --pci-id %3:<BAR> "
-                      "or in the card set-up")
-                       .arg(name, qs(card.address),
-                            qs(hardware::formatPciIds(card.vendor, card.device)),
-                            reports::translated(*card.unusable)));
+        lines.fail(tr("%1: %2 cannot be used: %3; choose its I/O BAR with --pci-id %4:<BAR> or in "
+                      "the card set-up")
+                       .arg(name, cardText(card), reports::translated(*card.unusable),
+                            qs(hardware::formatPciIds(card.vendor, card.device))));
         return false;
     }
-    lines.ok(tr("%1: %2 (%3), BAR %4, base %5")
-                 .arg(name, qs(card.address), qs(hardware::formatPciIds(card.vendor, card.device)))
+    lines.ok(tr("%1: %2, BAR %3, base %4")
+                 .arg(name, cardText(card))
                  .arg(card.bar)
                  .arg(hex4(card.start)));
     bool usable = true;
@@ -250,6 +270,79 @@ bool checkLockdown(const std::filesystem::path &lockdownFile, CheckLines &lines)
     return false;
 }
 
+// The card set-up as --setup writes it: through its checked folder, the old one kept beside it.
+// Throws reports::FileRefused before anything is written when either cannot be written safely.
+// Returns whether it was written (false: it already named these cards).
+bool writeCardsConfig(const QString &config, const QByteArray &text, bool &kept)
+{
+    const reports::FolderEntry file = reports::openSystemFolderOf(config);
+    const reports::FolderEntry old = reports::sibling(file, file.name + ".old");
+    kept = reports::regularOrNothing(file).has_value();
+    const QByteArray current = kept ? reports::readWhole(file, 64 * 1024) : QByteArray();
+    if (kept && current == text)
+        return false;
+    if (kept) {
+        try {
+            reports::regularOrNothing(old); // a folder or a link there: nothing is written
+            reports::replaceWhole(old, current, 0644, true);
+        } catch (const reports::FileRefused &refused) {
+            throw reports::FileRefused {
+                tr("%1, where the old one would be kept: %2").arg(old.path, refused.why)};
+        }
+    }
+    reports::replaceWhole(file, text, 0644, true);
+    return true;
+}
+
+// Another device with a listed card's vendor and device ids but other subsystem ids: another
+// board built on the same chip, which a line without subsystem ids names too.
+QStringList sharedIdsWarnings(const std::vector<hardware::PciId> &ids,
+                              const std::filesystem::path &sysfsRoot)
+{
+    std::vector<hardware::PciId> chips;
+    for (const hardware::PciId &id : ids)
+        if (std::none_of(chips.begin(), chips.end(), [&](const hardware::PciId &chip) {
+                return chip.vendor == id.vendor && chip.device == id.device;
+            }))
+            chips.push_back({id.vendor, id.device, {}, {}});
+    std::vector<hardware::PciCard> devices;
+    try {
+        devices = hardware::scanPciCards(chips, sysfsRoot);
+    } catch (...) {
+        return {};
+    }
+    QStringList warnings;
+    for (const hardware::PciId &id : ids) {
+        std::vector<const hardware::PciCard *> same;
+        for (const hardware::PciCard &device : devices)
+            if (device.vendor == id.vendor && device.device == id.device)
+                same.push_back(&device);
+        if (same.empty())
+            continue;
+        const hardware::SubsystemIds first = id.subsystem.value_or(same.front()->subsystem);
+        for (const hardware::PciCard *device : same) {
+            if (device->subsystem == first)
+                continue;
+            const QString ids = qs(hardware::formatPciIds(id.vendor, id.device));
+            const QString subsystem
+                = qs(hardware::formatPciIds(device->subsystem.vendor, device->subsystem.device));
+            warnings << (id.subsystem
+                             ? tr("%1 has the ids %2 but the subsystem ids %3, not %4: another "
+                                  "board on the same chip; it is not listed and stays closed")
+                                   .arg(qs(device->address), ids, subsystem,
+                                        qs(hardware::formatPciIds(first.vendor, first.device)))
+                             : tr("%1 has the ids %2 but the subsystem ids %3, not %4 as %5: "
+                                  "another board on the same chip, which this line names too; "
+                                  "name the card with %2/SSSS:TTTT (lspci -nnv -s ADDRESS shows "
+                                  "them)")
+                                   .arg(qs(device->address), ids, subsystem,
+                                        qs(hardware::formatPciIds(first.vendor, first.device)),
+                                        qs(same.front()->address)));
+        }
+    }
+    return warnings;
+}
+
 } // namespace
 
 const UserAccess &UserAccess::current()
@@ -304,6 +397,8 @@ int runSetupCheck(const CommandLine &commandLine, const UserAccess &user,
         if (i == 0)
             firstUsable = usable;
     }
+    for (const QString &warning : sharedIdsWarnings(ids, backends.sysfsRoot))
+        lines.warn(warning);
     const bool lockdownFree = checkLockdown(lockdownFile, lines);
     return firstUsable && lockdownFree && !commandLine.cardsConfigProblem ? 0 : 1;
 }
@@ -318,33 +413,48 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
                          .arg(idsText(ids).replace(QStringLiteral(", "), QStringLiteral(" "))));
         return 2;
     }
+    // Every card that is here must be usable as named, before anything is written.
+    std::vector<hardware::PciCard> cards;
+    try {
+        cards = hardware::scanPciCards(ids, commandLine.backends.sysfsRoot);
+    } catch (...) {
+        printProblem(err,
+                     tr("nothing was set up: %1")
+                         .arg(reports::failureSentence(std::current_exception())
+                                  .replace(QStringLiteral("--pci-id"), QStringLiteral("--setup"))));
+        return 2;
+    }
+    bool unusable = false;
+    for (const hardware::PciCard &card : cards) {
+        if (card.usable())
+            continue;
+        printProblem(
+            err,
+            tr("nothing was set up: %1 cannot be used: %2; name its I/O BAR, as "
+               "VVVV:DDDD:BAR (lspci -vv -s %3 lists its regions; I/O BARs show \"I/O "
+               "ports\")")
+                .arg(cardText(card), reports::translated(*card.unusable), qs(card.address)));
+        unusable = true;
+    }
+    if (unusable)
+        return 2;
+
     const QString config = qs(commandLine.backends.cardsConfig.string());
     const QByteArray text = QByteArray::fromStdString(hardware::cardsConfigText(ids));
-    QFile current(config);
-    const bool exists = current.exists();
-    const bool same = exists && current.open(QIODevice::ReadOnly) && current.readAll() == text;
-    current.close();
-    if (same) {
-        print(out, tr("The card set-up %1 already names %2.").arg(config, idsText(ids)));
-    } else {
-        QDir().mkpath(QFileInfo(config).absolutePath());
-        if (exists) {
-            QFile::remove(config + QStringLiteral(".old"));
-            QFile::copy(config, config + QStringLiteral(".old"));
-        }
-        QSaveFile save(config);
-        if (!save.open(QIODevice::WriteOnly) || save.write(text) < 0 || !save.commit()) {
-            printProblem(
-                err,
-                tr("the card set-up %1 cannot be written: %2").arg(config, save.errorString()));
-            return 2;
-        }
-        QFile::setPermissions(config,
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                  | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-        print(out,
-              exists ? tr("Wrote %1: %2 (the old one is kept as %1.old).").arg(config, idsText(ids))
+    try {
+        bool kept = false;
+        if (!writeCardsConfig(config, text, kept))
+            print(out, tr("The card set-up %1 already names %2.").arg(config, idsText(ids)));
+        else
+            print(
+                out,
+                kept ? tr("Wrote %1: %2 (the old one is kept as %1.old).").arg(config, idsText(ids))
                      : tr("Wrote %1: %2.").arg(config, idsText(ids)));
+    } catch (const reports::FileRefused &refused) {
+        printProblem(err,
+                     tr("the card set-up %1 was not written: %2; nothing was set up")
+                         .arg(config, refused.why));
+        return 2;
     }
     // A step that fails is said at once and the others still run; the exit status tells a script.
     bool complete = true;
@@ -375,8 +485,11 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
             tr("%1 could not be added to group %2 (usermod failed)").arg(qs(*user), qs(group)));
         complete = false;
     }
-    if (system.applyUdevRules(ids)) {
-        print(out, tr("Reloaded the udev rules and applied them to the cards present."));
+    if (system.applyUdevRules()) {
+        print(out,
+              tr("Reloaded the udev rules and applied them to every PCI device: the cards listed "
+                 "are open to group %1, and no other device is.")
+                  .arg(qs(group)));
     } else {
         print(out,
               tr("The udev rules could not all be applied (udevadm failed): the cards' files open "
@@ -384,25 +497,17 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
                   .arg(qs(group)));
         complete = false;
     }
-    std::vector<hardware::PciCard> cards;
-    try {
-        cards = hardware::scanPciCards(ids, commandLine.backends.sysfsRoot);
-    } catch (...) {
-        printProblem(err, reports::failureSentence(std::current_exception()));
-    }
     if (cards.empty())
         print(out, tr("No card %1 is in this PC now.").arg(idsText(ids)));
     for (std::size_t i = 0; i < cards.size(); ++i)
         print(out,
-              cards[i].usable()
-                  ? tr("Card %1: %2, BAR %3, base %4.")
-                        .arg(i + 1)
-                        .arg(qs(cards[i].address))
-                        .arg(cards[i].bar)
-                        .arg(hex4(cards[i].start))
-                  : tr("Card %1: %2, which cannot be used: %3.")
-                        .arg(i + 1)
-                        .arg(qs(cards[i].address), reports::translated(*cards[i].unusable)));
+              tr("Card %1: %2, BAR %3, base %4.")
+                  .arg(i + 1)
+                  .arg(cardText(cards[i]))
+                  .arg(cards[i].bar)
+                  .arg(hex4(cards[i].start)));
+    for (const QString &warning : sharedIdsWarnings(ids, commandLine.backends.sysfsRoot))
+        print(out, tr("Note: %1.").arg(warning));
     print(out,
           addedUser ? tr("Next: %1 logs out and in again, then starts qm5083-bench from the "
                          "menu; qm5083-bench --check-setup tells whether all is ready.")

@@ -56,8 +56,9 @@ public:
     virtual bool createGroup(const std::string &group) = 0;
     virtual bool userInGroup(const std::string &user, const std::string &group) const = 0;
     virtual bool addUserToGroup(const std::string &user, const std::string &group) = 0;
-    // Reloads the udev rules and applies them to the cards of these ids now present.
-    virtual bool applyUdevRules(const std::vector<hardware::PciId> &ids) = 0;
+    // Reloads the udev rules and applies them to every PCI device now present: the cards listed
+    // are opened to the group, and any other device's files the group holds are taken back.
+    virtual bool applyUdevRules() = 0;
 
     // The real system: groupadd, usermod, udevadm.
     static SystemSetup &real();
@@ -68,11 +69,12 @@ protected:
     SystemSetup &operator=(const SystemSetup &) = default;
 };
 
-// --setup VVVV:DDDD[:BAR]...: writes the card set-up's file (keeping the old one), makes sure the
-// group exists, adds the user who ran it through sudo, applies the udev rules to the cards now
-// present, and says what it did, the cards it found and what the user does next. Running it
-// twice changes nothing more. Returns 0 when done, 2 when it could not be (bad ids: nothing is
-// written).
+// --setup VVVV:DDDD[:BAR][/SSSS:TTTT]...: writes the card set-up's file (keeping the old one),
+// makes sure the group exists, adds the user who ran it through sudo, applies the udev rules to
+// every PCI device, and says what it did, the cards it found and what the user does next. Running
+// it twice changes nothing more. Returns 0 when done, 1 when a step failed, 2 when it could not
+// be (not root, ids that name one card twice, a card present whose named BAR is no port region,
+// a card set-up that cannot be written safely: nothing is written).
 int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out, std::FILE *err);
 
 } // namespace qm5083::commands

@@ -1,6 +1,7 @@
 #include "session_log.h"
 
 #include "hex_text.h"
+#include "safe_files.h"
 #include "translations.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -144,30 +146,77 @@ QString recordStopped(const QString &path, const QString &why)
 
 } // namespace
 
+namespace {
+
+// What a record begins with; a file that begins otherwise is someone else's and is left alone.
+constexpr std::string_view kRecordStart = "{\"session\":";
+
+// Whether the file is a session record (or empty, or cut short inside its first line).
+bool isSessionRecord(int fd)
+{
+    char start[kRecordStart.size()] = {};
+    ssize_t got = 0;
+    do
+        got = ::pread(fd, start, sizeof start, 0);
+    while (got < 0 && errno == EINTR);
+    return got >= 0
+        && kRecordStart.starts_with(std::string_view(start, static_cast<std::size_t>(got)));
+}
+
+} // namespace
+
 std::unique_ptr<SessionLog> SessionLog::open(const QString &path, QString &error, QString &notice)
 {
-    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // The folder once, the file in it never through a link, and not blocking on a pipe: the
+    // record goes to a regular file only.
+    std::optional<FolderEntry> entry;
+    try {
+        entry.emplace(openFolderOf(path));
+    } catch (const FileRefused &refused) {
+        error = refused.why;
+        return nullptr;
+    }
+    constexpr int kFlags = O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    FileDescriptor fd(::openat(entry->folder.get(), entry->name.c_str(), O_RDWR | kFlags, 0644));
     // A file this user may write but not read is appended to as it is.
-    const int writeOnly = fd < 0 && errno == EACCES
-        ? ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644)
-        : -1;
-    const int opened = fd >= 0 ? fd : writeOnly;
-    if (opened < 0) {
+    const bool readable = static_cast<bool>(fd);
+    if (!fd && errno == EACCES)
+        fd = FileDescriptor(
+            ::openat(entry->folder.get(), entry->name.c_str(), O_WRONLY | kFlags, 0644));
+    if (!fd) {
+        error = errno == ELOOP ? tr("it is a link; give the file itself") : systemError(errno);
+        return nullptr;
+    }
+    struct stat status
+    { };
+    if (::fstat(fd.get(), &status) != 0) {
         error = systemError(errno);
         return nullptr;
     }
-    if (fd >= 0)
-        notice = keepIncompleteLine(opened, path, error);
-    struct stat status
-    { };
-    if (!error.isEmpty() || ::fstat(opened, &status) != 0
-        || ::fcntl(opened, F_SETFL, ::fcntl(opened, F_GETFL) | O_APPEND) != 0) {
-        if (error.isEmpty())
-            error = systemError(errno);
-        ::close(opened);
+    if (!S_ISREG(status.st_mode)) {
+        error = tr("it is not a regular file (a device, a pipe or a socket); the record goes to a "
+                   "file only");
         return nullptr;
     }
-    return std::unique_ptr<SessionLog>(new SessionLog(path, opened, S_ISREG(status.st_mode)));
+    if (::geteuid() == 0 && status.st_uid != 0 && entry->folderSharedWriting) {
+        error = tr("it belongs to another user, in a folder others may write; run as root, the "
+                   "program writes there only its own files");
+        return nullptr;
+    }
+    if (readable && !isSessionRecord(fd.get())) {
+        error = tr("it is not a session record (its first line is no {\"session\": ...}); name "
+                   "a new file, or a record this program began");
+        return nullptr;
+    }
+    if (readable)
+        notice = keepIncompleteLine(fd.get(), path, error);
+    if (!error.isEmpty()
+        || ::fcntl(fd.get(), F_SETFL, (::fcntl(fd.get(), F_GETFL) | O_APPEND) & ~O_NONBLOCK) != 0) {
+        if (error.isEmpty())
+            error = systemError(errno);
+        return nullptr;
+    }
+    return std::unique_ptr<SessionLog>(new SessionLog(path, fd.release(), true));
 }
 
 SessionLog::SessionLog(QString path, int fd, bool regularFile)

@@ -80,12 +80,17 @@ DaCheckFigures daCheckFigures(const std::vector<DaReading> &readings, double low
 
 std::vector<std::string> figuresBeyond(const DaCheckFigures &figures, double limitLsb)
 {
+    // Written as "not within", so that a figure that is no number (readings so large that the
+    // arithmetic overflowed) is never within a limit.
+    const auto within = [limitLsb](double figure) {
+        return std::fabs(figure) <= limitLsb;
+    };
     std::vector<std::string> beyond;
-    if (std::fabs(figures.offsetLsb) > limitLsb)
+    if (!within(figures.offsetLsb))
         beyond.emplace_back("offset");
-    if (std::fabs(figures.gainLsb) > limitLsb)
+    if (!within(figures.gainLsb))
         beyond.emplace_back("gain");
-    if (std::fabs(figures.inlLsb) > limitLsb)
+    if (!within(figures.inlLsb))
         beyond.emplace_back("integral non-linearity");
     if (!figures.monotonic)
         beyond.emplace_back("monotonicity");

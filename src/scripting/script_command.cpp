@@ -1,6 +1,7 @@
 #include "script_command.h"
 
 #include "hex_text.h"
+#include "text_lines.h"
 
 #include <algorithm>
 #include <charconv>
@@ -40,13 +41,14 @@ public:
         if (!empty())
             throw CommandError(
                 Message(QM5083_MESSAGE("Card", "%1: \"%2\" is one argument too many"),
-                        {text(command_), text(words_[next_])}));
+                        {text(command_), text(convert::excerpt(words_[next_]))}));
     }
     [[noreturn]] void refuse(std::string_view name, std::string_view given,
                              std::string_view form) const
     {
-        throw CommandError(Message(QM5083_MESSAGE("Card", "%1: %2 \"%3\" is not %4"),
-                                   {text(command_), text(name), text(given), text(form)}));
+        throw CommandError(
+            Message(QM5083_MESSAGE("Card", "%1: %2 \"%3\" is not %4"),
+                    {text(command_), text(name), text(convert::excerpt(given)), text(form)}));
     }
     std::string_view command() const { return command_; }
 
@@ -83,8 +85,9 @@ std::optional<unsigned> strictDecimal(std::string_view word, unsigned lowest, un
     return value >= lowest && value <= highest ? std::optional(value) : std::nullopt;
 }
 
-// A number of volts: an optional minus, digits, and an optional fraction.
-std::optional<double> strictVolts(std::string_view word)
+// A number of volts: an optional minus, digits, and an optional fraction. tooLarge is set for one
+// written so but too large for a double, or longer than any number of volts is written.
+std::optional<double> strictVolts(std::string_view word, bool *tooLarge = nullptr)
 {
     const std::size_t digits = word.starts_with('-') ? 1 : 0;
     const std::size_t point = word.find('.');
@@ -96,8 +99,24 @@ std::optional<double> strictVolts(std::string_view word)
         || (point != std::string_view::npos && !isDigits(word.substr(point + 1))))
         return std::nullopt;
     double value = 0;
-    std::from_chars(word.data(), word.data() + word.size(), value);
-    return std::isfinite(value) ? std::optional(value) : std::nullopt;
+    if (word.size() > 32
+        || std::from_chars(word.data(), word.data() + word.size(), value).ec != std::errc()
+        || !std::isfinite(value)) {
+        if (tooLarge)
+            *tooLarge = true;
+        return std::nullopt;
+    }
+    return value;
+}
+
+[[noreturn]] void refuseTooLarge(const Arguments &arguments, std::string_view option,
+                                 std::string_view word)
+{
+    throw CommandError(
+        Message(QM5083_MESSAGE("Card",
+                               "%1: %2 \"%3\" is too large: at most 32 characters "
+                               "and a number of volts a meter shows"),
+                {text(arguments.command()), text(option), text(convert::excerpt(word))}));
 }
 
 Bytes bytes(Arguments &arguments)
@@ -186,9 +205,13 @@ DaCheckCommand daCheck(Arguments &arguments)
         } else if (option == "--range") {
             const std::string_view word = valueOf("LOW:HIGH");
             const std::size_t colon = word.find(':');
-            const auto low = strictVolts(word.substr(0, colon));
-            const auto high = colon == std::string_view::npos ? std::nullopt
-                                                              : strictVolts(word.substr(colon + 1));
+            bool tooLarge = false;
+            const auto low = strictVolts(word.substr(0, colon), &tooLarge);
+            std::optional<double> high;
+            if (colon != std::string_view::npos)
+                high = strictVolts(word.substr(colon + 1), &tooLarge);
+            if (tooLarge)
+                refuseTooLarge(arguments, option, word);
             if (!low || !high || *low == *high)
                 arguments.refuse(option, word,
                                  "a range LOW:HIGH in volts, two different numbers such as 0:10");
@@ -203,7 +226,10 @@ DaCheckCommand daCheck(Arguments &arguments)
             command.points = static_cast<int>(*value);
         } else if (option == "--limit-lsb") {
             const std::string_view word = valueOf("L");
-            const auto value = strictVolts(word);
+            bool tooLarge = false;
+            const auto value = strictVolts(word, &tooLarge);
+            if (tooLarge)
+                refuseTooLarge(arguments, option, word);
             if (!value || *value <= 0)
                 arguments.refuse(option, word, "a limit in LSB, a positive number");
             command.limitLsb = *value;
@@ -265,7 +291,7 @@ ScriptCommand parseCommand(std::span<const std::string> words)
     throw CommandError(Message(QM5083_MESSAGE("Card",
                                               "\"%1\" is not a command: cards, out, in, "
                                               "clock, da, da-check, batch or self-test"),
-                               {text(name)}));
+                               {text(convert::excerpt(name))}));
 }
 
 std::vector<std::string> wordsOf(std::string_view line)

@@ -189,7 +189,8 @@ void leaveInKnownState(CardRegisters &card)
 
 bool SelfTestResult::ran(SelfTestPart part) const
 {
-    return std::find(skipped.begin(), skipped.end(), part) == skipped.end();
+    return std::find(skipped.begin(), skipped.end(), part) == skipped.end()
+        && std::find(notReached.begin(), notReached.end(), part) == notReached.end();
 }
 
 bool SelfTestResult::passed() const
@@ -200,7 +201,7 @@ bool SelfTestResult::passed() const
 }
 
 SelfTestResult runSelfTest(hardware::PortAccess &port, std::uint16_t base, const Wait &wait,
-                           const std::vector<SelfTestPart> &skip)
+                           const std::vector<SelfTestPart> &skip, const StopAsked &stop)
 {
     // One operation from start to end: no other program reaches the card in between.
     const hardware::OperationScope scope(port);
@@ -214,11 +215,21 @@ SelfTestResult runSelfTest(hardware::PortAccess &port, std::uint16_t base, const
         result.loopback[g].group = static_cast<int>(g) + 1;
     for (std::size_t chip = 0; chip < result.chips.size(); ++chip)
         result.chips[chip].chip = static_cast<int>(chip);
-    if (result.ran(SelfTestPart::Loopback))
+    // Each part runs whole or not at all; the card is left as always however the test ends.
+    const auto reached = [&](SelfTestPart part) {
+        if (!result.ran(part))
+            return false;
+        if (!result.notReached.empty() || (stop && stop())) {
+            result.notReached.push_back(part);
+            return false;
+        }
+        return true;
+    };
+    if (reached(SelfTestPart::Loopback))
         testLoopback(card, result);
-    if (result.ran(SelfTestPart::Counters))
+    if (reached(SelfTestPart::Counters))
         testCounters(card, wait, result);
-    if (result.ran(SelfTestPart::Da)) {
+    if (reached(SelfTestPart::Da)) {
         for (int channel = 0; channel < registers::kDaChannelCount; ++channel) {
             for (const std::uint16_t code : kDaTestCodes)
                 card.write(protocol::daCodeWrites(channel, code));

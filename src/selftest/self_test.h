@@ -81,6 +81,7 @@ struct SelfTestResult
     std::array<ChipResult, 4> chips;
     std::vector<DaStep> daSteps;
     std::vector<SelfTestPart> skipped;
+    std::vector<SelfTestPart> notReached; // the test was asked to end before them
 
     bool ran(SelfTestPart part) const;
     bool passed() const;
@@ -92,12 +93,15 @@ inline constexpr unsigned kFinalBaseDivider = 1000; // k, as the clock panel sta
 inline constexpr unsigned kFinalOutputDivider = 10; // n
 
 using Wait = std::function<void(std::chrono::microseconds)>;
+// Asked before each part: whether the test is to end there (Ctrl-C).
+using StopAsked = std::function<bool()>;
 
 // Tests the card at base through port, as one operation: the digital loopback (outputs wired back
 // to the inputs), every counter of the four 8254 chips, and the DA channels' writes, each part
-// unless skipped. Leaves the card with outputs 00, DA codes 0 and the clock outputs at k 1000,
-// n 10. wait lets counters move between two reads. A port failure is thrown where it happens.
+// unless skipped, until stop says to end. Leaves the card with outputs 00, DA codes 0 and the
+// clock outputs at k 1000, n 10 however it ends. wait lets counters move between two reads. A
+// port failure is thrown where it happens.
 SelfTestResult runSelfTest(hardware::PortAccess &port, std::uint16_t base, const Wait &wait,
-                           const std::vector<SelfTestPart> &skip = {});
+                           const std::vector<SelfTestPart> &skip = {}, const StopAsked &stop = {});
 
 } // namespace qm5083::selftest

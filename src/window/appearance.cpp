@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLabel>
+#include <QMessageBox>
 #include <QStyleFactory>
+#include <QTextDocument>
 
 namespace qm5083::window {
 
@@ -15,6 +18,27 @@ void applyAppearance(QApplication &app)
                       QStringLiteral("WenQuanYi Micro Hei Mono"), QStringLiteral("monospace")});
     font.setStyleHint(QFont::TypeWriter);
     app.setFont(font);
+}
+
+void showAsPlainText(QMessageBox &box)
+{
+    box.setTextFormat(Qt::PlainText);
+    // The informative text's label is made by the box, with Qt's automatic format and links
+    // that open on a click.
+    for (QLabel *label : box.findChildren<QLabel *>()) {
+        label->setTextFormat(Qt::PlainText);
+        label->setOpenExternalLinks(false);
+        label->setTextInteractionFlags(label->textInteractionFlags() & ~Qt::LinksAccessibleByMouse
+                                       & ~Qt::LinksAccessibleByKeyboard);
+    }
+}
+
+QString plainToolTip(const QString &text)
+{
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return QStringLiteral("<p style='white-space:pre'>%1</p>")
+        .arg(text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
 }
 
 } // namespace qm5083::window

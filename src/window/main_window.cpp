@@ -1,9 +1,11 @@
 #include "main_window.h"
 
+#include "appearance.h"
 #include "base_address_panel.h"
 #include "box_reading.h"
 #include "card_locator.h"
 #include "hex_text.h"
+#include "output_text.h"
 #include "parse_number.h"
 
 #include <QCloseEvent>
@@ -236,7 +238,7 @@ void MainWindow::setReporter(Reporter reporter)
 void MainWindow::setSessionLog(reports::SessionLog *log)
 {
     const auto tellOnStandardError = [](const QString &why) {
-        std::fprintf(stderr, "qm5083-bench: %s\n", why.toUtf8().constData());
+        commands::printProblem(stderr, why);
     };
     // A record the window leaves is told on standard error only from now on.
     if (sessionLog_)
@@ -470,10 +472,7 @@ void MainWindow::updateInputsLook()
 
 void MainWindow::report(const reports::ErrorReport &report)
 {
-    const QString line
-        = reports::reportLine(report, QDateTime::currentDateTime()) + QLatin1Char('\n');
-    std::fputs(line.toUtf8().constData(), stderr);
-    std::fflush(stderr);
+    commands::print(stderr, reports::reportLine(report, QDateTime::currentDateTime()));
     reporter_(report);
 }
 
@@ -511,6 +510,7 @@ void MainWindow::showReport(const reports::ErrorReport &report)
     QMessageBox box(QMessageBox::Critical, windowTitle(), report.headline, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("errorReport"));
     box.setInformativeText(report.detail);
+    showAsPlainText(box);
     box.exec();
     // Back at the box that failed, with its text selected for retyping.
     if (!report.sourceBox.isEmpty()) {
@@ -539,7 +539,7 @@ void MainWindow::updateBoxLooks()
             tips << reports::translated(*bits);
         if (box->name() == panels::kBaseAddressBox && !locateNote_.isEmpty())
             tips << locateNote_;
-        edit->setToolTip(tips.join(QLatin1Char('\n')));
+        edit->setToolTip(plainToolTip(tips.join(QLatin1Char('\n'))));
         if (reading && !reading->asShown) {
             QPalette warning = edit->palette();
             warning.setColor(QPalette::Text, QColor(kWarningTextColour));

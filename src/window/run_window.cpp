@@ -100,6 +100,7 @@ void showStartupFailure(int argc, char *argv[], const QString &why)
         QMessageBox::Ok);
     box.setObjectName(QStringLiteral("startupFailure"));
     box.setInformativeText(why);
+    showAsPlainText(box);
     box.exec();
 }
 

@@ -86,8 +86,8 @@ std::vector<std::uint8_t> configSpace(const FixtureDevice &device)
             break;
         }
     }
-    put16(config, 0x2C, device.vendor);
-    put16(config, 0x2E, device.device);
+    put16(config, 0x2C, device.subsystem ? device.subsystem->first : device.vendor);
+    put16(config, 0x2E, device.subsystem ? device.subsystem->second : device.device);
     config[0x3C] = static_cast<std::uint8_t>(device.irq);
     config[0x3D] = 0x01;
     return config;
@@ -126,8 +126,10 @@ void SysfsFixture::add(const FixtureDevice &device)
     fs::create_directories(dir);
     writeText(dir / "vendor", hexValue(device.vendor, 4));
     writeText(dir / "device", hexValue(device.device, 4));
-    writeText(dir / "subsystem_vendor", hexValue(device.vendor, 4));
-    writeText(dir / "subsystem_device", hexValue(device.device, 4));
+    writeText(dir / "subsystem_vendor",
+              hexValue(device.subsystem ? device.subsystem->first : device.vendor, 4));
+    writeText(dir / "subsystem_device",
+              hexValue(device.subsystem ? device.subsystem->second : device.device, 4));
     writeText(dir / "class", hexValue(device.classCode, 6));
     writeText(dir / "revision", hexValue(0x01, 2));
     writeText(dir / "irq", std::to_string(device.irq) + "\n");

@@ -3,8 +3,10 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qm5083::testing {
@@ -40,6 +42,8 @@ struct FixtureDevice
     std::uint16_t command = 0x0003;     // I/O and memory decoding on
     std::uint32_t classCode = 0x118000; // class, subclass, programming interface
     int irq = 16;
+    // The board's subsystem vendor and device ids; none: the same as vendor and device.
+    std::optional<std::pair<std::uint16_t, std::uint16_t>> subsystem {};
 };
 
 // A PCI sysfs tree (the directory that holds devices/) in a fresh temporary directory, removed

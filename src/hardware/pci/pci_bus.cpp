@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 #include <tuple>
 #include <utility>
 
@@ -119,6 +118,11 @@ private:
     pci_access *access_;
 };
 
+DeviceIds idsOf(const pci_dev &device)
+{
+    return {device.vendor_id, device.device_id, {device.subsys_vendor_id, device.subsys_id}};
+}
+
 std::string formatAddress(const pci_dev &device)
 {
     char text[32];
@@ -210,12 +214,12 @@ namespace {
 
 void rejectRepeatedIds(const std::vector<PciId> &ids)
 {
-    std::set<std::pair<std::uint16_t, std::uint16_t>> seen;
-    for (const PciId &id : ids)
-        if (!seen.emplace(id.vendor, id.device).second)
-            throw InvalidPciId(
-                Message(QM5083_MESSAGE("Card", "--pci-id %1 is given more than once"),
-                        {Message::value(formatPciIds(id.vendor, id.device))}));
+    if (const auto both = firstOverlap(ids))
+        throw InvalidPciId(
+            Message(QM5083_MESSAGE(
+                        "Card", "--pci-id %1 and %2 can name the same card; name each card once"),
+                    {Message::value(formatPciId(ids[both->first])),
+                     Message::value(formatPciId(ids[both->second]))}));
 }
 
 PciScanError libpciFailure(const std::filesystem::path &sysfsRoot, const LibpciSession &session)
@@ -241,7 +245,7 @@ void scanBus(LibpciAccess &access, const std::filesystem::path &sysfsRoot)
             pci_init(step.access);
             pci_scan_bus(step.access);
             for (pci_dev *device = step.access->devices; device; device = device->next)
-                pci_fill_info(device, PCI_FILL_IDENT);
+                pci_fill_info(device, PCI_FILL_IDENT | PCI_FILL_SUBSYS);
         },
         &init);
     if (init.paramResult != 0)
@@ -257,9 +261,8 @@ std::vector<std::pair<pci_dev *, const PciId *>> namedDevices(const LibpciAccess
 {
     std::vector<std::pair<pci_dev *, const PciId *>> named;
     for (pci_dev *device = access.get()->devices; device; device = device->next) {
-        const auto id = std::find_if(ids.begin(), ids.end(), [&](const PciId &id) {
-            return id.vendor == device->vendor_id && id.device == device->device_id;
-        });
+        const auto id = std::find_if(ids.begin(), ids.end(),
+                                     [&](const PciId &id) { return names(id, idsOf(*device)); });
         if (id != ids.end())
             named.emplace_back(device, &*id);
     }
@@ -291,6 +294,7 @@ PciCard describeCard(pci_dev *device, const PciId &id, const std::filesystem::pa
     card.address = formatAddress(*device);
     card.vendor = device->vendor_id;
     card.device = device->device_id;
+    card.subsystem = idsOf(*device).subsystem;
     chooseBar(card, *device, id.bar, sysfsRoot / "devices" / card.address);
     if (step.commandRead) {
         const unsigned command = step.command[0] | (step.command[1] << 8);

@@ -25,6 +25,7 @@ struct PciCard
     std::string address; // "0000:03:00.0"
     std::uint16_t vendor = 0;
     std::uint16_t device = 0;
+    SubsystemIds subsystem;
     int bar = -1;                       // -1 when no I/O BAR was found
     std::filesystem::path resourceFile; // the BAR's file in sysfs; empty when bar is -1
     std::uint16_t start = 0;            // first port of the BAR
@@ -47,8 +48,8 @@ using PciScanError = ExplainedError;
 
 // Reads the PCI bus under sysfsRoot (the directory holding devices/) through libpci and returns
 // the devices that ids name, ordered by domain, bus, device and function: card number n is
-// element n-1. Throws PciScanError when libpci fails and InvalidPciId when one vendor:device
-// pair is given twice.
+// element n-1. Throws PciScanError when libpci fails and InvalidPciId when two ids can name one
+// card.
 std::vector<PciCard> scanPciCards(const std::vector<PciId> &ids,
                                   const std::filesystem::path &sysfsRoot = "/sys/bus/pci");
 

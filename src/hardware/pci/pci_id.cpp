@@ -1,13 +1,20 @@
 #include "pci_id.h"
 
 #include "hex_text.h"
+#include "text_lines.h"
 
-#include <fstream>
-#include <system_error>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qm5083::hardware {
 
 namespace {
+
+// A card set-up names a few cards; a file much larger is no card set-up.
+constexpr std::size_t kMaxCardsConfigBytes = 64 * 1024;
 
 int parseHexId(std::string_view digits)
 {
@@ -23,6 +30,32 @@ int parseHexId(std::string_view digits)
     return value;
 }
 
+// "VVVV:DDDD" as two ids, or nothing.
+std::optional<std::pair<std::uint16_t, std::uint16_t>> parseIdPair(std::string_view text)
+{
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos)
+        return std::nullopt;
+    const int first = parseHexId(text.substr(0, colon));
+    const int second = parseHexId(text.substr(colon + 1));
+    if (first < 0 || second < 0)
+        return std::nullopt;
+    return std::pair {static_cast<std::uint16_t>(first), static_cast<std::uint16_t>(second)};
+}
+
+Message value(std::string text)
+{
+    return Message::value(std::move(text));
+}
+
+[[noreturn]] void refuseLine(const std::string &fileName, std::size_t number, Message why)
+{
+    throw InvalidPciId(Message(QM5083_MESSAGE("Card",
+                                              "%1, line %2: %3; correct it, or set the cards up "
+                                              "again with sudo qm5083-bench --setup"),
+                               {value(fileName), value(std::to_string(number)), std::move(why)}));
+}
+
 } // namespace
 
 PciId parsePciId(std::string_view text)
@@ -30,21 +63,26 @@ PciId parsePciId(std::string_view text)
     const auto bad = [&] {
         return InvalidPciId(
             Message(QM5083_MESSAGE("Card",
-                                   "--pci-id \"%1\" is not VVVV:DDDD or VVVV:DDDD:BAR "
-                                   "(vendor and device id, four hex digits each as lspci -nn "
-                                   "shows them, BAR 0 to 5)"),
-                    {Message::value(std::string(text))}));
+                                   "--pci-id \"%1\" is not VVVV:DDDD[:BAR][/SSSS:TTTT] (vendor and "
+                                   "device id, four hex digits each as lspci -nn shows them, BAR "
+                                   "0 to 5, and the subsystem's ids as lspci -nnv shows them)"),
+                    {value(convert::excerpt(text))}));
     };
-    const auto first = text.find(':');
-    if (first == std::string_view::npos)
+    PciId id;
+    const auto slash = text.find('/');
+    if (slash != std::string_view::npos) {
+        const auto subsystem = parseIdPair(text.substr(slash + 1));
+        if (!subsystem)
+            throw bad();
+        id.subsystem = SubsystemIds {subsystem->first, subsystem->second};
+        text = text.substr(0, slash);
+    }
+    const auto second = text.find(':', text.find(':') + 1);
+    const auto ids = parseIdPair(text.substr(0, second));
+    if (!ids)
         throw bad();
-    const auto second = text.find(':', first + 1);
-    const int vendor = parseHexId(text.substr(0, first));
-    const int device = parseHexId(text.substr(
-        first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1));
-    if (vendor < 0 || device < 0)
-        throw bad();
-    PciId id {static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(device), {}};
+    id.vendor = ids->first;
+    id.device = ids->second;
     if (second != std::string_view::npos) {
         const std::string_view bar = text.substr(second + 1);
         if (bar.size() != 1 || bar[0] < '0' || bar[0] >= '0' + kPciBarCount)
@@ -52,6 +90,27 @@ PciId parsePciId(std::string_view text)
         id.bar = bar[0] - '0';
     }
     return id;
+}
+
+bool names(const PciId &id, const DeviceIds &device)
+{
+    return id.vendor == device.vendor && id.device == device.device
+        && (!id.subsystem || *id.subsystem == device.subsystem);
+}
+
+bool overlap(const PciId &a, const PciId &b)
+{
+    return a.vendor == b.vendor && a.device == b.device
+        && (!a.subsystem || !b.subsystem || *a.subsystem == *b.subsystem);
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> firstOverlap(const std::vector<PciId> &ids)
+{
+    for (std::size_t later = 1; later < ids.size(); ++later)
+        for (std::size_t earlier = 0; earlier < later; ++earlier)
+            if (overlap(ids[earlier], ids[later]))
+                return std::pair {earlier, later};
+    return std::nullopt;
 }
 
 std::string formatPciIds(std::uint16_t vendor, std::uint16_t device)
@@ -64,50 +123,115 @@ std::string formatPciId(const PciId &id)
     std::string text = formatPciIds(id.vendor, id.device);
     if (id.bar)
         text.append(":").append(std::to_string(*id.bar));
+    if (id.subsystem)
+        text.append("/").append(formatPciIds(id.subsystem->vendor, id.subsystem->device));
     return text;
 }
 
-std::optional<std::vector<PciId>> readCardsConfig(const std::filesystem::path &file)
+std::vector<PciId> parseCardsConfig(std::string_view text, const std::string &fileName)
 {
-    std::error_code missing;
-    if (!std::filesystem::exists(file, missing))
-        return std::nullopt;
-    std::ifstream in(file);
-    if (!in)
-        throw InvalidPciId(Message(QM5083_MESSAGE("Card", "the card set-up %1 cannot be read"),
-                                   {Message::value(file.string())}));
     std::vector<PciId> ids;
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        std::string_view text(line);
-        text = text.substr(0, text.find('#'));
-        const auto first = text.find_first_not_of(" \t\r");
+    std::vector<std::size_t> lineOf; // each id's line number
+    std::size_t number = 0;
+    while (!text.empty()) {
+        ++number;
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (line.size() > convert::kMaxLineBytes)
+            refuseLine(fileName, number,
+                       Message(QM5083_MESSAGE("Card", "\"%1\" is longer than %2 bytes"),
+                               {value(convert::excerpt(line)),
+                                value(std::to_string(convert::kMaxLineBytes))}));
+        if (const auto control = convert::firstControl(line))
+            refuseLine(fileName, number,
+                       Message(QM5083_MESSAGE("Card", "\"%1\" holds the control character %2"),
+                               {value(convert::excerpt(line)),
+                                value(convert::escapeControls(std::string(1, *control)))}));
+        line = line.substr(0, line.find('#'));
+        const auto first = line.find_first_not_of(" \t\r");
         if (first == std::string_view::npos)
             continue;
-        text = text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+        line = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
         try {
-            ids.push_back(parsePciId(text));
+            ids.push_back(parsePciId(line));
         } catch (const InvalidPciId &) {
-            throw InvalidPciId(
-                Message(QM5083_MESSAGE("Card",
-                                       "%1, line %2: \"%3\" is not VVVV:DDDD or "
-                                       "VVVV:DDDD:BAR (vendor and device id, four hex "
-                                       "digits each as lspci -nn shows them, BAR 0 to 5); "
-                                       "correct it, or set the cards up again with sudo "
-                                       "qm5083-bench --setup"),
-                        {Message::value(file.string()), Message::value(std::to_string(number)),
-                         Message::value(std::string(text))}));
+            refuseLine(fileName, number,
+                       Message(QM5083_MESSAGE("Card",
+                                              "\"%1\" is not VVVV:DDDD[:BAR][/SSSS:TTTT] (vendor "
+                                              "and device id, four hex digits each as lspci -nn "
+                                              "shows them, BAR 0 to 5, and the subsystem's ids "
+                                              "as lspci -nnv shows them)"),
+                               {value(convert::excerpt(line))}));
         }
+        lineOf.push_back(number);
+        if (const auto both = firstOverlap(ids))
+            refuseLine(fileName, number,
+                       Message(QM5083_MESSAGE("Card",
+                                              "%1 names a card that line %2 names already (%3); "
+                                              "each card is named once"),
+                               {value(formatPciId(ids[both->second])),
+                                value(std::to_string(lineOf[both->first])),
+                                value(formatPciId(ids[both->first]))}));
     }
     return ids;
 }
 
+std::vector<PciId> readCardsConfig(int fd, const std::string &fileName)
+{
+    const auto cannotRead = [&](Message why) {
+        return InvalidPciId(Message(QM5083_MESSAGE("Card", "the card set-up %1 cannot be read: %2"),
+                                    {value(fileName), std::move(why)}));
+    };
+    struct stat status
+    { };
+    if (::fstat(fd, &status) != 0)
+        throw cannotRead(value(std::strerror(errno)));
+    if (S_ISDIR(status.st_mode))
+        throw cannotRead(Message(QM5083_MESSAGE("Card", "it is a folder, not a file")));
+    if (!S_ISREG(status.st_mode))
+        throw cannotRead(Message(QM5083_MESSAGE("Card", "it is not a regular file")));
+    std::string text;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw cannotRead(value(std::strerror(errno)));
+        if (got == 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(got));
+        if (text.size() > kMaxCardsConfigBytes)
+            throw cannotRead(Message(QM5083_MESSAGE("Card", "it is larger than %1 bytes"),
+                                     {value(std::to_string(kMaxCardsConfigBytes))}));
+    }
+    return parseCardsConfig(text, fileName);
+}
+
+std::optional<std::vector<PciId>> readCardsConfig(const std::filesystem::path &file)
+{
+    // Not blocking: a named pipe put in its place answers at once, as not a regular file.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0 && errno == ENOENT)
+        return std::nullopt;
+    if (fd < 0)
+        throw InvalidPciId(Message(QM5083_MESSAGE("Card", "the card set-up %1 cannot be read: %2"),
+                                   {value(file.string()), value(std::strerror(errno))}));
+    struct Closer
+    {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer {fd};
+    return readCardsConfig(fd, file.string());
+}
+
 std::string cardsConfigText(const std::vector<PciId> &ids)
 {
-    std::string text
-        = "# The qm5083 cards qm5083-bench works on when started without --pci-id,\n"
-          "# one VVVV:DDDD[:BAR] a line, as lspci -nn shows the ids. Written by\n"
-          "# qm5083-bench --setup; the udev rule gives group qm5083 access to these.\n";
+    std::string text = "# The qm5083 cards qm5083-bench works on when started without --pci-id,\n"
+                       "# one VVVV:DDDD[:BAR][/SSSS:TTTT] a line, as lspci -nn shows the ids (and\n"
+                       "# lspci -nnv the subsystem's). Written by qm5083-bench --setup; the udev\n"
+                       "# rule gives group qm5083 the I/O ports of these cards, and of no other.\n";
     for (const PciId &id : ids)
         text += formatPciId(id) + "\n";
     return text;

@@ -12,15 +12,44 @@
 
 namespace qm5083::hardware {
 
-// One --pci-id: the vendor and device ids of a card, as lspci -nn shows them, and optionally the
-// index of the BAR that holds its registers.
-struct PciId
+// A board's subsystem vendor and device ids: boards built on one PCI bridge chip share the chip's
+// vendor and device ids and differ in these.
+struct SubsystemIds
 {
     std::uint16_t vendor = 0;
     std::uint16_t device = 0;
-    std::optional<int> bar; // 0..5; none: the card's first I/O BAR
+
+    bool operator==(const SubsystemIds &) const = default;
+};
+
+// One --pci-id or card set-up line: the vendor and device ids of a card, as lspci -nn shows them,
+// optionally the index of the BAR that holds its registers, and optionally the subsystem ids that
+// narrow it to one board.
+struct PciId
+{
+    PciId() = default;
+    PciId(std::uint16_t vendorId, std::uint16_t deviceId, std::optional<int> barIndex = {},
+          std::optional<SubsystemIds> subsystemIds = {})
+        : vendor(vendorId)
+        , device(deviceId)
+        , bar(barIndex)
+        , subsystem(subsystemIds)
+    { }
+
+    std::uint16_t vendor = 0;
+    std::uint16_t device = 0;
+    std::optional<int> bar;                // 0..5; none: the card's first I/O BAR
+    std::optional<SubsystemIds> subsystem; // none: any board with these ids
 
     bool operator==(const PciId &) const = default;
+};
+
+// What a device on the bus says it is.
+struct DeviceIds
+{
+    std::uint16_t vendor = 0;
+    std::uint16_t device = 0;
+    SubsystemIds subsystem;
 };
 
 inline constexpr int kPciBarCount = 6;
@@ -32,21 +61,40 @@ public:
     using ExplainedAs::ExplainedAs;
 };
 
-// Parses "VVVV:DDDD" or "VVVV:DDDD:BAR" (ids in hex, four digits each; BAR 0..5). Throws
-// InvalidPciId naming the text.
+// Parses "VVVV:DDDD[:BAR][/SSSS:TTTT]" (ids in hex, four digits each; BAR 0..5; the subsystem's
+// vendor and device after the slash). Throws InvalidPciId naming the text.
 PciId parsePciId(std::string_view text);
+
+// Whether id names the device.
+bool names(const PciId &id, const DeviceIds &device);
+
+// Whether one device could be named by both: the same vendor and device, and subsystem ids that
+// do not tell them apart. Such a pair would give a card two numbers and two BARs.
+bool overlap(const PciId &a, const PciId &b);
+
+// The first two of ids that overlap, by index; nothing when none do.
+std::optional<std::pair<std::size_t, std::size_t>> firstOverlap(const std::vector<PciId> &ids);
 
 // "VVVV:DDDD", four upper-case hex digits each.
 std::string formatPciIds(std::uint16_t vendor, std::uint16_t device);
 // The vendor and device ids of each, "1234:5678, ABCD:0001".
 std::string formatPciIds(const std::vector<PciId> &ids);
-// As --pci-id takes it: "1234:5678", or "1234:5678:2" with a BAR.
+// As --pci-id takes it: "1234:5678", "1234:5678:2", "1234:5678:2/ABCD:0001".
 std::string formatPciId(const PciId &id);
 
-// The card ids kept in the card set-up's file: one VVVV:DDDD[:BAR] a line, blank lines and
-// comments from # to the end of a line. Nothing when the file does not exist; throws
-// InvalidPciId naming the file and the line of a malformed one, or a file that cannot be read.
+// The card ids of a card set-up's text: one VVVV:DDDD[:BAR][/SSSS:TTTT] a line, blank lines and
+// comments from # to the end of a line. Throws InvalidPciId naming the file and the line of a
+// malformed one: a line that is no id, holds a control character or is longer than a line may be,
+// or names a device an earlier line names already.
+std::vector<PciId> parseCardsConfig(std::string_view text, const std::string &fileName);
+
+// The card set-up's file read and parsed; nothing when the file does not exist. Throws
+// InvalidPciId for a malformed one, and for a folder, a file that cannot be read or one far
+// larger than any card set-up.
 std::optional<std::vector<PciId>> readCardsConfig(const std::filesystem::path &file);
+
+// The same, from a file already opened (the udev helper checks who owns it first).
+std::vector<PciId> readCardsConfig(int fd, const std::string &fileName);
 
 // The file's text for these ids, with a comment saying what it is.
 std::string cardsConfigText(const std::vector<PciId> &ids);

@@ -1,5 +1,7 @@
 #include "sys_io.h"
 
+#include "text_lines.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <fstream>
@@ -108,7 +110,9 @@ std::optional<LockHolder> PosixSysIo::lockHolder(int fd)
     for (char &c : command)
         if (c == '\0')
             c = ' ';
-    return LockHolder {*pid, command};
+    // Another program's words, quoted to the technician: at most a line's worth, and no control
+    // character that a terminal would obey.
+    return LockHolder {*pid, convert::excerpt(command, 200)};
 }
 
 std::optional<long> flockHolderPid(std::string_view procLocks, unsigned major, unsigned minor,

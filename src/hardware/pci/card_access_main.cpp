@@ -1,0 +1,100 @@
+// qm5083-card-access DEVICE_FOLDER: run by the udev rule, as root, for every PCI device that
+// appears, binds or changes. Gives group qm5083 the resource file of the device's I/O BAR when
+// the card set-up lists the device, and takes back from the group every other BAR file it holds,
+// so that a card no longer listed is closed at once. A card set-up that root does not own, that
+// others may change, or that cannot be read whole grants nothing.
+//
+// --config FILE reads another card set-up, with the same checks (for the tests).
+
+#include "card_access.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using namespace qm5083::hardware;
+
+constexpr const char *kCardGroup = "qm5083";
+
+bool onlyRootMayChange(int fd)
+{
+    struct stat status
+    { };
+    return ::fstat(fd, &status) == 0 && status.st_uid == 0
+        && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The listed cards, or none when the set-up is missing, malformed or could have been written by
+// anyone but root: its folder and the file itself root's and writable by root alone.
+std::vector<PciId> listedCards(const std::string &path)
+{
+    const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    const int folderFd
+        = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
+        return {};
+    const std::string name = path.substr(folder.size());
+    const int fd = ::openat(folderFd, name.c_str(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    std::vector<PciId> listed;
+    if (fd >= 0 && onlyRootMayChange(folderFd) && onlyRootMayChange(fd)) {
+        try {
+            listed = readCardsConfig(fd, path);
+        } catch (const InvalidPciId &error) {
+            std::fprintf(stderr, "qm5083-card-access: %s; no card is given to group %s\n",
+                         error.what(), kCardGroup);
+        }
+    } else if (fd >= 0) {
+        std::fprintf(stderr,
+                     "qm5083-card-access: %s is not root's alone (owner and writers); no card "
+                     "is given to group %s\n",
+                     path.c_str(), kCardGroup);
+    }
+    if (fd >= 0)
+        ::close(fd);
+    ::close(folderFd);
+    return listed;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    std::string config = QM5083_CARDS_CONF;
+    int next = 1;
+    if (argc == 4 && std::string_view(argv[1]) == "--config") {
+        config = argv[2];
+        next = 3;
+    }
+    if (argc != next + 1) {
+        std::fprintf(stderr, "usage: qm5083-card-access [--config FILE] DEVICE_FOLDER\n");
+        return 2;
+    }
+    const struct group *group = ::getgrnam(kCardGroup);
+    if (!group)
+        return 0; // no group: nothing was ever given, and nothing is
+    const int deviceDir = ::open(argv[next], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (deviceDir < 0) {
+        std::fprintf(stderr, "qm5083-card-access: %s: %s\n", argv[next], std::strerror(errno));
+        return 1;
+    }
+    try {
+        const SysfsDevice device = readSysfsDevice(deviceDir);
+        const std::optional<int> bar = grantedBar(listedCards(config), device);
+        applyAccessChanges(deviceDir, accessChanges(barFiles(deviceDir), bar, group->gr_gid, 0));
+    } catch (const std::system_error &error) {
+        std::fprintf(stderr, "qm5083-card-access: %s: %s\n", argv[next], error.what());
+        ::close(deviceDir);
+        return 1;
+    }
+    ::close(deviceDir);
+    return 0;
+}

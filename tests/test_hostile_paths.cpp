@@ -1,0 +1,292 @@
+// Files the program writes, where someone else has been first: a link, a link swapped in while the
+// program waits, a pipe, a folder, another user's file in a folder everyone may write, a umask of
+// 000. Each row names what the program says and checks that nothing it should not touch was
+// touched. Run as root (as CI runs it), the rows work in a tmpfs mounted in a mount namespace of
+// their own, and the rows that need root run too.
+
+#include "command_line.h"
+#include "report_file.h"
+#include "script_runner.h"
+#include "session_log.h"
+#include "setup.h"
+#include "support/captured_output.h"
+#include "support/row_name.h"
+#include "support/sysfs_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+using namespace qm5083;
+using namespace qm5083::testing;
+
+namespace {
+
+constexpr uid_t kOtherUser = 5083;
+const std::string kVictim = "a file someone else keeps\n";
+
+enum class Target { Setup, Report, Log, Readings };
+
+struct HostileRow
+{
+    const char *name;
+    Target target;
+    std::function<void(const QDir &)> prepare;   // before the program looks
+    std::function<void(const QDir &)> meanwhile; // after its check, before it writes
+    const char *problem;                         // what it says; empty: it goes ahead
+    bool needsRoot = false;
+};
+
+void PrintTo(const HostileRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+std::string contents(const QString &path)
+{
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void link(const QDir &dir, const char *name, const char *to)
+{
+    ASSERT_EQ(
+        ::symlink(dir.filePath(to).toStdString().c_str(), dir.filePath(name).toStdString().c_str()),
+        0);
+}
+
+void fifo(const QDir &dir, const char *name)
+{
+    ASSERT_EQ(::mkfifo(dir.filePath(name).toStdString().c_str(), 0600), 0);
+}
+
+// A folder everyone may write, as /tmp is, holding a file of another user's.
+void othersFileInSharedFolder(const QDir &dir, const char *name)
+{
+    dir.mkdir("shared");
+    ::chmod(dir.filePath("shared").toStdString().c_str(), 01777);
+    const std::string file = dir.filePath(QStringLiteral("shared/") + name).toStdString();
+    std::ofstream(file) << "{\"session\":1}\n";
+    ASSERT_EQ(::chown(file.c_str(), kOtherUser, kOtherUser), 0);
+}
+
+class NoSystemChanges final : public commands::SystemSetup
+{
+public:
+    bool isRoot() const override { return true; }
+    std::optional<std::string> sudoUser() const override { return std::nullopt; }
+    bool groupExists(const std::string &) const override { return true; }
+    bool createGroup(const std::string &) override { return true; }
+    bool userInGroup(const std::string &, const std::string &) const override { return true; }
+    bool addUserToGroup(const std::string &, const std::string &) override { return true; }
+    bool applyUdevRules() override { return true; }
+};
+
+class HostilePath : public ::testing::TestWithParam<HostileRow>
+{
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0) {
+            if (GetParam().needsRoot)
+                GTEST_SKIP() << "another user's file needs root to make";
+            return;
+        }
+        // Everything below happens in a tmpfs only this process sees.
+        ASSERT_EQ(::unshare(CLONE_NEWNS), 0);
+        ASSERT_EQ(::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+        ASSERT_EQ(::mount("tmpfs", dir_.path().toStdString().c_str(), "tmpfs", 0, "size=1m"), 0);
+    }
+    void TearDown() override
+    {
+        if (::geteuid() == 0)
+            ::umount2(dir_.path().toStdString().c_str(), MNT_DETACH);
+    }
+
+    // What the program said of the target; empty when it went ahead.
+    std::string attempt(const QDir &dir, const HostileRow &row)
+    {
+        switch (row.target) {
+        case Target::Setup: {
+            tree_.add({"0000:03:00.0", 0x1234, 0x5678, {io(0xe000, 0x20)}});
+            commands::CommandLine line = commands::parseCommandLine({"qm5083-bench", "--config",
+                                                                     dir.filePath("etc/cards.conf"),
+                                                                     "--setup", "1234:5678"});
+            line.backends.sysfsRoot = tree_.root();
+            NoSystemChanges system;
+            const CapturedOutput output = captureOutput([&](std::FILE *out, std::FILE *err) {
+                return commands::runSetup(line, system, out, err);
+            });
+            EXPECT_EQ(output.status, output.err.empty() ? 0 : 2) << output.err;
+            return output.err;
+        }
+        case Target::Report:
+            try {
+                const commands::ReportTarget target(dir.filePath("report.json"));
+                if (row.meanwhile)
+                    row.meanwhile(dir);
+                QString why;
+                return target.write({{"outcome", "passed"}}, why) ? "" : why.toStdString();
+            } catch (const reports::FileRefused &refused) {
+                return refused.why.toStdString();
+            }
+        case Target::Log: {
+            QString error;
+            QString notice;
+            const auto log
+                = reports::SessionLog::open(dir.filePath("shared/session.log"), error, notice);
+            return error.toStdString();
+        }
+        case Target::Readings: {
+            const commands::CommandLine line = commands::parseCommandLine(
+                {"qm5083-bench", "--simulate", "da-check", "--channel", "0", "--range", "0:10",
+                 "--readings", dir.filePath("readings")});
+            std::istringstream none;
+            const CapturedOutput output = captureOutput([&](std::FILE *out, std::FILE *err) {
+                return commands::runScriptCommand(line, none, out, err, nullptr);
+            });
+            EXPECT_EQ(output.status, 2);
+            return output.err;
+        }
+        }
+        return "no such target";
+    }
+
+    QTemporaryDir dir_;
+    SysfsFixture tree_;
+};
+
+TEST_P(HostilePath, IsRefusedAndLeavesWhatItFoundAlone)
+{
+    const HostileRow &row = GetParam();
+    const QDir dir(dir_.path());
+    dir.mkdir("shared");
+    std::ofstream(dir.filePath("victim").toStdString()) << kVictim;
+    row.prepare(dir);
+    std::string problem = attempt(dir, row);
+    for (auto at = problem.find(dir.path().toStdString()); at != std::string::npos;
+         at = problem.find(dir.path().toStdString()))
+        problem.replace(at, static_cast<std::size_t>(dir.path().size()), "@DIR@");
+    EXPECT_EQ(problem, row.problem);
+    EXPECT_EQ(contents(dir.filePath("victim")), kVictim) << "the file a link pointed to";
+}
+
+const HostileRow kRows[] = {
+    {"SetUpThroughALink",
+     Target::Setup,
+     [](const QDir &dir) {
+         dir.mkdir("etc");
+         link(dir, "etc/cards.conf", "victim");
+     },
+     {},
+     "qm5083-bench: the card set-up @DIR@/etc/cards.conf was not written: it is a link; give the "
+     "file itself; nothing was set up\n"},
+    {"SetUpWhoseOldCopyIsAFolder",
+     Target::Setup,
+     [](const QDir &dir) {
+         dir.mkpath("etc/cards.conf.old");
+         std::ofstream(dir.filePath("etc/cards.conf").toStdString()) << "ABCD:0001\n";
+     },
+     {},
+     "qm5083-bench: the card set-up @DIR@/etc/cards.conf was not written: "
+     "@DIR@/etc/cards.conf.old, where the old one would be kept: it is a folder; nothing was set "
+     "up\n"},
+    {"SetUpInAFolderEveryoneMayWrite",
+     Target::Setup,
+     [](const QDir &dir) {
+         dir.mkdir("etc");
+         ::chmod(dir.filePath("etc").toStdString().c_str(), 0777);
+     },
+     {},
+     "qm5083-bench: the card set-up @DIR@/etc/cards.conf was not written: the folder @DIR@/etc "
+     "may be changed by others than its owner or is not root's (owner 0, mode 0777); make it "
+     "root's and writable by root alone; nothing was set up\n",
+     true},
+    {"ReportThroughALink",
+     Target::Report,
+     [](const QDir &dir) { link(dir, "report.json", "victim"); },
+     {},
+     "it is a link; give the file itself"},
+    {"ReportWhoseLinkCameDuringTheWait", Target::Report, [](const QDir &) {},
+     [](const QDir &dir) { link(dir, "report.json", "victim"); },
+     "it is a link; give the file itself"},
+    {"ReportIntoAPipe",
+     Target::Report,
+     [](const QDir &dir) { fifo(dir, "report.json"); },
+     {},
+     "it is not a regular file (a device, a pipe or a socket)"},
+    {"ReportOverAFolder",
+     Target::Report,
+     [](const QDir &dir) { dir.mkdir("report.json"); },
+     {},
+     "it is a folder"},
+    {"LogThroughALink",
+     Target::Log,
+     [](const QDir &dir) { link(dir, "shared/session.log", "victim"); },
+     {},
+     "it is a link; give the file itself"},
+    {"LogIntoAPipe",
+     Target::Log,
+     [](const QDir &dir) { fifo(dir, "shared/session.log"); },
+     {},
+     "it is not a regular file (a device, a pipe or a socket); the record goes to a file only"},
+    {"LogAnotherUsersFileInASharedFolder",
+     Target::Log,
+     [](const QDir &dir) { othersFileInSharedFolder(dir, "session.log"); },
+     {},
+     "it belongs to another user, in a folder others may write; run as root, the program writes "
+     "there only its own files",
+     true},
+    {"ReadingsFromAPipe",
+     Target::Readings,
+     [](const QDir &dir) { fifo(dir, "readings"); },
+     {},
+     "qm5083-bench: da-check: the readings file @DIR@/readings cannot be read: it is not a regular "
+     "file; a program that reads the meter pipes the readings to standard input instead\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, HostilePath, ::testing::ValuesIn(kRows), RowName {});
+
+// What the set-up makes, it makes root's and rwxr-xr-x / rw-r--r-- whatever the umask, and the
+// old set-up is kept beside the new one the same way.
+TEST(SetUpUnderUmask000, MakesItsFolderAndFilesReadableByAllAndWritableByRootAlone)
+{
+    QTemporaryDir dir;
+    SysfsFixture tree;
+    tree.add({"0000:03:00.0", 0x1234, 0x5678, {io(0xe000, 0x20)}});
+    const mode_t before = ::umask(0);
+    NoSystemChanges system;
+    for (const char *ids : {"1234:5678", "1234:5678:0"}) {
+        commands::CommandLine line = commands::parseCommandLine(
+            {"qm5083-bench", "--config", dir.filePath("new/etc/cards.conf"), "--setup", ids});
+        line.backends.sysfsRoot = tree.root();
+        EXPECT_EQ(captureOutput([&](std::FILE *out, std::FILE *err) {
+                      return commands::runSetup(line, system, out, err);
+                  }).status,
+                  0);
+    }
+    ::umask(before);
+    const auto modeOf = [&](const char *name) {
+        struct stat status
+        { };
+        ::stat(dir.filePath(name).toStdString().c_str(), &status);
+        return status.st_mode & 07777;
+    };
+    EXPECT_EQ(modeOf("new"), 0755U);
+    EXPECT_EQ(modeOf("new/etc"), 0755U);
+    EXPECT_EQ(modeOf("new/etc/cards.conf"), 0644U);
+    EXPECT_EQ(modeOf("new/etc/cards.conf.old"), 0644U);
+}
+
+} // namespace
