@@ -28,18 +28,24 @@ readonly kBootLimit=150
 
 # The emulated cards: "QEMU-DEVICE-OPTIONS". pci-testdev (1b36:0005) has a 4 KiB memory BAR 0 and
 # 256 ports in BAR 1; AC97 (8086:2415) has two I/O BARs. The test cards are declared out of
-# address order, one behind a bridge, so numbering by address differs from creation order.
+# address order, one behind a bridge, so numbering by address differs from creation order. Two
+# e1000e (8086:10D3: memory BARs 0, 1 and 3, ports in BAR 2) stand for two boards on one chip:
+# the same vendor and device ids, other subsystem ids (the only QEMU 7.2 device whose subsystem
+# ids can be set); their driver is kept out (modprobe.blacklist), so nothing else uses them.
 readonly kCards=(
     "pci-bridge,id=bridge,chassis_nr=1,addr=0x5"
     "pci-testdev,bus=bridge,addr=0x1"
     "pci-testdev,addr=0x6"
     "pci-testdev,addr=0x4"
     "AC97,audiodev=silent,addr=0x3"
+    "e1000e,addr=0x7,romfile=,subsys_ven=0x5083,subsys=0x0001"
+    "e1000e,addr=0xa,romfile="
 )
 # Where the firmware puts them: the test cards in PCI address order (the bridge's bus is 1),
-# and the AC97.
+# the AC97, and the e1000e with subsystem 5083:0001 and its twin.
 readonly kTestCardAddresses="0000:00:04.0 0000:00:06.0 0000:01:01.0"
 readonly kAc97Address="0000:00:03.0"
+readonly kBoardAddress="0000:00:07.0" kTwinAddress="0000:00:0a.0"
 
 now() { date +%s%N; }
 since() { # seconds since a now(), to a tenth
@@ -51,7 +57,7 @@ started=$(now)
 ensure_packages "${KERNEL_TEST_PACKAGES[@]}"
 echo "kernel test: packages ready after $(since "$started") s"
 
-for program in qm5083-pci-probe qm5083-bench; do
+for program in qm5083-pci-probe qm5083-bench qm5083-card-access; do
     if [ ! -x "$build/$program" ]; then
         echo "FAIL: $build/$program is missing (build with the tests on)" >&2
         exit 1
@@ -128,7 +134,7 @@ share=$work/share
 mkdir -p "$share"
 cp tests/kernel/guest.sh "$share/"
 cp "$build/qm5083-pci-probe" "$build/qm5083-bench" "$share/"
-cp "$build/packaging/60-qm5083-bench.rules" "$build/packaging/qm5083-card-listed" "$share/"
+cp "$build/packaging/60-qm5083-bench.rules" "$build/qm5083-card-access" "$share/"
 boots=(normal lockdown)
 if [ -n "$package" ]; then
     cp "$package" "$share/"
@@ -137,6 +143,8 @@ fi
 cat >"$share/config" <<EOF
 test_card_addresses=($kTestCardAddresses)
 ac97_address=$kAc97Address
+board_address=$kBoardAddress
+twin_address=$kTwinAddress
 EOF
 
 # boot NAME [KERNEL-PARAMETER...]: starts a machine in the background.
@@ -152,7 +160,7 @@ boot() {
         -nodefaults -no-user-config -display none -monitor none -no-reboot \
         -serial "file:$work/console-$name.log" \
         -kernel "$vmlinux" -initrd "$work/initramfs.cpio" \
-        -append "console=ttyS0 panic=-1 qm5083.kernel_test=1 qm5083.boot=$name $*" \
+        -append "console=ttyS0 panic=-1 modprobe.blacklist=e1000e qm5083.kernel_test=1 qm5083.boot=$name $*" \
         -fsdev local,id=hostroot,path=/,security_model=none,readonly=on,multidevs=remap \
         -device virtio-9p-pci,fsdev=hostroot,mount_tag=hostroot,addr=0x8 \
         -fsdev "local,id=share,path=$share,security_model=none" \

@@ -179,6 +179,31 @@ da_check_at_a_terminal() {
     rm -f keys
 }
 
+# Ctrl-C in the self-test: it ends after the part in progress, leaves the card as a whole
+# self-test does (the same last writes), reports "could not run" and exits 130. The signal is
+# sent once the program has written its trace's first line, so its handler is in place.
+self_test_ended_by_sigint() {
+    "$program" --simulate --trace --self-test --report whole.json >/dev/null 2>whole.trace
+    mkfifo trace
+    "$program" --simulate --trace --self-test --report ended.json >/dev/null 2>trace &
+    local pid=$! header status
+    pids+=("$pid")
+    exec 4<trace
+    read -r header <&4
+    kill -INT "$pid"
+    cat <&4 >ended.trace
+    wait "$pid"
+    status=$?
+    exec 4<&-
+    last_writes() { grep -o ' out .*' "$1" | tail -n 45; }
+    [ "$status" = 130 ] && grep -q '^qm5083-bench: the self-test ended by SIGINT after' ended.trace \
+        && [ "$(last_writes ended.trace)" = "$(last_writes whole.trace)" ] \
+        && [ "$(jq -r '.outcome + " " + (.exitStatus | tostring)' ended.json)" = "could not run 130" ]
+    verdict $? "Ctrl-C ends the self-test after its part, the card left as always, status 130" \
+        "exit $status, $(grep -v '^[0-9]' ended.trace | head -c 300), report: $(head -c 200 ended.json)"
+    rm -f trace
+}
+
 full_disk
 replaced_by_directory
 cut_by_hand
@@ -186,4 +211,5 @@ killed_mid_batch
 batch_ended_by_sigterm
 window_ended_by_sigterm
 da_check_at_a_terminal
+self_test_ended_by_sigint
 exit "$failed"

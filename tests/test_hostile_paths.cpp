@@ -258,14 +258,18 @@ const HostileRow kRows[] = {
 
 INSTANTIATE_TEST_SUITE_P(Rows, HostilePath, ::testing::ValuesIn(kRows), RowName {});
 
-// What the set-up makes, it makes root's and rwxr-xr-x / rw-r--r-- whatever the umask, and the
-// old set-up is kept beside the new one the same way.
-TEST(SetUpUnderUmask000, MakesItsFolderAndFilesReadableByAllAndWritableByRootAlone)
+// What the set-up makes, it makes rwxr-xr-x and rw-r--r-- whatever the umask: under 000 no one
+// else may write the folder, under 077 every user of the program may still read the card set-up.
+// The old set-up is kept beside the new one the same way.
+class SetUpUnderAUmask : public ::testing::TestWithParam<mode_t>
+{ };
+
+TEST_P(SetUpUnderAUmask, MakesItsFolderAndFilesReadableByAllAndWritableByRootAlone)
 {
     QTemporaryDir dir;
     SysfsFixture tree;
     tree.add({"0000:03:00.0", 0x1234, 0x5678, {io(0xe000, 0x20)}});
-    const mode_t before = ::umask(0);
+    const mode_t before = ::umask(GetParam());
     NoSystemChanges system;
     for (const char *ids : {"1234:5678", "1234:5678:0"}) {
         commands::CommandLine line = commands::parseCommandLine(
@@ -288,5 +292,7 @@ TEST(SetUpUnderUmask000, MakesItsFolderAndFilesReadableByAllAndWritableByRootAlo
     EXPECT_EQ(modeOf("new/etc/cards.conf"), 0644U);
     EXPECT_EQ(modeOf("new/etc/cards.conf.old"), 0644U);
 }
+
+INSTANTIATE_TEST_SUITE_P(Umasks, SetUpUnderAUmask, ::testing::Values(0000, 0077));
 
 } // namespace

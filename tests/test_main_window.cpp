@@ -1,3 +1,4 @@
+#include "appearance.h"
 #include "main_window.h"
 #include "pci_locator.h"
 #include "recording_port.h"
@@ -15,6 +16,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -627,6 +629,38 @@ TEST_F(MainWindowTest, TheCardNumberingHintSaysHowCardsAreNumbered)
     EXPECT_EQ(hint->toolTip(),
               "Card numbers here follow the cards' PCI addresses: the card with "
               "the lowest address is card 1.");
+}
+
+} // namespace
+
+namespace {
+
+// Typed text that looks like markup reaches the technician as typed: the report box shows it as
+// plain text with no link to click, and a tooltip quoting it is escaped.
+TEST(PlainText, AReportQuotingMarkupShowsItAsTyped)
+{
+    hardware::SimulatedCard card;
+    hardware::SimulatedLocator locator;
+    MainWindow window(card, locator, hardware::BackendKind::Simulated);
+    window.start();
+    const QString typed = QStringLiteral("10000<a href='x'><font size=7>Card OK</font></a>");
+    window.findChild<QLineEdit *>("txtOutput0")->setText(typed);
+    QStringList formats;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(box);
+        for (const QLabel *label : box->findChildren<QLabel *>())
+            if (label->text().contains("Card OK"))
+                formats << QStringLiteral("%1 links:%2")
+                               .arg(label->textFormat() == Qt::PlainText ? "plain" : "rich")
+                               .arg(label->openExternalLinks());
+        box->accept();
+    });
+    QTest::mouseClick(window.findChild<QPushButton *>("cmdOutput"), Qt::LeftButton);
+    EXPECT_EQ(formats, QStringList {"plain links:0"});
+    EXPECT_EQ(window::plainToolTip("reads as 100").toStdString(), "reads as 100");
+    EXPECT_EQ(window::plainToolTip("<b>1</b>\nbits").toStdString(),
+              "<p style='white-space:pre'>&lt;b&gt;1&lt;/b&gt;<br>bits</p>");
 }
 
 } // namespace

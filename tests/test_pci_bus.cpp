@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -518,5 +519,56 @@ TEST(ApplyAccessChanges, SetsTheModesThroughTheFolder)
         file.group = 0;
     EXPECT_EQ(after, (std::vector<FileAccess> {{"resource0", 0, 0600}, {"resource1", 0, 0660}}));
 }
+
+} // namespace
+
+namespace {
+
+// The helper trusts a card set-up only when its owner (root) alone may change it and its folder.
+struct ListedRow
+{
+    const char *name;
+    mode_t folderMode;
+    mode_t fileMode;
+    const char *text;
+    std::vector<PciId> listed; // nothing listed also when the file throws
+    bool throws = false;
+};
+
+class ListedCards : public ::testing::TestWithParam<ListedRow>
+{ };
+
+TEST_P(ListedCards, AreTheOwnersAlone)
+{
+    const ListedRow &row = GetParam();
+    const std::filesystem::path folder = std::filesystem::temp_directory_path()
+        / ("qm5083-listed-" + std::to_string(::getpid()) + "-" + row.name);
+    std::filesystem::create_directory(folder);
+    {
+        std::ofstream(folder / "cards.conf") << row.text;
+    }
+    ::chmod((folder / "cards.conf").c_str(), row.fileMode);
+    ::chmod(folder.c_str(), row.folderMode);
+    std::vector<PciId> listed;
+    bool threw = false;
+    try {
+        listed = listedCards((folder / "cards.conf").string(), ::geteuid());
+    } catch (const InvalidPciId &) {
+        threw = true;
+    }
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(listed, row.listed);
+    EXPECT_EQ(threw, row.throws);
+    EXPECT_TRUE(listedCards("/nonexistent/qm5083/cards.conf", ::geteuid()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ListedCards,
+    ::testing::Values(ListedRow {"OwnersAlone", 0755, 0644, "1234:5678\n", {{0x1234, 0x5678}}},
+                      ListedRow {"FileGroupWritable", 0755, 0664, "1234:5678\n", {}},
+                      ListedRow {"FileWorldWritable", 0755, 0646, "1234:5678\n", {}},
+                      ListedRow {"FolderWorldWritable", 0777, 0644, "1234:5678\n", {}},
+                      ListedRow {"Malformed", 0755, 0644, "1234:5678\ngarbage\n", {}, true}),
+    RowName {});
 
 } // namespace

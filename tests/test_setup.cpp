@@ -333,3 +333,44 @@ INSTANTIATE_TEST_SUITE_P(
     RowName {});
 
 } // namespace
+
+namespace {
+
+// Who ran sudo, as the password database knows the account: the environment is the caller's own
+// to set, and a name reaches usermod only when it is an account with the uid sudo noted.
+struct SudoRow
+{
+    const char *name;
+    const char *user;
+    const char *uid;
+    std::optional<std::string> added;
+};
+
+void PrintTo(const SudoRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class SudoUser : public ::testing::TestWithParam<SudoRow>
+{ };
+
+TEST_P(SudoUser, IsAnAccountWithItsOwnUid)
+{
+    ::setenv("SUDO_USER", GetParam().user, 1);
+    ::setenv("SUDO_UID", GetParam().uid, 1);
+    EXPECT_EQ(commands::SystemSetup::real().sudoUser(), GetParam().added);
+    ::unsetenv("SUDO_USER");
+    ::unsetenv("SUDO_UID");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SudoUser,
+    ::testing::Values(SudoRow {"TheAccount", "nobody", "65534", "nobody"},
+                      SudoRow {"AnotherUid", "nobody", "1000", std::nullopt},
+                      SudoRow {"UidNotANumber", "nobody", "65534x", std::nullopt},
+                      SudoRow {"NoSuchAccount", "qm5083-nobody-at-all", "65534", std::nullopt},
+                      SudoRow {"AnOption", "--help", "65534", std::nullopt},
+                      SudoRow {"Root", "root", "0", std::nullopt}),
+    RowName {});
+
+} // namespace

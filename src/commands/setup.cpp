@@ -278,7 +278,8 @@ bool writeCardsConfig(const QString &config, const QByteArray &text, bool &kept)
     const reports::FolderEntry file = reports::openSystemFolderOf(config);
     const reports::FolderEntry old = reports::sibling(file, file.name + ".old");
     kept = reports::regularOrNothing(file).has_value();
-    const QByteArray current = kept ? reports::readWhole(file, 64 * 1024) : QByteArray();
+    const QByteArray current
+        = kept ? reports::readWhole(file, qsizetype {64} * 1024) : QByteArray();
     if (kept && current == text)
         return false;
     if (kept) {

@@ -17,9 +17,9 @@ export PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C
 share=/run/kernel-test
 probe=$share/qm5083-pci-probe
 bench=$share/qm5083-bench
-test_card_addresses=() ac97_address=""
+test_card_addresses=() ac97_address="" board_address="" twin_address=""
 # shellcheck source=/dev/null
-source "$share/config" # test_card_addresses (in PCI address order), ac97_address
+source "$share/config" # test_card_addresses (in PCI address order), ac97_address, the e1000e pair
 boot=$(sed -n 's/.*qm5083\.boot=\([a-z]*\).*/\1/p' /proc/cmdline)
 results=$share/results-$boot
 scratch=$(mktemp -d)
@@ -217,36 +217,66 @@ check_no_permission() {
     verdict $? "uid $kUser: $err"
 }
 
-# The rule as installed, with its helper, pointed at a card set-up that names the test cards: it
-# opens their region files to the group, and leaves the AC97's alone.
+# access ADDRESS FILE...: "FILE GROUP MODE" for each of the device's files, one a line.
+access() {
+    local address=$1 file
+    shift
+    for file in "$@"; do
+        echo "$file $(stat -c '%G %A' "/sys/bus/pci/devices/$address/$file")"
+    done
+}
+# What the kernel made them: root's, the BARs rw-------, config rw-r--r--.
+kernel_made() {
+    local file
+    for file in "$@"; do
+        case $file in
+            config) echo "$file root -rw-r--r--" ;;
+            *) echo "$file root -rw-------" ;;
+        esac
+    done
+}
+opened() { echo "$1 qm5083 -rw-rw----"; }
+# subsystem_of ADDRESS: "1AF4:1100", as the program shows a board's subsystem ids.
+subsystem_of() {
+    local dir=/sys/bus/pci/devices/$1
+    printf '%04X:%04X' "$(<"$dir/subsystem_vendor")" "$(<"$dir/subsystem_device")"
+}
+
+# The rule as installed, with its helper, pointed at a card set-up that names the test cards by
+# their I/O BAR and one e1000e by its subsystem ids: exactly the I/O BAR of each opens to the
+# group; their memory BARs and config, the AC97 and the other e1000e stay as the kernel made them.
 check_udev_rule() {
-    local rule=/run/udev/rules.d/60-qm5083-bench.rules helper=$scratch/qm5083-card-listed
-    local address modes="" expected="" ac97
+    local rule=/run/udev/rules.d/60-qm5083-bench.rules address seen expected
     if ! getent group qm5083 >/dev/null; then
         # /etc is read-only here: a copy of the group file with the group added takes its place.
         { cat /etc/group && echo "qm5083:x:$kGroup:"; } >"$scratch/group"
         mount --bind "$scratch/group" /etc/group
     fi
     mkdir -p "$(dirname "$rule")"
-    printf '# test cards\n1B36:0005:1\n' >"$scratch/cards.conf"
-    sed -e "s|^conf=.*|conf=$scratch/cards.conf|" "$share/qm5083-card-listed" >"$helper"
-    chmod 755 "$helper"
-    sed -e "s|PROGRAM=\"[^ ]*|PROGRAM=\"$helper|" "$share/60-qm5083-bench.rules" >"$rule"
+    printf '# test cards\n1B36:0005:1\n8086:10D3/5083:0001\n' >"$scratch/cards.conf"
+    sed -e "s|RUN+=\"[^ ]*|RUN+=\"$share/qm5083-card-access --config $scratch/cards.conf|" \
+        "$share/60-qm5083-bench.rules" >"$rule"
     run /lib/systemd/systemd-udevd --daemon
     local started=$rc
-    udevadm trigger --action=add "/sys/bus/pci/devices/$ac97_address"
-    for address in "${cards[@]}"; do
+    for address in "$ac97_address" "$board_address" "$twin_address" "${cards[@]}"; do
         udevadm trigger --action=add "/sys/bus/pci/devices/$address"
-        expected+="qm5083 -rw-rw---- qm5083 -rw-rw---- "
     done
     udevadm settle --timeout=30
+    seen="" expected=""
     for address in "${cards[@]}"; do
-        modes+="$(stat -c '%G %A ' "/sys/bus/pci/devices/$address/resource"[01] | tr -d '\n')"
+        seen+=$(access "$address" resource0 resource1 config)$'\n'
+        expected+=$(kernel_made resource0)$'\n'$(opened resource1)$'\n'$(kernel_made config)$'\n'
     done
-    ac97=$(stat -c '%G %A' "/sys/bus/pci/devices/$ac97_address/resource0")
-    [ "$started" = 0 ] && grep -q "PROGRAM=\"$helper " "$rule" && [ "$modes" = "$expected" ] \
-        && [ "$ac97" = "root -rw-------" ]
-    verdict $? "udevd applied the rule: resource0/1 of each card: $modes; the AC97's: $ac97"
+    seen+=$(access "$board_address" resource0 resource1 resource2 resource3 config)$'\n'
+    expected+=$(kernel_made resource0 resource1)$'\n'$(opened resource2)$'\n'
+    expected+=$(kernel_made resource3 config)$'\n'
+    seen+=$(access "$twin_address" resource0 resource2 config)$'\n'
+    expected+=$(kernel_made resource0 resource2 config)$'\n'
+    seen+=$(access "$ac97_address" resource0 resource1)
+    expected+=$(kernel_made resource0 resource1)
+    [ "$started" = 0 ] && [ "$seen" = "$expected" ]
+    verdict $? "udevd applied the rule; what differs from the expected: $(diff <(echo "$expected") \
+        <(echo "$seen") | grep '^[<>]' | tr '\n' ' ')"
 }
 
 check_group_access() {
@@ -260,6 +290,19 @@ check_group_access() {
     [ "$member_rc" = 0 ] && [ "$name" = "${kTestNames[0]}" ] && [ "$rc" = 1 ] \
         && [[ $err == "no permission to open "* ]]
     verdict $? "uid $kUser in group qm5083 wrote and read \"$name\"; outside it: $(oneline "$err")"
+}
+
+# A second set-up with other ids: the cards it no longer names are closed at once, the new one
+# opened, by the program's own --setup (the card set-up in the scratch folder, /etc being
+# read-only here).
+check_setup_closes_old_cards() {
+    local seen expected
+    run "$bench" --setup --config "$scratch/cards.conf" 8086:2415
+    seen=$(access "${cards[0]}" resource1; access "$board_address" resource2
+        access "$ac97_address" resource0 resource1)
+    expected=$(kernel_made resource1 resource2; opened resource0; kernel_made resource1)
+    [ "$rc" = 0 ] && [ "$seen" = "$expected" ] && grep -qx '8086:2415' "$scratch/cards.conf"
+    verdict $? "$(oneline "$seen") [setup: $(seen)]"
 }
 
 check_io_decoding_off() {
@@ -478,7 +521,7 @@ check_install() {
         "$share"/qm5083-bench_*.deb
     [ "$rc" = 0 ] && [ -x "$installed" ] && getent group qm5083 >/dev/null \
         && [ -f /lib/udev/rules.d/60-qm5083-bench.rules ] \
-        && [ -x /usr/libexec/qm5083-bench/qm5083-card-listed ]
+        && [ -x /usr/libexec/qm5083-bench/qm5083-card-access ]
     verdict $? "$(dpkg-query -W -f='${Package} ${Version} ${Status}' qm5083-bench 2>&1);" \
         "group: $(getent group qm5083)"
 }
@@ -498,7 +541,8 @@ check_installed_program() {
 
 check_setup_by_sudo() {
     local expected_card files=() modes
-    expected_card="Card 1: ${cards[0]}, BAR 1, base ${bases[0]}."
+    expected_card="Card 1: ${cards[0]} (1B36:0005, subsystem $(subsystem_of "${cards[0]}")), BAR 1,"
+    expected_card+=" base ${bases[0]}."
     if skipped sudo; then
         step setup "$installed" --setup $kTestIds
     else
@@ -509,7 +553,7 @@ check_setup_by_sudo() {
     [ "$rc" = 0 ] && grep -qxF "Added $kTech to group qm5083." <<<"$out" \
         && grep -qxF "$expected_card" <<<"$out" \
         && grep -qx '1B36:0005' /etc/qm5083-bench/cards.conf \
-        && [ "$modes" = "qm5083 -rw-rw---- qm5083 -rw-rw---- " ]
+        && [ "$modes" = "root -rw------- qm5083 -rw-rw---- " ]
     verdict $? "$(oneline "$out"); ${cards[0]}: $modes"
 }
 
@@ -571,7 +615,8 @@ declare -A checks=(
     [normal]="check_numbering check_bases check_numbering_across_ids check_first_io_bar
         check_chosen_bar check_memory_bar check_missing_bar check_write_read check_cards_apart
         check_trace check_refused check_refused_without_cards check_no_permission
-        check_udev_rule check_group_access check_io_decoding_off check_self_test check_commands
+        check_udev_rule check_group_access check_setup_closes_old_cards check_io_decoding_off
+        check_self_test check_commands
         check_sequences_apart check_lock_holder check_card_removed"
     [lockdown]="check_lockdown_mode check_lockdown_read check_lockdown_write"
     [install]="check_install check_installed_program check_setup_by_sudo check_setup_again

@@ -80,6 +80,36 @@ std::vector<std::string> barFileNames()
 
 } // namespace
 
+std::vector<PciId> listedCards(const std::string &path, uid_t owner)
+{
+    const auto onlyOwnerMayChange = [owner](int fd) {
+        struct stat status
+        { };
+        return ::fstat(fd, &status) == 0 && status.st_uid == owner
+            && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    };
+    const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    const int folderFd
+        = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
+        return {};
+    const int fd = ::openat(folderFd, path.substr(folder.size()).c_str(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const bool trusted = fd >= 0 && onlyOwnerMayChange(folderFd) && onlyOwnerMayChange(fd);
+    ::close(folderFd);
+    std::vector<PciId> listed;
+    try {
+        if (trusted)
+            listed = readCardsConfig(fd, path);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    return listed;
+}
+
 bool ResourceLine::isPortRegion() const
 {
     return (flags & kIoResourceIo) != 0 && (flags & (kIoResourceUnset | kIoResourceDisabled)) == 0

@@ -59,6 +59,12 @@ struct FileAccess
 std::vector<FileAccess> accessChanges(const std::vector<FileAccess> &files,
                                       std::optional<int> granted, gid_t group, gid_t rootGroup);
 
+// The cards the card set-up at path lists, for the helper: none when it is missing, and none
+// unless the file and its folder belong to owner (root) and no one else may write them, so that
+// no one but root can give the group a device. Throws InvalidPciId for a malformed file, which
+// grants nothing either.
+std::vector<PciId> listedCards(const std::string &path, uid_t owner);
+
 // Through the device folder's descriptor: its ids and BARs; its BAR files' access; and the
 // changes made. Files are never followed through a link. Throw std::system_error.
 SysfsDevice readSysfsDevice(int deviceDir);

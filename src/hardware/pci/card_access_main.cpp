@@ -10,7 +10,6 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -23,46 +22,6 @@ namespace {
 using namespace qm5083::hardware;
 
 constexpr const char *kCardGroup = "qm5083";
-
-bool onlyRootMayChange(int fd)
-{
-    struct stat status
-    { };
-    return ::fstat(fd, &status) == 0 && status.st_uid == 0
-        && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
-
-// The listed cards, or none when the set-up is missing, malformed or could have been written by
-// anyone but root: its folder and the file itself root's and writable by root alone.
-std::vector<PciId> listedCards(const std::string &path)
-{
-    const std::string folder = path.substr(0, path.find_last_of('/') + 1);
-    const int folderFd
-        = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0)
-        return {};
-    const std::string name = path.substr(folder.size());
-    const int fd = ::openat(folderFd, name.c_str(),
-                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    std::vector<PciId> listed;
-    if (fd >= 0 && onlyRootMayChange(folderFd) && onlyRootMayChange(fd)) {
-        try {
-            listed = readCardsConfig(fd, path);
-        } catch (const InvalidPciId &error) {
-            std::fprintf(stderr, "qm5083-card-access: %s; no card is given to group %s\n",
-                         error.what(), kCardGroup);
-        }
-    } else if (fd >= 0) {
-        std::fprintf(stderr,
-                     "qm5083-card-access: %s is not root's alone (owner and writers); no card "
-                     "is given to group %s\n",
-                     path.c_str(), kCardGroup);
-    }
-    if (fd >= 0)
-        ::close(fd);
-    ::close(folderFd);
-    return listed;
-}
 
 } // namespace
 
@@ -88,7 +47,14 @@ int main(int argc, char *argv[])
     }
     try {
         const SysfsDevice device = readSysfsDevice(deviceDir);
-        const std::optional<int> bar = grantedBar(listedCards(config), device);
+        std::vector<PciId> listed;
+        try {
+            listed = listedCards(config, 0);
+        } catch (const InvalidPciId &error) {
+            std::fprintf(stderr, "qm5083-card-access: %s; no card is given to group %s\n",
+                         error.what(), kCardGroup);
+        }
+        const std::optional<int> bar = grantedBar(listed, device);
         applyAccessChanges(deviceDir, accessChanges(barFiles(deviceDir), bar, group->gr_gid, 0));
     } catch (const std::system_error &error) {
         std::fprintf(stderr, "qm5083-card-access: %s: %s\n", argv[next], error.what());

@@ -14,7 +14,7 @@ namespace qm5083::hardware {
 namespace {
 
 // A card set-up names a few cards; a file much larger is no card set-up.
-constexpr std::size_t kMaxCardsConfigBytes = 64 * 1024;
+constexpr std::size_t kMaxCardsConfigBytes = std::size_t {64} * 1024;
 
 int parseHexId(std::string_view digits)
 {

@@ -36,10 +36,6 @@
         <translation>%1：%2</translation>
     </message>
     <message>
-        <source>--pci-id %1 is given more than once</source>
-        <translation>--pci-id %1 给出了不止一次</translation>
-    </message>
-    <message>
         <source>cannot read the PCI bus in %1 through libpci: %2</source>
         <translation>无法通过 libpci 读取 %1 中的 PCI 总线：%2</translation>
     </message>
@@ -200,10 +196,6 @@
         <translation>更大的值（最大 FFFF）只保留低 8 位</translation>
     </message>
     <message>
-        <source>--pci-id &quot;%1&quot; is not VVVV:DDDD or VVVV:DDDD:BAR (vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5)</source>
-        <translation>--pci-id “%1”不是 VVVV:DDDD 或 VVVV:DDDD:BAR 格式（厂商 ID 和设备 ID 各为 4 位十六进制数，与 lspci -nn 显示的一致；BAR 为 0 到 5）</translation>
-    </message>
-    <message>
         <source>--sim-fault &quot;%1&quot; bridges input bit %2.%3 to itself; name two different bits</source>
         <translation>--sim-fault “%1”把输入位 %2.%3 与它自己短接；请给出两个不同的位</translation>
     </message>
@@ -268,14 +260,6 @@
         <translation>程序未连接任何板卡：启动时没有给出 --pci-id，板卡设置 %1 也没有列出板卡。要在仿真板卡上练习，请用 --simulate 启动；要使用真实板卡，请执行一次 sudo qm5083-bench --setup VVVV:DDDD（VVVV:DDDD 是 lspci -nn 为该板卡显示的厂商和设备 ID），或用 --pci-id VVVV:DDDD 启动程序。</translation>
     </message>
     <message>
-        <source>the card set-up %1 cannot be read</source>
-        <translation>无法读取板卡设置 %1</translation>
-    </message>
-    <message>
-        <source>%1, line %2: &quot;%3&quot; is not VVVV:DDDD or VVVV:DDDD:BAR (vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5); correct it, or set the cards up again with sudo qm5083-bench --setup</source>
-        <translation>%1 第 %2 行：“%3”不是 VVVV:DDDD 或 VVVV:DDDD:BAR 格式（厂商 ID 和设备 ID 各为 4 位十六进制数，与 lspci -nn 显示的一致；BAR 为 0 到 5）；请改正，或用 sudo qm5083-bench --setup 重新设置板卡</translation>
-    </message>
-    <message>
         <source>no permission to open %1 for port %2: &quot;qm5083-bench --check-setup&quot; says what is missing; once &quot;sudo qm5083-bench --setup VVVV:DDDD&quot; has given group qm5083 the card, its members reach it after logging in again</source>
         <translation>没有权限打开 %1（端口 %2）：&quot;qm5083-bench --check-setup&quot; 会指出缺少什么；&quot;sudo qm5083-bench --setup VVVV:DDDD&quot; 把板卡开放给 qm5083 组之后，组成员重新登录即可使用</translation>
     </message>
@@ -298,6 +282,54 @@
     <message>
         <source>card %1 is no longer reachable at port %2: its file %3 is gone (the card left the PCI bus, or was unbound); check the card, then locate it again with 得到板卡的基地址</source>
         <translation>板卡 %1 在端口 %2 处已无法访问：其文件 %3 已不存在（板卡已离开 PCI 总线，或已被解除绑定）；请检查板卡，然后用“得到板卡的基地址”重新定位</translation>
+    </message>
+    <message>
+        <source>--pci-id %1 and %2 can name the same card; name each card once</source>
+        <translation>--pci-id %1 和 %2 可能指同一块板卡；每块板卡只能给出一次</translation>
+    </message>
+    <message>
+        <source>%1, line %2: %3; correct it, or set the cards up again with sudo qm5083-bench --setup</source>
+        <translation>%1 第 %2 行：%3；请改正，或用 sudo qm5083-bench --setup 重新设置板卡</translation>
+    </message>
+    <message>
+        <source>--pci-id &quot;%1&quot; is not VVVV:DDDD[:BAR][/SSSS:TTTT] (vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5, and the subsystem&apos;s ids as lspci -nnv shows them)</source>
+        <translation>--pci-id “%1”不是 VVVV:DDDD[:BAR][/SSSS:TTTT]（厂商 ID 和设备 ID，各为四位十六进制数，与 lspci -nn 显示的一致；BAR 为 0 到 5；子系统 ID 与 lspci -nnv 显示的一致）</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is longer than %2 bytes</source>
+        <translation>“%1”超过 %2 字节</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; holds the control character %2</source>
+        <translation>“%1”含有控制字符 %2</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not VVVV:DDDD[:BAR][/SSSS:TTTT] (vendor and device id, four hex digits each as lspci -nn shows them, BAR 0 to 5, and the subsystem&apos;s ids as lspci -nnv shows them)</source>
+        <translation>“%1”不是 VVVV:DDDD[:BAR][/SSSS:TTTT]（厂商 ID 和设备 ID，各为四位十六进制数，与 lspci -nn 显示的一致；BAR 为 0 到 5；子系统 ID 与 lspci -nnv 显示的一致）</translation>
+    </message>
+    <message>
+        <source>%1 names a card that line %2 names already (%3); each card is named once</source>
+        <translation>%1 所指的板卡第 %2 行已经给出（%3）；每块板卡只能给出一次</translation>
+    </message>
+    <message>
+        <source>the card set-up %1 cannot be read: %2</source>
+        <translation>无法读取板卡设置 %1：%2</translation>
+    </message>
+    <message>
+        <source>it is a folder, not a file</source>
+        <translation>它是文件夹，不是文件</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>它不是普通文件</translation>
+    </message>
+    <message>
+        <source>it is larger than %1 bytes</source>
+        <translation>它超过 %1 字节</translation>
+    </message>
+    <message>
+        <source>%1: %2 &quot;%3&quot; is too large: at most 32 characters and a number of volts a meter shows</source>
+        <translation>%1：%2“%3”太大：最多 32 个字符，且须是电表能显示的伏特数</translation>
     </message>
 </context>
 <context>
@@ -499,26 +531,6 @@
         <translation>da-check 已运行，但其报告 %1 没有写入：%2</translation>
     </message>
     <message>
-        <source>it is not a regular file (a device, a directory or a link to one); give a new file or a regular one</source>
-        <translation>它不是普通文件（是设备、目录或指向它们的链接）；请给出新文件或普通文件</translation>
-    </message>
-    <message>
-        <source>it cannot be written</source>
-        <translation>它不能写入</translation>
-    </message>
-    <message>
-        <source>it is a link to nothing</source>
-        <translation>它是指向不存在目标的链接</translation>
-    </message>
-    <message>
-        <source>its directory %1 does not exist</source>
-        <translation>它的目录 %1 不存在</translation>
-    </message>
-    <message>
-        <source>its directory %1 cannot be written</source>
-        <translation>它的目录 %1 不能写入</translation>
-    </message>
-    <message>
         <source>%1 is not for a batch; run it on its own</source>
         <translation>%1 不能用在 batch 中；请单独运行</translation>
     </message>
@@ -577,14 +589,6 @@
     <message>
         <source>card %1</source>
         <translation>%1 号板卡</translation>
-    </message>
-    <message>
-        <source>%1: %2 (%3) cannot be used: %4; choose its I/O BAR with --pci-id %3:&lt;BAR&gt; or in the card set-up</source>
-        <translation>%1：%2（%3）不能使用：%4；请用 --pci-id %3:&lt;BAR&gt; 或在板卡设置中选择其 I/O BAR</translation>
-    </message>
-    <message>
-        <source>%1: %2 (%3), BAR %4, base %5</source>
-        <translation>%1：%2（%3），BAR %4，基地址 %5</translation>
     </message>
     <message>
         <source>%1: I/O decoding is on</source>
@@ -671,10 +675,6 @@
         <translation>板卡设置 %1 已列出 %2。</translation>
     </message>
     <message>
-        <source>the card set-up %1 cannot be written: %2</source>
-        <translation>无法写入板卡设置 %1：%2</translation>
-    </message>
-    <message>
         <source>Wrote %1: %2 (the old one is kept as %1.old).</source>
         <translation>已写入 %1：%2（旧文件保存为 %1.old）。</translation>
     </message>
@@ -711,10 +711,6 @@
         <translation>无法把 %1 加入组 %2（usermod 失败）</translation>
     </message>
     <message>
-        <source>Reloaded the udev rules and applied them to the cards present.</source>
-        <translation>已重新加载 udev 规则，并作用于现有的板卡。</translation>
-    </message>
-    <message>
         <source>The udev rules could not all be applied (udevadm failed): the cards&apos; files open to group %1 once the PC starts again.</source>
         <translation>udev 规则未能全部生效（udevadm 失败）：重新启动计算机后，组 %1 即可访问板卡的文件。</translation>
     </message>
@@ -725,10 +721,6 @@
     <message>
         <source>Card %1: %2, BAR %3, base %4.</source>
         <translation>%1 号板卡：%2，BAR %3，基地址 %4。</translation>
-    </message>
-    <message>
-        <source>Card %1: %2, which cannot be used: %3.</source>
-        <translation>%1 号板卡：%2，不能使用：%3。</translation>
     </message>
     <message>
         <source>Next: %1 logs out and in again, then starts qm5083-bench from the menu; qm5083-bench --check-setup tells whether all is ready.</source>
@@ -789,6 +781,97 @@ Exit status: 0 done, 1 a check failed, 2 could not run.
     <message>
         <source>Without a command the window opens; the commands follow.</source>
         <translation>不给命令时打开窗口；命令见下。</translation>
+    </message>
+    <message>
+        <source>--setup %1 and %2 can name the same card; name each card once</source>
+        <translation>--setup %1 和 %2 可能指同一块板卡；每块板卡只能给出一次</translation>
+    </message>
+    <message>
+        <source>it is not a regular file; a program that reads the meter pipes the readings to standard input instead</source>
+        <translation>它不是普通文件；由程序读取电表时，请把读数通过管道送到标准输入</translation>
+    </message>
+    <message>
+        <source>it is larger than %1 bytes</source>
+        <translation>它超过 %1 字节</translation>
+    </message>
+    <message>
+        <source>line %1 of the readings file %2, &quot;%3&quot;, is not a number of volts: it is too long or holds a control character</source>
+        <translation>读数文件 %2 的第 %1 行“%3”不是伏特数：它太长或含有控制字符</translation>
+    </message>
+    <message>
+        <source>line %1 is longer than %2 bytes: &quot;%3&quot;</source>
+        <translation>第 %1 行超过 %2 字节：“%3”</translation>
+    </message>
+    <message>
+        <source>line %1 holds the control character %2: &quot;%3&quot;</source>
+        <translation>第 %1 行含有控制字符 %2：“%3”</translation>
+    </message>
+    <message>
+        <source>ended by %1 after %2 checks; the card is left with outputs 00, DA codes 0 and the clock outputs at k %3, n %4</source>
+        <translation>在 %2 项检查后被 %1 结束；板卡保持输出 00、DA 代码 0，时钟输出为 k %3、n %4</translation>
+    </message>
+    <message>
+        <source>the self-test %1</source>
+        <translation>自检%1</translation>
+    </message>
+    <message>
+        <source>its report %1 was not written: %2</source>
+        <translation>其报告 %1 未写入：%2</translation>
+    </message>
+    <message>
+        <source>subsystem %1</source>
+        <translation>子系统 %1</translation>
+    </message>
+    <message>
+        <source>%1: %2 cannot be used: %3; choose its I/O BAR with --pci-id %4:&lt;BAR&gt; or in the card set-up</source>
+        <translation>%1：%2 无法使用：%3；请用 --pci-id %4:&lt;BAR&gt; 或在板卡设置中选择它的 I/O BAR</translation>
+    </message>
+    <message>
+        <source>%1: %2, BAR %3, base %4</source>
+        <translation>%1：%2，BAR %3，基地址 %4</translation>
+    </message>
+    <message>
+        <source>%1, where the old one would be kept: %2</source>
+        <translation>%1（旧设置本应保存在此）：%2</translation>
+    </message>
+    <message>
+        <source>%1 has the ids %2 but the subsystem ids %3, not %4: another board on the same chip; it is not listed and stays closed</source>
+        <translation>%1 的 ID 为 %2，但子系统 ID 是 %3 而不是 %4：这是用同一芯片的另一种板卡；它未被列出，保持关闭</translation>
+    </message>
+    <message>
+        <source>%1 has the ids %2 but the subsystem ids %3, not %4 as %5: another board on the same chip, which this line names too; name the card with %2/SSSS:TTTT (lspci -nnv -s ADDRESS shows them)</source>
+        <translation>%1 的 ID 为 %2，但子系统 ID 是 %3，而不是与 %5 相同的 %4：这是用同一芯片的另一种板卡，这一行也把它包括在内；请用 %2/SSSS:TTTT 指定板卡（lspci -nnv -s 地址 可显示子系统 ID）</translation>
+    </message>
+    <message>
+        <source>nothing was set up: %1</source>
+        <translation>没有进行任何设置：%1</translation>
+    </message>
+    <message>
+        <source>nothing was set up: %1 cannot be used: %2; name its I/O BAR, as VVVV:DDDD:BAR (lspci -vv -s %3 lists its regions; I/O BARs show &quot;I/O ports&quot;)</source>
+        <translation>没有进行任何设置：%1 无法使用：%2；请给出它的 I/O BAR，如 VVVV:DDDD:BAR（lspci -vv -s %3 会列出其各个 Region，I/O BAR 显示为“I/O ports”）</translation>
+    </message>
+    <message>
+        <source>the card set-up %1 was not written: %2; nothing was set up</source>
+        <translation>板卡设置 %1 未写入：%2；没有进行任何设置</translation>
+    </message>
+    <message>
+        <source>Reloaded the udev rules and applied them to every PCI device: the cards listed are open to group %1, and no other device is.</source>
+        <translation>已重新加载 udev 规则并应用到每个 PCI 设备：列出的板卡已开放给组 %1，其他设备都没有开放。</translation>
+    </message>
+    <message>
+        <source>Note: %1.</source>
+        <translation>注意：%1。</translation>
+    </message>
+</context>
+<context>
+    <name>qm5083::commands::ReportTarget</name>
+    <message>
+        <source>its folder cannot be written</source>
+        <translation>它所在的文件夹不能写入</translation>
+    </message>
+    <message>
+        <source>it cannot be written</source>
+        <translation>它不能写入</translation>
     </message>
 </context>
 <context>
@@ -884,6 +967,97 @@ Exit status: 0 done, 1 a check failed, 2 could not run.
     <message>
         <source>the session record %1 cannot be written: %2; recording stopped, and the program goes on without it</source>
         <translation>无法写入会话记录 %1：%2；记录已停止，程序继续运行但不再记录</translation>
+    </message>
+    <message>
+        <source>%1 cannot be examined: %2</source>
+        <translation>无法检查 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 names no file</source>
+        <translation>%1 不是文件名</translation>
+    </message>
+    <message>
+        <source>its folder %1 does not exist</source>
+        <translation>它所在的文件夹 %1 不存在</translation>
+    </message>
+    <message>
+        <source>%1 is not a folder</source>
+        <translation>%1 不是文件夹</translation>
+    </message>
+    <message>
+        <source>its folder %1 cannot be opened: %2</source>
+        <translation>无法打开它所在的文件夹 %1：%2</translation>
+    </message>
+    <message>
+        <source>the folder %1 cannot be made: %2</source>
+        <translation>无法创建文件夹 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 is a link or not a folder; the card set-up is kept only in a real folder</source>
+        <translation>%1 是链接或不是文件夹；板卡设置只保存在真正的文件夹中</translation>
+    </message>
+    <message>
+        <source>the folder %1 cannot be opened: %2</source>
+        <translation>无法打开文件夹 %1：%2</translation>
+    </message>
+    <message>
+        <source>the folder %1 may be changed by others than its owner or is not root&apos;s (owner %2, mode %3); make it root&apos;s and writable by root alone</source>
+        <translation>文件夹 %1 可被其所有者以外的人修改，或不属于 root（所有者 %2，权限 %3）；请让它属于 root 且只有 root 可写</translation>
+    </message>
+    <message>
+        <source>it cannot be examined: %1</source>
+        <translation>无法检查它：%1</translation>
+    </message>
+    <message>
+        <source>it is a link; give the file itself</source>
+        <translation>它是链接；请给出文件本身</translation>
+    </message>
+    <message>
+        <source>it is a folder</source>
+        <translation>它是文件夹</translation>
+    </message>
+    <message>
+        <source>it is not a regular file (a device, a pipe or a socket)</source>
+        <translation>它不是普通文件（是设备、管道或套接字）</translation>
+    </message>
+    <message>
+        <source>it belongs to another user, in a folder others may write; run as root, the program writes there only its own files</source>
+        <translation>它属于另一个用户，且位于他人可写的文件夹中；以 root 身份运行时，程序在那里只写自己的文件</translation>
+    </message>
+    <message>
+        <source>it cannot be read: %1</source>
+        <translation>无法读取它：%1</translation>
+    </message>
+    <message>
+        <source>it is larger than %1 bytes</source>
+        <translation>它超过 %1 字节</translation>
+    </message>
+    <message>
+        <source>it cannot be written: %1</source>
+        <translation>无法写入它：%1</translation>
+    </message>
+    <message>
+        <source>it cannot be opened: %1</source>
+        <translation>无法打开它：%1</translation>
+    </message>
+</context>
+<context>
+    <name>qm5083::reports::SessionLog</name>
+    <message>
+        <source>it is a link; give the file itself</source>
+        <translation>它是链接；请给出文件本身</translation>
+    </message>
+    <message>
+        <source>it is not a regular file (a device, a pipe or a socket); the record goes to a file only</source>
+        <translation>它不是普通文件（是设备、管道或套接字）；记录只写入文件</translation>
+    </message>
+    <message>
+        <source>it belongs to another user, in a folder others may write; run as root, the program writes there only its own files</source>
+        <translation>它属于另一个用户，且位于他人可写的文件夹中；以 root 身份运行时，程序在那里只写自己的文件</translation>
+    </message>
+    <message>
+        <source>it is not a session record (its first line is no {&quot;session&quot;: ...}); name a new file, or a record this program began</source>
+        <translation>它不是会话记录（第一行不是 {&quot;session&quot;: ...}）；请给出新文件，或本程序创建的记录</translation>
     </message>
 </context>
 <context>
