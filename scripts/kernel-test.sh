@@ -11,8 +11,9 @@
 # host-side timeout kills one that does not. Prints one PASS/FAIL line per check and a summary;
 # exits nonzero on any failure, or when a machine did not report.
 #
-# Usage: scripts/kernel-test.sh BUILD_DIR [PACKAGE.deb]   (the built tree, e.g. build/; the
-#        package scripts/package.sh made)
+# Usage: scripts/kernel-test.sh BUILD_DIR [PACKAGE.deb]   (the built tree, e.g. build/, with at
+#        least qm5083-pci-probe; the package scripts/package.sh made, whose program, helper and
+#        rule the machines then run instead of the build's)
 # KERNEL_TEST_KEEP=1 keeps the work directory (consoles, share) for a look after a failure.
 # KERNEL_TEST_SKIP=STEP,... leaves steps of the install boot out, to see its checks fail without
 # them: install, udevd, sudo (the set-up run as root itself), setup, login (the member's checks
@@ -57,7 +58,11 @@ started=$(now)
 ensure_packages "${KERNEL_TEST_PACKAGES[@]}"
 echo "kernel test: packages ready after $(since "$started") s"
 
-for program in qm5083-pci-probe qm5083-bench qm5083-card-access; do
+# The probe comes from the build; the program, the udev helper and the rule from the package
+# when one is given (what a bench PC runs), else from the build.
+required=(qm5083-pci-probe)
+[ -z "$package" ] && required+=(qm5083-bench qm5083-card-access)
+for program in "${required[@]}"; do
     if [ ! -x "$build/$program" ]; then
         echo "FAIL: $build/$program is missing (build with the tests on)" >&2
         exit 1
@@ -133,8 +138,15 @@ done < <(awk '!seen[$0]++' <<<"$wanted")
 share=$work/share
 mkdir -p "$share"
 cp tests/kernel/guest.sh "$share/"
-cp "$build/qm5083-pci-probe" "$build/qm5083-bench" "$share/"
-cp "$build/packaging/60-qm5083-bench.rules" "$build/qm5083-card-access" "$share/"
+cp "$build/qm5083-pci-probe" "$share/"
+if [ -n "$package" ]; then
+    dpkg-deb -x "$package" "$work/unpacked"
+    cp "$work/unpacked/usr/bin/qm5083-bench" "$work/unpacked/usr/libexec/qm5083-bench/qm5083-card-access" \
+        "$work/unpacked/lib/udev/rules.d/60-qm5083-bench.rules" "$share/"
+else
+    cp "$build/qm5083-bench" "$build/qm5083-card-access" "$build/packaging/60-qm5083-bench.rules" \
+        "$share/"
+fi
 boots=(normal lockdown)
 if [ -n "$package" ]; then
     cp "$package" "$share/"
