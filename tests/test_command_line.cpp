@@ -142,8 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineRow {"UnknownCommand",
                         {"--simulate", "blink"},
                         2,
-                        "qm5083-bench: \"blink\" is not a command: cards, out, in, clock, da, "
-                        "da-check, batch or self-test\n",
+                        "qm5083-bench: \"blink\" is not a command; the commands are cards, out, "
+                        "in, clock, da, da-check, batch, self-test\n",
                         true},
         // Without --pci-id the card set-up names the cards; --pci-id overrides it.
         CommandLineRow {"IdsFromTheCardSetUp",
@@ -219,7 +219,7 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.output.startsWith("Usage: qm5083-bench [options] [command [arguments]]\n"))
         << help.output.toStdString();
-    EXPECT_TRUE(help.output.contains("--pci-id <VVVV:DDDD[:BAR]>"));
+    EXPECT_TRUE(help.output.contains("--pci-id <VVVV:DDDD[:BAR][/SSSS:TTTT]>"));
     EXPECT_TRUE(help.output.contains("A real card's ids come from --pci-id or from the card "
                                      "set-up that sudo qm5083-bench --setup writes once"));
     // The commands' table after the options, each command's line whole.

@@ -126,7 +126,7 @@ protected:
             line.backends.sysfsRoot = tree_.root();
             NoSystemChanges system;
             const CapturedOutput output = captureOutput([&](std::FILE *out, std::FILE *err) {
-                return commands::runSetup(line, system, out, err);
+                return commands::runSetup(commands::cardsNamed(line), system, out, err);
             });
             EXPECT_EQ(output.status, output.err.empty() ? 0 : 2) << output.err;
             return output.err;
@@ -276,7 +276,7 @@ TEST_P(SetUpUnderAUmask, MakesItsFolderAndFilesReadableByAllAndWritableByRootAlo
             {"qm5083-bench", "--config", dir.filePath("new/etc/cards.conf"), "--setup", ids});
         line.backends.sysfsRoot = tree.root();
         EXPECT_EQ(captureOutput([&](std::FILE *out, std::FILE *err) {
-                      return commands::runSetup(line, system, out, err);
+                      return commands::runSetup(commands::cardsNamed(line), system, out, err);
                   }).status,
                   0);
     }

@@ -101,7 +101,7 @@ TEST_P(SetupCheck, SaysWhatStandsBetweenTheUserAndCard1)
     user.hasIt = GetParam().hasGroup;
     const CapturedOutput output = capture(
         [&](std::FILE *out, std::FILE *err) {
-            return commands::runSetupCheck(commandLine, user,
+            return commands::runSetupCheck(commands::cardsNamed(commandLine), user,
                                            dir.filePath("lockdown").toStdString(), out, err);
         },
         tree.root().string(), dir.path().toStdString());
@@ -225,7 +225,7 @@ TEST(Setup, KeepsTheIdsAddsTheUserAndChangesNothingMoreTheSecondTime)
     const auto setUp = [&] {
         return capture(
             [&](std::FILE *out, std::FILE *err) {
-                return commands::runSetup(commandLine, system, out, err);
+                return commands::runSetup(commands::cardsNamed(commandLine), system, out, err);
             },
             tree.root().string(), dir.path().toStdString());
     };
@@ -303,8 +303,9 @@ TEST_P(SetupRefused, WritesNothing)
     RecordingSystem system;
     const CapturedOutput output = capture(
         [&](std::FILE *out, std::FILE *err) {
-            return commandLine.exitCode ? *commandLine.exitCode
-                                        : commands::runSetup(commandLine, system, out, err);
+            return commandLine.exitCode
+                ? *commandLine.exitCode
+                : commands::runSetup(commands::cardsNamed(commandLine), system, out, err);
         },
         tree.root().string(), dir.path().toStdString());
     EXPECT_EQ(output.status, 2);

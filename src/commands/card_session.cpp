@@ -57,6 +57,27 @@ QJsonArray faultTexts(const CommandLine &commandLine)
     return faults;
 }
 
+namespace {
+
+QJsonObject sessionLine(const CommandLine &commandLine, const QJsonArray &cards)
+{
+    QJsonObject session {
+        {QStringLiteral("program"),
+         QStringLiteral("qm5083-bench %1").arg(QCoreApplication::applicationVersion())},
+        {QStringLiteral("started"), timeWithZone()},
+        {QStringLiteral("pid"), static_cast<qint64>(QCoreApplication::applicationPid())},
+        {QStringLiteral("arguments"), QJsonArray::fromStringList(commandLine.arguments)},
+        {QStringLiteral("card"),
+         commandLine.backends.simulate ? QStringLiteral("simulated") : QStringLiteral("pci")},
+        {QStringLiteral("cards"), cards},
+    };
+    if (commandLine.backends.simulate)
+        session[QStringLiteral("faults")] = faultTexts(commandLine);
+    return {{QStringLiteral("session"), session}};
+}
+
+} // namespace
+
 void recordSessionStart(reports::SessionLog *log, const CommandLine &commandLine,
                         const hardware::Backend &backend)
 {
@@ -78,20 +99,18 @@ void recordSessionStart(reports::SessionLog *log, const CommandLine &commandLine
             cards.append(card);
         }
     }
-    QJsonObject session {
-        {QStringLiteral("program"),
-         QStringLiteral("qm5083-bench %1").arg(QCoreApplication::applicationVersion())},
-        {QStringLiteral("started"), timeWithZone()},
-        {QStringLiteral("pid"), static_cast<qint64>(QCoreApplication::applicationPid())},
-        {QStringLiteral("arguments"), QJsonArray::fromStringList(commandLine.arguments)},
-        {QStringLiteral("card"),
-         backend.kind == hardware::BackendKind::Simulated ? QStringLiteral("simulated")
-                                                          : QStringLiteral("pci")},
-        {QStringLiteral("cards"), cards},
-    };
-    if (backend.kind == hardware::BackendKind::Simulated)
-        session[QStringLiteral("faults")] = faultTexts(commandLine);
-    log->append({{QStringLiteral("session"), session}});
+    log->append(sessionLine(commandLine, cards));
+}
+
+void recordRefusal(reports::SessionLog &log, const CommandLine &commandLine)
+{
+    log.append(sessionLine(commandLine, {}));
+    log.append({{QStringLiteral("time"), timeWithZone()},
+                {QStringLiteral("operation"), commandLine.arguments.join(QLatin1Char(' '))},
+                {QStringLiteral("command"), commandLine.answerName()},
+                {QStringLiteral("result"), QStringLiteral("refused")},
+                {QStringLiteral("status"), kCannotRun},
+                {QStringLiteral("error"), commandLine.refusals.join(QStringLiteral("; "))}});
 }
 
 QString reasonOf(const std::exception_ptr &failure)

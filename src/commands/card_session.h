@@ -65,6 +65,10 @@ QJsonArray faultTexts(const CommandLine &commandLine);
 void recordSessionStart(reports::SessionLog *log, const CommandLine &commandLine,
                         const hardware::Backend &backend);
 
+// A run whose arguments were refused: the session line (no card was chosen) and one line saying
+// what was refused and why.
+void recordRefusal(reports::SessionLog &log, const CommandLine &commandLine);
+
 // Why a failure stopped a command, in one line.
 QString reasonOf(const std::exception_ptr &failure);
 

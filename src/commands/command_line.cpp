@@ -1,12 +1,16 @@
 #include "command_line.h"
 
 #include "error_report.h"
+#include "text_lines.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
-#include <stdexcept>
+#include <algorithm>
+#include <array>
 
 namespace qm5083::commands {
 
@@ -15,127 +19,256 @@ QString tr(const char *text)
     return QCoreApplication::translate("qm5083::commands", text);
 }
 
-namespace {
-
-// The commands' table, after the options: as a positional argument's description Qt would wrap
-// it into a narrow column.
-QString commandsHelp()
+QString CommandLine::answerName() const
 {
-    return tr("Commands, each one operation on the card (--card N, default 1), with strict "
-              "arguments:\n"
-              "  cards                 list the cards: number, PCI address, ids, BAR, base\n"
-              "  out B1 B2 B3 B4       write output groups 1 to 4 (hex 00 to FF)\n"
-              "  in [--expect B1 B2 B3 B4]\n"
-              "                        read input groups 1 to 4; with --expect, name every bit "
-              "that differs\n"
-              "  clock K N             start the clock outputs: the base clock divides 2 MHz by "
-              "K,\n"
-              "                        each output the base by N (decimal, 2 to 65536)\n"
-              "  da C0 C1 C2 C3        set the DA codes of DA0 to DA3 (hex 0 to FFF)\n"
-              "  da-check --channel C --range LOW:HIGH [--points N] [--limit-lsb L]\n"
-              "           [--readings FILE | --meter sim] [--report FILE]\n"
-              "                        check one DA channel against a meter\n"
-              "  batch                 read commands from standard input, one a line\n"
-              "  self-test             the same as --self-test\n"
-              "\n"
-              "Exit status: 0 done, 1 a check failed, 2 could not run.\n");
+    switch (mode) {
+    case Mode::Window:
+        return QStringLiteral("window");
+    case Mode::PrintLayout:
+        return QStringLiteral("print-layout");
+    case Mode::Command:
+        return commandText.section(QLatin1Char(' '), 0, 0);
+    case Mode::SelfTest:
+        return QStringLiteral("self-test");
+    case Mode::Setup:
+        return QStringLiteral("setup");
+    case Mode::CheckSetup:
+        return QStringLiteral("check-setup");
+    }
+    return {};
 }
 
-} // namespace
+namespace {
 
-CommandLine parseCommandLine(const QStringList &arguments)
+// ---- The options and where each may be given
+
+using Modes = unsigned;
+constexpr Modes in(Mode mode)
 {
-    QCommandLineParser parser;
-    // Qt's own options (-platform offscreen, -style Fusion...) are read before any display is
-    // opened, so they are known here as single-dash words and left to Qt.
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(
-        tr("Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, "
-           "square-wave clocks on its 8254 counters, DA codes.\n"
-           "A real card's ids come from --pci-id or from the card set-up that "
-           "sudo qm5083-bench --setup writes once; --simulate works on the simulated card "
-           "instead."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption simulate(
-        QStringLiteral("simulate"),
-        tr("Work on the simulated card built into the program (card 1 at base E000) instead of "
-           "the PCI bus."));
-    const QCommandLineOption pciId(
-        QStringLiteral("pci-id"),
-        tr("A real card's PCI vendor and device id in hex, as lspci -nn shows them, and "
-           "optionally the index of its I/O BAR (default: its first I/O BAR). Overrides the card "
-           "set-up. Repeatable; the cards found are numbered 1, 2, ... in PCI address order."),
-        QStringLiteral("VVVV:DDDD[:BAR]"));
-    const QCommandLineOption trace(
-        QStringLiteral("trace"),
-        tr("Write every port access to standard error: seconds since start, in or out, port, "
-           "byte."));
-    const QCommandLineOption printLayout(
-        QStringLiteral("print-layout"),
-        tr("Print every control of the window with its position and size in pixels, one a "
-           "line, and end without showing the window."));
-    const QCommandLineOption selfTest(
-        QStringLiteral("self-test"),
-        tr("Test the card without a window: the digital loopback (outputs wired back to the "
-           "inputs), the counter chips and the DA channels; print one line per check. Exit "
-           "status 0 when every check passes, 1 when one fails, 2 when the test cannot run."));
-    const QCommandLineOption card(QStringLiteral("card"),
-                                  tr("The card a command or the self-test works on (default 1)."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption report(QStringLiteral("report"),
-                                    tr("Write the self-test's result to FILE as JSON."),
-                                    QStringLiteral("FILE"));
-    const QCommandLineOption serial(QStringLiteral("serial"),
-                                    tr("The tested card's serial number, for the self-test's "
-                                       "report."),
-                                    QStringLiteral("TEXT"));
-    const QCommandLineOption operatorName(QStringLiteral("operator"),
-                                          tr("Who tests, for the self-test's report."),
-                                          QStringLiteral("TEXT"));
-    const QCommandLineOption station(QStringLiteral("station"),
-                                     tr("The test station, for the self-test's report."),
-                                     QStringLiteral("TEXT"));
-    const QCommandLineOption skip(
-        QStringLiteral("skip"),
-        tr("Leave a part of the self-test out: loopback (without the loopback cable), counters or "
-           "da. Repeatable."),
-        QStringLiteral("PART"));
-    const QCommandLineOption config(
-        QStringLiteral("config"),
-        tr("Read the card ids from FILE when no --pci-id is given (default %1).")
-            .arg(QStringLiteral(QM5083_CARDS_CONF)),
-        QStringLiteral("FILE"));
-    const QCommandLineOption setup(
-        QStringLiteral("setup"),
-        tr("As root (sudo qm5083-bench --setup VVVV:DDDD[:BAR]...), once: keep the cards' ids in "
-           "the card set-up, create group qm5083, add the user who ran sudo to it and give the "
-           "group the cards' ports. Exit status 0 when every step was done, 1 when one failed."));
-    const QCommandLineOption checkSetup(
-        QStringLiteral("check-setup"),
-        tr("Check, line by line, that this user can reach card 1: the card set-up, the cards, "
-           "their files and the kernel. Exit status 0 when card 1 can be used, 1 when not."));
-    const QCommandLineOption json(
-        QStringLiteral("json"),
-        tr("Answer each command with one JSON object instead of a line of text."));
-    const QCommandLineOption simFault(
-        QStringLiteral("sim-fault"),
-        tr("With --simulate, give the simulated card a fault, one of: %1. Repeatable.")
-            .arg(reports::translated(hardware::faultGrammar())),
-        QStringLiteral("FAULT"));
-    const QCommandLineOption log(
-        QStringLiteral("log"),
-        tr("Append a line to FILE for every operation of the window or command: the time, the "
-           "operation, the box texts it read, every port access and its result."),
-        QStringLiteral("FILE"));
-    parser.addOptions({simulate, pciId, trace, printLayout, selfTest, card, report, serial,
-                       operatorName, station, skip, simFault, log, json, config, setup,
-                       checkSetup});
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 tr("Without a command the window opens; the commands follow."),
-                                 QStringLiteral("[command [arguments]]"));
-    // Everything after the command word is the command's own, read strictly by its parser.
-    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    return 1U << static_cast<unsigned>(mode);
+}
+constexpr Modes kOnACard
+    = in(Mode::Window) | in(Mode::PrintLayout) | in(Mode::Command) | in(Mode::SelfTest);
+constexpr Modes kRunsOperations = in(Mode::Window) | in(Mode::Command) | in(Mode::SelfTest);
+constexpr Modes kAnswers = in(Mode::Command) | in(Mode::SelfTest);
+constexpr Modes kEverywhere = kOnACard | in(Mode::Setup) | in(Mode::CheckSetup);
+
+enum class OptionId {
+    Simulate,
+    PciId,
+    Config,
+    Card,
+    Trace,
+    Log,
+    Json,
+    SelfTest,
+    Report,
+    Serial,
+    Operator,
+    Station,
+    Skip,
+    SimFault,
+    PrintLayout,
+    Setup,
+    CheckSetup,
+};
+
+struct OptionRule
+{
+    OptionId id;
+    const char *name;
+    const char *valueName; // none: a flag
+    const char *help;      // marked for translation
+    bool repeatable;
+    Modes modes;           // where it may be given; an option that chooses a mode has that one
+    const char *elsewhere; // the refusal where it may not be given; %1 is its name
+};
+
+// Every option, in --help's order. An option given twice that is not repeatable, given where
+// its modes do not include, or with a value it does not take is refused, with exit status 2.
+constexpr std::array<OptionRule, 17> kOptions {{
+    {OptionId::Simulate, "simulate", nullptr,
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "Work on the simulated card built into the program (card 1 at base "
+                       "E000) instead of the PCI bus."),
+     false, kOnACard, QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for a card's operations")},
+    {OptionId::PciId, "pci-id", "VVVV:DDDD[:BAR][/SSSS:TTTT]",
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "A real card's PCI vendor and device id in hex, as lspci -nn shows them, "
+                       "optionally the index of its I/O BAR (default: its first I/O BAR) and the "
+                       "subsystem ids that narrow it to one board, as lspci -nnv shows them. "
+                       "Overrides the card set-up. Repeatable; the cards found are numbered 1, "
+                       "2, ... in PCI address order."),
+     true, kOnACard | in(Mode::CheckSetup),
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for a card's operations")},
+    {OptionId::Config, "config", "FILE",
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "Read the card ids from FILE when no --pci-id is given (default %1)."),
+     false, kEverywhere, ""},
+    {OptionId::Card, "card", "N",
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "The card a command or the self-test works on (default 1)."),
+     false, kAnswers,
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "--%1 is for a command or the self-test; the window asks for the card "
+                       "number in its 卡号 box")},
+    {OptionId::Trace, "trace", nullptr,
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "Write every port access to standard error: seconds since start, in or "
+                       "out, port, byte."),
+     false, kOnACard, QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for a card's operations")},
+    {OptionId::Log, "log", "FILE",
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "Append a line to FILE for every operation of the window or command: the "
+                       "time, the operation, the box texts it read, every port access and its "
+                       "result."),
+     false, kRunsOperations,
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for the window, a command or the self-test")},
+    {OptionId::Json, "json", nullptr,
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "Answer each command with one JSON object instead of a line of text."),
+     false, kAnswers,
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for a command or the self-test")},
+    {OptionId::SelfTest, "self-test", nullptr,
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "Test the card without a window: the digital loopback (outputs wired back "
+                       "to the inputs), the counter chips and the DA channels; print one line per "
+                       "check. Exit status 0 when every check passes, 1 when one fails, 2 when the "
+                       "test cannot run."),
+     false, in(Mode::SelfTest), ""},
+    {OptionId::Report, "report", "FILE",
+     QT_TRANSLATE_NOOP("qm5083::commands", "Write the self-test's result to FILE as JSON."), false,
+     in(Mode::SelfTest),
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for the self-test: give --self-test too")},
+    {OptionId::Serial, "serial", "TEXT",
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "The tested card's serial number, for the self-test's report."),
+     false, in(Mode::SelfTest),
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for the self-test: give --self-test too")},
+    {OptionId::Operator, "operator", "TEXT",
+     QT_TRANSLATE_NOOP("qm5083::commands", "Who tests, for the self-test's report."), false,
+     in(Mode::SelfTest),
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for the self-test: give --self-test too")},
+    {OptionId::Station, "station", "TEXT",
+     QT_TRANSLATE_NOOP("qm5083::commands", "The test station, for the self-test's report."), false,
+     in(Mode::SelfTest),
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for the self-test: give --self-test too")},
+    {OptionId::Skip, "skip", "PART",
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "Leave a part of the self-test out: loopback (without the loopback "
+                       "cable), counters or da. Repeatable."),
+     true, in(Mode::SelfTest),
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for the self-test: give --self-test too")},
+    {OptionId::SimFault, "sim-fault", "FAULT",
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "With --simulate, give the simulated card a fault, one of: %1. "
+                       "Repeatable."),
+     true, kOnACard, QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for a card's operations")},
+    {OptionId::PrintLayout, "print-layout", nullptr,
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "Print every control of the window with its position and size in pixels, "
+                       "one a line, and end without showing the window."),
+     false, in(Mode::PrintLayout),
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for the window: give no command")},
+    {OptionId::Setup, "setup", nullptr,
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "As root (sudo qm5083-bench --setup VVVV:DDDD[:BAR][/SSSS:TTTT]...), "
+                       "once: keep the cards' ids in the card set-up, create group qm5083, add "
+                       "the user who ran sudo to it and give the group the cards' ports. Exit "
+                       "status 0 when every step was done, 1 when one failed, 2 when nothing "
+                       "could be."),
+     false, in(Mode::Setup), ""},
+    {OptionId::CheckSetup, "check-setup", nullptr,
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "Check, line by line, that this user can reach card 1: the card set-up, "
+                       "the cards, their files and the kernel. Exit status 0 when card 1 can be "
+                       "used, 1 when not, 2 when the check cannot run."),
+     false, in(Mode::CheckSetup), ""},
+}};
+
+constexpr bool eachOptionAtItsPlace()
+{
+    for (std::size_t i = 0; i < kOptions.size(); ++i)
+        if (static_cast<std::size_t>(kOptions[i].id) != i)
+            return false;
+    return true;
+}
+static_assert(eachOptionAtItsPlace(), "kOptions lists each option once, in OptionId's order");
+
+constexpr const OptionRule &rule(OptionId id)
+{
+    return kOptions[static_cast<std::size_t>(id)];
+}
+
+// The options that choose a mode before any command word does, the first given winning; after a
+// command word, --print-layout.
+constexpr std::array<std::pair<OptionId, Mode>, 3> kModeOptions {{
+    {OptionId::Setup, Mode::Setup},
+    {OptionId::CheckSetup, Mode::CheckSetup},
+    {OptionId::SelfTest, Mode::SelfTest},
+}};
+
+QString optionHelp(const OptionRule &option)
+{
+    const QString help = tr(option.help);
+    switch (option.id) {
+    case OptionId::Config:
+        return help.arg(QStringLiteral(QM5083_CARDS_CONF));
+    case OptionId::SimFault:
+        return help.arg(reports::translated(hardware::faultGrammar()));
+    case OptionId::Simulate:
+    case OptionId::PciId:
+    case OptionId::Card:
+    case OptionId::Trace:
+    case OptionId::Log:
+    case OptionId::Json:
+    case OptionId::SelfTest:
+    case OptionId::Report:
+    case OptionId::Serial:
+    case OptionId::Operator:
+    case OptionId::Station:
+    case OptionId::Skip:
+    case OptionId::PrintLayout:
+    case OptionId::Setup:
+    case OptionId::CheckSetup:
+        break;
+    }
+    return help;
+}
+
+// The commands' table, after the options, from the one list of commands: as a positional
+// argument's description Qt would wrap it into a narrow column.
+QString commandsHelp()
+{
+    QString table = tr("Commands, each one operation on the card (--card N, default 1), with "
+                       "strict arguments:")
+        + QLatin1Char('\n');
+    constexpr int kColumn = 24;
+    for (const scripting::CommandSpec &command : scripting::kCommands) {
+        QString usage
+            = QStringLiteral("  %1 %2")
+                  .arg(QString::fromUtf8(command.name.data(),
+                                         static_cast<qsizetype>(command.name.size())),
+                       QString::fromUtf8(command.arguments.data(),
+                                         static_cast<qsizetype>(command.arguments.size())))
+                  .trimmed();
+        usage.prepend(QStringLiteral("  "));
+        const QString summary = reports::translated(hardware::Message(command.summary));
+        if (usage.size() < kColumn)
+            table += usage.leftJustified(kColumn) + summary + QLatin1Char('\n');
+        else
+            table += usage + QLatin1Char('\n') + QString(kColumn, QLatin1Char(' ')) + summary
+                + QLatin1Char('\n');
+    }
+    return table + QLatin1Char('\n')
+        + tr("Exit status: 0 done, 1 a check failed, 2 could not run, 128 + N ended by signal N.")
+        + QLatin1Char('\n');
+}
+
+// Qt's own options (-platform offscreen, -style Fusion...) are read before any display is
+// opened, so they are known here as single-dash words and left to Qt.
+void addQtOptions(QCommandLineParser &parser)
+{
     for (const char *name :
          {"platform", "platformpluginpath", "platformtheme", "plugin", "display", "geometry",
           "qwindowgeometry", "qwindowicon", "qwindowtitle", "style", "stylesheet", "session",
@@ -149,111 +282,271 @@ CommandLine parseCommandLine(const QStringList &arguments)
         qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(qtOption);
     }
+}
 
-    CommandLine parsed;
-    parsed.arguments = arguments.mid(1);
-    // The self-test command takes the options --self-test takes: it is read as that option.
-    QStringList given = arguments;
-    bool understood = parser.parse(given);
-    if (understood && !parser.positionalArguments().isEmpty()
-        && parser.positionalArguments().front() == QStringLiteral("self-test")) {
-        given[given.size() - parser.positionalArguments().size()] = QStringLiteral("--self-test");
-        understood = parser.parse(given);
-    }
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
-        // Qt names the program by the path it was started with; the help names it by its name.
-        parsed.output = parser.helpText() + QLatin1Char('\n') + commandsHelp();
-        parsed.output.replace(QRegularExpression(QStringLiteral("^([^\\s:：]+[:：]\\s*)\\S+")),
-                              QStringLiteral("\\1qm5083-bench"));
-        parsed.exitCode = 0;
-        return parsed;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        parsed.output = QStringLiteral("qm5083-bench %1\n").arg(QStringLiteral(QM5083_VERSION));
-        parsed.exitCode = 0;
-        return parsed;
-    }
-    if (!understood) {
-        parsed.opensWindow = parser.positionalArguments().isEmpty() && !parser.isSet(selfTest)
-            && !parser.isSet(setup) && !parser.isSet(checkSetup) && !parser.isSet(printLayout);
-        parsed.errors = QStringLiteral("qm5083-bench: %1\n%2\n")
-                            .arg(parser.errorText(), tr("Try 'qm5083-bench --help'."));
-        parsed.exitCode = kUsageError;
-        return parsed;
-    }
-
-    const auto refuse = [&parsed](const QString &why) {
-        parsed.errors += QStringLiteral("qm5083-bench: %1\n").arg(why);
-        parsed.exitCode = kUsageError;
-    };
-    parsed.backends.simulate = parser.isSet(simulate);
-    parsed.backends.trace = parser.isSet(trace);
-    parsed.printLayout = parser.isSet(printLayout);
-    parsed.json = parser.isSet(json);
-    for (const QString &text : parser.values(pciId)) {
-        try {
-            parsed.backends.pciIds.push_back(hardware::parsePciId(text.toStdString()));
-        } catch (const hardware::InvalidPciId &error) {
-            refuse(reports::translated(error.message()));
+class Parser
+{
+public:
+    explicit Parser(const QStringList &arguments)
+        : arguments_(arguments)
+    {
+        parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser_.setApplicationDescription(
+            tr("Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, "
+               "square-wave clocks on its 8254 counters, DA codes.\n"
+               "A real card's ids come from --pci-id or from the card set-up that "
+               "sudo qm5083-bench --setup writes once; --simulate works on the simulated card "
+               "instead."));
+        parser_.addHelpOption();
+        parser_.addVersionOption();
+        for (const OptionRule &option : kOptions) {
+            QCommandLineOption qtOption(QString::fromLatin1(option.name), optionHelp(option));
+            if (option.valueName)
+                qtOption.setValueName(QString::fromLatin1(option.valueName));
+            parser_.addOption(qtOption);
         }
+        parser_.addPositionalArgument(QStringLiteral("command"),
+                                      tr("Without a command the window opens; the commands "
+                                         "follow."),
+                                      QStringLiteral("[command [arguments]]"));
+        // Everything after the command word is the command's own, read strictly by its parser.
+        parser_.setOptionsAfterPositionalArgumentsMode(
+            QCommandLineParser::ParseAsPositionalArguments);
+        addQtOptions(parser_);
     }
-    parsed.selfTest.run = parser.isSet(selfTest);
-    parsed.selfTest.reportFile = parser.value(report);
-    parsed.selfTest.serial = parser.value(serial);
-    parsed.selfTest.operatorName = parser.value(operatorName);
-    parsed.selfTest.station = parser.value(station);
-    parsed.logFile = parser.value(log);
 
-    // Options given twice would leave a script unsure which one counted.
-    for (const QCommandLineOption *once :
-         {&card, &report, &serial, &operatorName, &station, &log}) {
-        if (parser.values(*once).size() > 1)
+    CommandLine parse();
+
+private:
+    bool isSet(OptionId id) const { return parser_.isSet(QString::fromLatin1(rule(id).name)); }
+    QStringList values(OptionId id) const
+    {
+        return parser_.values(QString::fromLatin1(rule(id).name));
+    }
+    QString value(OptionId id) const { return parser_.value(QString::fromLatin1(rule(id).name)); }
+    void refuse(const QString &why)
+    {
+        parsed_.refusals << why;
+        parsed_.errors += QStringLiteral("qm5083-bench: %1\n").arg(why);
+        parsed_.exitCode = kCannotRun;
+    }
+    void chooseMode(const QStringList &words);
+    void checkWhereOptionsBelong(const QStringList &words);
+    void take(OptionId id);
+    void takeWords(QStringList words);
+    void readCardsConfig();
+    void answerRefusalAsJson();
+
+    const QStringList &arguments_;
+    QCommandLineParser parser_;
+    CommandLine parsed_;
+};
+
+CommandLine Parser::parse()
+{
+    parsed_.arguments = arguments_.mid(1);
+    // The self-test command takes the options --self-test takes: it is read as that option.
+    QStringList given = arguments_;
+    bool understood = parser_.parse(given);
+    if (understood && !parser_.positionalArguments().isEmpty()
+        && parser_.positionalArguments().front() == QStringLiteral("self-test")) {
+        given[given.size() - parser_.positionalArguments().size()] = QStringLiteral("--self-test");
+        understood = parser_.parse(given);
+    }
+    if (parser_.isSet(QStringLiteral("help")) || parser_.isSet(QStringLiteral("help-all"))) {
+        // Qt names the program by the path it was started with; the help names it by its name.
+        parsed_.output = parser_.helpText() + QLatin1Char('\n') + commandsHelp();
+        parsed_.output.replace(QRegularExpression(QStringLiteral("^([^\\s:：]+[:：]\\s*)\\S+")),
+                               QStringLiteral("\\1qm5083-bench"));
+        parsed_.exitCode = kDone;
+        return parsed_;
+    }
+    if (parser_.isSet(QStringLiteral("version"))) {
+        parsed_.output = QStringLiteral("qm5083-bench %1\n").arg(QStringLiteral(QM5083_VERSION));
+        parsed_.exitCode = kDone;
+        return parsed_;
+    }
+    const QStringList words = parser_.positionalArguments();
+    chooseMode(words);
+    if (!understood) {
+        parsed_.refusals << parser_.errorText();
+        parsed_.errors = QStringLiteral("qm5083-bench: %1\n%2\n")
+                             .arg(parser_.errorText(), tr("Try 'qm5083-bench --help'."));
+        parsed_.exitCode = kCannotRun;
+        answerRefusalAsJson();
+        return parsed_;
+    }
+    checkWhereOptionsBelong(words);
+    for (const OptionRule &option : kOptions)
+        if (isSet(option.id))
+            take(option.id);
+    takeWords(words);
+    readCardsConfig();
+    if (!parsed_.exitCode && parsed_.backends.simulate && !parsed_.backends.pciIds.empty())
+        parsed_.errors
+            += QStringLiteral("qm5083-bench: %1\n").arg(tr("--pci-id is ignored with --simulate"));
+    answerRefusalAsJson();
+    return parsed_;
+}
+
+void Parser::chooseMode(const QStringList &words)
+{
+    // The others are refused where they do not belong.
+    for (const auto &[option, mode] : kModeOptions)
+        if (isSet(option)) {
+            parsed_.mode = mode;
+            break;
+        }
+    if (parsed_.mode == Mode::Window && !words.isEmpty())
+        parsed_.mode = Mode::Command;
+    if (parsed_.mode == Mode::Window && isSet(OptionId::PrintLayout))
+        parsed_.mode = Mode::PrintLayout;
+    if (parsed_.mode == Mode::Command)
+        parsed_.commandText = words.join(QLatin1Char(' '));
+    // An answer in JSON is asked for before anything else is read, so that a refusal gets one.
+    parsed_.json = isSet(OptionId::Json);
+}
+
+void Parser::checkWhereOptionsBelong(const QStringList &words)
+{
+    for (const OptionRule &option : kOptions) {
+        if (!isSet(option.id))
+            continue;
+        const auto count = values(option.id).size();
+        if (!option.repeatable && option.valueName && count > 1)
             refuse(tr("--%1 is given %2 times; give it once")
-                       .arg(once->names().front())
-                       .arg(parser.values(*once).size()));
+                       .arg(QString::fromLatin1(option.name))
+                       .arg(count));
     }
-    if (parser.isSet(card)) {
+    // The set-up and its check go on their own; the others say where an option belongs.
+    const auto alone = [&](Modes allowed, const QString &why) {
+        const bool other = std::any_of(kOptions.begin(), kOptions.end(), [&](const OptionRule &o) {
+            return isSet(o.id) && !(in(parsed_.mode) & allowed & o.modes);
+        });
+        if (other || (!words.isEmpty() && parsed_.mode == Mode::CheckSetup))
+            refuse(why);
+    };
+    switch (parsed_.mode) {
+    case Mode::Setup:
+        alone(in(Mode::Setup), tr("--setup is given on its own, with the cards' ids"));
+        return;
+    case Mode::CheckSetup:
+        alone(in(Mode::CheckSetup),
+              tr("--check-setup is given on its own (with --pci-id or --config at most)"));
+        return;
+    case Mode::SelfTest:
+        if (!words.isEmpty())
+            refuse(tr("\"%1\" follows --self-test, which takes no command")
+                       .arg(words.join(QLatin1Char(' '))));
+        break;
+    case Mode::Window:
+    case Mode::PrintLayout:
+    case Mode::Command:
+        break;
+    }
+    for (const OptionRule &option : kOptions)
+        if (isSet(option.id) && !(option.modes & in(parsed_.mode)) && *option.elsewhere)
+            refuse(tr(option.elsewhere).arg(QString::fromLatin1(option.name)));
+    if (isSet(OptionId::SimFault) && !isSet(OptionId::Simulate))
+        refuse(tr("--sim-fault gives the simulated card a fault: give --simulate too"));
+}
+
+// Each option's value into the command line, refused when it cannot be read.
+void Parser::take(OptionId id)
+{
+    hardware::BackendOptions &backends = parsed_.backends;
+    switch (id) {
+    case OptionId::Simulate:
+        backends.simulate = true;
+        return;
+    case OptionId::PciId:
+        parsed_.pciIdsGiven = true;
+        for (const QString &text : values(id)) {
+            try {
+                backends.pciIds.push_back(hardware::parsePciId(text.toStdString()));
+            } catch (const hardware::InvalidPciId &error) {
+                refuse(reports::translated(error.message()));
+            }
+        }
+        return;
+    case OptionId::Config:
+        backends.cardsConfig = value(id).toStdString();
+        return;
+    case OptionId::Card: {
         bool number = false;
-        const int value = parser.value(card).toInt(&number);
-        if (!number || value < 1 || value > 32767)
-            refuse(
-                tr("--card \"%1\" is not a card number from 1 to 32767").arg(parser.value(card)));
+        const int card = value(id).toInt(&number);
+        if (!number || card < 1 || card > 32767)
+            refuse(tr("--card \"%1\" is not a card number from 1 to 32767")
+                       .arg(QString::fromStdString(convert::excerpt(value(id).toStdString()))));
         else
-            parsed.card = static_cast<std::int16_t>(value);
+            parsed_.card = static_cast<std::int16_t>(card);
+        return;
     }
-    for (const QString &part : parser.values(skip)) {
-        if (part == QStringLiteral("loopback"))
-            parsed.selfTest.skip.push_back(selftest::SelfTestPart::Loopback);
-        else if (part == QStringLiteral("counters"))
-            parsed.selfTest.skip.push_back(selftest::SelfTestPart::Counters);
-        else if (part == QStringLiteral("da"))
-            parsed.selfTest.skip.push_back(selftest::SelfTestPart::Da);
-        else
-            refuse(tr("--skip \"%1\" is not a part of the self-test: loopback, counters or da")
-                       .arg(part));
-    }
-    for (const QString &text : parser.values(simFault)) {
+    case OptionId::Trace:
+        backends.trace = true;
+        return;
+    case OptionId::Log:
+        parsed_.logFile = value(id);
+        return;
+    case OptionId::Json:
+        parsed_.json = true;
+        return;
+    case OptionId::Report:
+        parsed_.selfTest.reportFile = value(id);
+        return;
+    case OptionId::Serial:
+        parsed_.selfTest.serial = value(id);
+        return;
+    case OptionId::Operator:
+        parsed_.selfTest.operatorName = value(id);
+        return;
+    case OptionId::Station:
+        parsed_.selfTest.station = value(id);
+        return;
+    case OptionId::Skip:
+        for (const QString &part : values(id)) {
+            if (part == QStringLiteral("loopback"))
+                parsed_.selfTest.skip.push_back(selftest::SelfTestPart::Loopback);
+            else if (part == QStringLiteral("counters"))
+                parsed_.selfTest.skip.push_back(selftest::SelfTestPart::Counters);
+            else if (part == QStringLiteral("da"))
+                parsed_.selfTest.skip.push_back(selftest::SelfTestPart::Da);
+            else
+                refuse(tr("--skip \"%1\" is not a part of the self-test: loopback, counters or "
+                          "da")
+                           .arg(QString::fromStdString(convert::excerpt(part.toStdString()))));
+        }
+        return;
+    case OptionId::SimFault:
+        for (const QString &text : values(id)) {
+            try {
+                backends.simulatedFaults.push_back(
+                    hardware::parseSimulatedFault(text.toStdString()));
+            } catch (const hardware::InvalidFault &error) {
+                refuse(reports::translated(error.message()));
+            }
+        }
         try {
-            parsed.backends.simulatedFaults.push_back(
-                hardware::parseSimulatedFault(text.toStdString()));
+            hardware::checkFaultsAgree(backends.simulatedFaults);
         } catch (const hardware::InvalidFault &error) {
             refuse(reports::translated(error.message()));
         }
+        return;
+    case OptionId::SelfTest:
+    case OptionId::PrintLayout:
+    case OptionId::Setup:
+    case OptionId::CheckSetup:
+        return; // each chose the mode
     }
-    try {
-        hardware::checkFaultsAgree(parsed.backends.simulatedFaults);
-    } catch (const hardware::InvalidFault &error) {
-        refuse(reports::translated(error.message()));
-    }
+}
 
-    parsed.pciIdsGiven = parser.isSet(pciId);
-    parsed.setup = parser.isSet(setup);
-    parsed.checkSetup = parser.isSet(checkSetup);
-    QStringList words = parser.positionalArguments();
-    if (parsed.setup) {
+// The words after the options: the set-up's ids, or a command with its arguments.
+void Parser::takeWords(QStringList words)
+{
+    if (parsed_.mode == Mode::Setup) {
         for (const QString &word : words) {
             try {
-                parsed.setupIds.push_back(hardware::parsePciId(word.toStdString()));
+                parsed_.setupIds.push_back(hardware::parsePciId(word.toStdString()));
             } catch (const hardware::InvalidPciId &error) {
                 refuse(reports::translated(error.message())
                            .replace(QStringLiteral("--pci-id"), QStringLiteral("--setup")));
@@ -262,71 +555,64 @@ CommandLine parseCommandLine(const QStringList &arguments)
         if (words.isEmpty())
             refuse(tr("--setup needs the cards' ids: sudo qm5083-bench --setup VVVV:DDDD, as "
                       "lspci -nn shows them"));
-        if (const auto both = hardware::firstOverlap(parsed.setupIds))
+        if (const auto both = hardware::firstOverlap(parsed_.setupIds))
             refuse(tr("--setup %1 and %2 can name the same card; name each card once")
                        .arg(QString::fromStdString(
-                                hardware::formatPciId(parsed.setupIds[both->first])),
+                                hardware::formatPciId(parsed_.setupIds[both->first])),
                             QString::fromStdString(
-                                hardware::formatPciId(parsed.setupIds[both->second]))));
-        if (parsed.selfTest.run || parsed.checkSetup || parsed.backends.simulate
-            || parsed.pciIdsGiven)
-            refuse(tr("--setup is given on its own, with the cards' ids"));
-        words.clear();
+                                hardware::formatPciId(parsed_.setupIds[both->second]))));
+        return;
     }
-    if (parsed.checkSetup && (!words.isEmpty() || parsed.selfTest.run || parsed.backends.simulate))
-        refuse(tr("--check-setup is given on its own (with --pci-id or --config at most)"));
-    if (!words.isEmpty()) {
-        if (parsed.selfTest.run) {
-            refuse(tr("\"%1\" follows --self-test, which takes no command").arg(words.join(' ')));
-        } else {
-            std::vector<std::string> commandWords;
-            for (const QString &word : words)
-                commandWords.push_back(word.toStdString());
-            parsed.commandText = words.join(QLatin1Char(' '));
-            try {
-                parsed.command = scripting::parseCommand(commandWords);
-            } catch (const scripting::CommandError &error) {
-                refuse(reports::translated(error.message()));
-            }
-        }
+    if (parsed_.mode != Mode::Command)
+        return;
+    std::vector<std::string> commandWords;
+    for (const QString &word : words)
+        commandWords.push_back(word.toStdString());
+    try {
+        parsed_.command = scripting::parseCommand(commandWords);
+    } catch (const scripting::CommandError &error) {
+        refuse(reports::translated(error.message()));
     }
+}
 
-    const bool commandGiven
-        = !words.isEmpty() || parsed.selfTest.run || parsed.setup || parsed.checkSetup;
-    parsed.opensWindow = !commandGiven && !parsed.printLayout;
-    // Without --pci-id the card set-up names the cards; a malformed file is no silent skip.
-    parsed.backends.cardsConfig
-        = (parser.isSet(config) ? parser.value(config) : QStringLiteral(QM5083_CARDS_CONF))
-              .toStdString();
-    if (!parsed.backends.simulate && parsed.backends.pciIds.empty() && !parsed.setup) {
-        try {
-            if (const auto ids = hardware::readCardsConfig(parsed.backends.cardsConfig))
-                parsed.backends.pciIds = *ids;
-        } catch (const hardware::InvalidPciId &error) {
-            if (commandGiven && !parsed.checkSetup)
-                refuse(reports::translated(error.message()));
-            else
-                parsed.cardsConfigProblem = error.message();
-        }
+// Without --pci-id the card set-up names the cards; a malformed file is no silent skip.
+void Parser::readCardsConfig()
+{
+    hardware::BackendOptions &backends = parsed_.backends;
+    if (!isSet(OptionId::Config))
+        backends.cardsConfig = QM5083_CARDS_CONF;
+    if (backends.simulate || !backends.pciIds.empty() || parsed_.mode == Mode::Setup)
+        return;
+    try {
+        if (const auto ids = hardware::readCardsConfig(backends.cardsConfig))
+            backends.pciIds = *ids;
+    } catch (const hardware::InvalidPciId &error) {
+        // The window and the check report it themselves; a command cannot run without it.
+        if (parsed_.mode == Mode::Command || parsed_.mode == Mode::SelfTest)
+            refuse(reports::translated(error.message()));
+        else
+            parsed_.cardsConfigProblem = error.message();
     }
-    if (parser.isSet(card) && !commandGiven)
-        refuse(tr("--card is for a command or the self-test; the window asks for the card "
-                  "number in its 卡号 box"));
-    if (parsed.json && !commandGiven)
-        refuse(tr("--json is for a command or the self-test"));
-    if (parsed.printLayout && commandGiven)
-        refuse(tr("--print-layout is for the window: give no command"));
-    for (const QCommandLineOption *selfTestOnly :
-         {&report, &serial, &operatorName, &station, &skip})
-        if (parser.isSet(*selfTestOnly) && !parsed.selfTest.run)
-            refuse(tr("--%1 is for the self-test: give --self-test too")
-                       .arg(selfTestOnly->names().front()));
-    if (!parsed.backends.simulatedFaults.empty() && !parsed.backends.simulate)
-        refuse(tr("--sim-fault gives the simulated card a fault: give --simulate too"));
-    if (!parsed.exitCode && parsed.backends.simulate && !parsed.backends.pciIds.empty())
-        parsed.errors
-            += QStringLiteral("qm5083-bench: %1\n").arg(tr("--pci-id is ignored with --simulate"));
-    return parsed;
+}
+
+// With --json a refusal is an answer too: one object, as every other outcome is.
+void Parser::answerRefusalAsJson()
+{
+    if (!parsed_.json || parsed_.exitCode != kCannotRun)
+        return;
+    const QJsonObject answer {
+        {QStringLiteral("command"), parsed_.answerName()},
+        {QStringLiteral("status"), kCannotRun},
+        {QStringLiteral("error"), parsed_.refusals.join(QStringLiteral("; "))}};
+    parsed_.output = QString::fromUtf8(QJsonDocument(answer).toJson(QJsonDocument::Compact))
+        + QLatin1Char('\n');
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    return Parser(arguments).parse();
 }
 
 } // namespace qm5083::commands

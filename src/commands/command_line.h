@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backends.h"
+#include "exit_status.h"
 #include "message.h"
 #include "script_command.h"
 #include "self_test.h"
@@ -14,10 +15,19 @@
 
 namespace qm5083::commands {
 
-// What --self-test (or the self-test command) is asked for.
+// What one run of the program does: the option that chooses it, or the command word.
+enum class Mode {
+    Window,      // no command: the window
+    PrintLayout, // --print-layout
+    Command,     // a command after the options
+    SelfTest,    // --self-test, or the self-test command
+    Setup,       // --setup
+    CheckSetup,  // --check-setup
+};
+
+// What the self-test (--self-test, or the self-test command) is asked for.
 struct SelfTestSettings
 {
-    bool run = false;
     QString reportFile; // where the report goes; none when empty
     // A station's facts for the report.
     QString serial;
@@ -30,31 +40,31 @@ struct SelfTestSettings
 // writing output to standard output and errors to standard error.
 struct CommandLine
 {
+    Mode mode = Mode::Window;
     hardware::BackendOptions backends;
     std::optional<std::int16_t> card; // --card: the card a command or the self-test works on
     // Why the card set-up's file could not be read; the window reports it at start.
     std::optional<hardware::Message> cardsConfigProblem;
-    bool printLayout = false;
     bool json = false;
     QString logFile; // where the operations are recorded; none when empty
     SelfTestSettings selfTest;
-    bool pciIdsGiven = false; // --pci-id, not the card set-up, names the cards
-    bool setup = false;       // --setup: these ids
-    std::vector<hardware::PciId> setupIds;
-    bool checkSetup = false;                         // --check-setup
-    std::optional<scripting::ScriptCommand> command; // none: the window, or the self-test
+    bool pciIdsGiven = false;              // --pci-id, not the card set-up, names the cards
+    std::vector<hardware::PciId> setupIds; // --setup's ids
+    std::optional<scripting::ScriptCommand> command; // Mode::Command
     QString commandText;                             // the command as given
     QStringList arguments;                           // as given, the program's name aside
-    // No command is given, so the window would open: a failure to start is shown in a window too.
-    bool opensWindow = false;
     std::optional<int> exitCode;
     QString output;
-    QString errors;
+    QString errors; // "qm5083-bench: why" lines, for standard error
+    // Why the arguments were refused, one reason each: for a JSON answer and the session record.
+    QStringList refusals;
 
     std::int16_t cardNumber() const { return card.value_or(1); }
+    bool opensWindow() const { return mode == Mode::Window; }
+    // What a JSON answer or a record line calls this run: the command word as given, or the
+    // mode's own name ("self-test", "setup", "check-setup", "window", "print-layout").
+    QString answerName() const;
 };
-
-inline constexpr int kUsageError = 2;
 
 // Translates a text of this namespace's free functions, in the context the translation tools file
 // them under (the namespace).

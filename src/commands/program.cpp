@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "card_session.h"
 #include "ending.h"
 #include "output_text.h"
 #include "script_runner.h"
@@ -9,6 +10,8 @@
 #include "translations.h"
 
 #include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cstdio>
 #include <iostream>
@@ -31,20 +34,64 @@ void printText(std::FILE *file, const QString &text)
 // The window would have opened on a display someone is looking at.
 bool windowWouldShow(const CommandLine &commandLine)
 {
-    return commandLine.opensWindow
+    return commandLine.opensWindow()
         && (!qEnvironmentVariableIsEmpty("DISPLAY")
             || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         && qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen");
 }
 
+// The session record FILE, opened for appending; nothing, with why, when it cannot be.
+std::unique_ptr<reports::SessionLog> openSessionLog(const QString &file, QString &why)
+{
+    QString error;
+    QString notice;
+    std::unique_ptr<reports::SessionLog> log = reports::SessionLog::open(file, error, notice);
+    if (!log) {
+        why = tr("cannot open the session record %1 for appending: %2").arg(file, error);
+        return nullptr;
+    }
+    if (!notice.isEmpty())
+        printProblem(stderr, notice);
+    log->setOpeningNotice(notice);
+    // Said once, at once; the exit status stays the command's own.
+    log->setStopped([](const QString &stopped) { printProblem(stderr, stopped); });
+    return log;
+}
+
+// Ends a run whose arguments were refused, or that was answered without running (--help,
+// --version): its answer, its reasons, and, refused, its record's two lines.
 int finish(int argc, char *argv[], const CommandLine &commandLine, const WindowRunner &window)
 {
     printText(stdout, commandLine.output);
     printText(stderr, commandLine.errors);
-    const int status = commandLine.exitCode.value_or(0);
-    if (status != 0 && windowWouldShow(commandLine) && window.showStartupFailure)
+    const int status = commandLine.exitCode.value_or(kDone);
+    if (status != kDone && !commandLine.logFile.isEmpty()) {
+        QString why;
+        if (const auto log = openSessionLog(commandLine.logFile, why))
+            recordRefusal(*log, commandLine);
+        else
+            printProblem(stderr, why);
+    }
+    if (status != kDone && windowWouldShow(commandLine) && window.showStartupFailure)
         window.showStartupFailure(argc, argv, commandLine.errors.trimmed());
     return status;
+}
+
+// A run that cannot start (its record cannot be opened): said as every refusal is.
+int cannotStart(int argc, char *argv[], CommandLine commandLine, const QString &why,
+                const WindowRunner &window)
+{
+    commandLine.errors = QStringLiteral("qm5083-bench: %1\n").arg(why);
+    commandLine.exitCode = kCannotRun;
+    commandLine.output = commandLine.json
+        ? QString::fromUtf8(
+            QJsonDocument(QJsonObject {{QStringLiteral("command"), commandLine.answerName()},
+                                       {QStringLiteral("status"), kCannotRun},
+                                       {QStringLiteral("error"), why}})
+                .toJson(QJsonDocument::Compact))
+        : QString();
+    commandLine.logFile.clear(); // the record is what failed
+    return finish(argc, argv, commandLine, window);
 }
 
 } // namespace
@@ -67,36 +114,29 @@ int runProgram(int argc, char *argv[], const WindowRunner &window)
             return finish(argc, argv, *commandLine, window);
         printText(stderr, commandLine->errors);
         if (!commandLine->logFile.isEmpty()) {
-            QString error;
-            QString notice;
-            sessionLog = reports::SessionLog::open(commandLine->logFile, error, notice);
-            if (!sessionLog) {
-                const QString why = tr("cannot open the session record %1 for appending: %2")
-                                        .arg(commandLine->logFile, error);
-                printProblem(stderr, why);
-                if (windowWouldShow(*commandLine) && window.showStartupFailure)
-                    window.showStartupFailure(argc, argv, why);
-                return kUsageError;
-            }
-            if (!notice.isEmpty())
-                printProblem(stderr, notice);
-            sessionLog->setOpeningNotice(notice);
-            // Said once, at once; the exit status stays the command's own.
-            sessionLog->setStopped([](const QString &why) { printProblem(stderr, why); });
+            QString why;
+            sessionLog = openSessionLog(commandLine->logFile, why);
+            if (!sessionLog)
+                return cannotStart(argc, argv, *commandLine, why, window);
         }
-        if (commandLine->setup)
-            return runSetup(*commandLine, SystemSetup::real(), stdout, stderr);
-        if (commandLine->checkSetup)
-            return runSetupCheck(*commandLine, UserAccess::current(),
+        switch (commandLine->mode) {
+        case Mode::Setup:
+            return runSetup(cardsNamed(*commandLine), SystemSetup::real(), stdout, stderr);
+        case Mode::CheckSetup:
+            return runSetupCheck(cardsNamed(*commandLine), UserAccess::current(),
                                  "/sys/kernel/security/lockdown", stdout, stderr);
-        if (commandLine->selfTest.run || commandLine->command)
+        case Mode::SelfTest:
             endAfterTheOperationInProgress();
-        if (commandLine->selfTest.run)
             return runSelfTestCommand(
                 *commandLine, stdout, stderr,
                 [](auto duration) { std::this_thread::sleep_for(duration); }, sessionLog.get());
-        if (commandLine->command)
+        case Mode::Command:
+            endAfterTheOperationInProgress();
             return runScriptCommand(*commandLine, std::cin, stdout, stderr, sessionLog.get());
+        case Mode::Window:
+        case Mode::PrintLayout:
+            break;
+        }
     }
     return window.run(argc, argv, *commandLine, sessionLog.get());
 }

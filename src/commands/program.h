@@ -1,6 +1,7 @@
 #pragma once
 
 #include "command_line.h"
+#include "exit_status.h"
 #include "session_log.h"
 
 #include <functional>
@@ -17,9 +18,6 @@ struct WindowRunner
     // menu, it has no standard error anyone reads.
     std::function<void(int argc, char *argv[], const QString &why)> showStartupFailure;
 };
-
-// What a program's internal fault ends with (sysexits' EX_SOFTWARE).
-inline constexpr int kInternalError = 70;
 
 // The whole program: reads the command line before any display is opened, then runs the
 // self-test or a command without one, or else the window. main() calls only this.

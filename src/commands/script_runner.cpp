@@ -257,7 +257,7 @@ int batch(CardSession &session, const CommandLine &commandLine, std::istream &in
                                                std::string(1, *convert::firstControl(line)))))
                                            .arg(quoted),
                        commandLine, out, sessionLog);
-            worst = std::max(worst, kCannotRun);
+            worst = std::max(worst, int {kCannotRun});
             continue;
         }
         const std::vector<std::string> words = scripting::wordsOf(line);

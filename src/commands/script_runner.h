@@ -1,16 +1,13 @@
 #pragma once
 
 #include "command_line.h"
+#include "exit_status.h"
 #include "session_log.h"
 
 #include <cstdio>
 #include <istream>
 
 namespace qm5083::commands {
-
-inline constexpr int kDone = 0;
-inline constexpr int kCheckFailed = 1;
-inline constexpr int kCannotRun = 2;
 
 // Runs the command the command line gives, on the card it names, without a display: its answer
 // on out (a line, or a JSON object with --json), what went wrong on err, one session record line

@@ -381,7 +381,7 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
         printProblem(err,
                      tr("the report %1 cannot be written: %2; the self-test did not run")
                          .arg(commandLine.selfTest.reportFile, refused.why));
-        return kSelfTestCannotRun;
+        return kCannotRun;
     }
     const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
     recordSessionStart(sessionLog, commandLine, backend);
@@ -396,7 +396,7 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
         const std::vector<CheckOutcome> checks = checksOf(result);
         if (const int signal = endingSignal())
             return endedBySignal(signal, checks, tested, target, commandLine, out, err);
-        const int status = result.passed() ? 0 : kSelfTestFailed;
+        const int status = result.passed() ? 0 : kCheckFailed;
         const QJsonObject report
             = testedReport(commandLine, tested, checks, result.passed(), status);
         if (commandLine.json) {
@@ -411,13 +411,12 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
             printProblem(err,
                          tr("the self-test ran, but its report %1 was not written: %2")
                              .arg(target->path(), why));
-            return kSelfTestCannotRun;
+            return kCannotRun;
         }
         return status;
     } catch (const CannotRun &cannot) {
         printProblem(err, tr("the self-test cannot run: %1").arg(cannot.why));
-        QJsonObject report
-            = reportOf(commandLine, QStringLiteral("could not run"), kSelfTestCannotRun);
+        QJsonObject report = reportOf(commandLine, QStringLiteral("could not run"), kCannotRun);
         report[QStringLiteral("reason")] = cannot.why;
         if (commandLine.json)
             print(out, QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact)));
@@ -425,7 +424,7 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
         if (target && !target->write(report, why))
             printProblem(err,
                          tr("its report %1 was not written either: %2").arg(target->path(), why));
-        return kSelfTestCannotRun;
+        return kCannotRun;
     }
 }
 

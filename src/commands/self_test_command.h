@@ -1,15 +1,13 @@
 #pragma once
 
 #include "command_line.h"
+#include "exit_status.h"
 #include "self_test.h"
 #include "session_log.h"
 
 #include <cstdio>
 
 namespace qm5083::commands {
-
-inline constexpr int kSelfTestFailed = 1;
-inline constexpr int kSelfTestCannotRun = 2;
 
 // Runs --self-test on the card the command line names: one line per check on out and a summary
 // (or, with --json, the report as one JSON object), and the JSON report when asked, also when

@@ -358,17 +358,24 @@ SystemSetup &SystemSetup::real()
     return system;
 }
 
-int runSetupCheck(const CommandLine &commandLine, const UserAccess &user,
+CardsNamed cardsNamed(const CommandLine &commandLine)
+{
+    const hardware::BackendOptions &backends = commandLine.backends;
+    return {commandLine.mode == Mode::Setup ? commandLine.setupIds : backends.pciIds,
+            commandLine.pciIdsGiven, backends.cardsConfig, commandLine.cardsConfigProblem,
+            backends.sysfsRoot};
+}
+
+int runSetupCheck(const CardsNamed &named, const UserAccess &user,
                   const std::filesystem::path &lockdownFile, std::FILE *out, std::FILE *err)
 {
     CheckLines lines {out};
-    const hardware::BackendOptions &backends = commandLine.backends;
-    const QString config = qs(backends.cardsConfig.string());
-    std::vector<hardware::PciId> ids = backends.pciIds;
-    if (commandLine.pciIdsGiven) {
+    const QString config = qs(named.cardsConfig.string());
+    const std::vector<hardware::PciId> &ids = named.ids;
+    if (named.byPciId) {
         lines.ok(tr("cards named with --pci-id: %1").arg(idsText(ids)));
-    } else if (commandLine.cardsConfigProblem) {
-        lines.fail(reports::translated(*commandLine.cardsConfigProblem));
+    } else if (named.cardsConfigProblem) {
+        lines.fail(reports::translated(*named.cardsConfigProblem));
     } else if (!QFileInfo::exists(config)) {
         lines.fail(tr("no card set-up %1: run sudo qm5083-bench --setup VVVV:DDDD once, with the "
                       "ids lspci -nn shows for the card")
@@ -381,12 +388,12 @@ int runSetupCheck(const CommandLine &commandLine, const UserAccess &user,
     }
     std::vector<hardware::PciCard> cards;
     try {
-        cards = hardware::scanPciCards(ids, backends.sysfsRoot);
+        cards = hardware::scanPciCards(ids, named.sysfsRoot);
     } catch (...) {
         printProblem(err,
                      tr("the set-up check cannot run: %1")
                          .arg(reports::failureSentence(std::current_exception())));
-        return 2;
+        return kCannotRun;
     }
     bool firstUsable = false;
     if (!ids.empty() && cards.empty())
@@ -398,32 +405,32 @@ int runSetupCheck(const CommandLine &commandLine, const UserAccess &user,
         if (i == 0)
             firstUsable = usable;
     }
-    for (const QString &warning : sharedIdsWarnings(ids, backends.sysfsRoot))
+    for (const QString &warning : sharedIdsWarnings(ids, named.sysfsRoot))
         lines.warn(warning);
     const bool lockdownFree = checkLockdown(lockdownFile, lines);
-    return firstUsable && lockdownFree && !commandLine.cardsConfigProblem ? 0 : 1;
+    return firstUsable && lockdownFree && !named.cardsConfigProblem ? kDone : kCheckFailed;
 }
 
-int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out, std::FILE *err)
+int runSetup(const CardsNamed &named, SystemSetup &system, std::FILE *out, std::FILE *err)
 {
-    const std::vector<hardware::PciId> &ids = commandLine.setupIds;
+    const std::vector<hardware::PciId> &ids = named.ids;
     if (!system.isRoot()) {
         printProblem(err,
                      tr("--setup changes the system: run it with sudo, as sudo "
                         "qm5083-bench --setup %1")
                          .arg(idsText(ids).replace(QStringLiteral(", "), QStringLiteral(" "))));
-        return 2;
+        return kCannotRun;
     }
     // Every card that is here must be usable as named, before anything is written.
     std::vector<hardware::PciCard> cards;
     try {
-        cards = hardware::scanPciCards(ids, commandLine.backends.sysfsRoot);
+        cards = hardware::scanPciCards(ids, named.sysfsRoot);
     } catch (...) {
         printProblem(err,
                      tr("nothing was set up: %1")
                          .arg(reports::failureSentence(std::current_exception())
                                   .replace(QStringLiteral("--pci-id"), QStringLiteral("--setup"))));
-        return 2;
+        return kCannotRun;
     }
     bool unusable = false;
     for (const hardware::PciCard &card : cards) {
@@ -438,9 +445,9 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
         unusable = true;
     }
     if (unusable)
-        return 2;
+        return kCannotRun;
 
-    const QString config = qs(commandLine.backends.cardsConfig.string());
+    const QString config = qs(named.cardsConfig.string());
     const QByteArray text = QByteArray::fromStdString(hardware::cardsConfigText(ids));
     try {
         bool kept = false;
@@ -455,7 +462,7 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
         printProblem(err,
                      tr("the card set-up %1 was not written: %2; nothing was set up")
                          .arg(config, refused.why));
-        return 2;
+        return kCannotRun;
     }
     // A step that fails is said at once and the others still run; the exit status tells a script.
     bool complete = true;
@@ -507,15 +514,22 @@ int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out
                   .arg(cardText(cards[i]))
                   .arg(cards[i].bar)
                   .arg(hex4(cards[i].start)));
-    for (const QString &warning : sharedIdsWarnings(ids, commandLine.backends.sysfsRoot))
+    for (const QString &warning : sharedIdsWarnings(ids, named.sysfsRoot))
         print(out, tr("Note: %1.").arg(warning));
-    print(out,
-          addedUser ? tr("Next: %1 logs out and in again, then starts qm5083-bench from the "
-                         "menu; qm5083-bench --check-setup tells whether all is ready.")
-                          .arg(qs(*user))
-                    : tr("Next: start qm5083-bench from the menu; qm5083-bench --check-setup "
-                         "tells whether all is ready."));
-    return complete ? 0 : 1;
+    if (cards.empty())
+        print(out,
+              tr("Next: put the card in the PC (lspci -nn shows it with these ids); "
+                 "qm5083-bench --check-setup then tells whether all is ready."));
+    else if (addedUser)
+        print(out,
+              tr("Next: %1 logs out and in again, then starts qm5083-bench from the menu; "
+                 "qm5083-bench --check-setup tells whether all is ready.")
+                  .arg(qs(*user)));
+    else
+        print(out,
+              tr("Next: start qm5083-bench from the menu; qm5083-bench --check-setup tells "
+                 "whether all is ready."));
+    return complete ? kDone : kCheckFailed;
 }
 
 } // namespace qm5083::commands

@@ -38,11 +38,24 @@ protected:
     UserAccess &operator=(const UserAccess &) = default;
 };
 
+// The cards a set-up or its check is about, and where the card set-up is kept.
+struct CardsNamed
+{
+    std::vector<hardware::PciId> ids;
+    bool byPciId = false; // --pci-id named them, not the card set-up
+    std::filesystem::path cardsConfig;
+    std::optional<hardware::Message> cardsConfigProblem; // why the card set-up was not read
+    std::filesystem::path sysfsRoot;
+};
+
+// What the command line names: --setup's ids for the set-up, else --pci-id's or the card set-up's.
+CardsNamed cardsNamed(const CommandLine &commandLine);
+
 // --check-setup: one line per item, OK or the problem and what to do: the card set-up, each card
 // found (address, BAR, base), its I/O decoding, its region file's group and mode, whether this
 // user can open it, and the kernel's lockdown. Returns 0 when card 1 can be used, 1 when not, 2
 // when the check cannot run.
-int runSetupCheck(const CommandLine &commandLine, const UserAccess &user,
+int runSetupCheck(const CardsNamed &cards, const UserAccess &user,
                   const std::filesystem::path &lockdownFile, std::FILE *out, std::FILE *err);
 
 // What --setup changes on the system besides the card set-up's file.
@@ -75,6 +88,6 @@ protected:
 // it twice changes nothing more. Returns 0 when done, 1 when a step failed, 2 when it could not
 // be (not root, ids that name one card twice, a card present whose named BAR is no port region,
 // a card set-up that cannot be written safely: nothing is written).
-int runSetup(const CommandLine &commandLine, SystemSetup &system, std::FILE *out, std::FILE *err);
+int runSetup(const CardsNamed &cards, SystemSetup &system, std::FILE *out, std::FILE *err);
 
 } // namespace qm5083::commands

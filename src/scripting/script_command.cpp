@@ -260,6 +260,46 @@ DaCheckCommand daCheck(Arguments &arguments)
     return command;
 }
 
+CardsCommand cards(Arguments &arguments)
+{
+    arguments.finish();
+    return {};
+}
+
+BatchCommand batch(Arguments &arguments)
+{
+    arguments.finish();
+    return {};
+}
+
+SelfTestCommand selfTest(Arguments &)
+{
+    return {};
+}
+
+// Each command's parser, in the order of kCommands.
+using Parser = ScriptCommand (*)(Arguments &);
+template<class Command, Command (*parse)(Arguments &)>
+ScriptCommand as(Arguments &arguments)
+{
+    return parse(arguments);
+}
+constexpr std::array<Parser, kCommands.size()> kParsers {
+    as<CardsCommand, cards>, as<OutCommand, out>,
+    as<InCommand, in>,       as<ClockCommand, clock>,
+    as<DaCommand, da>,       as<DaCheckCommand, daCheck>,
+    as<BatchCommand, batch>, as<SelfTestCommand, selfTest>,
+};
+
+// "cards, out, in, clock, da, da-check, batch, self-test": names alone, the same in every language.
+std::string commandList()
+{
+    std::string list;
+    for (const CommandSpec &spec : kCommands)
+        list.append(list.empty() ? "" : ", ").append(spec.name);
+    return list;
+}
+
 } // namespace
 
 ScriptCommand parseCommand(std::span<const std::string> words)
@@ -267,31 +307,21 @@ ScriptCommand parseCommand(std::span<const std::string> words)
     if (words.empty())
         throw CommandError(Message(QM5083_MESSAGE("Card", "no command given")));
     const std::string_view name = words[0];
+    const CommandSpec *spec = findCommand(name);
+    if (!spec)
+        throw CommandError(
+            Message(QM5083_MESSAGE("Card", "\"%1\" is not a command; the commands are %2"),
+                    {text(convert::excerpt(name)), text(commandList())}));
     Arguments arguments(name, words.subspan(1));
-    if (name == "cards") {
-        arguments.finish();
-        return CardsCommand {};
-    }
-    if (name == "out")
-        return out(arguments);
-    if (name == "in")
-        return in(arguments);
-    if (name == "clock")
-        return clock(arguments);
-    if (name == "da")
-        return da(arguments);
-    if (name == "da-check")
-        return daCheck(arguments);
-    if (name == "batch") {
-        arguments.finish();
-        return BatchCommand {};
-    }
-    if (name == "self-test")
-        return SelfTestCommand {};
-    throw CommandError(Message(QM5083_MESSAGE("Card",
-                                              "\"%1\" is not a command: cards, out, in, "
-                                              "clock, da, da-check, batch or self-test"),
-                               {text(convert::excerpt(name))}));
+    return kParsers[static_cast<std::size_t>(spec - kCommands.data())](arguments);
+}
+
+const CommandSpec *findCommand(std::string_view word)
+{
+    for (const CommandSpec &spec : kCommands)
+        if (spec.name == word)
+            return &spec;
+    return nullptr;
 }
 
 std::vector<std::string> wordsOf(std::string_view line)
@@ -311,7 +341,7 @@ std::vector<std::string> wordsOf(std::string_view line)
 
 std::string_view commandName(const ScriptCommand &command)
 {
-    return kCommandNames[command.index()];
+    return kCommands[command.index()].name;
 }
 
 } // namespace qm5083::scripting

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -29,12 +30,14 @@ using Bytes = std::array<std::uint8_t, 4>;
 // cards: the cards there are.
 struct CardsCommand
 {
+    static constexpr std::string_view kName = "cards";
     bool operator==(const CardsCommand &) const = default;
 };
 
 // out B1 B2 B3 B4: output groups 1 to 4.
 struct OutCommand
 {
+    static constexpr std::string_view kName = "out";
     Bytes bytes;
     bool operator==(const OutCommand &) const = default;
 };
@@ -42,6 +45,7 @@ struct OutCommand
 // in [--expect B1 B2 B3 B4]: input groups 1 to 4, once.
 struct InCommand
 {
+    static constexpr std::string_view kName = "in";
     std::optional<Bytes> expect;
     bool operator==(const InCommand &) const = default;
 };
@@ -49,6 +53,7 @@ struct InCommand
 // clock K N: the counts the base clock and the outputs divide by, 2 to 65536.
 struct ClockCommand
 {
+    static constexpr std::string_view kName = "clock";
     unsigned k;
     unsigned n;
     bool operator==(const ClockCommand &) const = default;
@@ -57,6 +62,7 @@ struct ClockCommand
 // da C0 C1 C2 C3: the DA codes of channels 0 to 3, 0 to FFF.
 struct DaCommand
 {
+    static constexpr std::string_view kName = "da";
     std::array<std::uint16_t, 4> codes;
     bool operator==(const DaCommand &) const = default;
 };
@@ -64,6 +70,7 @@ struct DaCommand
 // da-check: one DA channel against a meter.
 struct DaCheckCommand
 {
+    static constexpr std::string_view kName = "da-check";
     enum class Readings { Terminal, File, SimulatedMeter };
     int channel = 0;
     double low = 0;  // volts at code 0
@@ -79,6 +86,7 @@ struct DaCheckCommand
 // batch: commands from standard input, one a line.
 struct BatchCommand
 {
+    static constexpr std::string_view kName = "batch";
     bool operator==(const BatchCommand &) const = default;
 };
 
@@ -86,6 +94,7 @@ struct BatchCommand
 // --self-test before any command is parsed.
 struct SelfTestCommand
 {
+    static constexpr std::string_view kName = "self-test";
     bool operator==(const SelfTestCommand &) const = default;
 };
 
@@ -98,13 +107,55 @@ ScriptCommand parseCommand(std::span<const std::string> words);
 // A line of a batch split at blanks into words; none for an empty line.
 std::vector<std::string> wordsOf(std::string_view line);
 
-// The command words' names, as --help and a refusal list them.
-inline constexpr std::array<std::string_view, 8> kCommandNames {
-    "cards", "out", "in", "clock", "da", "da-check", "batch", "self-test"};
-static_assert(kCommandNames.size() == std::variant_size_v<ScriptCommand>,
-              "every command has its name");
+// The commands, in the variant's order: the one list that the parser, the refusal of an unknown
+// word, --help and the manual page are made from.
+struct CommandSpec
+{
+    std::string_view name;
+    std::string_view arguments; // as --help and the manual page show them
+    const char *summary;        // what it does, marked for translation
+    bool batchLine;             // may be a line of a batch
+};
+
+inline constexpr std::array<CommandSpec, 8> kCommands {{
+    {CardsCommand::kName, "",
+     QM5083_MESSAGE("Card", "list the cards: number, PCI address, ids, BAR, base"), true},
+    {OutCommand::kName, "B1 B2 B3 B4",
+     QM5083_MESSAGE("Card", "write output groups 1 to 4 (hex 00 to FF)"), true},
+    {InCommand::kName, "[--expect B1 B2 B3 B4]",
+     QM5083_MESSAGE("Card", "read input groups 1 to 4; with --expect, name every bit that differs"),
+     true},
+    {ClockCommand::kName, "K N",
+     QM5083_MESSAGE("Card",
+                    "start the clocks: base 2 MHz / K, outputs base / N (2 to 65536; the window's "
+                    "boxes write 65536 as 0)"),
+     true},
+    {DaCommand::kName, "C0 C1 C2 C3",
+     QM5083_MESSAGE("Card", "set the DA codes of DA0 to DA3 (hex 0 to FFF)"), true},
+    {DaCheckCommand::kName,
+     "--channel C --range LOW:HIGH [--points N] [--limit-lsb L] [--readings FILE | --meter sim] "
+     "[--report FILE]",
+     QM5083_MESSAGE("Card", "check one DA channel against a meter"), false},
+    {BatchCommand::kName, "",
+     QM5083_MESSAGE("Card", "read commands from standard input, one a line"), false},
+    {SelfTestCommand::kName, "", QM5083_MESSAGE("Card", "the same as --self-test"), false},
+}};
+
+namespace detail {
+template<std::size_t... I>
+constexpr bool namesFollowTheVariant(std::index_sequence<I...>)
+{
+    return ((kCommands[I].name == std::variant_alternative_t<I, ScriptCommand>::kName) && ...);
+}
+} // namespace detail
+static_assert(kCommands.size() == std::variant_size_v<ScriptCommand>, "every command is listed");
+static_assert(detail::namesFollowTheVariant(std::make_index_sequence<kCommands.size()>()),
+              "the list follows the variant's order");
 
 // What a command is called: "out".
 std::string_view commandName(const ScriptCommand &command);
+
+// The command named word, or nothing.
+const CommandSpec *findCommand(std::string_view word);
 
 } // namespace qm5083::scripting

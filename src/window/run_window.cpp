@@ -50,7 +50,7 @@ int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
               reports::SessionLog *sessionLog)
 {
     // The layout needs no screen: without a display it is laid out off screen.
-    if (commandLine.printLayout && qEnvironmentVariableIsEmpty("DISPLAY")
+    if ((commandLine.mode == commands::Mode::PrintLayout) && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -59,11 +59,11 @@ int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
     applyAppearance(app);
 
     const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
-    if (!commandLine.printLayout)
+    if (!(commandLine.mode == commands::Mode::PrintLayout))
         commands::recordSessionStart(sessionLog, commandLine, backend);
     try {
         MainWindow window(backend.port(), *backend.locator, backend.kind);
-        if (commandLine.printLayout) {
+        if ((commandLine.mode == commands::Mode::PrintLayout)) {
             std::fputs(qPrintable(window.layoutLines().join(QLatin1Char('\n')) + '\n'), stdout);
             return 0;
         }
