@@ -120,8 +120,8 @@ const char *const kIoError = "Port access error 5: Input/output error";
     "\n\nPress 得到板卡的基地址 to locate the card, or type its base address in 基地址 and press " \
     "输出 or DA 输出."
 #define QM5083_START_WITH_IDS \
-    "\n\nStart the program again with the card's ids: --pci-id VVVV:DDDD, as lspci -nn shows " \
-    "them."
+    "\n\nqm5083-bench --check-setup says what stands between the program and the card (the " \
+    "card set-up, the card on the bus, its ids); then start the program again."
 
 std::ostream &operator<<(std::ostream &os, const Row &row)
 {

@@ -121,7 +121,7 @@ const char *const kIdealOn4095 = "code  ideal V  reading V  error LSB\n"
                                  "E66 3.686000 3.686000 0.00\nFFF 4.095000 4.095000 0.00\n"
                                  "offset: 0.000000 V = 0.00 LSB\n"
                                  "gain: 0.000000 V = 0.00 LSB (0.000 %)\n"
-                                 "integral non-linearity: 0.000000 V = 0.00 LSB at code 0\n"
+                                 "inl: 0.000000 V = 0.00 LSB at code 0\n"
                                  "monotonic: yes\n";
 
 struct RunRow
@@ -174,12 +174,12 @@ INSTANTIATE_TEST_SUITE_P(
             {"--simulate", "--sim-fault", "stuck:2.3=1", "in", "--expect", "00", "00", "00", "00"},
             "",
             1,
-            "00 08 00 00; differs: group 2 bit 3 expected 0 read 1\n"},
+            "00 08 00 00 differs: group 2 bit 3 expected 0 read 1\n"},
         RunRow {"InExpectEqual",
                 {"--simulate", "in", "--expect", "00", "00", "00", "00"},
                 "",
                 0,
-                "00 00 00 00; as expected\n"},
+                "00 00 00 00 as expected\n"},
         RunRow {"InAsJson",
                 {"--simulate", "--json", "in"},
                 "",
@@ -212,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 "12 A5 3C FF\n"
                 "error: out: B1 \"100\" is not a byte: 00 to FF in hexadecimal\n"
-                "12 A5 3C FF; differs: group 4 bit 0 expected 0 read 1\n"
+                "12 A5 3C FF differs: group 4 bit 0 expected 0 read 1\n"
                 "error: batch: batch is not for a batch; run it on its own\n"
                 "error: self-test: self-test is not for a batch; run it on its own\n"
                 "12 A5 3C FF\n"},
@@ -236,8 +236,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "0 0.000000 0.000000 0.00\n19A 1.001221 1.001221 0.00\n"
                 "E66 9.001221 9.001221 0.00\nFFF 10.000000 10.000000 0.00\n"
                 "offset: 0.000000 V = 0.00 LSB\ngain: 0.000000 V = 0.00 LSB (0.000 %)\n"
-                "integral non-linearity: 0.000000 V = 0.00 LSB at code 0\nmonotonic: yes\n"
-                "within +-1 LSB: offset, gain, integral non-linearity, monotonicity\n"},
+                "inl: 0.000000 V = 0.00 LSB at code 0\nmonotonic: yes\n"
+                "within +-1 LSB: offset, gain, inl, monotonicity\n"},
         // 50 mV on 10 V / 4095 a step: 20.48 LSB.
         RunRow {"DaCheckNamesTheOffset",
                 {"--simulate", "--sim-fault", "da-offset:1=50", "da-check", "--channel", "1",
@@ -248,7 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "0 0.000000 0.050000 20.48\n19A 1.001221 1.051221 20.48\n"
                 "E66 9.001221 9.051221 20.48\nFFF 10.000000 10.050000 20.48\n"
                 "offset: 0.050000 V = 20.48 LSB\ngain: 0.000000 V = 0.00 LSB (0.000 %)\n"
-                "integral non-linearity: 0.000000 V = 0.00 LSB at code 0\nmonotonic: yes\n"
+                "inl: 0.000000 V = 0.00 LSB at code 0\nmonotonic: yes\n"
                 "beyond +-1 LSB: offset\n"},
         // On 0 to 4.095 V a step is 1 mV: a file of the ideal readings gives what the simulated
         // meter gives.
@@ -315,7 +315,8 @@ TEST(CommandRecord, HasALinePerBatchLineWithItsAccesses)
     EXPECT_EQ(done["accesses"].toArray()[3].toObject(),
               (QJsonObject {{"access", "out"}, {"port", "E003"}, {"byte", "04"}}));
     const QJsonObject failed = QJsonDocument::fromJson(lines[2]).object();
-    EXPECT_EQ(failed["result"].toString(), "failed");
+    EXPECT_EQ(failed["result"].toString(), "refused");
+    EXPECT_EQ(failed["status"].toInt(), 2);
     EXPECT_EQ(failed["accesses"].toArray().size(), 0);
 }
 
@@ -329,8 +330,7 @@ TEST(DaCheckLimits, NothingButANumberWithinTheLimitIsWithin)
     figures.offsetLsb = 1.0;
     figures.gainLsb = nan;
     figures.inlLsb = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(scripting::figuresBeyond(figures, 1.0),
-              (std::vector<std::string> {"gain", "integral non-linearity"}));
+    EXPECT_EQ(scripting::figuresBeyond(figures, 1.0), (std::vector<std::string> {"gain", "inl"}));
 }
 
 } // namespace

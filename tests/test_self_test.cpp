@@ -211,14 +211,14 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
         << report["time"].toString().toStdString();
     EXPECT_EQ(report["serial"].toString(), "QM-0042");
     EXPECT_EQ(report["station"].toString(), "line 3");
-    EXPECT_EQ(report["outcome"].toString(), "failed");
+    EXPECT_EQ(report["command"].toString(), "self-test");
     EXPECT_EQ(report["card"].toObject(),
               (QJsonObject {{"kind", "simulated"},
                             {"number", 1},
                             {"base", "E000"},
                             {"faults", QJsonArray {"stuck:1.0=0", "counter-stopped:D.2"}}}));
     EXPECT_EQ(report["passed"].toBool(true), false);
-    EXPECT_EQ(report["exitStatus"].toInt(), 1);
+    EXPECT_EQ(report["status"].toInt(), 1);
     const QJsonArray checks = report["checks"].toArray();
     ASSERT_EQ(checks.size(), 4 + 4 + 4);
     EXPECT_EQ(checks[0].toObject(),
@@ -365,9 +365,8 @@ TEST(SelfTestReport, SaysWhyTheTestCouldNotRun)
     QFile read(file);
     ASSERT_TRUE(read.open(QIODevice::ReadOnly));
     const QJsonObject report = QJsonDocument::fromJson(read.readAll()).object();
-    EXPECT_EQ(report["outcome"].toString(), "could not run");
-    EXPECT_EQ(report["reason"].toString(), "there is no card 2");
-    EXPECT_EQ(report["exitStatus"].toInt(), 2);
+    EXPECT_EQ(report["status"].toInt(), 2);
+    EXPECT_EQ(report["error"].toString(), "the self-test cannot run: there is no card 2");
 }
 
 } // namespace

@@ -113,6 +113,20 @@ void recordRefusal(reports::SessionLog &log, const CommandLine &commandLine)
                 {QStringLiteral("error"), commandLine.refusals.join(QStringLiteral("; "))}});
 }
 
+QString resultOf(int status)
+{
+    switch (status) {
+    case kDone:
+        return QStringLiteral("done");
+    case kCheckFailed:
+        return QStringLiteral("check failed");
+    case kCannotRun:
+        return QStringLiteral("could not run");
+    default:
+        return QStringLiteral("ended by a signal");
+    }
+}
+
 QString reasonOf(const std::exception_ptr &failure)
 {
     try {

@@ -22,13 +22,20 @@ struct CannotRun
     QString why;
 };
 
-// A command's answer: its exit status, its line of text and its JSON object.
+// A command's answer: its exit status, its line of text (none: nothing on standard output, and
+// why on standard error) and its JSON object, and what its session record line adds: the
+// verdict and what it rests on, for a check.
 struct Answer
 {
     int status = 0;
     QString line;
     QJsonObject json;
+    QString why {};        // said on standard error when there is no line
+    QJsonObject record {}; // added to the record's line
 };
+
+// The record's words for an exit status.
+QString resultOf(int status);
 
 // The card the commands work on: chosen and located once, and kept from command to command (a
 // batch's lines share it, and the simulated card's state with it). Every access is recorded for

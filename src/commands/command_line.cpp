@@ -284,149 +284,156 @@ void addQtOptions(QCommandLineParser &parser)
     }
 }
 
-class Parser
+// What the parsing reads and makes; its steps are free functions, so that the translation tools
+// file their texts in this namespace's context, as tr() translates them.
+struct ParseState
 {
-public:
-    explicit Parser(const QStringList &arguments)
-        : arguments_(arguments)
-    {
-        parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser_.setApplicationDescription(
-            tr("Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, "
-               "square-wave clocks on its 8254 counters, DA codes.\n"
-               "A real card's ids come from --pci-id or from the card set-up that "
-               "sudo qm5083-bench --setup writes once; --simulate works on the simulated card "
-               "instead."));
-        parser_.addHelpOption();
-        parser_.addVersionOption();
-        for (const OptionRule &option : kOptions) {
-            QCommandLineOption qtOption(QString::fromLatin1(option.name), optionHelp(option));
-            if (option.valueName)
-                qtOption.setValueName(QString::fromLatin1(option.valueName));
-            parser_.addOption(qtOption);
-        }
-        parser_.addPositionalArgument(QStringLiteral("command"),
-                                      tr("Without a command the window opens; the commands "
-                                         "follow."),
-                                      QStringLiteral("[command [arguments]]"));
-        // Everything after the command word is the command's own, read strictly by its parser.
-        parser_.setOptionsAfterPositionalArgumentsMode(
-            QCommandLineParser::ParseAsPositionalArguments);
-        addQtOptions(parser_);
-    }
+    explicit ParseState(const QStringList &given)
+        : arguments(given)
+    { }
 
-    CommandLine parse();
+    const QStringList &arguments;
+    QCommandLineParser parser;
+    CommandLine parsed;
 
-private:
-    bool isSet(OptionId id) const { return parser_.isSet(QString::fromLatin1(rule(id).name)); }
+    bool isSet(OptionId id) const { return parser.isSet(QString::fromLatin1(rule(id).name)); }
     QStringList values(OptionId id) const
     {
-        return parser_.values(QString::fromLatin1(rule(id).name));
+        return parser.values(QString::fromLatin1(rule(id).name));
     }
-    QString value(OptionId id) const { return parser_.value(QString::fromLatin1(rule(id).name)); }
+    QString value(OptionId id) const { return parser.value(QString::fromLatin1(rule(id).name)); }
     void refuse(const QString &why)
     {
-        parsed_.refusals << why;
-        parsed_.errors += QStringLiteral("qm5083-bench: %1\n").arg(why);
-        parsed_.exitCode = kCannotRun;
+        parsed.refusals << why;
+        parsed.errors += QStringLiteral("qm5083-bench: %1\n").arg(why);
+        parsed.exitCode = kCannotRun;
     }
-    void chooseMode(const QStringList &words);
-    void checkWhereOptionsBelong(const QStringList &words);
-    void take(OptionId id);
-    void takeWords(QStringList words);
-    void readCardsConfig();
-    void answerRefusalAsJson();
-
-    const QStringList &arguments_;
-    QCommandLineParser parser_;
-    CommandLine parsed_;
 };
 
-CommandLine Parser::parse()
+void prepare(ParseState &state)
 {
-    parsed_.arguments = arguments_.mid(1);
-    // The self-test command takes the options --self-test takes: it is read as that option.
-    QStringList given = arguments_;
-    bool understood = parser_.parse(given);
-    if (understood && !parser_.positionalArguments().isEmpty()
-        && parser_.positionalArguments().front() == QStringLiteral("self-test")) {
-        given[given.size() - parser_.positionalArguments().size()] = QStringLiteral("--self-test");
-        understood = parser_.parse(given);
+    QCommandLineParser &parser = state.parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        tr("Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, "
+           "square-wave clocks on its 8254 counters, DA codes.\n"
+           "A real card's ids come from --pci-id or from the card set-up that "
+           "sudo qm5083-bench --setup writes once; --simulate works on the simulated card "
+           "instead."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    for (const OptionRule &option : kOptions) {
+        QCommandLineOption qtOption(QString::fromLatin1(option.name), optionHelp(option));
+        if (option.valueName)
+            qtOption.setValueName(QString::fromLatin1(option.valueName));
+        parser.addOption(qtOption);
     }
-    if (parser_.isSet(QStringLiteral("help")) || parser_.isSet(QStringLiteral("help-all"))) {
-        // Qt names the program by the path it was started with; the help names it by its name.
-        parsed_.output = parser_.helpText() + QLatin1Char('\n') + commandsHelp();
-        parsed_.output.replace(QRegularExpression(QStringLiteral("^([^\\s:：]+[:：]\\s*)\\S+")),
-                               QStringLiteral("\\1qm5083-bench"));
-        parsed_.exitCode = kDone;
-        return parsed_;
-    }
-    if (parser_.isSet(QStringLiteral("version"))) {
-        parsed_.output = QStringLiteral("qm5083-bench %1\n").arg(QStringLiteral(QM5083_VERSION));
-        parsed_.exitCode = kDone;
-        return parsed_;
-    }
-    const QStringList words = parser_.positionalArguments();
-    chooseMode(words);
-    if (!understood) {
-        parsed_.refusals << parser_.errorText();
-        parsed_.errors = QStringLiteral("qm5083-bench: %1\n%2\n")
-                             .arg(parser_.errorText(), tr("Try 'qm5083-bench --help'."));
-        parsed_.exitCode = kCannotRun;
-        answerRefusalAsJson();
-        return parsed_;
-    }
-    checkWhereOptionsBelong(words);
-    for (const OptionRule &option : kOptions)
-        if (isSet(option.id))
-            take(option.id);
-    takeWords(words);
-    readCardsConfig();
-    if (!parsed_.exitCode && parsed_.backends.simulate && !parsed_.backends.pciIds.empty())
-        parsed_.errors
-            += QStringLiteral("qm5083-bench: %1\n").arg(tr("--pci-id is ignored with --simulate"));
-    answerRefusalAsJson();
-    return parsed_;
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 tr("Without a command the window opens; the commands follow."),
+                                 QStringLiteral("[command [arguments]]"));
+    // Everything after the command word is the command's own, read strictly by its parser.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    addQtOptions(parser);
 }
 
-void Parser::chooseMode(const QStringList &words)
+void chooseMode(ParseState &state, const QStringList &words);
+void checkWhereOptionsBelong(ParseState &state, const QStringList &words);
+void take(ParseState &state, OptionId id);
+void takeWords(ParseState &state, QStringList words);
+void readCardsConfig(ParseState &state);
+void answerRefusalAsJson(ParseState &state);
+
+CommandLine parse(ParseState &state)
+{
+    state.parsed.arguments = state.arguments.mid(1);
+    // The self-test command takes the options --self-test takes: it is read as that option.
+    QStringList given = state.arguments;
+    bool understood = state.parser.parse(given);
+    if (understood && !state.parser.positionalArguments().isEmpty()
+        && !state.isSet(OptionId::SelfTest)
+        && state.parser.positionalArguments().front() == QStringLiteral("self-test")) {
+        given[given.size() - state.parser.positionalArguments().size()]
+            = QStringLiteral("--self-test");
+        understood = state.parser.parse(given);
+    }
+    if (state.parser.isSet(QStringLiteral("help"))
+        || state.parser.isSet(QStringLiteral("help-all"))) {
+        // Qt names the program by the path it was started with; the help names it by its name.
+        state.parsed.output = state.parser.helpText() + QLatin1Char('\n') + commandsHelp();
+        state.parsed.output.replace(
+            QRegularExpression(QStringLiteral("^([^\\s:：]+[:：]\\s*)\\S+")),
+            QStringLiteral("\\1qm5083-bench"));
+        state.parsed.exitCode = kDone;
+        return state.parsed;
+    }
+    if (state.parser.isSet(QStringLiteral("version"))) {
+        state.parsed.output
+            = QStringLiteral("qm5083-bench %1\n").arg(QStringLiteral(QM5083_VERSION));
+        state.parsed.exitCode = kDone;
+        return state.parsed;
+    }
+    const QStringList words = state.parser.positionalArguments();
+    chooseMode(state, words);
+    if (!understood) {
+        state.parsed.refusals << state.parser.errorText();
+        state.parsed.errors = QStringLiteral("qm5083-bench: %1\n%2\n")
+                                  .arg(state.parser.errorText(), tr("Try 'qm5083-bench --help'."));
+        state.parsed.exitCode = kCannotRun;
+        answerRefusalAsJson(state);
+        return state.parsed;
+    }
+    checkWhereOptionsBelong(state, words);
+    for (const OptionRule &option : kOptions)
+        if (state.isSet(option.id))
+            take(state, option.id);
+    takeWords(state, words);
+    readCardsConfig(state);
+    if (!state.parsed.exitCode && state.parsed.backends.simulate
+        && !state.parsed.backends.pciIds.empty())
+        state.parsed.errors
+            += QStringLiteral("qm5083-bench: %1\n").arg(tr("--pci-id is ignored with --simulate"));
+    answerRefusalAsJson(state);
+    return state.parsed;
+}
+
+void chooseMode(ParseState &state, const QStringList &words)
 {
     // The others are refused where they do not belong.
     for (const auto &[option, mode] : kModeOptions)
-        if (isSet(option)) {
-            parsed_.mode = mode;
+        if (state.isSet(option)) {
+            state.parsed.mode = mode;
             break;
         }
-    if (parsed_.mode == Mode::Window && !words.isEmpty())
-        parsed_.mode = Mode::Command;
-    if (parsed_.mode == Mode::Window && isSet(OptionId::PrintLayout))
-        parsed_.mode = Mode::PrintLayout;
-    if (parsed_.mode == Mode::Command)
-        parsed_.commandText = words.join(QLatin1Char(' '));
+    if (state.parsed.mode == Mode::Window && !words.isEmpty())
+        state.parsed.mode = Mode::Command;
+    if (state.parsed.mode == Mode::Window && state.isSet(OptionId::PrintLayout))
+        state.parsed.mode = Mode::PrintLayout;
+    if (state.parsed.mode == Mode::Command)
+        state.parsed.commandText = words.join(QLatin1Char(' '));
     // An answer in JSON is asked for before anything else is read, so that a refusal gets one.
-    parsed_.json = isSet(OptionId::Json);
+    state.parsed.json = state.isSet(OptionId::Json);
 }
 
-void Parser::checkWhereOptionsBelong(const QStringList &words)
+void checkWhereOptionsBelong(ParseState &state, const QStringList &words)
 {
     for (const OptionRule &option : kOptions) {
-        if (!isSet(option.id))
+        if (!state.isSet(option.id))
             continue;
-        const auto count = values(option.id).size();
-        if (!option.repeatable && option.valueName && count > 1)
-            refuse(tr("--%1 is given %2 times; give it once")
-                       .arg(QString::fromLatin1(option.name))
-                       .arg(count));
+        const auto count = state.parser.optionNames().count(QString::fromLatin1(option.name));
+        if (!option.repeatable && count > 1)
+            state.refuse(tr("--%1 is given %2 times; give it once")
+                             .arg(QString::fromLatin1(option.name))
+                             .arg(count));
     }
     // The set-up and its check go on their own; the others say where an option belongs.
     const auto alone = [&](Modes allowed, const QString &why) {
         const bool other = std::any_of(kOptions.begin(), kOptions.end(), [&](const OptionRule &o) {
-            return isSet(o.id) && !(in(parsed_.mode) & allowed & o.modes);
+            return state.isSet(o.id) && !(in(state.parsed.mode) & allowed & o.modes);
         });
-        if (other || (!words.isEmpty() && parsed_.mode == Mode::CheckSetup))
-            refuse(why);
+        if (other || (!words.isEmpty() && state.parsed.mode == Mode::CheckSetup))
+            state.refuse(why);
     };
-    switch (parsed_.mode) {
+    switch (state.parsed.mode) {
     case Mode::Setup:
         alone(in(Mode::Setup), tr("--setup is given on its own, with the cards' ids"));
         return;
@@ -436,8 +443,8 @@ void Parser::checkWhereOptionsBelong(const QStringList &words)
         return;
     case Mode::SelfTest:
         if (!words.isEmpty())
-            refuse(tr("\"%1\" follows --self-test, which takes no command")
-                       .arg(words.join(QLatin1Char(' '))));
+            state.refuse(tr("\"%1\" follows --self-test, which takes no command")
+                             .arg(words.join(QLatin1Char(' '))));
         break;
     case Mode::Window:
     case Mode::PrintLayout:
@@ -445,91 +452,93 @@ void Parser::checkWhereOptionsBelong(const QStringList &words)
         break;
     }
     for (const OptionRule &option : kOptions)
-        if (isSet(option.id) && !(option.modes & in(parsed_.mode)) && *option.elsewhere)
-            refuse(tr(option.elsewhere).arg(QString::fromLatin1(option.name)));
-    if (isSet(OptionId::SimFault) && !isSet(OptionId::Simulate))
-        refuse(tr("--sim-fault gives the simulated card a fault: give --simulate too"));
+        if (state.isSet(option.id) && !(option.modes & in(state.parsed.mode)) && *option.elsewhere)
+            state.refuse(tr(option.elsewhere).arg(QString::fromLatin1(option.name)));
+    if (state.isSet(OptionId::SimFault) && !state.isSet(OptionId::Simulate))
+        state.refuse(tr("--sim-fault gives the simulated card a fault: give --simulate too"));
 }
 
 // Each option's value into the command line, refused when it cannot be read.
-void Parser::take(OptionId id)
+void take(ParseState &state, OptionId id)
 {
-    hardware::BackendOptions &backends = parsed_.backends;
+    hardware::BackendOptions &backends = state.parsed.backends;
     switch (id) {
     case OptionId::Simulate:
         backends.simulate = true;
         return;
     case OptionId::PciId:
-        parsed_.pciIdsGiven = true;
-        for (const QString &text : values(id)) {
+        state.parsed.pciIdsGiven = true;
+        for (const QString &text : state.values(id)) {
             try {
                 backends.pciIds.push_back(hardware::parsePciId(text.toStdString()));
             } catch (const hardware::InvalidPciId &error) {
-                refuse(reports::translated(error.message()));
+                state.refuse(reports::translated(error.message()));
             }
         }
         return;
     case OptionId::Config:
-        backends.cardsConfig = value(id).toStdString();
+        backends.cardsConfig = state.value(id).toStdString();
         return;
     case OptionId::Card: {
         bool number = false;
-        const int card = value(id).toInt(&number);
+        const int card = state.value(id).toInt(&number);
         if (!number || card < 1 || card > 32767)
-            refuse(tr("--card \"%1\" is not a card number from 1 to 32767")
-                       .arg(QString::fromStdString(convert::excerpt(value(id).toStdString()))));
+            state.refuse(
+                tr("--card \"%1\" is not a card number from 1 to 32767")
+                    .arg(QString::fromStdString(convert::excerpt(state.value(id).toStdString()))));
         else
-            parsed_.card = static_cast<std::int16_t>(card);
+            state.parsed.card = static_cast<std::int16_t>(card);
         return;
     }
     case OptionId::Trace:
         backends.trace = true;
         return;
     case OptionId::Log:
-        parsed_.logFile = value(id);
+        state.parsed.logFile = state.value(id);
         return;
     case OptionId::Json:
-        parsed_.json = true;
+        state.parsed.json = true;
         return;
     case OptionId::Report:
-        parsed_.selfTest.reportFile = value(id);
+        state.parsed.selfTest.reportFile = state.value(id);
         return;
     case OptionId::Serial:
-        parsed_.selfTest.serial = value(id);
+        state.parsed.selfTest.serial = state.value(id);
         return;
     case OptionId::Operator:
-        parsed_.selfTest.operatorName = value(id);
+        state.parsed.selfTest.operatorName = state.value(id);
         return;
     case OptionId::Station:
-        parsed_.selfTest.station = value(id);
+        state.parsed.selfTest.station = state.value(id);
         return;
     case OptionId::Skip:
-        for (const QString &part : values(id)) {
+        for (const QString &part : state.values(id)) {
             if (part == QStringLiteral("loopback"))
-                parsed_.selfTest.skip.push_back(selftest::SelfTestPart::Loopback);
+                state.parsed.selfTest.skip.push_back(selftest::SelfTestPart::Loopback);
             else if (part == QStringLiteral("counters"))
-                parsed_.selfTest.skip.push_back(selftest::SelfTestPart::Counters);
+                state.parsed.selfTest.skip.push_back(selftest::SelfTestPart::Counters);
             else if (part == QStringLiteral("da"))
-                parsed_.selfTest.skip.push_back(selftest::SelfTestPart::Da);
+                state.parsed.selfTest.skip.push_back(selftest::SelfTestPart::Da);
             else
-                refuse(tr("--skip \"%1\" is not a part of the self-test: loopback, counters or "
-                          "da")
-                           .arg(QString::fromStdString(convert::excerpt(part.toStdString()))));
+                state.refuse(
+                    tr("--skip \"%1\" is not a part of the self-test: loopback, counters or "
+                       "da")
+                        .arg(QString::fromStdString(convert::excerpt(part.toStdString()))));
         }
         return;
     case OptionId::SimFault:
-        for (const QString &text : values(id)) {
+        for (const QString &text : state.values(id)) {
             try {
                 backends.simulatedFaults.push_back(
                     hardware::parseSimulatedFault(text.toStdString()));
             } catch (const hardware::InvalidFault &error) {
-                refuse(reports::translated(error.message()));
+                state.refuse(reports::translated(error.message()));
             }
         }
         try {
             hardware::checkFaultsAgree(backends.simulatedFaults);
         } catch (const hardware::InvalidFault &error) {
-            refuse(reports::translated(error.message()));
+            state.refuse(reports::translated(error.message()));
         }
         return;
     case OptionId::SelfTest:
@@ -541,70 +550,70 @@ void Parser::take(OptionId id)
 }
 
 // The words after the options: the set-up's ids, or a command with its arguments.
-void Parser::takeWords(QStringList words)
+void takeWords(ParseState &state, QStringList words)
 {
-    if (parsed_.mode == Mode::Setup) {
+    if (state.parsed.mode == Mode::Setup) {
         for (const QString &word : words) {
             try {
-                parsed_.setupIds.push_back(hardware::parsePciId(word.toStdString()));
+                state.parsed.setupIds.push_back(hardware::parsePciId(word.toStdString()));
             } catch (const hardware::InvalidPciId &error) {
-                refuse(reports::translated(error.message())
-                           .replace(QStringLiteral("--pci-id"), QStringLiteral("--setup")));
+                state.refuse(reports::translated(error.message())
+                                 .replace(QStringLiteral("--pci-id"), QStringLiteral("--setup")));
             }
         }
         if (words.isEmpty())
-            refuse(tr("--setup needs the cards' ids: sudo qm5083-bench --setup VVVV:DDDD, as "
-                      "lspci -nn shows them"));
-        if (const auto both = hardware::firstOverlap(parsed_.setupIds))
-            refuse(tr("--setup %1 and %2 can name the same card; name each card once")
-                       .arg(QString::fromStdString(
-                                hardware::formatPciId(parsed_.setupIds[both->first])),
-                            QString::fromStdString(
-                                hardware::formatPciId(parsed_.setupIds[both->second]))));
+            state.refuse(tr("--setup needs the cards' ids: sudo qm5083-bench --setup VVVV:DDDD, as "
+                            "lspci -nn shows them"));
+        if (const auto both = hardware::firstOverlap(state.parsed.setupIds))
+            state.refuse(tr("--setup %1 and %2 can name the same card; name each card once")
+                             .arg(QString::fromStdString(
+                                      hardware::formatPciId(state.parsed.setupIds[both->first])),
+                                  QString::fromStdString(
+                                      hardware::formatPciId(state.parsed.setupIds[both->second]))));
         return;
     }
-    if (parsed_.mode != Mode::Command)
+    if (state.parsed.mode != Mode::Command)
         return;
     std::vector<std::string> commandWords;
     for (const QString &word : words)
         commandWords.push_back(word.toStdString());
     try {
-        parsed_.command = scripting::parseCommand(commandWords);
+        state.parsed.command = scripting::parseCommand(commandWords);
     } catch (const scripting::CommandError &error) {
-        refuse(reports::translated(error.message()));
+        state.refuse(reports::translated(error.message()));
     }
 }
 
 // Without --pci-id the card set-up names the cards; a malformed file is no silent skip.
-void Parser::readCardsConfig()
+void readCardsConfig(ParseState &state)
 {
-    hardware::BackendOptions &backends = parsed_.backends;
-    if (!isSet(OptionId::Config))
+    hardware::BackendOptions &backends = state.parsed.backends;
+    if (!state.isSet(OptionId::Config))
         backends.cardsConfig = QM5083_CARDS_CONF;
-    if (backends.simulate || !backends.pciIds.empty() || parsed_.mode == Mode::Setup)
+    if (backends.simulate || !backends.pciIds.empty() || state.parsed.mode == Mode::Setup)
         return;
     try {
         if (const auto ids = hardware::readCardsConfig(backends.cardsConfig))
             backends.pciIds = *ids;
     } catch (const hardware::InvalidPciId &error) {
         // The window and the check report it themselves; a command cannot run without it.
-        if (parsed_.mode == Mode::Command || parsed_.mode == Mode::SelfTest)
-            refuse(reports::translated(error.message()));
+        if (state.parsed.mode == Mode::Command || state.parsed.mode == Mode::SelfTest)
+            state.refuse(reports::translated(error.message()));
         else
-            parsed_.cardsConfigProblem = error.message();
+            state.parsed.cardsConfigProblem = error.message();
     }
 }
 
 // With --json a refusal is an answer too: one object, as every other outcome is.
-void Parser::answerRefusalAsJson()
+void answerRefusalAsJson(ParseState &state)
 {
-    if (!parsed_.json || parsed_.exitCode != kCannotRun)
+    if (!state.parsed.json || state.parsed.exitCode != kCannotRun)
         return;
     const QJsonObject answer {
-        {QStringLiteral("command"), parsed_.answerName()},
+        {QStringLiteral("command"), state.parsed.answerName()},
         {QStringLiteral("status"), kCannotRun},
-        {QStringLiteral("error"), parsed_.refusals.join(QStringLiteral("; "))}};
-    parsed_.output = QString::fromUtf8(QJsonDocument(answer).toJson(QJsonDocument::Compact))
+        {QStringLiteral("error"), state.parsed.refusals.join(QStringLiteral("; "))}};
+    state.parsed.output = QString::fromUtf8(QJsonDocument(answer).toJson(QJsonDocument::Compact))
         + QLatin1Char('\n');
 }
 
@@ -612,7 +621,9 @@ void Parser::answerRefusalAsJson()
 
 CommandLine parseCommandLine(const QStringList &arguments)
 {
-    return Parser(arguments).parse();
+    ParseState state(arguments);
+    prepare(state);
+    return parse(state);
 }
 
 } // namespace qm5083::commands

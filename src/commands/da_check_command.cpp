@@ -140,6 +140,12 @@ Meter terminalMeter(int channel, double low, double high, std::istream &in, std:
                   false);
             const std::optional<convert::BoundedLine> read = convert::readBoundedLine(in);
             const std::string line = read ? read->text : std::string();
+            if (endingSignal()) {
+                print(err, QString()); // off the line Ctrl-C was typed on
+                throw CannotRun {tr("the check was ended by %1 at code %2; DA%3 is left at code 0")
+                                     .arg(signalName(endingSignal()), codeText(code))
+                                     .arg(channel)};
+            }
             if (!read || QString::fromStdString(line).trimmed() == "q")
                 throw CannotRun {tr("the check was ended at code %1; DA%2 is left at code 0")
                                      .arg(codeText(code))
@@ -207,37 +213,46 @@ QJsonObject checkJson(const scripting::DaCheckCommand &check,
     return json;
 }
 
-// The result for scripts: words that stay the same in every locale.
+// A figure's name as the operator reads it.
+QString figureName(const std::string &name)
+{
+    if (name == "offset")
+        return tr("offset");
+    if (name == "gain")
+        return tr("gain");
+    if (name == "inl")
+        return tr("inl");
+    return tr("monotonicity");
+}
+
+// The result as the operator reads it, in the operator's language (a script reads --json).
 QStringList checkLines(const scripting::DaCheckCommand &check,
                        const std::vector<scripting::DaReading> &readings,
                        const scripting::DaCheckFigures &figures,
                        const std::vector<std::string> &beyond)
 {
-    QStringList lines {QStringLiteral("code  ideal V  reading V  error LSB")};
+    QStringList lines {tr("code  ideal V  reading V  error LSB")};
     for (const scripting::DaReading &reading : readings) {
         const double ideal = scripting::idealVolts(reading.code, check.low, check.high);
         lines << QStringLiteral("%1 %2 %3 %4")
                      .arg(codeText(reading.code), volts(ideal), volts(reading.volts),
                           lsb((reading.volts - ideal) / figures.lsbVolts));
     }
-    lines << QStringLiteral("offset: %1 V = %2 LSB")
-                 .arg(volts(figures.offsetVolts), lsb(figures.offsetLsb))
-          << QStringLiteral("gain: %1 V = %2 LSB (%3 %)")
+    lines << tr("offset: %1 V = %2 LSB").arg(volts(figures.offsetVolts), lsb(figures.offsetLsb))
+          << tr("gain: %1 V = %2 LSB (%3 %)")
                  .arg(volts(figures.gainVolts), lsb(figures.gainLsb), fixed(figures.gainPercent, 3))
-          << QStringLiteral("integral non-linearity: %1 V = %2 LSB at code %3")
+          << tr("inl: %1 V = %2 LSB at code %3")
                  .arg(volts(figures.inlVolts), lsb(figures.inlLsb), codeText(figures.inlCode))
-          << (figures.monotonic ? QStringLiteral("monotonic: yes")
-                                : QStringLiteral("monotonic: no"));
+          << (figures.monotonic ? tr("monotonic: yes") : tr("monotonic: no"));
     if (check.limitLsb) {
         QStringList names;
         for (const std::string &name : beyond)
-            names << QString::fromStdString(name);
-        lines << (names.isEmpty() ? QStringLiteral("within +-%1 LSB: offset, gain, integral "
-                                                   "non-linearity, monotonicity")
-                                        .arg(*check.limitLsb)
-                                  : QStringLiteral("beyond +-%1 LSB: %2")
-                                        .arg(*check.limitLsb)
-                                        .arg(names.join(QStringLiteral(", "))));
+            names << figureName(name);
+        lines << (names.isEmpty()
+                      ? tr("within +-%1 LSB: offset, gain, inl, monotonicity").arg(*check.limitLsb)
+                      : tr("beyond +-%1 LSB: %2")
+                            .arg(*check.limitLsb)
+                            .arg(names.join(QStringLiteral(", "))));
     }
     return lines;
 }
@@ -292,18 +307,30 @@ int runDaCheck(const scripting::DaCheckCommand &check, CardSession &session,
         }
         step(0);
     } catch (...) {
+        // Ended by Ctrl-C or SIGTERM, with a signal's status; else it could not run.
+        const int status = endingSignal() ? signalStatus(endingSignal()) : int {kCannotRun};
         const QString why = QStringLiteral("da-check: %1").arg(reasonOf(std::current_exception()));
         printProblem(err, why);
         if (sessionLog) {
             const reports::ErrorReport report {tr("The command stopped"), why, {}, {}};
-            sessionLog->append(reports::operationLine(
-                {commandLine.commandText, {}, session.recorder().accesses(), &report, true}));
+            sessionLog->append(
+                reports::operationLine({commandLine.commandText,
+                                        {},
+                                        session.recorder().accesses(),
+                                        &report,
+                                        true,
+                                        {{QStringLiteral("status"), status},
+                                         {QStringLiteral("result"), resultOf(status)}}}));
         }
-        return kCannotRun;
+        if (commandLine.json)
+            print(out,
+                  QString::fromUtf8(QJsonDocument(QJsonObject {{QStringLiteral("command"),
+                                                                QStringLiteral("da-check")},
+                                                               {QStringLiteral("status"), status},
+                                                               {QStringLiteral("error"), why}})
+                                        .toJson(QJsonDocument::Compact)));
+        return status;
     }
-    if (sessionLog)
-        sessionLog->append(
-            reports::operationLine({commandLine.commandText, {}, session.recorder().accesses()}));
 
     const scripting::DaCheckFigures figures
         = scripting::daCheckFigures(readings, check.low, check.high);
@@ -312,6 +339,19 @@ int runDaCheck(const scripting::DaCheckCommand &check, CardSession &session,
         : std::vector<std::string> {};
     const int status = beyond.empty() ? kDone : kCheckFailed;
     const QJsonObject json = checkJson(check, readings, figures, beyond, status);
+    if (sessionLog) {
+        // The verdict and what it rests on: the figures, and those beyond their limits.
+        QJsonObject details {{QStringLiteral("status"), status},
+                             {QStringLiteral("result"), resultOf(status)},
+                             {QStringLiteral("figures"), json[QStringLiteral("figures")]}};
+        if (check.limitLsb) {
+            details[QStringLiteral("verdict")]
+                = beyond.empty() ? QStringLiteral("within") : QStringLiteral("beyond");
+            details[QStringLiteral("beyondLimit")] = json[QStringLiteral("beyondLimit")];
+        }
+        sessionLog->append(reports::operationLine(
+            {commandLine.commandText, {}, session.recorder().accesses(), nullptr, true, details}));
+    }
     if (commandLine.json)
         print(out, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)));
     else

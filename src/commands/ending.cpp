@@ -1,6 +1,7 @@
 #include "ending.h"
 
 #include <csignal>
+#include <cstring>
 
 namespace qm5083::commands {
 
@@ -29,6 +30,11 @@ void endAfterTheOperationInProgress()
 int endingSignal()
 {
     return gEndingSignal;
+}
+
+QString signalName(int signal)
+{
+    return QStringLiteral("SIG%1").arg(QString::fromLatin1(sigabbrev_np(signal)));
 }
 
 } // namespace qm5083::commands

@@ -9,17 +9,32 @@
 
 namespace qm5083::commands {
 
+namespace {
+
+// At namespace scope, so that the translation tools file them in tr()'s context.
+QString folderNotWritable()
+{
+    return tr("its folder cannot be written");
+}
+
+QString fileNotWritable()
+{
+    return tr("it cannot be written");
+}
+
+} // namespace
+
 ReportTarget::ReportTarget(const QString &path)
     : entry_(reports::openFolderOf(path))
 {
     const auto existing = reports::regularOrNothing(entry_);
     if (::faccessat(entry_.folder.get(), ".", W_OK, AT_EACCESS) != 0)
-        throw reports::FileRefused {tr("its folder cannot be written")};
+        throw reports::FileRefused {folderNotWritable()};
     if (existing
         && ::faccessat(entry_.folder.get(), entry_.name.c_str(), W_OK,
                        AT_EACCESS | AT_SYMLINK_NOFOLLOW)
             != 0)
-        throw reports::FileRefused {tr("it cannot be written")};
+        throw reports::FileRefused {fileNotWritable()};
 }
 
 bool ReportTarget::write(const QJsonObject &report, QString &why) const

@@ -55,8 +55,7 @@ Answer cards(CardSession &session, bool oneLine)
             card[QStringLiteral("unusable")] = reasonOf(std::current_exception());
         }
         const auto place = backend.locator->place(number);
-        const QString address
-            = place ? QString::fromStdString(place->address) : QStringLiteral("simulated");
+        const QString address = place ? QString::fromStdString(place->address) : tr("simulated");
         const QString ids = place ? QString::fromStdString(place->ids) : QStringLiteral("-");
         const QString bar
             = place && place->bar >= 0 ? QString::number(place->bar) : QStringLiteral("-");
@@ -69,9 +68,20 @@ Answer cards(CardSession &session, bool oneLine)
         lines << QStringLiteral("%1 %2 %3 %4 %5").arg(number).arg(address, ids, bar, base);
         list.append(card);
     }
-    QJsonObject json = answerJson(QStringLiteral("cards"), kDone);
+    // No card is a "card present?" step that failed: nothing to list, and why.
+    const int status = list.isEmpty() ? kCheckFailed : kDone;
+    QJsonObject json = answerJson(QStringLiteral("cards"), status);
     json[QStringLiteral("cards")] = list;
-    return {kDone, lines.join(oneLine ? QStringLiteral("; ") : QStringLiteral("\n")), json};
+    Answer answer {status, lines.join(oneLine ? QStringLiteral("; ") : QStringLiteral("\n")), json};
+    if (list.isEmpty()) {
+        answer.why
+            = backend.noCard ? reports::translated(*backend.noCard) : tr("no card was found");
+        json[QStringLiteral("error")] = answer.why;
+        answer.json = json;
+        answer.line = oneLine ? answer.why : QString();
+    }
+    answer.record[QStringLiteral("cards")] = list.size();
+    return answer;
 }
 
 QJsonArray hexList(const auto &values, QString (*format)(unsigned))
@@ -117,7 +127,7 @@ Answer in(CardSession &session, const scripting::InCommand &command)
                              {QStringLiteral("bit"), difference.bit},
                              {QStringLiteral("expected"), difference.expected ? 1 : 0},
                              {QStringLiteral("read"), difference.read ? 1 : 0}});
-            named << QStringLiteral("group %1 bit %2 expected %3 read %4")
+            named << tr("group %1 bit %2 expected %3 read %4")
                          .arg(difference.group)
                          .arg(difference.bit)
                          .arg(difference.expected ? 1 : 0)
@@ -126,10 +136,15 @@ Answer in(CardSession &session, const scripting::InCommand &command)
         json[QStringLiteral("expected")] = hexList(*result.expected, hex2);
         json[QStringLiteral("equal")] = result.differences.empty();
         json[QStringLiteral("differences")] = differences;
-        line += QStringLiteral("; ")
-            + (named.isEmpty()
-                   ? QStringLiteral("as expected")
-                   : QStringLiteral("differs: %1").arg(named.join(QStringLiteral(", "))));
+        // Apart from the fourth byte, so that a script's fourth field is the byte alone.
+        line += QLatin1Char(' ')
+            + (named.isEmpty() ? tr("as expected")
+                               : tr("differs: %1").arg(named.join(QStringLiteral(", "))));
+        Answer answer {status, line, json};
+        answer.record[QStringLiteral("verdict")]
+            = named.isEmpty() ? QStringLiteral("as expected") : QStringLiteral("differs");
+        answer.record[QStringLiteral("differences")] = differences;
+        return answer;
     }
     return {status, line, json};
 }
@@ -145,8 +160,7 @@ Answer clock(CardSession &session, const scripting::ClockCommand &command)
     json[QStringLiteral("baseHz")] = result.baseHz;
     json[QStringLiteral("outputHz")] = result.outputHz;
     return {kDone,
-            QStringLiteral("base %1 Hz, outputs %2 Hz")
-                .arg(number(result.baseHz), number(result.outputHz)),
+            tr("base %1 Hz, outputs %2 Hz").arg(number(result.baseHz), number(result.outputHz)),
             json};
 }
 
@@ -193,27 +207,41 @@ int answer(const scripting::ScriptCommand &command, const QString &name, const Q
         failure = std::current_exception();
     }
     if (!failure) {
-        if (sessionLog)
-            sessionLog->append(reports::operationLine({text, {}, session.recorder().accesses()}));
+        if (sessionLog) {
+            QJsonObject details = answered.record;
+            details[QStringLiteral("status")] = answered.status;
+            details[QStringLiteral("result")] = resultOf(answered.status);
+            sessionLog->append(reports::operationLine(
+                {text, {}, session.recorder().accesses(), nullptr, true, details}));
+        }
+        if (commandLine.json)
+            print(out,
+                  QString::fromUtf8(QJsonDocument(answered.json).toJson(QJsonDocument::Compact)));
         // The cards' answer is a line per card; every other answer is one line.
-        printLines(out,
-                   commandLine.json ? QStringList {QString::fromUtf8(
-                       QJsonDocument(answered.json).toJson(QJsonDocument::Compact))}
-                                    : answered.line.split(QLatin1Char('\n')));
+        else if (!answered.line.isEmpty())
+            printLines(out, answered.line.split(QLatin1Char('\n')));
+        if (!answered.why.isEmpty() && !inBatch)
+            printProblem(err, QStringLiteral("%1: %2").arg(name, answered.why));
         return answered.status;
     }
     const QString why = QStringLiteral("%1: %2").arg(name, reasonOf(failure));
     if (sessionLog) {
         const reports::ErrorReport report {tr("The command stopped"), why, {}, {}};
         sessionLog->append(
-            reports::operationLine({text, {}, session.recorder().accesses(), &report, true}));
+            reports::operationLine({text,
+                                    {},
+                                    session.recorder().accesses(),
+                                    &report,
+                                    true,
+                                    {{QStringLiteral("status"), kCannotRun},
+                                     {QStringLiteral("result"), resultOf(kCannotRun)}}}));
     }
     QJsonObject json = answerJson(name, kCannotRun);
     json[QStringLiteral("error")] = why;
     if (commandLine.json)
         print(out, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)));
     else if (inBatch)
-        print(out, QStringLiteral("error: %1").arg(why));
+        print(out, tr("error: %1").arg(why));
     if (!inBatch)
         printProblem(err, why);
     return kCannotRun;
@@ -225,13 +253,20 @@ void refuseLine(const QString &name, const QString &text, const QString &why,
 {
     if (sessionLog) {
         const reports::ErrorReport report {tr("The command stopped"), why, {}, {}};
-        sessionLog->append(reports::operationLine({text, {}, {}, &report, true}));
+        sessionLog->append(
+            reports::operationLine({text,
+                                    {},
+                                    {},
+                                    &report,
+                                    true,
+                                    {{QStringLiteral("status"), kCannotRun},
+                                     {QStringLiteral("result"), QStringLiteral("refused")}}}));
     }
     QJsonObject json = answerJson(name, kCannotRun);
     json[QStringLiteral("error")] = why;
     print(out,
           commandLine.json ? QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact))
-                           : QStringLiteral("error: %1").arg(why));
+                           : tr("error: %1").arg(why));
 }
 
 int batch(CardSession &session, const CommandLine &commandLine, std::istream &in, std::FILE *out,
@@ -284,9 +319,10 @@ int batch(CardSession &session, const CommandLine &commandLine, std::istream &in
                  {},
                  nullptr,
                  true,
-                 {{QStringLiteral("endedBy"),
-                   QStringLiteral("SIG%1").arg(QString::fromLatin1(sigabbrev_np(signal)))}}}));
-        return 128 + signal;
+                 {{QStringLiteral("endedBy"), signalName(signal)},
+                  {QStringLiteral("status"), signalStatus(signal)},
+                  {QStringLiteral("result"), resultOf(signalStatus(signal))}}}));
+        return signalStatus(signal);
     }
     return worst;
 }

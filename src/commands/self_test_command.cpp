@@ -170,8 +170,8 @@ CheckOutcome loopbackCheck(const selftest::LoopbackResult &group)
     CheckOutcome outcome;
     outcome.passed = group.passed();
     outcome.line = outcome.passed
-        ? QStringLiteral("PASS   %1").arg(name)
-        : QStringLiteral("FAIL   %1: %2").arg(name, failures.join(QStringLiteral("; ")));
+        ? tr("PASS   %1").arg(name)
+        : tr("FAIL   %1: %2").arg(name, failures.join(QStringLiteral("; ")));
     outcome.json = {{QStringLiteral("check"), QStringLiteral("loopback")},
                     {QStringLiteral("group"), group.group},
                     {QStringLiteral("result"), outcome.passed ? "pass" : "fail"},
@@ -207,13 +207,12 @@ CheckOutcome counterCheck(const selftest::ChipResult &chip)
     QString result = QStringLiteral("pass");
     if (chip.absent) {
         result = QStringLiteral("absent");
-        outcome.line = QStringLiteral("ABSENT %1: %2").arg(name, tr("its ports read FF"));
+        outcome.line = tr("ABSENT %1: %2").arg(name, tr("its ports read FF"));
     } else if (outcome.passed) {
-        outcome.line = QStringLiteral("PASS   %1%2").arg(name, noted);
+        outcome.line = tr("PASS   %1%2").arg(name, noted);
     } else {
         result = QStringLiteral("fail");
-        outcome.line
-            = QStringLiteral("FAIL   %1: %2%3").arg(name, texts.join(QStringLiteral("; ")), noted);
+        outcome.line = tr("FAIL   %1: %2%3").arg(name, texts.join(QStringLiteral("; ")), noted);
     }
     outcome.json = {{QStringLiteral("check"), QStringLiteral("counters")},
                     {QStringLiteral("chip"), chipLetter(chip.chip)},
@@ -234,7 +233,7 @@ CheckOutcome daCheck(const selftest::DaStep &step)
     }
     CheckOutcome outcome;
     outcome.counted = false; // the program cannot tell: a meter does
-    outcome.line = QStringLiteral("CHECK  DA%1: %2")
+    outcome.line = tr("CHECK  DA%1: %2")
                        .arg(step.channel)
                        .arg(tr("codes %1 written; they cannot be read back. With a meter on the "
                                "channel, type each in DA%2 and press DA 输出: 0 gives the bottom "
@@ -303,12 +302,16 @@ QString summary(const TestedCard &tested, const std::vector<CheckOutcome> &check
 
 // ---- Step 5: the JSON report, written whole or not at all
 
-QJsonObject reportOf(const CommandLine &commandLine, const QString &outcome, int status)
+// The report's head, the same keys as every command's answer: command, status and, when it did
+// not run, error; then the station's facts.
+QJsonObject reportOf(const CommandLine &commandLine, int status, const QString &error = {})
 {
     QJsonArray skipped;
     for (const selftest::SelfTestPart part : commandLine.selfTest.skip)
         skipped.append(partName(part));
-    return {
+    QJsonObject report {
+        {QStringLiteral("command"), QStringLiteral("self-test")},
+        {QStringLiteral("status"), status},
         {QStringLiteral("program"), QStringLiteral("qm5083-bench")},
         {QStringLiteral("version"), QStringLiteral(QM5083_VERSION)},
         {QStringLiteral("time"), timeWithZone()},
@@ -316,16 +319,16 @@ QJsonObject reportOf(const CommandLine &commandLine, const QString &outcome, int
         {QStringLiteral("operator"), commandLine.selfTest.operatorName},
         {QStringLiteral("station"), commandLine.selfTest.station},
         {QStringLiteral("skipped"), skipped},
-        {QStringLiteral("outcome"), outcome},
-        {QStringLiteral("exitStatus"), status},
     };
+    if (!error.isEmpty())
+        report[QStringLiteral("error")] = error;
+    return report;
 }
 
 QJsonObject testedReport(const CommandLine &commandLine, const TestedCard &tested,
                          const std::vector<CheckOutcome> &checks, bool passed, int status)
 {
-    QJsonObject report = reportOf(
-        commandLine, passed ? QStringLiteral("passed") : QStringLiteral("failed"), status);
+    QJsonObject report = reportOf(commandLine, status);
     QJsonArray checksJson;
     for (const CheckOutcome &check : checks)
         checksJson.append(check.json);
@@ -340,33 +343,75 @@ QJsonObject testedReport(const CommandLine &commandLine, const TestedCard &teste
     return report;
 }
 
-// Ctrl-C or SIGTERM: the checks made so far, the card as the test always leaves it, and the
-// status a signal gives.
-int endedBySignal(int signal, const std::vector<CheckOutcome> &checks, const TestedCard &tested,
-                  const std::optional<ReportTarget> &target, const CommandLine &commandLine,
-                  std::FILE *out, std::FILE *err)
+// What the session record keeps of a test: its verdict and what it rests on, the checks passed
+// of all and each problem's code.
+QJsonObject recordOf(const std::vector<CheckOutcome> &checks, int status)
 {
-    const QString name = QStringLiteral("SIG%1").arg(QString::fromLatin1(sigabbrev_np(signal)));
-    const QString why = tr("ended by %1 after %2 checks; the card is left with outputs 00, DA "
-                           "codes 0 and the clock outputs at k %3, n %4")
-                            .arg(name)
-                            .arg(checks.size())
-                            .arg(selftest::kFinalBaseDivider)
-                            .arg(selftest::kFinalOutputDivider);
-    QJsonObject report = reportOf(commandLine, QStringLiteral("could not run"), 128 + signal);
-    report[QStringLiteral("reason")] = why;
-    report[QStringLiteral("card")] = tested.json;
-    if (commandLine.json) {
-        print(out, QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact)));
-    } else {
-        for (const CheckOutcome &check : checks)
-            print(out, check.line);
+    QJsonArray problems;
+    int counted = 0;
+    int passed = 0;
+    for (const CheckOutcome &check : checks) {
+        counted += check.counted ? 1 : 0;
+        passed += check.passed ? 1 : 0;
+        for (const QJsonValue bit : check.json[QStringLiteral("failingBits")].toArray())
+            problems.append(QJsonObject {{QStringLiteral("code"), QStringLiteral("loopback")},
+                                         {QStringLiteral("group"), bit[QStringLiteral("group")]},
+                                         {QStringLiteral("bit"), bit[QStringLiteral("bit")]}});
+        for (const QJsonValue problem : check.json[QStringLiteral("problems")].toArray())
+            problems.append(
+                QJsonObject {{QStringLiteral("code"), problem[QStringLiteral("code")]},
+                             {QStringLiteral("chip"), problem[QStringLiteral("chip")]},
+                             {QStringLiteral("counter"), problem[QStringLiteral("counter")]}});
+        if (check.json[QStringLiteral("result")] == QStringLiteral("absent"))
+            problems.append(
+                QJsonObject {{QStringLiteral("code"), QStringLiteral("absent")},
+                             {QStringLiteral("chip"), check.json[QStringLiteral("chip")]}});
     }
-    printProblem(err, tr("the self-test %1").arg(why));
+    return {{QStringLiteral("status"), status},
+            {QStringLiteral("result"), resultOf(status)},
+            {QStringLiteral("verdict"),
+             status == kDone ? QStringLiteral("passed") : QStringLiteral("failed")},
+            {QStringLiteral("checks"),
+             QJsonObject {{QStringLiteral("passed"), passed}, {QStringLiteral("of"), counted}}},
+            {QStringLiteral("problems"), problems}};
+}
+
+// The one answer on standard output: the report as JSON, or the lines.
+void answer(const CommandLine &commandLine, const QJsonObject &report, const QStringList &lines,
+            std::FILE *out)
+{
+    if (commandLine.json)
+        print(out, QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact)));
+    else
+        printLines(out, lines);
+}
+
+// A test that did not run to its end: why, the same on every path (standard error, the report,
+// the JSON answer, the record), and the status.
+int notRun(const CommandLine &commandLine, int status, const QString &why, QJsonObject report,
+           const QStringList &lines, const std::optional<ReportTarget> &target,
+           reports::SessionLog *sessionLog, const std::vector<hardware::RecordedAccess> &accesses,
+           std::FILE *out, std::FILE *err)
+{
+    printProblem(err, why);
+    report[QStringLiteral("status")] = status;
+    report[QStringLiteral("error")] = why;
     QString failure;
     if (target && !target->write(report, failure))
-        printProblem(err, tr("its report %1 was not written: %2").arg(target->path(), failure));
-    return 128 + signal;
+        printProblem(err,
+                     tr("its report %1 was not written either: %2").arg(target->path(), failure));
+    if (sessionLog) {
+        const reports::ErrorReport stopped {tr("The self-test stopped"), why, {}, {}};
+        sessionLog->append(reports::operationLine(
+            {QStringLiteral("self-test"),
+             {},
+             accesses,
+             &stopped,
+             true,
+             {{QStringLiteral("status"), status}, {QStringLiteral("result"), resultOf(status)}}}));
+    }
+    answer(commandLine, report, lines, out);
+    return status;
 }
 
 } // namespace
@@ -374,57 +419,75 @@ int endedBySignal(int signal, const std::vector<CheckOutcome> &checks, const Tes
 int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE *err,
                        const selftest::Wait &wait, reports::SessionLog *sessionLog)
 {
+    const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
+    recordSessionStart(sessionLog, commandLine, backend);
+    hardware::AccessRecorder port(backend.port());
     std::optional<ReportTarget> target;
     try {
         target = reportTarget(commandLine.selfTest.reportFile);
     } catch (const reports::FileRefused &refused) {
-        printProblem(err,
-                     tr("the report %1 cannot be written: %2; the self-test did not run")
-                         .arg(commandLine.selfTest.reportFile, refused.why));
-        return kCannotRun;
+        return notRun(commandLine, kCannotRun,
+                      tr("the report %1 cannot be written: %2; the self-test did not run")
+                          .arg(commandLine.selfTest.reportFile, refused.why),
+                      reportOf(commandLine, kCannotRun), {}, std::nullopt, sessionLog, {}, out,
+                      err);
     }
-    const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
-    recordSessionStart(sessionLog, commandLine, backend);
-    hardware::AccessRecorder port(backend.port());
     try {
         const TestedCard tested = findTestedCard(commandLine, backend);
         const selftest::SelfTestResult result
             = runTest(port, tested, wait, commandLine.selfTest.skip);
-        if (sessionLog)
-            sessionLog->append(reports::operationLine(
-                {QStringLiteral("self-test"), {}, port.accesses(), nullptr, true}));
         const std::vector<CheckOutcome> checks = checksOf(result);
-        if (const int signal = endingSignal())
-            return endedBySignal(signal, checks, tested, target, commandLine, out, err);
-        const int status = result.passed() ? 0 : kCheckFailed;
+        QStringList lines;
+        for (const CheckOutcome &check : checks)
+            lines << check.line;
+        if (const int signal = endingSignal()) {
+            // Ctrl-C or SIGTERM: the checks made so far, the card as the test always leaves it.
+            QJsonObject report = reportOf(commandLine, signalStatus(signal));
+            report[QStringLiteral("card")] = tested.json;
+            return notRun(commandLine, signalStatus(signal),
+                          tr("the self-test ended by %1 after %2 checks; the card is left with "
+                             "outputs 00, DA codes 0 and the clock outputs at k %3, n %4")
+                              .arg(signalName(signal))
+                              .arg(checks.size())
+                              .arg(selftest::kFinalBaseDivider)
+                              .arg(selftest::kFinalOutputDivider),
+                          report, lines, target, sessionLog, port.accesses(), out, err);
+        }
+        const int status = result.passed() ? kDone : kCheckFailed;
         const QJsonObject report
             = testedReport(commandLine, tested, checks, result.passed(), status);
-        if (commandLine.json) {
-            print(out, QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact)));
-        } else {
-            for (const CheckOutcome &check : checks)
-                print(out, check.line);
-            print(out, summary(tested, checks, result.skipped));
-        }
         QString why;
         if (target && !target->write(report, why)) {
-            printProblem(err,
-                         tr("the self-test ran, but its report %1 was not written: %2")
-                             .arg(target->path(), why));
+            // The test ran, but what a station files is missing: the answer says so.
+            QJsonObject answered = report;
+            answered[QStringLiteral("status")] = kCannotRun;
+            answered[QStringLiteral("error")]
+                = tr("the self-test ran, but its report %1 was not written: %2")
+                      .arg(target->path(), why);
+            printProblem(err, answered[QStringLiteral("error")].toString());
+            if (sessionLog)
+                sessionLog->append(reports::operationLine({QStringLiteral("self-test"),
+                                                           {},
+                                                           port.accesses(),
+                                                           nullptr,
+                                                           true,
+                                                           recordOf(checks, kCannotRun)}));
+            answer(commandLine, answered, lines << summary(tested, checks, result.skipped), out);
             return kCannotRun;
         }
+        if (sessionLog)
+            sessionLog->append(reports::operationLine({QStringLiteral("self-test"),
+                                                       {},
+                                                       port.accesses(),
+                                                       nullptr,
+                                                       true,
+                                                       recordOf(checks, status)}));
+        answer(commandLine, report, lines << summary(tested, checks, result.skipped), out);
         return status;
     } catch (const CannotRun &cannot) {
-        printProblem(err, tr("the self-test cannot run: %1").arg(cannot.why));
-        QJsonObject report = reportOf(commandLine, QStringLiteral("could not run"), kCannotRun);
-        report[QStringLiteral("reason")] = cannot.why;
-        if (commandLine.json)
-            print(out, QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Compact)));
-        QString why;
-        if (target && !target->write(report, why))
-            printProblem(err,
-                         tr("its report %1 was not written either: %2").arg(target->path(), why));
-        return kCannotRun;
+        return notRun(commandLine, kCannotRun, tr("the self-test cannot run: %1").arg(cannot.why),
+                      reportOf(commandLine, kCannotRun), {}, target, sessionLog, port.accesses(),
+                      out, err);
     }
 }
 

@@ -76,8 +76,10 @@ QString refusalAdvice(hardware::Refusal refusal)
 {
     switch (refusal) {
     case hardware::Refusal::NoCard:
-        return tr("Start the program again with the card's ids: --pci-id VVVV:DDDD, as lspci -nn "
-                  "shows them.");
+        // Whether --pci-id or the card set-up named the cards, the check says which step is
+        // missing.
+        return tr("qm5083-bench --check-setup says what stands between the program and the card "
+                  "(the card set-up, the card on the bus, its ids); then start the program again.");
     case hardware::Refusal::NotARegister:
     case hardware::Refusal::OtherCard:
         return tr("Press 得到板卡的基地址 to locate the card, or type its base address in 基地址 "
@@ -186,8 +188,9 @@ ErrorReport noticeReport(const QString &headline, const hardware::Message &messa
 
 QString reportLine(const ErrorReport &report, const QDateTime &when)
 {
+    // Paragraphs apart, as the report box shows them: not all of them end a sentence.
     QString detail = report.detail;
-    detail.replace(QStringLiteral("\n\n"), QStringLiteral(" "));
+    detail.replace(QStringLiteral("\n\n"), QStringLiteral(" | "));
     detail.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return QStringLiteral("%1 %2: %3")
         .arg(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), report.headline, detail);

@@ -125,6 +125,29 @@ QString keepIncompleteLine(int fd, const QString &path, QString &error)
 }
 
 // The record's texts, at namespace scope so that they are translated in its context.
+QString linkRefused()
+{
+    return tr("it is a link; give the file itself");
+}
+
+QString notAFile()
+{
+    return tr("it is not a regular file (a device, a pipe or a socket); the record goes to a "
+              "file only");
+}
+
+QString anotherUsersFile()
+{
+    return tr("it belongs to another user, in a folder others may write; run as root, the "
+              "program writes there only its own files");
+}
+
+QString notARecord()
+{
+    return tr("it is not a session record (its first line is no {\"session\": ...}); name a new "
+              "file, or a record this program began");
+}
+
 QString removedOrReplaced()
 {
     return tr("the file was removed or replaced");
@@ -184,7 +207,7 @@ std::unique_ptr<SessionLog> SessionLog::open(const QString &path, QString &error
         fd = FileDescriptor(
             ::openat(entry->folder.get(), entry->name.c_str(), O_WRONLY | kFlags, 0644));
     if (!fd) {
-        error = errno == ELOOP ? tr("it is a link; give the file itself") : systemError(errno);
+        error = errno == ELOOP ? linkRefused() : systemError(errno);
         return nullptr;
     }
     struct stat status
@@ -194,18 +217,15 @@ std::unique_ptr<SessionLog> SessionLog::open(const QString &path, QString &error
         return nullptr;
     }
     if (!S_ISREG(status.st_mode)) {
-        error = tr("it is not a regular file (a device, a pipe or a socket); the record goes to a "
-                   "file only");
+        error = notAFile();
         return nullptr;
     }
     if (::geteuid() == 0 && status.st_uid != 0 && entry->folderSharedWriting) {
-        error = tr("it belongs to another user, in a folder others may write; run as root, the "
-                   "program writes there only its own files");
+        error = anotherUsersFile();
         return nullptr;
     }
     if (readable && !isSessionRecord(fd.get())) {
-        error = tr("it is not a session record (its first line is no {\"session\": ...}); name "
-                   "a new file, or a record this program began");
+        error = notARecord();
         return nullptr;
     }
     if (readable)

@@ -91,7 +91,7 @@ std::vector<std::string> figuresBeyond(const DaCheckFigures &figures, double lim
     if (!within(figures.gainLsb))
         beyond.emplace_back("gain");
     if (!within(figures.inlLsb))
-        beyond.emplace_back("integral non-linearity");
+        beyond.emplace_back("inl");
     if (!figures.monotonic)
         beyond.emplace_back("monotonicity");
     return beyond;

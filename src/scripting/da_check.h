@@ -43,7 +43,7 @@ struct DaCheckFigures
 // The figures of a whole set of readings, one for each of daCheckCodes.
 DaCheckFigures daCheckFigures(const std::vector<DaReading> &readings, double low, double high);
 
-// The figures in LSB beyond +-limit, by name ("offset", "gain", "integral non-linearity"), and
+// The figures in LSB beyond +-limit, by name ("offset", "gain", "inl"), and
 // "monotonicity" when the readings do not keep moving one way.
 std::vector<std::string> figuresBeyond(const DaCheckFigures &figures, double limitLsb);
 

@@ -43,12 +43,16 @@ public:
                 Message(QM5083_MESSAGE("Card", "%1: \"%2\" is one argument too many"),
                         {text(command_), text(convert::excerpt(words_[next_]))}));
     }
-    [[noreturn]] void refuse(std::string_view name, std::string_view given,
-                             std::string_view form) const
+    // form is what the argument must be, a text marked for translation.
+    [[noreturn]] void refuse(std::string_view name, std::string_view given, const char *form) const
     {
+        if (name.empty())
+            throw CommandError(
+                Message(QM5083_MESSAGE("Card", "%1: \"%2\" is not %3"),
+                        {text(command_), text(convert::excerpt(given)), Message(form)}));
         throw CommandError(
             Message(QM5083_MESSAGE("Card", "%1: %2 \"%3\" is not %4"),
-                    {text(command_), text(name), text(convert::excerpt(given)), text(form)}));
+                    {text(command_), text(name), text(convert::excerpt(given)), Message(form)}));
     }
     std::string_view command() const { return command_; }
 
@@ -128,7 +132,7 @@ Bytes bytes(Arguments &arguments)
         const std::string_view word = arguments.take(name, "B1 B2 B3 B4");
         const auto byte = strictHex(word, 2, 0xFF);
         if (!byte)
-            arguments.refuse(name, word, "a byte: 00 to FF in hexadecimal");
+            arguments.refuse(name, word, QM5083_MESSAGE("Card", "a byte: 00 to FF in hexadecimal"));
         read[group] = static_cast<std::uint8_t>(*byte);
     }
     return read;
@@ -147,7 +151,7 @@ InCommand in(Arguments &arguments)
     if (!arguments.empty()) {
         const std::string_view option = arguments.take("--expect", "--expect B1 B2 B3 B4");
         if (option != "--expect")
-            arguments.refuse("its option", option, "--expect B1 B2 B3 B4");
+            arguments.refuse("", option, QM5083_MESSAGE("Card", "--expect B1 B2 B3 B4"));
         command.expect = bytes(arguments);
     }
     arguments.finish();
@@ -161,7 +165,8 @@ ClockCommand clock(Arguments &arguments)
         const std::string_view word = arguments.take(name, "K N");
         const auto value = strictDecimal(word, 2, 65536);
         if (!value)
-            arguments.refuse(name, word, "a divider: 2 to 65536 in decimal");
+            arguments.refuse(name, word,
+                             QM5083_MESSAGE("Card", "a divider: 2 to 65536 in decimal"));
         *count = *value;
     }
     arguments.finish();
@@ -177,7 +182,8 @@ DaCommand da(Arguments &arguments)
         const std::string_view word = arguments.take(name, "C0 C1 C2 C3");
         const auto code = strictHex(word, 3, 0xFFF);
         if (!code)
-            arguments.refuse(name, word, "a DA code: 0 to FFF in hexadecimal");
+            arguments.refuse(name, word,
+                             QM5083_MESSAGE("Card", "a DA code: 0 to FFF in hexadecimal"));
         command.codes[channel] = static_cast<std::uint16_t>(*code);
     }
     arguments.finish();
@@ -199,7 +205,7 @@ DaCheckCommand daCheck(Arguments &arguments)
             const std::string_view word = valueOf("0 to 3");
             const auto value = strictDecimal(word, 0, 3);
             if (!value)
-                arguments.refuse(option, word, "a DA channel: 0 to 3");
+                arguments.refuse(option, word, QM5083_MESSAGE("Card", "a DA channel: 0 to 3"));
             command.channel = static_cast<int>(*value);
             channel = true;
         } else if (option == "--range") {
@@ -214,7 +220,9 @@ DaCheckCommand daCheck(Arguments &arguments)
                 refuseTooLarge(arguments, option, word);
             if (!low || !high || *low == *high)
                 arguments.refuse(option, word,
-                                 "a range LOW:HIGH in volts, two different numbers such as 0:10");
+                                 QM5083_MESSAGE("Card",
+                                                "a range LOW:HIGH in volts, two different "
+                                                "numbers such as 0:10"));
             command.low = *low;
             command.high = *high;
             range = true;
@@ -222,7 +230,8 @@ DaCheckCommand daCheck(Arguments &arguments)
             const std::string_view word = valueOf("2 to 4096");
             const auto value = strictDecimal(word, 2, 4096);
             if (!value)
-                arguments.refuse(option, word, "a number of points: 2 to 4096");
+                arguments.refuse(option, word,
+                                 QM5083_MESSAGE("Card", "a number of points: 2 to 4096"));
             command.points = static_cast<int>(*value);
         } else if (option == "--limit-lsb") {
             const std::string_view word = valueOf("L");
@@ -231,7 +240,8 @@ DaCheckCommand daCheck(Arguments &arguments)
             if (tooLarge)
                 refuseTooLarge(arguments, option, word);
             if (!value || *value <= 0)
-                arguments.refuse(option, word, "a limit in LSB, a positive number");
+                arguments.refuse(option, word,
+                                 QM5083_MESSAGE("Card", "a limit in LSB, a positive number"));
             command.limitLsb = *value;
         } else if (option == "--readings" || option == "--meter") {
             const std::string_view word = valueOf(option == "--meter" ? "sim" : "FILE");
@@ -240,7 +250,8 @@ DaCheckCommand daCheck(Arguments &arguments)
                                                           "da-check: give --readings FILE "
                                                           "or --meter sim, once")));
             if (option == "--meter" && word != "sim")
-                arguments.refuse(option, word, "sim, the simulated card's meter");
+                arguments.refuse(option, word,
+                                 QM5083_MESSAGE("Card", "sim, the simulated card's meter"));
             command.readings = option == "--meter" ? DaCheckCommand::Readings::SimulatedMeter
                                                    : DaCheckCommand::Readings::File;
             command.readingsFile = option == "--readings" ? std::string(word) : std::string();
@@ -248,9 +259,10 @@ DaCheckCommand daCheck(Arguments &arguments)
         } else if (option == "--report") {
             command.reportFile = valueOf("FILE");
         } else {
-            arguments.refuse("option", option,
-                             "one of --channel, --range, --points, --limit-lsb, --readings, "
-                             "--meter, --report");
+            arguments.refuse("", option,
+                             QM5083_MESSAGE("Card",
+                                            "one of --channel, --range, --points, "
+                                            "--limit-lsb, --readings, --meter, --report"));
         }
     }
     if (!channel || !range)

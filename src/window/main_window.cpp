@@ -468,6 +468,7 @@ void MainWindow::updateInputsLook()
     const bool reading = !monitor_.holding(IOBase_);
     for (const std::string_view name : panels::kInputBoxes)
         requireBox(name).edit()->setEnabled(reading);
+    updateBoxLooks(); // their tooltips say why they hold
 }
 
 void MainWindow::report(const reports::ErrorReport &report)
@@ -537,6 +538,9 @@ void MainWindow::updateBoxLooks()
             != panels::kInputBoxes.end();
         if (const auto bits = panels::inputBits(box->text()); bits && input)
             tips << reports::translated(*bits);
+        if (input && monitor_.holding(IOBase_))
+            tips << tr("Not read now: the inputs are held until a base address is stored again "
+                       "(输出, DA 输出 or 得到板卡的基地址); the byte shown is the last one read.");
         if (box->name() == panels::kBaseAddressBox && !locateNote_.isEmpty())
             tips << locateNote_;
         edit->setToolTip(plainToolTip(tips.join(QLatin1Char('\n'))));

@@ -251,7 +251,7 @@ mapfile -t report_texts < <(xdo_read_window_texts "$report" 2)
     fail "error report says '${report_texts[0]:-}', not 'Run-time error 6: Overflow'"
 [[ "${report_texts[1]:-}" == *"开关量输出 第三组"*10000*"00 to FF"* ]] ||
     fail "error report does not name 开关量输出 第三组, its text 10000 and 00 to FF: '${report_texts[1]:-}'"
-grep -q "Run-time error 6: Overflow: 开关量输出 第三组: \"10000\" cannot be used; type a value from 00 to FF (a larger value, up to FFFF, keeps its low 8 bits)\. Written before it stopped (port=byte): E000=5A, E001=3C\." "$trace_file" ||
+grep -q "Run-time error 6: Overflow: 开关量输出 第三组: \"10000\" cannot be used; type a value from 00 to FF (a larger value, up to FFFF, keeps its low 8 bits)\. | Written before it stopped (port=byte): E000=5A, E001=3C\. | " "$trace_file" ||
     fail "the report was not written to standard error as one line"
 pass "an error report titled like the window says '${report_texts[0]}' and '${report_texts[1]}'"
 

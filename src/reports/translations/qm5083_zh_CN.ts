@@ -252,10 +252,6 @@
         <translation>没有给出命令</translation>
     </message>
     <message>
-        <source>&quot;%1&quot; is not a command: cards, out, in, clock, da, da-check, batch or self-test</source>
-        <translation>“%1”不是命令：cards、out、in、clock、da、da-check、batch 或 self-test</translation>
-    </message>
-    <message>
         <source>The program reaches no card: it was started without --pci-id, and the card set-up %1 names no card. To practise on the simulated card, start it with --simulate. For a real card, set it up once with sudo qm5083-bench --setup VVVV:DDDD, the vendor and device id that lspci -nn shows for the card, or start the program with --pci-id VVVV:DDDD.</source>
         <translation>程序未连接任何板卡：启动时没有给出 --pci-id，板卡设置 %1 也没有列出板卡。要在仿真板卡上练习，请用 --simulate 启动；要使用真实板卡，请执行一次 sudo qm5083-bench --setup VVVV:DDDD（VVVV:DDDD 是 lspci -nn 为该板卡显示的厂商和设备 ID），或用 --pci-id VVVV:DDDD 启动程序。</translation>
     </message>
@@ -331,6 +327,86 @@
         <source>%1: %2 &quot;%3&quot; is too large: at most 32 characters and a number of volts a meter shows</source>
         <translation>%1：%2“%3”太大：最多 32 个字符，且须是电表能显示的伏特数</translation>
     </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not %3</source>
+        <translation>%1：“%2”不是%3</translation>
+    </message>
+    <message>
+        <source>a byte: 00 to FF in hexadecimal</source>
+        <translation>一个字节：十六进制 00 到 FF</translation>
+    </message>
+    <message>
+        <source>--expect B1 B2 B3 B4</source>
+        <translation>--expect B1 B2 B3 B4</translation>
+    </message>
+    <message>
+        <source>a divider: 2 to 65536 in decimal</source>
+        <translation>分频因子：十进制 2 到 65536</translation>
+    </message>
+    <message>
+        <source>a DA code: 0 to FFF in hexadecimal</source>
+        <translation>DA 代码：十六进制 0 到 FFF</translation>
+    </message>
+    <message>
+        <source>a DA channel: 0 to 3</source>
+        <translation>DA 通道：0 到 3</translation>
+    </message>
+    <message>
+        <source>a range LOW:HIGH in volts, two different numbers such as 0:10</source>
+        <translation>以伏特为单位的量程 LOW:HIGH，两个不同的数，例如 0:10</translation>
+    </message>
+    <message>
+        <source>a number of points: 2 to 4096</source>
+        <translation>点数：2 到 4096</translation>
+    </message>
+    <message>
+        <source>a limit in LSB, a positive number</source>
+        <translation>以 LSB 为单位的限值，一个正数</translation>
+    </message>
+    <message>
+        <source>sim, the simulated card&apos;s meter</source>
+        <translation>sim，即仿真板卡的电表</translation>
+    </message>
+    <message>
+        <source>one of --channel, --range, --points, --limit-lsb, --readings, --meter, --report</source>
+        <translation>--channel、--range、--points、--limit-lsb、--readings、--meter、--report 之一</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a command; the commands are %2</source>
+        <translation>“%1”不是命令；命令有 %2</translation>
+    </message>
+    <message>
+        <source>list the cards: number, PCI address, ids, BAR, base</source>
+        <translation>列出板卡：卡号、PCI 地址、ID、BAR、基地址</translation>
+    </message>
+    <message>
+        <source>write output groups 1 to 4 (hex 00 to FF)</source>
+        <translation>写开关量输出第 1 到 4 组（十六进制 00 到 FF）</translation>
+    </message>
+    <message>
+        <source>read input groups 1 to 4; with --expect, name every bit that differs</source>
+        <translation>读开关量输入第 1 到 4 组；给出 --expect 时列出每个不同的位</translation>
+    </message>
+    <message>
+        <source>start the clocks: base 2 MHz / K, outputs base / N (2 to 65536; the window&apos;s boxes write 65536 as 0)</source>
+        <translation>启动时钟：基频 = 2 MHz / K，各输出 = 基频 / N（2 到 65536；窗口的文本框把 65536 写作 0）</translation>
+    </message>
+    <message>
+        <source>set the DA codes of DA0 to DA3 (hex 0 to FFF)</source>
+        <translation>设置 DA0 到 DA3 的代码（十六进制 0 到 FFF）</translation>
+    </message>
+    <message>
+        <source>check one DA channel against a meter</source>
+        <translation>用电表检查一个 DA 通道</translation>
+    </message>
+    <message>
+        <source>read commands from standard input, one a line</source>
+        <translation>从标准输入逐行读取命令</translation>
+    </message>
+    <message>
+        <source>the same as --self-test</source>
+        <translation>与 --self-test 相同</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::commands</name>
@@ -357,22 +433,6 @@
     <message>
         <source>With --simulate, give the simulated card a fault, one of: %1. Repeatable.</source>
         <translation>与 --simulate 一起使用，给仿真板卡设置一种故障：%1。可重复给出。</translation>
-    </message>
-    <message>
-        <source>Try &apos;qm5083-bench --help&apos;.</source>
-        <translation>请参阅“qm5083-bench --help”。</translation>
-    </message>
-    <message>
-        <source>--card &quot;%1&quot; is not a card number from 1 to 32767</source>
-        <translation>--card “%1”不是 1 到 32767 之间的卡号</translation>
-    </message>
-    <message>
-        <source>--sim-fault gives the simulated card a fault: give --simulate too</source>
-        <translation>--sim-fault 用于给仿真板卡设置故障：请同时给出 --simulate</translation>
-    </message>
-    <message>
-        <source>--pci-id is ignored with --simulate</source>
-        <translation>使用 --simulate 时忽略 --pci-id</translation>
     </message>
     <message>
         <source>cannot open the session record %1 for appending: %2</source>
@@ -463,30 +523,6 @@
         <translation>窗口或命令的每个操作在 FILE 末尾追加一行：时间、操作、读取的文本框内容、每次端口访问及其结果。</translation>
     </message>
     <message>
-        <source>--%1 is given %2 times; give it once</source>
-        <translation>--%1 给出了 %2 次；只能给一次</translation>
-    </message>
-    <message>
-        <source>--skip &quot;%1&quot; is not a part of the self-test: loopback, counters or da</source>
-        <translation>--skip “%1”不是自检的一部分：loopback、counters 或 da</translation>
-    </message>
-    <message>
-        <source>&quot;%1&quot; follows --self-test, which takes no command</source>
-        <translation>“%1”跟在 --self-test 之后，而 --self-test 不带命令</translation>
-    </message>
-    <message>
-        <source>--card is for a command or the self-test; the window asks for the card number in its 卡号 box</source>
-        <translation>--card 用于命令或自检；窗口在“卡号”框中输入卡号</translation>
-    </message>
-    <message>
-        <source>--json is for a command or the self-test</source>
-        <translation>--json 用于命令或自检</translation>
-    </message>
-    <message>
-        <source>--print-layout is for the window: give no command</source>
-        <translation>--print-layout 用于窗口：不要给出命令</translation>
-    </message>
-    <message>
         <source>--%1 is for the self-test: give --self-test too</source>
         <translation>--%1 用于自检：请同时给出 --self-test</translation>
     </message>
@@ -569,22 +605,6 @@
     <message>
         <source>Read the card ids from FILE when no --pci-id is given (default %1).</source>
         <translation>没有给出 --pci-id 时从 FILE 读取板卡 ID（默认 %1）。</translation>
-    </message>
-    <message>
-        <source>Check, line by line, that this user can reach card 1: the card set-up, the cards, their files and the kernel. Exit status 0 when card 1 can be used, 1 when not.</source>
-        <translation>逐行检查当前用户能否访问 1 号板卡：板卡设置、板卡、其文件和内核。1 号板卡可用时退出状态为 0，否则为 1。</translation>
-    </message>
-    <message>
-        <source>--setup needs the cards&apos; ids: sudo qm5083-bench --setup VVVV:DDDD, as lspci -nn shows them</source>
-        <translation>--setup 需要板卡 ID：sudo qm5083-bench --setup VVVV:DDDD，与 lspci -nn 显示的一致</translation>
-    </message>
-    <message>
-        <source>--setup is given on its own, with the cards&apos; ids</source>
-        <translation>--setup 须单独给出，只带板卡 ID</translation>
-    </message>
-    <message>
-        <source>--check-setup is given on its own (with --pci-id or --config at most)</source>
-        <translation>--check-setup 须单独给出（最多带 --pci-id 或 --config）</translation>
     </message>
     <message>
         <source>card %1</source>
@@ -731,62 +751,6 @@
         <translation>下一步：从菜单启动 qm5083-bench；qm5083-bench --check-setup 可检查是否一切就绪。</translation>
     </message>
     <message>
-        <source>Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, square-wave clocks on its 8254 counters, DA codes.
-A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm5083-bench --setup writes once; --simulate works on the simulated card instead.</source>
-        <translation>qm5083 PCI 输入输出板卡的测试程序：开关量输出和输入、8254 计数器的方波时钟、DA 码。
-真实板卡的 ID 来自 --pci-id，或来自 sudo qm5083-bench --setup 一次写好的板卡设置；--simulate 改用仿真板卡。</translation>
-    </message>
-    <message>
-        <source>A real card&apos;s PCI vendor and device id in hex, as lspci -nn shows them, and optionally the index of its I/O BAR (default: its first I/O BAR). Overrides the card set-up. Repeatable; the cards found are numbered 1, 2, ... in PCI address order.</source>
-        <translation>真实板卡的 PCI 厂商 ID 和设备 ID（十六进制，与 lspci -nn 显示的一致），可选地加上其 I/O BAR 的序号（默认：第一个 I/O BAR）。优先于板卡设置。可重复给出；找到的板卡按 PCI 地址顺序编号为 1、2、……</translation>
-    </message>
-    <message>
-        <source>As root (sudo qm5083-bench --setup VVVV:DDDD[:BAR]...), once: keep the cards&apos; ids in the card set-up, create group qm5083, add the user who ran sudo to it and give the group the cards&apos; ports. Exit status 0 when every step was done, 1 when one failed.</source>
-        <translation>以 root 身份执行一次（sudo qm5083-bench --setup VVVV:DDDD[:BAR]...）：把板卡 ID 存入板卡设置，创建 qm5083 组，把执行 sudo 的用户加入该组，并让该组可以访问板卡的端口。每一步都完成时退出状态为 0，有一步失败时为 1。</translation>
-    </message>
-    <message>
-        <source>Commands, each one operation on the card (--card N, default 1), with strict arguments:
-  cards                 list the cards: number, PCI address, ids, BAR, base
-  out B1 B2 B3 B4       write output groups 1 to 4 (hex 00 to FF)
-  in [--expect B1 B2 B3 B4]
-                        read input groups 1 to 4; with --expect, name every bit that differs
-  clock K N             start the clock outputs: the base clock divides 2 MHz by K,
-                        each output the base by N (decimal, 2 to 65536)
-  da C0 C1 C2 C3        set the DA codes of DA0 to DA3 (hex 0 to FFF)
-  da-check --channel C --range LOW:HIGH [--points N] [--limit-lsb L]
-           [--readings FILE | --meter sim] [--report FILE]
-                        check one DA channel against a meter
-  batch                 read commands from standard input, one a line
-  self-test             the same as --self-test
-
-Exit status: 0 done, 1 a check failed, 2 could not run.
-</source>
-        <translation>命令（每个是对板卡的一个操作，--card N，默认 1），参数须严格符合格式：
-  cards                 列出板卡：卡号、PCI 地址、ID、BAR、基地址
-  out B1 B2 B3 B4       写开关量输出第 1 到 4 组（十六进制 00 到 FF）
-  in [--expect B1 B2 B3 B4]
-                        读开关量输入第 1 到 4 组；给出 --expect 时列出每个不同的位
-  clock K N             启动时钟输出：基频 = 2 MHz / K，
-                        各输出 = 基频 / N（十进制，2 到 65536）
-  da C0 C1 C2 C3        设置 DA0 到 DA3 的代码（十六进制 0 到 FFF）
-  da-check --channel C --range LOW:HIGH [--points N] [--limit-lsb L]
-           [--readings FILE | --meter sim] [--report FILE]
-                        用电表检查一个 DA 通道
-  batch                 从标准输入逐行读取命令
-  self-test             与 --self-test 相同
-
-退出状态：0 完成，1 检查未通过，2 无法运行。
-</translation>
-    </message>
-    <message>
-        <source>Without a command the window opens; the commands follow.</source>
-        <translation>不给命令时打开窗口；命令见下。</translation>
-    </message>
-    <message>
-        <source>--setup %1 and %2 can name the same card; name each card once</source>
-        <translation>--setup %1 和 %2 可能指同一块板卡；每块板卡只能给出一次</translation>
-    </message>
-    <message>
         <source>it is not a regular file; a program that reads the meter pipes the readings to standard input instead</source>
         <translation>它不是普通文件；由程序读取电表时，请把读数通过管道送到标准输入</translation>
     </message>
@@ -805,18 +769,6 @@ Exit status: 0 done, 1 a check failed, 2 could not run.
     <message>
         <source>line %1 holds the control character %2: &quot;%3&quot;</source>
         <translation>第 %1 行含有控制字符 %2：“%3”</translation>
-    </message>
-    <message>
-        <source>ended by %1 after %2 checks; the card is left with outputs 00, DA codes 0 and the clock outputs at k %3, n %4</source>
-        <translation>在 %2 项检查后被 %1 结束；板卡保持输出 00、DA 代码 0，时钟输出为 k %3、n %4</translation>
-    </message>
-    <message>
-        <source>the self-test %1</source>
-        <translation>自检%1</translation>
-    </message>
-    <message>
-        <source>its report %1 was not written: %2</source>
-        <translation>其报告 %1 未写入：%2</translation>
     </message>
     <message>
         <source>subsystem %1</source>
@@ -862,9 +814,216 @@ Exit status: 0 done, 1 a check failed, 2 could not run.
         <source>Note: %1.</source>
         <translation>注意：%1。</translation>
     </message>
-</context>
-<context>
-    <name>qm5083::commands::ReportTarget</name>
+    <message>
+        <source>--%1 is for a card&apos;s operations</source>
+        <translation>--%1 用于板卡的操作</translation>
+    </message>
+    <message>
+        <source>A real card&apos;s PCI vendor and device id in hex, as lspci -nn shows them, optionally the index of its I/O BAR (default: its first I/O BAR) and the subsystem ids that narrow it to one board, as lspci -nnv shows them. Overrides the card set-up. Repeatable; the cards found are numbered 1, 2, ... in PCI address order.</source>
+        <translation>真实板卡的 PCI 厂商 ID 和设备 ID（十六进制，与 lspci -nn 显示的一致），可选地加上其 I/O BAR 的序号（默认：第一个 I/O BAR）以及限定到某一种板卡的子系统 ID（与 lspci -nnv 显示的一致）。优先于板卡设置。可重复给出；找到的板卡按 PCI 地址顺序编号为 1、2、……</translation>
+    </message>
+    <message>
+        <source>--%1 is for a command or the self-test; the window asks for the card number in its 卡号 box</source>
+        <translation>--%1 用于命令或自检；窗口在其“卡号”框中询问卡号</translation>
+    </message>
+    <message>
+        <source>--%1 is for the window, a command or the self-test</source>
+        <translation>--%1 用于窗口、命令或自检</translation>
+    </message>
+    <message>
+        <source>--%1 is for a command or the self-test</source>
+        <translation>--%1 用于命令或自检</translation>
+    </message>
+    <message>
+        <source>--%1 is for the window: give no command</source>
+        <translation>--%1 用于窗口：请不要给出命令</translation>
+    </message>
+    <message>
+        <source>As root (sudo qm5083-bench --setup VVVV:DDDD[:BAR][/SSSS:TTTT]...), once: keep the cards&apos; ids in the card set-up, create group qm5083, add the user who ran sudo to it and give the group the cards&apos; ports. Exit status 0 when every step was done, 1 when one failed, 2 when nothing could be.</source>
+        <translation>以 root 身份执行一次（sudo qm5083-bench --setup VVVV:DDDD[:BAR][/SSSS:TTTT]...）：把板卡 ID 存入板卡设置，创建 qm5083 组，把执行 sudo 的用户加入该组，并让该组可以访问板卡的端口。每一步都完成时退出状态为 0，有一步失败时为 1，什么也做不了时为 2。</translation>
+    </message>
+    <message>
+        <source>Check, line by line, that this user can reach card 1: the card set-up, the cards, their files and the kernel. Exit status 0 when card 1 can be used, 1 when not, 2 when the check cannot run.</source>
+        <translation>逐行检查本用户能否访问 1 号板卡：板卡设置、板卡、其文件以及内核。1 号板卡可用时退出状态为 0，不可用时为 1，无法检查时为 2。</translation>
+    </message>
+    <message>
+        <source>Commands, each one operation on the card (--card N, default 1), with strict arguments:</source>
+        <translation>命令（每个是对板卡的一个操作，--card N，默认 1），参数须严格符合格式：</translation>
+    </message>
+    <message>
+        <source>Exit status: 0 done, 1 a check failed, 2 could not run, 128 + N ended by signal N.</source>
+        <translation>退出状态：0 完成，1 检查未通过，2 无法运行，128 + N 被信号 N 结束。</translation>
+    </message>
+    <message>
+        <source>the check was ended by %1 at code %2; DA%3 is left at code 0</source>
+        <translation>检查在代码 %2 处被 %1 结束；DA%3 保持为代码 0</translation>
+    </message>
+    <message>
+        <source>offset</source>
+        <translation>失调</translation>
+    </message>
+    <message>
+        <source>gain</source>
+        <translation>增益</translation>
+    </message>
+    <message>
+        <source>inl</source>
+        <translation>积分非线性</translation>
+    </message>
+    <message>
+        <source>monotonicity</source>
+        <translation>单调性</translation>
+    </message>
+    <message>
+        <source>code  ideal V  reading V  error LSB</source>
+        <translation>代码  理想值 V  读数 V  误差 LSB</translation>
+    </message>
+    <message>
+        <source>offset: %1 V = %2 LSB</source>
+        <translation>失调：%1 V = %2 LSB</translation>
+    </message>
+    <message>
+        <source>gain: %1 V = %2 LSB (%3 %)</source>
+        <translation>增益：%1 V = %2 LSB（%3 %）</translation>
+    </message>
+    <message>
+        <source>inl: %1 V = %2 LSB at code %3</source>
+        <translation>积分非线性：%1 V = %2 LSB，在代码 %3 处</translation>
+    </message>
+    <message>
+        <source>monotonic: yes</source>
+        <translation>单调：是</translation>
+    </message>
+    <message>
+        <source>monotonic: no</source>
+        <translation>单调：否</translation>
+    </message>
+    <message>
+        <source>within +-%1 LSB: offset, gain, inl, monotonicity</source>
+        <translation>在 ±%1 LSB 之内：失调、增益、积分非线性、单调性</translation>
+    </message>
+    <message>
+        <source>beyond +-%1 LSB: %2</source>
+        <translation>超出 ±%1 LSB：%2</translation>
+    </message>
+    <message>
+        <source>simulated</source>
+        <translation>仿真</translation>
+    </message>
+    <message>
+        <source>no card was found</source>
+        <translation>没有找到板卡</translation>
+    </message>
+    <message>
+        <source>group %1 bit %2 expected %3 read %4</source>
+        <translation>第 %1 组第 %2 位应为 %3，读到 %4</translation>
+    </message>
+    <message>
+        <source>as expected</source>
+        <translation>与预期一致</translation>
+    </message>
+    <message>
+        <source>differs: %1</source>
+        <translation>不一致：%1</translation>
+    </message>
+    <message>
+        <source>base %1 Hz, outputs %2 Hz</source>
+        <translation>基频 %1 Hz，输出 %2 Hz</translation>
+    </message>
+    <message>
+        <source>error: %1</source>
+        <translation>错误：%1</translation>
+    </message>
+    <message>
+        <source>PASS   %1</source>
+        <translation>通过   %1</translation>
+    </message>
+    <message>
+        <source>FAIL   %1: %2</source>
+        <translation>失败   %1：%2</translation>
+    </message>
+    <message>
+        <source>ABSENT %1: %2</source>
+        <translation>缺失   %1：%2</translation>
+    </message>
+    <message>
+        <source>PASS   %1%2</source>
+        <translation>通过   %1%2</translation>
+    </message>
+    <message>
+        <source>FAIL   %1: %2%3</source>
+        <translation>失败   %1：%2%3</translation>
+    </message>
+    <message>
+        <source>CHECK  DA%1: %2</source>
+        <translation>待测   DA%1：%2</translation>
+    </message>
+    <message>
+        <source>The self-test stopped</source>
+        <translation>自检已停止</translation>
+    </message>
+    <message>
+        <source>the self-test ended by %1 after %2 checks; the card is left with outputs 00, DA codes 0 and the clock outputs at k %3, n %4</source>
+        <translation>自检在 %2 项检查后被 %1 结束；板卡保持输出 00、DA 代码 0，时钟输出为 k %3、n %4</translation>
+    </message>
+    <message>
+        <source>Next: put the card in the PC (lspci -nn shows it with these ids); qm5083-bench --check-setup then tells whether all is ready.</source>
+        <translation>下一步：把板卡插入本机（lspci -nn 会显示它及这些 ID）；然后 qm5083-bench --check-setup 可检查是否一切就绪。</translation>
+    </message>
+    <message>
+        <source>Bench test program for the qm5083 PCI I/O card: digital outputs and inputs, square-wave clocks on its 8254 counters, DA codes.
+A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm5083-bench --setup writes once; --simulate works on the simulated card instead.</source>
+        <translation>qm5083 PCI 输入输出板卡的测试程序：开关量输出和输入、8254 计数器的方波时钟、DA 码。
+真实板卡的 ID 来自 --pci-id，或来自 sudo qm5083-bench --setup 一次写好的板卡设置；--simulate 改用仿真板卡。</translation>
+    </message>
+    <message>
+        <source>Without a command the window opens; the commands follow.</source>
+        <translation>不给命令时打开窗口；命令见下。</translation>
+    </message>
+    <message>
+        <source>Try &apos;qm5083-bench --help&apos;.</source>
+        <translation>请参阅“qm5083-bench --help”。</translation>
+    </message>
+    <message>
+        <source>--pci-id is ignored with --simulate</source>
+        <translation>使用 --simulate 时忽略 --pci-id</translation>
+    </message>
+    <message>
+        <source>--%1 is given %2 times; give it once</source>
+        <translation>--%1 给出了 %2 次；只能给一次</translation>
+    </message>
+    <message>
+        <source>--setup is given on its own, with the cards&apos; ids</source>
+        <translation>--setup 须单独给出，只带板卡 ID</translation>
+    </message>
+    <message>
+        <source>--check-setup is given on its own (with --pci-id or --config at most)</source>
+        <translation>--check-setup 须单独给出（最多带 --pci-id 或 --config）</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; follows --self-test, which takes no command</source>
+        <translation>“%1”跟在 --self-test 之后，而 --self-test 不带命令</translation>
+    </message>
+    <message>
+        <source>--sim-fault gives the simulated card a fault: give --simulate too</source>
+        <translation>--sim-fault 用于给仿真板卡设置故障：请同时给出 --simulate</translation>
+    </message>
+    <message>
+        <source>--card &quot;%1&quot; is not a card number from 1 to 32767</source>
+        <translation>--card “%1”不是 1 到 32767 之间的卡号</translation>
+    </message>
+    <message>
+        <source>--skip &quot;%1&quot; is not a part of the self-test: loopback, counters or da</source>
+        <translation>--skip “%1”不是自检的一部分：loopback、counters 或 da</translation>
+    </message>
+    <message>
+        <source>--setup needs the cards&apos; ids: sudo qm5083-bench --setup VVVV:DDDD, as lspci -nn shows them</source>
+        <translation>--setup 需要板卡 ID：sudo qm5083-bench --setup VVVV:DDDD，与 lspci -nn 显示的一致</translation>
+    </message>
+    <message>
+        <source>--setup %1 and %2 can name the same card; name each card once</source>
+        <translation>--setup %1 和 %2 可能指同一块板卡；每块板卡只能给出一次</translation>
+    </message>
     <message>
         <source>its folder cannot be written</source>
         <translation>它所在的文件夹不能写入</translation>
@@ -939,10 +1098,6 @@ Exit status: 0 done, 1 a check failed, 2 could not run.
     <message>
         <source>Read before it stopped (port=byte): %1.</source>
         <translation>停止前已读（端口=字节）：%1。</translation>
-    </message>
-    <message>
-        <source>Start the program again with the card&apos;s ids: --pci-id VVVV:DDDD, as lspci -nn shows them.</source>
-        <translation>请用板卡的 ID 重新启动程序：--pci-id VVVV:DDDD，即 lspci -nn 显示的 ID。</translation>
     </message>
     <message>
         <source>Press 得到板卡的基地址 to locate the card, or type its base address in 基地址 and press 输出 or DA 输出.</source>
@@ -1040,20 +1195,13 @@ Exit status: 0 done, 1 a check failed, 2 could not run.
         <source>it cannot be opened: %1</source>
         <translation>无法打开它：%1</translation>
     </message>
-</context>
-<context>
-    <name>qm5083::reports::SessionLog</name>
     <message>
-        <source>it is a link; give the file itself</source>
-        <translation>它是链接；请给出文件本身</translation>
+        <source>qm5083-bench --check-setup says what stands between the program and the card (the card set-up, the card on the bus, its ids); then start the program again.</source>
+        <translation>qm5083-bench --check-setup 会指出程序与板卡之间缺少什么（板卡设置、总线上的板卡、其 ID）；然后重新启动程序。</translation>
     </message>
     <message>
         <source>it is not a regular file (a device, a pipe or a socket); the record goes to a file only</source>
         <translation>它不是普通文件（是设备、管道或套接字）；记录只写入文件</translation>
-    </message>
-    <message>
-        <source>it belongs to another user, in a folder others may write; run as root, the program writes there only its own files</source>
-        <translation>它属于另一个用户，且位于他人可写的文件夹中；以 root 身份运行时，程序在那里只写自己的文件</translation>
     </message>
     <message>
         <source>it is not a session record (its first line is no {&quot;session&quot;: ...}); name a new file, or a record this program began</source>
@@ -1105,6 +1253,10 @@ Exit status: 0 done, 1 a check failed, 2 could not run.
     <message>
         <source>qm5083-bench could not start</source>
         <translation>qm5083-bench 无法启动</translation>
+    </message>
+    <message>
+        <source>Not read now: the inputs are held until a base address is stored again (输出, DA 输出 or 得到板卡的基地址); the byte shown is the last one read.</source>
+        <translation>现在不读取：输入保持不变，直到再次保存基地址（输出、DA 输出或得到板卡的基地址）；显示的字节是最后一次读到的。</translation>
     </message>
 </context>
 </TS>
