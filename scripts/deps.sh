@@ -33,10 +33,11 @@ FUZZ_PACKAGES=(
 )
 
 # What the tests need beyond building: a real X server and xdotool for the end-to-end test,
-# jq and util-linux's unshare for the session record's test, clang-format and clang-tidy for the
-# checks, and the fuzzers' tools.
+# jq and util-linux's unshare for the session record's test, Python's jsonschema for checking
+# every JSON the tests make against the schemas, clang-format and clang-tidy for the checks, and
+# the fuzzers' tools.
 TEST_PACKAGES=(
-    xvfb xauth xdotool xclip jq util-linux
+    xvfb xauth xdotool xclip jq util-linux python3-jsonschema
     clang-format-14 clang-tidy-14
     "${FUZZ_PACKAGES[@]}"
 )

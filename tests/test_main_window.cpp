@@ -4,6 +4,7 @@
 #include "recording_port.h"
 #include "simulated_card.h"
 #include "simulated_locator.h"
+#include "support/json_samples.h"
 #include "support/row_name.h"
 #include "window_layout.h"
 
@@ -488,7 +489,9 @@ TEST_F(MainWindowTest, TheSessionRecordHasALineForAnOutput)
 
     QFile file(dir.filePath("session.log"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QByteArray record = file.readAll();
+    qm5083::testing::keepJsonLines("record-line", record.toStdString());
+    const QList<QByteArray> lines = record.split('\n');
     ASSERT_EQ(lines.size(), 3); // the locate at start, the output, and the end of the last line
     const QJsonObject locate = QJsonDocument::fromJson(lines[0]).object();
     EXPECT_EQ(locate["texts"].toArray(),
@@ -553,7 +556,9 @@ TEST_F(MainWindowTest, TheInputMonitorRecordsChangesHoldsAndResumptions)
     QFile file(dir.filePath("session.log"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QStringList states;
-    for (const QByteArray &line : file.readAll().split('\n'))
+    const QByteArray record = file.readAll();
+    qm5083::testing::keepJsonLines("record-line", record.toStdString());
+    for (const QByteArray &line : record.split('\n'))
         if (const QJsonObject object = QJsonDocument::fromJson(line).object();
             object.contains("inputs"))
             states << object["inputs"].toString();

@@ -297,8 +297,10 @@ TEST(CommandRecord, HasALinePerBatchLineWithItsAccesses)
     log.reset();
     QFile file(dir.filePath("session.log"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    ASSERT_EQ(lines.size(), 4); // the session's, two lines and the end of the last
+    const QByteArray record = file.readAll();
+    keepJsonLines("record-line", record.toStdString());
+    const QList<QByteArray> lines = record.split('\n');
+    ASSERT_EQ(lines.size(), 5); // the session's, two lines, the batch's and the end of the last
     const QJsonObject session = QJsonDocument::fromJson(lines[0]).object()["session"].toObject();
     EXPECT_EQ(session["card"].toString(), "simulated");
     EXPECT_EQ(session["faults"].toArray(), QJsonArray {"stuck:1.0=1"});

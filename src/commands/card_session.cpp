@@ -62,8 +62,7 @@ namespace {
 QJsonObject sessionLine(const CommandLine &commandLine, const QJsonArray &cards)
 {
     QJsonObject session {
-        {QStringLiteral("program"),
-         QStringLiteral("qm5083-bench %1").arg(QCoreApplication::applicationVersion())},
+        {QStringLiteral("program"), QStringLiteral("qm5083-bench %1").arg(QM5083_VERSION)},
         {QStringLiteral("started"), timeWithZone()},
         {QStringLiteral("pid"), static_cast<qint64>(QCoreApplication::applicationPid())},
         {QStringLiteral("arguments"), QJsonArray::fromStringList(commandLine.arguments)},

@@ -324,6 +324,15 @@ int batch(CardSession &session, const CommandLine &commandLine, std::istream &in
                   {QStringLiteral("result"), resultOf(signalStatus(signal))}}}));
         return signalStatus(signal);
     }
+    // The batch's own line: the worst of its lines, as its exit status says.
+    if (sessionLog)
+        sessionLog->append(reports::operationLine(
+            {QStringLiteral("batch"),
+             {},
+             {},
+             nullptr,
+             true,
+             {{QStringLiteral("status"), worst}, {QStringLiteral("result"), resultOf(worst)}}}));
     return worst;
 }
 

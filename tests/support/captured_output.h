@@ -1,5 +1,7 @@
 #pragma once
 
+#include "json_samples.h"
+
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -28,6 +30,7 @@ inline CapturedOutput captureOutput(const std::function<int(std::FILE *, std::FI
     std::FILE *err = std::tmpfile();
     const int status = fn(out, err);
     CapturedOutput captured {status, contents(out), contents(err)};
+    keepJsonLines("answer", captured.out); // a JSON answer is checked against its schema
     std::fclose(out);
     std::fclose(err);
     return captured;
