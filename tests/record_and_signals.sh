@@ -217,6 +217,25 @@ self_test_ended_by_sigint() {
     rm -f trace
 }
 
+# Each record line goes to the kernel in one write, whole: the self-test's line of some 800
+# accesses as much as a short one (strace shows each write to the record's file).
+one_write_per_line() {
+    strace -f -qq -e trace=write -e signal=none -s 1000000 -o writes.txt \
+        "$program" --simulate --log oneline.log --self-test >/dev/null 2>&1
+    local fd writes cut
+    fd=$(grep -m1 -F '{\"session\"' writes.txt | sed -E 's/^([0-9]+ +)?write\(([0-9]+),.*/\2/')
+    writes=$(grep -cE "^([0-9]+ +)?write\($fd, " writes.txt)
+    # A write that is not exactly one line: no line's end, one before its last byte, or only part
+    # of it written.
+    grep -E "^([0-9]+ +)?write\($fd, " writes.txt >record-writes.txt
+    cut=$(($(grep -cvE '\\n", ([0-9]+)\) = \1$' record-writes.txt)
+        + $(grep -cE '\\n.*\\n", [0-9]+\) = ' record-writes.txt)))
+    [ -n "$fd" ] && [ "$writes" = "$(wc -l <oneline.log)" ] && [ "$cut" = 0 ] \
+        && whole_json_lines oneline.log
+    verdict $? "each record line is one write" "record fd ${fd:-none}, $writes writes for \
+$(wc -l <oneline.log) lines, $cut not one whole line"
+}
+
 full_disk
 replaced_by_directory
 cut_by_hand
@@ -225,4 +244,5 @@ batch_ended_by_sigterm
 window_ended_by_sigterm
 da_check_at_a_terminal
 self_test_ended_by_sigint
+one_write_per_line
 exit "$failed"

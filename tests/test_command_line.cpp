@@ -39,7 +39,7 @@ TEST_P(CommandLineOutcome, ExitCodeMessageAndOptions)
     // Card set-ups to read: @DIR@ in a row stands for their directory.
     QTemporaryDir dir;
     std::ofstream(dir.filePath("good.conf").toStdString())
-        << "# the bench's cards\n1234:5678\n\n  abcd:0001:2  # the spare\n";
+        << "# the bench's cards\n1234:5678\r\n\n  abcd:0001:2  # the spare\n"; // a DOS line too
     std::ofstream(dir.filePath("bad.conf").toStdString()) << "1234:5678\n1234:567\n";
     QStringList arguments {QStringLiteral("qm5083-bench")};
     for (const QString &argument : row.arguments)
@@ -229,5 +229,87 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.output, "qm5083-bench 0.1.0\n");
 }
+
+} // namespace
+
+namespace {
+
+// Every range an argument has, with a row just inside and just outside each end: accepted, or
+// refused with exit status 2 before anything runs.
+struct RangeRow
+{
+    const char *name;
+    QStringList arguments; // after --simulate
+    bool accepted;
+};
+
+void PrintTo(const RangeRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class ArgumentRange : public ::testing::TestWithParam<RangeRow>
+{ };
+
+TEST_P(ArgumentRange, IsAcceptedInsideAndRefusedOutside)
+{
+    const CommandLine parsed = commands::parseCommandLine(QStringList {"qm5083-bench", "--simulate"}
+                                                          + GetParam().arguments);
+    EXPECT_EQ(parsed.exitCode, GetParam().accepted ? std::nullopt : std::optional(2))
+        << parsed.errors.toStdString();
+    EXPECT_EQ(parsed.refusals.isEmpty(), GetParam().accepted);
+}
+
+const QString kVolts32 = "1" + QString(31, '0'); // the longest number of volts taken
+const QString kVolts33 = kVolts32 + "0";
+const QStringList kCheck {"da-check", "--channel", "0", "--range", "0:10"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ArgumentRange,
+    ::testing::Values(
+        RangeRow {"ByteLowest", {"out", "00", "0", "0", "0"}, true},
+        RangeRow {"ByteBelow", {"out", "-1", "0", "0", "0"}, false},
+        RangeRow {"ByteHighest", {"out", "0", "0", "0", "FF"}, true},
+        RangeRow {"ByteAbove", {"out", "0", "0", "0", "100"}, false},
+        RangeRow {"ExpectedByteHighest", {"in", "--expect", "FF", "0", "0", "0"}, true},
+        RangeRow {"ExpectedByteAbove", {"in", "--expect", "100", "0", "0", "0"}, false},
+        RangeRow {"BaseDividerLowest", {"clock", "2", "10"}, true},
+        RangeRow {"BaseDividerBelow", {"clock", "1", "10"}, false},
+        RangeRow {"BaseDividerHighest", {"clock", "65536", "10"}, true},
+        RangeRow {"BaseDividerAbove", {"clock", "65537", "10"}, false},
+        RangeRow {"OutputDividerLowest", {"clock", "1000", "2"}, true},
+        RangeRow {"OutputDividerBelow", {"clock", "1000", "1"}, false},
+        RangeRow {"OutputDividerHighest", {"clock", "1000", "65536"}, true},
+        RangeRow {"OutputDividerAbove", {"clock", "1000", "65537"}, false},
+        RangeRow {"DividerBeyondAnUnsigned", {"clock", "1000", "4294967298"}, false},
+        RangeRow {"DaCodeLowest", {"da", "0", "0", "0", "0"}, true},
+        RangeRow {"DaCodeBelow", {"da", "-1", "0", "0", "0"}, false},
+        RangeRow {"DaCodeHighest", {"da", "0", "0", "0", "FFF"}, true},
+        RangeRow {"DaCodeAbove", {"da", "0", "0", "0", "1000"}, false},
+        RangeRow {"DaCodeOfFourDigits", {"da", "000F", "0", "0", "0"}, false},
+        RangeRow {"ChannelLowest", {"da-check", "--channel", "0", "--range", "0:10"}, true},
+        RangeRow {"ChannelBelow", {"da-check", "--channel", "-1", "--range", "0:10"}, false},
+        RangeRow {"ChannelHighest", {"da-check", "--channel", "3", "--range", "0:10"}, true},
+        RangeRow {"ChannelAbove", {"da-check", "--channel", "4", "--range", "0:10"}, false},
+        RangeRow {"ChannelBeyondAnUnsigned",
+                  {"da-check", "--channel", "18446744073709551616", "--range", "0:10"},
+                  false},
+        RangeRow {"PointsLowest", kCheck + QStringList {"--points", "2"}, true},
+        RangeRow {"PointsBelow", kCheck + QStringList {"--points", "1"}, false},
+        RangeRow {"PointsHighest", kCheck + QStringList {"--points", "4096"}, true},
+        RangeRow {"PointsAbove", kCheck + QStringList {"--points", "4097"}, false},
+        RangeRow {"LimitSmall", kCheck + QStringList {"--limit-lsb", "0.001"}, true},
+        RangeRow {"LimitZero", kCheck + QStringList {"--limit-lsb", "0"}, false},
+        RangeRow {"LimitLongest", kCheck + QStringList {"--limit-lsb", kVolts32}, true},
+        RangeRow {"LimitTooLong", kCheck + QStringList {"--limit-lsb", kVolts33}, false},
+        RangeRow {"RangeLongest", {"da-check", "--channel", "0", "--range", "0:" + kVolts32}, true},
+        RangeRow {
+            "RangeTooLong", {"da-check", "--channel", "0", "--range", "0:" + kVolts33}, false},
+        RangeRow {"RangeOfNoWidth", {"da-check", "--channel", "0", "--range", "10:10"}, false},
+        RangeRow {"CardLowest", {"--card", "1", "in"}, true},
+        RangeRow {"CardBelow", {"--card", "0", "in"}, false},
+        RangeRow {"CardHighest", {"--card", "32767", "in"}, true},
+        RangeRow {"CardAbove", {"--card", "32768", "in"}, false}),
+    qm5083::testing::RowName {});
 
 } // namespace

@@ -300,6 +300,7 @@ TEST_F(MainWindowTest, TooltipsAndTheWarningColourFollowTheTextsAsTheyAreTyped)
     EXPECT_EQ(edit("txtOutput0")->toolTip(), "");
     edit("txtInput2")->setText("D");
     EXPECT_EQ(edit("txtInput2")->toolTip(), "bits 7 to 0: 0000 1101");
+    EXPECT_FALSE(warned("txtInput2")) << "a tooltip alone is no warning";
 }
 
 // One cause, one report: the monitor's read refused for the reason a press was just refused for
@@ -486,13 +487,19 @@ TEST_F(MainWindowTest, TheSessionRecordHasALineForAnOutput)
     typeInto("txtIOBase", "E000");
     typeInto("txtOutput1", "A5");
     QTest::mouseClick(button("cmdOutput"), Qt::LeftButton);
+    typeInto("txtCardNo", "2");
+    QTest::mouseClick(button("cmdIOBase"), Qt::LeftButton);
 
     QFile file(dir.filePath("session.log"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray record = file.readAll();
     qm5083::testing::keepJsonLines("record-line", record.toStdString());
     const QList<QByteArray> lines = record.split('\n');
-    ASSERT_EQ(lines.size(), 3); // the locate at start, the output, and the end of the last line
+    ASSERT_EQ(lines.size(), 4); // the locate at start, the output, a locate finding no card 2, and
+                                // the end of the last line
+    EXPECT_EQ(QJsonDocument::fromJson(lines[2]).object()["located"].toObject(),
+              (QJsonObject {{"card", 2}, {"base", QJsonValue::Null}}))
+        << "no base is no text";
     const QJsonObject locate = QJsonDocument::fromJson(lines[0]).object();
     EXPECT_EQ(locate["texts"].toArray(),
               (QJsonArray {QJsonObject {{"box", "txtCardNo"}, {"text", "1"}}}));

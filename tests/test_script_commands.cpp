@@ -175,6 +175,15 @@ INSTANTIATE_TEST_SUITE_P(
             "",
             1,
             "00 08 00 00 differs: group 2 bit 3 expected 0 read 1\n"},
+        // What was expected and what was read, each where a script looks for it.
+        RunRow {"InExpectAsJson",
+                {"--simulate", "--json", "--sim-fault", "stuck:2.3=1", "in", "--expect", "00", "00",
+                 "00", "00"},
+                "",
+                1,
+                "{\"card\":1,\"command\":\"in\",\"differences\":[{\"bit\":3,\"expected\":0,"
+                "\"group\":2,\"read\":1}],\"equal\":false,\"expected\":[\"00\",\"00\",\"00\","
+                "\"00\"],\"read\":[\"00\",\"08\",\"00\",\"00\"],\"status\":1}\n"},
         RunRow {"InExpectEqual",
                 {"--simulate", "in", "--expect", "00", "00", "00", "00"},
                 "",

@@ -160,6 +160,16 @@ INSTANTIATE_TEST_SUITE_P(
                      {"Self-test of card 1, simulated, base E000: 4 of 4 checks passed. Skipped: "
                       "loopback."
                       + kLeft}},
+        // Leaving the counters out leaves the DA part in.
+        SelfTestRow {"WithoutTheCounters",
+                     {"--simulate", "--skip", "counters"},
+                     0,
+                     {"CHECK  DA3: codes 0, 800, FFF written; they cannot be read back. With a "
+                      "meter on the channel, type each in DA3 and press DA 输出: 0 gives the "
+                      "bottom of its range, 800 the middle, FFF the top.",
+                      "Self-test of card 1, simulated, base E000: 4 of 4 checks passed. Skipped: "
+                      "counters."
+                          + kLeft}},
         // A report never replaces what is not a regular file (a device, a directory), and the
         // test does not start.
         SelfTestRow {"ReportOverADirectory",
@@ -198,14 +208,16 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
     const QString file = dir.filePath("report.json");
     const qm5083::testing::CapturedOutput outcome = selfTest(
         {"--simulate", "--sim-fault", "stuck:1.0=0", "--sim-fault", "counter-stopped:D.2",
-         "--report", file, "--serial", "QM-0042", "--station", "line 3"});
+         "--report", file, "--serial", "QM-0042", "--operator", "Li Wei", "--station", "line 3"});
     ASSERT_EQ(outcome.status, 1) << outcome.err;
     QFile read(file);
     ASSERT_TRUE(read.open(QIODevice::ReadOnly));
     const QByteArray text = read.readAll();
-    qm5083::testing::keepJsonSample("self-test-report", text.toStdString()); // its shape: the schema's check
+    qm5083::testing::keepJsonSample("self-test-report",
+                                    text.toStdString()); // its shape: the schema's check
     const QJsonObject report = QJsonDocument::fromJson(text).object();
     EXPECT_EQ(report["serial"].toString(), "QM-0042");
+    EXPECT_EQ(report["operator"].toString(), "Li Wei");
     EXPECT_EQ(report["station"].toString(), "line 3");
     EXPECT_EQ(report["command"].toString(), "self-test");
     EXPECT_EQ(report["card"].toObject(),

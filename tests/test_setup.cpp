@@ -57,8 +57,9 @@ struct CheckRow
     const char *lockdown;
     int status;
     std::string out;
-    // Another board on the same chip at 0000:04:00.0, subsystem 8086:0001.
-    bool twin = false;
+    // Another board on the same chip at 0000:04:00.0, subsystem 8086:0001, with this PCI command
+    // register; none: no such board.
+    std::optional<std::uint16_t> twin = std::nullopt;
 };
 
 void PrintTo(const CheckRow &row, std::ostream *os)
@@ -83,7 +84,7 @@ TEST_P(SetupCheck, SaysWhatStandsBetweenTheUserAndCard1)
                   0x1234,
                   0x5678,
                   {io(0xe100, 0x20)},
-                  0x0003,
+                  *GetParam().twin,
                   0x118000,
                   16,
                   std::pair {0x8086, 0x0001}});
@@ -115,6 +116,10 @@ TEST_P(SetupCheck, SaysWhatStandsBetweenTheUserAndCard1)
         ASSERT_TRUE(std::getline(actual, got)) << "no line for: " << want;
         if (want == "@REGION@")
             EXPECT_EQ(got.rfind(kRegionFile, 0), 0U) << got;
+        else if (want == "@REGION2@")
+            EXPECT_EQ(got.rfind("FAIL card 2: @ROOT@/devices/0000:04:00.0/resource0 is group ", 0),
+                      0U)
+                << got;
         else
             EXPECT_EQ(got, want);
     }
@@ -122,6 +127,14 @@ TEST_P(SetupCheck, SaysWhatStandsBetweenTheUserAndCard1)
 }
 
 // The fixture's region files belong to whoever runs the tests, never to group qm5083.
+// Two boards on one chip, each named by its subsystem ids.
+const char *const kBoth = "1234:5678/1234:5678\n1234:5678/8086:0001\n";
+const std::string kBothFound
+    = "OK   card set-up @DIR@/cards.conf: 1234:5678/1234:5678, 1234:5678/8086:0001\n"
+      "OK   card 1: 0000:03:00.0 (1234:5678, subsystem 1234:5678), BAR 1, base E000\n";
+const std::string kCard2
+    = "OK   card 2: 0000:04:00.0 (1234:5678, subsystem 8086:0001), BAR 0, base E100\n";
+
 const std::string kFound
     = "OK   card set-up @DIR@/cards.conf: 1234:5678\n"
       "OK   card 1: 0000:03:00.0 (1234:5678, subsystem 1234:5678), BAR 1, base E000\n";
@@ -160,7 +173,33 @@ INSTANTIATE_TEST_SUITE_P(
                   "WARN 0000:04:00.0 has the ids 1234:5678 but the subsystem ids 8086:0001, not "
                   "1234:5678: another board on the same chip; it is not listed and stays closed\n"
                   "OK   kernel lockdown: none\n",
-                  true},
+                  0x0003},
+        // Card 1 decides, whatever the cards after it.
+        CheckRow {"JudgedByCard1NotTheLast", kBoth, true, true, 0x0003, "[none]", 0,
+                  kBothFound
+                      + "OK   card 1: I/O decoding is on\n@REGION@\n"
+                        "OK   card 1: tester can open it\n"
+                      + kCard2
+                      + "FAIL card 2: I/O decoding is off, so no port reaches it: load the card's "
+                        "driver, or sudo setpci -s 0000:04:00.0 COMMAND=0001:0001\n@REGION2@\n"
+                        "OK   card 2: tester can open it\nOK   kernel lockdown: none\n",
+                  0x0002},
+        CheckRow {"Card1UnusableCard2Fine", kBoth, true, true, 0x0002, "[none]", 1,
+                  kBothFound
+                      + "FAIL card 1: I/O decoding is off, so no port reaches it: load the card's "
+                        "driver, or sudo setpci -s 0000:03:00.0 COMMAND=0001:0001\n@REGION@\n"
+                        "OK   card 1: tester can open it\n"
+                      + kCard2
+                      + "OK   card 2: I/O decoding is on\n@REGION2@\n"
+                        "OK   card 2: tester can open it\nOK   kernel lockdown: none\n",
+                  0x0003},
+        // Everything in place but the kernel's lockdown: no port can be written.
+        CheckRow {
+            "LockedDownAlone", "1234:5678\n", true, true, 0x0003, "none [integrity]", 1,
+            kFound
+                + "OK   card 1: I/O decoding is on\n@REGION@\nOK   card 1: tester can open it\n"
+                  "FAIL kernel lockdown is integrity: port writes are refused; boot with "
+                  "Secure Boot off and no lockdown= parameter\n"},
         CheckRow {"InTheGroupButNotLoggedInAgain", "1234:5678\n", true, false, 0x0003, "[none]", 1,
                   kFound
                       + "OK   card 1: I/O decoding is on\n@REGION@\n"
@@ -189,6 +228,7 @@ public:
     bool group = false;
     bool member = false;
     bool udevWorks = true;
+    bool groupaddWorks = true;
     std::vector<std::string> changes;
 
     bool isRoot() const override { return root; }
@@ -197,7 +237,7 @@ public:
     bool createGroup(const std::string &name) override
     {
         changes.push_back("groupadd " + name);
-        return group = true;
+        return group = groupaddWorks;
     }
     bool userInGroup(const std::string &, const std::string &) const override { return member; }
     bool addUserToGroup(const std::string &user, const std::string &name) override
@@ -261,6 +301,10 @@ TEST(Setup, KeepsTheIdsAddsTheUserAndChangesNothingMoreTheSecondTime)
 
     system.udevWorks = false;
     EXPECT_EQ(setUp().status, 1) << "a step that failed";
+    system.udevWorks = true;
+    system.group = false;
+    system.groupaddWorks = false;
+    EXPECT_EQ(setUp().status, 1) << "groupadd failed";
 
     system.root = false;
     const CapturedOutput notRoot = setUp();

@@ -322,8 +322,12 @@ QStringList sharedIdsWarnings(const std::vector<hardware::PciId> &ids,
             continue;
         const hardware::SubsystemIds first = id.subsystem.value_or(same.front()->subsystem);
         for (const hardware::PciCard *device : same) {
-            if (device->subsystem == first)
-                continue;
+            const hardware::DeviceIds deviceIds {device->vendor, device->device, device->subsystem};
+            if (device->subsystem == first
+                || std::any_of(ids.begin(), ids.end(), [&](const hardware::PciId &other) {
+                       return other.subsystem && hardware::names(other, deviceIds);
+                   }))
+                continue; // the same board, or one another line names by its subsystem
             const QString ids = qs(hardware::formatPciIds(id.vendor, id.device));
             const QString subsystem
                 = qs(hardware::formatPciIds(device->subsystem.vendor, device->subsystem.device));

@@ -82,9 +82,10 @@ std::optional<unsigned> strictHex(std::string_view word, std::size_t maxDigits, 
 std::optional<unsigned> strictDecimal(std::string_view word, unsigned lowest, unsigned highest)
 {
     unsigned value = 0;
-    if (word.empty() || word.size() > 9
-        || std::from_chars(word.data(), word.data() + word.size(), value).ptr
-            != word.data() + word.size())
+    if (word.empty() || word.size() > 9)
+        return std::nullopt;
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (error != std::errc() || end != word.data() + word.size())
         return std::nullopt;
     return value >= lowest && value <= highest ? std::optional(value) : std::nullopt;
 }
