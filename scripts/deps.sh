@@ -20,7 +20,7 @@ ensure_packages() {
 # window's Chinese texts.
 BUILD_PACKAGES=(
     g++ cmake make pkg-config
-    qt6-base-dev libgl-dev libpci-dev
+    qt6-base-dev qt6-svg-dev libgl-dev libpci-dev
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-noto-cjk

@@ -22,7 +22,8 @@ export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work
 unset DISPLAY WAYLAND_DISPLAY
 cd "$work" || exit 1
 : >empty.conf
-printf '0\n0.410\n3.686\n4.095\n' >readings
+# The ten codes of --points 2 (the carries) read ideal on 0 to 4.096 V, 1 mV an LSB.
+printf '%s\n' 0 0.001 1.023 1.024 2.047 2.048 3.071 3.072 4.094 4.095 >readings
 /usr/bin/python3 -c 'import os, re
 for e in range(1, 134):
     print("s/" + re.sub(r"([][/.*^$\\])", r"\\\1", os.strerror(e)) + "//g")' >system-messages.sed
@@ -33,7 +34,7 @@ allowed='^([0-9A-Fa-f]+|V|mV|Hz|kHz|MHz|LSB|DA[0-3]?|PCI|ID|BAR|FF|FFF|FFFF|NO|V
 allowed+='cards|out|in|clock|da|check|batch|self|test|setup|expect|channel|range|points|limit|lsb|'
 allowed+='readings|meter|sim|report|card|simulate|json|log|trace|config|pci|id|qm5083|bench|lspci|'
 allowed+='nn|nnv|sudo|SIGINT|SIGTERM|k|n|K|N|B[1-4]|C[0-3]|LOW|HIGH|FILE|loopback|counters|x|'
-allowed+='Run|time|error|Overflow|q)$'
+allowed+='Run|time|error|Overflow|q|IEEE|Std|libsigrok)$'
 
 failed=0
 verdict() { # verdict STATUS NAME DETAIL
@@ -124,12 +125,14 @@ row 0 '' "${sim[@]}" clock 2 65536
 row 2 '' "${sim[@]}" clock 1 10
 row 0 '' "${sim[@]}" da 0 400 800 FFF
 row 2 '' "${sim[@]}" da 0 0 0 1000
-row 0 '' "${sim[@]}" da-check --channel 2 --range 0:4.095 --readings ./readings --points 2
-row 0 '' "${sim[@]}" da-check --channel 1 --range 0:10 --meter sim --limit-lsb 1
-row 1 '' "${sim[@]}" --sim-fault da-offset:1=50 da-check --channel 1 --range 0:10 --meter sim --limit-lsb 1
+row 0 '' "${sim[@]}" da-check --channel 2 --range 0:4.096 --readings ./readings --points 2
+row 0 '' "${sim[@]}" da-check --channel 1 --range 0:10 --meter sim --limit 1
+row 1 '' "${sim[@]}" --sim-fault da-offset:1=50 da-check --channel 1 --range 0:10 --meter sim --limit 1
 row 2 '' "${sim[@]}" da-check --channel 1 --range 0:10 --readings ./missing
 row 2 '0\nq\n' "${sim[@]}" da-check --channel 0 --range 0:10 --points 2
 row 2 '' "${sim[@]}" da-check --channel 4 --range 0:10
+row 0 '' "${sim[@]}" da-check --channel 0 --range 0:10 --plan
+row 2 '' "${sim[@]}" da-check --channel 0 --range 0:10 --meter command:false
 row 0 '' "${sim[@]}" --self-test
 row 1 '' "${sim[@]}" --sim-fault counter-stopped:D.2 --self-test
 row 2 '' "${sim[@]}" --card 2 --self-test
@@ -145,5 +148,7 @@ report self-test-report.schema.json "${sim[@]}" --self-test
 report self-test-report.schema.json "${sim[@]}" --sim-fault chip-data:B.5=0 --self-test
 report self-test-report.schema.json "${sim[@]}" --card 3 --self-test
 report da-check-report.schema.json "${sim[@]}" da-check --channel 0 --range 0:10 --meter sim \
-    --limit-lsb 1
+    --limit 1
+report da-check-report.schema.json "${sim[@]}" da-check --channel 0 --range 0:10 --meter sim \
+    --average 2 --limit offset=1,dnl=0.5 --serial QM-0042 --operator "Li Wei" --station 3
 exit "$failed"

@@ -182,8 +182,8 @@ da_check_at_a_terminal() {
     local text
     text=$(tr -d '\r' <terminal.txt)
     grep -q '^"abc" is not a number of volts; type the reading, or q to end$' <<<"$text" \
-        && [ "$(grep -c 'DA0 at code 19A' <<<"$text")" = 2 ] \
-        && grep -q '^qm5083-bench: da-check: the check was ended by SIGINT at code E66; DA0 is left at code 0$' <<<"$text" \
+        && [ "$(grep -c 'DA0 at code 1 ' <<<"$text")" = 2 ] \
+        && grep -q '^qm5083-bench: da-check: the check was ended by SIGINT at code 3FF; DA0 is left at code 0$' <<<"$text" \
         && [ "$(grep -o 'out E00. ..' <<<"$text" | tail -n 3 | tr '\n' ' ')" \
             = "out E008 00 out E009 00 out E00A 00 " ] && [ "$status" = 130 ]
     verdict $? "the DA check at a terminal asks again after a bad reading; Ctrl-C leaves DA0 at 0, on a line of its own, with status 130" \

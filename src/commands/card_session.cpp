@@ -49,6 +49,28 @@ std::uint16_t locatedBase(const hardware::Backend &backend, std::int16_t number)
     return *base;
 }
 
+QJsonObject describeCard(const hardware::Backend &backend, std::int16_t number)
+{
+    QJsonObject card {{QStringLiteral("number"), number},
+                      {QStringLiteral("kind"),
+                       backend.kind == hardware::BackendKind::Simulated
+                           ? QStringLiteral("simulated")
+                           : QStringLiteral("pci")}};
+    if (backend.startupFailure)
+        return card;
+    try {
+        if (const auto base = backend.locator->findCard(number))
+            card[QStringLiteral("base")] = hex4(*base);
+    } catch (...) {
+        // A card that cannot be used has no base to name; its address still says which it is.
+    }
+    if (const auto place = backend.locator->place(number)) {
+        card[QStringLiteral("address")] = QString::fromStdString(place->address);
+        card[QStringLiteral("ids")] = QString::fromStdString(place->ids);
+    }
+    return card;
+}
+
 QJsonArray faultTexts(const CommandLine &commandLine)
 {
     QJsonArray faults;

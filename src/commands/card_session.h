@@ -66,6 +66,10 @@ std::uint16_t locatedBase(const hardware::Backend &backend, std::int16_t number)
 // The simulated card's faults as given, for the session record and the self-test's report.
 QJsonArray faultTexts(const CommandLine &commandLine);
 
+// A card as a report names it: its number, kind ("simulated" or "pci") and base, and a PCI
+// card's address and ids.
+QJsonObject describeCard(const hardware::Backend &backend, std::int16_t number);
+
 // The session record's first line for this run: the program and its version, when (with the
 // time zone), the cards (the simulated one with its faults, or each PCI card's address, ids, BAR
 // and base) and the options given.

@@ -581,6 +581,11 @@ void takeWords(ParseState &state, QStringList words)
         state.parsed.command = scripting::parseCommand(commandWords);
     } catch (const scripting::CommandError &error) {
         state.refuse(reports::translated(error.message()));
+    } catch (const scripting::DaCheckHelp &) {
+        state.parsed.output = tr("da-check's options (the manual page, man qm5083-bench, says what "
+                                 "each does):")
+            + QLatin1Char('\n') + QString::fromStdString(scripting::daCheckOptionsHelp());
+        state.parsed.exitCode = kDone;
     }
 }
 

@@ -2,29 +2,28 @@
 
 #include "card_commands.h"
 #include "da_check.h"
+#include "da_plot.h"
 #include "ending.h"
+#include "meters.h"
 #include "output_text.h"
 #include "report_file.h"
-#include "safe_files.h"
 #include "script_runner.h"
-#include "simulated_card.h"
-#include "text_lines.h"
 
-#include <QFile>
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <functional>
-#include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cmath>
+#include <thread>
 
 namespace qm5083::commands {
 
 namespace {
+
+using scripting::DaCheckCommand;
+using scripting::DaFigures;
+using scripting::DaPoint;
+using scripting::DaVerdict;
 
 // A figure to so many decimals, never "-0.00".
 QString fixed(double value, int decimals)
@@ -46,321 +45,427 @@ QString lsb(double value)
     return fixed(value, 2);
 }
 
-std::optional<double> readingOf(const QString &text)
+// A figure for JSON: a number, or null when it is none (JSON has no NaN).
+QJsonValue number(double value)
 {
-    bool number = false;
-    const double value = text.trimmed().toDouble(&number);
-    return number && std::isfinite(value) ? std::optional(value) : std::nullopt;
+    return std::isfinite(value) ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
 }
 
-// Where the readings come from, one per code stepped.
-using Meter = std::function<double(std::uint16_t code)>;
-
-// The readings' file, read whole before the first code is set. Not blocking: a pipe or a device
-// is refused at once (a program that reads the meter pipes its readings to standard input).
-std::vector<std::string> readingLines(const QString &path)
+QString pairText(std::uint16_t lower)
 {
-    const auto cannotRead = [&](const QString &why) {
-        return CannotRun {tr("the readings file %1 cannot be read: %2").arg(path, why)};
-    };
-    reports::FileDescriptor fd(
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    struct stat status
-    { };
-    if (!fd || ::fstat(fd.get(), &status) != 0)
-        throw cannotRead(QString::fromLocal8Bit(std::strerror(errno)));
-    if (!S_ISREG(status.st_mode))
-        throw cannotRead(tr("it is not a regular file; a program that reads the meter pipes the "
-                            "readings to standard input instead"));
-    constexpr std::size_t kMaxBytes = 1 << 20; // 4096 readings of a line each, and room to spare
-    std::string text;
-    char buffer[8192];
-    for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR && !endingSignal())
-            continue;
-        if (got < 0)
-            throw cannotRead(QString::fromLocal8Bit(std::strerror(errno)));
-        if (got == 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(got));
-        if (text.size() > kMaxBytes)
-            throw cannotRead(tr("it is larger than %1 bytes").arg(kMaxBytes));
-    }
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = std::min(text.find('\n', at), text.size());
-        lines.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return lines;
+    return QStringLiteral("%1/%2").arg(hex4(lower).right(3), hex4(lower + 1).right(3));
 }
 
-Meter fileMeter(const QString &path, std::size_t codes)
+QString lsbConventionName(scripting::LsbConvention convention)
 {
-    std::vector<double> readings;
-    int lineNumber = 0;
-    for (const std::string &line : readingLines(path)) {
-        ++lineNumber;
-        const QString quoted = QString::fromStdString(convert::excerpt(line));
-        if (line.size() > convert::kMaxLineBytes || convert::firstControl(line))
-            throw CannotRun {tr("line %1 of the readings file %2, \"%3\", is not a number of "
-                                "volts: it is too long or holds a control character")
-                                 .arg(lineNumber)
-                                 .arg(path, quoted)};
-        const QString trimmed = QString::fromStdString(line).trimmed();
-        if (trimmed.isEmpty())
-            continue;
-        const auto reading = readingOf(trimmed);
-        if (!reading)
-            throw CannotRun {tr("line %1 of the readings file %2, \"%3\", is not a number of volts")
-                                 .arg(lineNumber)
-                                 .arg(path, quoted)};
-        readings.push_back(*reading);
-    }
-    if (readings.size() != codes)
-        throw CannotRun {tr("the readings file %1 has %2 readings; the check steps through %3 "
-                            "codes, one reading each")
-                             .arg(path)
-                             .arg(readings.size())
-                             .arg(codes)};
-    return [readings, next = std::size_t {0}](std::uint16_t) mutable {
-        return readings[next++];
-    };
+    return convention == scripting::LsbConvention::FullScaleRange ? QStringLiteral("fsr")
+                                                                  : QStringLiteral("fs");
 }
 
-Meter terminalMeter(int channel, double low, double high, std::istream &in, std::FILE *err)
+QString lineName(scripting::ReferenceLine line)
 {
-    return [=, &in](std::uint16_t code) {
-        for (;;) {
-            print(err,
-                  tr("DA%1 at code %2 (ideal %3 V): the meter's reading in volts, or q to end: ")
-                      .arg(channel)
-                      .arg(codeText(code), volts(scripting::idealVolts(code, low, high))),
-                  false);
-            const std::optional<convert::BoundedLine> read = convert::readBoundedLine(in);
-            const std::string line = read ? read->text : std::string();
-            if (endingSignal()) {
-                print(err, QString()); // off the line Ctrl-C was typed on
-                throw CannotRun {tr("the check was ended by %1 at code %2; DA%3 is left at code 0")
-                                     .arg(signalName(endingSignal()), codeText(code))
-                                     .arg(channel)};
-            }
-            if (!read || QString::fromStdString(line).trimmed() == "q")
-                throw CannotRun {tr("the check was ended at code %1; DA%2 is left at code 0")
-                                     .arg(codeText(code))
-                                     .arg(channel)};
-            if (!read->tooLong && !convert::firstControl(line))
-                if (const auto reading = readingOf(QString::fromStdString(line)))
-                    return *reading;
-            print(err,
-                  tr("\"%1\" is not a number of volts; type the reading, or q to end")
-                      .arg(QString::fromStdString(convert::excerpt(line)).trimmed()));
-        }
-    };
+    return line == scripting::ReferenceLine::EndPoint ? QStringLiteral("end-point")
+                                                      : QStringLiteral("best-fit");
 }
 
-Meter simulatedMeter(const CardSession &session, int channel, double low, double high)
+QString figureName(std::string_view figure)
 {
-    const auto *card = dynamic_cast<const hardware::SimulatedCard *>(session.backend().card.get());
-    if (!card)
-        throw CannotRun {tr("--meter sim reads the simulated card's DA output: give --simulate")};
-    return [=](std::uint16_t) {
-        return card->daVolts(channel, low, high);
+    if (figure == "offset")
+        return tr("offset");
+    if (figure == "gain")
+        return tr("gain");
+    if (figure == "inl")
+        return tr("inl");
+    if (figure == "dnl")
+        return tr("dnl");
+    return tr("monotonicity");
+}
+
+// The meter as the operator reads it.
+QString meterText(const QJsonObject &identity)
+{
+    const QString kind = identity[QStringLiteral("kind")].toString();
+    const QString name = identity[QStringLiteral("name")].toString();
+    if (kind == QLatin1String("typed"))
+        return tr("readings typed at the terminal");
+    if (kind == QLatin1String("file"))
+        return tr("readings from the file %1").arg(name);
+    if (kind == QLatin1String("simulated"))
+        return tr("the simulated card's output");
+    if (kind == QLatin1String("command"))
+        return tr("readings printed by \"%1\"").arg(name);
+    return tr("%1 %2, serial %3, through libsigrok's %4 driver")
+        .arg(identity[QStringLiteral("vendor")].toString(),
+             identity[QStringLiteral("model")].toString(),
+             identity[QStringLiteral("serial")].toString(),
+             identity[QStringLiteral("driver")].toString());
+}
+
+// What a check found: its points so far, and when complete its figures and verdicts.
+struct Outcome
+{
+    std::vector<DaPoint> points;
+    std::vector<std::vector<double>> taken; // each point's readings, when averaged
+    std::optional<DaFigures> figures;
+    std::vector<DaVerdict> verdicts;
+    int status = kDone;
+    QString error;
+};
+
+// ---- The As-Found record: the report, and the JSON answer
+
+QJsonObject conventionsJson(const DaCheckCommand &check)
+{
+    return {{QStringLiteral("lsb"), lsbConventionName(check.lsb)},
+            {QStringLiteral("line"), lineName(check.line)},
+            {QStringLiteral("definitions"), QStringLiteral("IEEE Std 1658-2011")}};
+}
+
+QJsonObject limitsJson(const scripting::DaLimits &limits)
+{
+    QJsonObject json;
+    for (const auto &[name, limit] :
+         {std::pair {"offset", limits.offset}, std::pair {"gain", limits.gain},
+          std::pair {"inl", limits.inl}, std::pair {"dnl", limits.dnl}})
+        if (limit)
+            json[QString::fromLatin1(name)] = *limit;
+    return json;
+}
+
+QJsonObject errorJson(const scripting::DaError &error)
+{
+    return {{QStringLiteral("volts"), number(error.volts)},
+            {QStringLiteral("lsb"), number(error.lsb)}};
+}
+
+QJsonObject figuresJson(const DaFigures &figures)
+{
+    QJsonArray pairs;
+    for (const scripting::DaStep &step : figures.steps)
+        pairs.append(pairText(step.code));
+    QJsonObject gain = errorJson(figures.gain);
+    gain[QStringLiteral("percent")] = number(figures.gainPercent);
+    return {
+        {QStringLiteral("lsbVolts"), number(std::fabs(figures.lsbVolts))},
+        {QStringLiteral("lineLsbVolts"), number(std::fabs(figures.lineLsb))},
+        {QStringLiteral("zeroCode"), errorJson(figures.zeroCode)},
+        {QStringLiteral("fullScale"), errorJson(figures.fullScale)},
+        {QStringLiteral("offset"), errorJson(figures.offset)},
+        {QStringLiteral("gain"), gain},
+        {QStringLiteral("inl"),
+         QJsonObject {{QStringLiteral("lsb"), number(figures.worstInl)},
+                      {QStringLiteral("code"), codeText(figures.worstInlCode)}}},
+        {QStringLiteral("dnl"),
+         figures.worstDnl
+             ? QJsonValue(QJsonObject {{QStringLiteral("lsb"), number(figures.worstDnl->dnl)},
+                                       {QStringLiteral("codes"), pairText(figures.worstDnl->code)}})
+             : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("monotonic"), figures.monotonic},
+        {QStringLiteral("pairs"), pairs},
     };
 }
 
-QJsonObject checkJson(const scripting::DaCheckCommand &check,
-                      const std::vector<scripting::DaReading> &readings,
-                      const scripting::DaCheckFigures &figures,
-                      const std::vector<std::string> &beyond, int status)
+QJsonArray verdictsJson(const std::vector<DaVerdict> &verdicts)
 {
-    QJsonArray points;
-    for (const scripting::DaReading &reading : readings) {
-        const double ideal = scripting::idealVolts(reading.code, check.low, check.high);
-        points.append(
-            QJsonObject {{QStringLiteral("code"), codeText(reading.code)},
-                         {QStringLiteral("ideal"), ideal},
-                         {QStringLiteral("reading"), reading.volts},
-                         {QStringLiteral("errorLsb"), (reading.volts - ideal) / figures.lsbVolts}});
-    }
-    QJsonArray outside;
-    for (const std::string &name : beyond)
-        outside.append(QString::fromStdString(name));
-    QJsonObject json {
-        {QStringLiteral("command"), QStringLiteral("da-check")},
-        {QStringLiteral("status"), status},
-        {QStringLiteral("channel"), check.channel},
-        {QStringLiteral("range"),
-         QJsonObject {{QStringLiteral("low"), check.low}, {QStringLiteral("high"), check.high}}},
-        {QStringLiteral("points"), points},
-        {QStringLiteral("figures"),
-         QJsonObject {{QStringLiteral("lsbVolts"), figures.lsbVolts},
-                      {QStringLiteral("offsetVolts"), figures.offsetVolts},
-                      {QStringLiteral("offsetLsb"), figures.offsetLsb},
-                      {QStringLiteral("gainVolts"), figures.gainVolts},
-                      {QStringLiteral("gainLsb"), figures.gainLsb},
-                      {QStringLiteral("gainPercent"), figures.gainPercent},
-                      {QStringLiteral("inlVolts"), figures.inlVolts},
-                      {QStringLiteral("inlLsb"), figures.inlLsb},
-                      {QStringLiteral("inlCode"), codeText(figures.inlCode)},
-                      {QStringLiteral("monotonic"), figures.monotonic}}},
-    };
-    if (check.limitLsb) {
-        json[QStringLiteral("limitLsb")] = *check.limitLsb;
-        json[QStringLiteral("beyondLimit")] = outside;
+    QJsonArray json;
+    for (const DaVerdict &verdict : verdicts) {
+        QJsonObject one {{QStringLiteral("figure"),
+                          QString::fromLatin1(verdict.figure.data(),
+                                              static_cast<qsizetype>(verdict.figure.size()))},
+                         {QStringLiteral("value"), number(verdict.value)},
+                         {QStringLiteral("within"), verdict.within}};
+        if (verdict.limit)
+            one[QStringLiteral("limit")] = *verdict.limit;
+        json.append(one);
     }
     return json;
 }
 
-// A figure's name as the operator reads it.
-QString figureName(const std::string &name)
+QJsonObject recordOf(const DaCheckCommand &check, const CardSession &session, const Meter *meter,
+                     const Outcome &outcome)
 {
-    if (name == "offset")
-        return tr("offset");
-    if (name == "gain")
-        return tr("gain");
-    if (name == "inl")
-        return tr("inl");
-    return tr("monotonicity");
+    QJsonObject card = describeCard(session.backend(), session.number());
+    QJsonObject report {
+        {QStringLiteral("command"), QStringLiteral("da-check")},
+        {QStringLiteral("status"), outcome.status},
+        {QStringLiteral("complete"), outcome.figures.has_value()},
+        {QStringLiteral("program"), QStringLiteral("qm5083-bench")},
+        {QStringLiteral("version"), QStringLiteral(QM5083_VERSION)},
+        {QStringLiteral("time"), timeWithZone()},
+        {QStringLiteral("serial"), QString::fromStdString(check.serial)},
+        {QStringLiteral("operator"), QString::fromStdString(check.operatorName)},
+        {QStringLiteral("station"), QString::fromStdString(check.station)},
+        {QStringLiteral("card"), card},
+        {QStringLiteral("channel"), check.channel},
+        {QStringLiteral("range"),
+         QJsonObject {{QStringLiteral("low"), check.range.low},
+                      {QStringLiteral("high"), check.range.high}}},
+        {QStringLiteral("conventions"), conventionsJson(check)},
+        {QStringLiteral("limits"), limitsJson(check.limits)},
+        {QStringLiteral("average"), check.average},
+        {QStringLiteral("settleMs"), check.settleMs},
+    };
+    if (meter)
+        report[QStringLiteral("meter")] = meter->identity();
+    if (!outcome.error.isEmpty())
+        report[QStringLiteral("error")] = outcome.error;
+    QJsonArray points;
+    for (std::size_t i = 0; i < outcome.points.size(); ++i) {
+        const DaPoint &point = outcome.points[i];
+        const double ideal = scripting::idealVolts(point.code, check.range, check.lsb);
+        const double lsbVolts = std::fabs(scripting::idealLsb(check.range, check.lsb));
+        const double direction = check.range.high > check.range.low ? 1 : -1;
+        QJsonObject json {
+            {QStringLiteral("code"), codeText(point.code)},
+            {QStringLiteral("ideal"), ideal},
+            {QStringLiteral("reading"), point.volts},
+            {QStringLiteral("errorLsb"), number((point.volts - ideal) * direction / lsbVolts)}};
+        if (outcome.figures)
+            json[QStringLiteral("inlLsb")] = number(outcome.figures->inl[i]);
+        if (check.average > 1) {
+            json[QStringLiteral("spread")] = point.spread;
+            QJsonArray readings;
+            for (const double reading : outcome.taken[i])
+                readings.append(reading);
+            json[QStringLiteral("readings")] = readings;
+        }
+        points.append(json);
+    }
+    report[QStringLiteral("points")] = points;
+    if (outcome.figures) {
+        QJsonArray steps;
+        for (const scripting::DaStep &step : outcome.figures->steps)
+            steps.append(QJsonObject {{QStringLiteral("codes"), pairText(step.code)},
+                                      {QStringLiteral("dnl"), number(step.dnl)}});
+        report[QStringLiteral("steps")] = steps;
+        report[QStringLiteral("figures")] = figuresJson(*outcome.figures);
+        report[QStringLiteral("verdicts")] = verdictsJson(outcome.verdicts);
+    }
+    return report;
 }
 
-// The result as the operator reads it, in the operator's language (a script reads --json).
-QStringList checkLines(const scripting::DaCheckCommand &check,
-                       const std::vector<scripting::DaReading> &readings,
-                       const scripting::DaCheckFigures &figures,
-                       const std::vector<std::string> &beyond)
+// ---- The answer as the operator reads it, in the operator's language
+
+QStringList checkLines(const DaCheckCommand &check, const Meter &meter, const Outcome &outcome)
 {
-    QStringList lines {tr("code  ideal V  reading V  error LSB")};
-    for (const scripting::DaReading &reading : readings) {
-        const double ideal = scripting::idealVolts(reading.code, check.low, check.high);
-        lines << QStringLiteral("%1 %2 %3 %4")
-                     .arg(codeText(reading.code), volts(ideal), volts(reading.volts),
-                          lsb((reading.volts - ideal) / figures.lsbVolts));
+    const DaFigures &figures = *outcome.figures;
+    const QString convention = check.lsb == scripting::LsbConvention::FullScaleRange
+        ? tr("FSR/4096")
+        : tr("(FS - ZS)/4095");
+    const QString line = check.line == scripting::ReferenceLine::EndPoint ? tr("end-point line")
+                                                                          : tr("best-fit line");
+    QStringList lines {
+        tr("DA%1 on %2 to %3 V: 1 LSB = %4 = %5 mV; figures against the %6, as IEEE Std "
+           "1658-2011 defines them")
+            .arg(check.channel)
+            .arg(check.range.low)
+            .arg(check.range.high)
+            .arg(convention, fixed(std::fabs(figures.lsbVolts) * 1000, 6), line),
+        tr("meter: %1").arg(meterText(meter.identity())),
+        check.average > 1 ? tr("code  ideal V  reading V  error LSB  INL LSB  spread V")
+                          : tr("code  ideal V  reading V  error LSB  INL LSB")};
+    const double direction = check.range.high > check.range.low ? 1 : -1;
+    for (std::size_t i = 0; i < outcome.points.size(); ++i) {
+        const DaPoint &point = outcome.points[i];
+        const double ideal = scripting::idealVolts(point.code, check.range, check.lsb);
+        QString row = QStringLiteral("%1 %2 %3 %4 %5")
+                          .arg(codeText(point.code), volts(ideal), volts(point.volts),
+                               lsb((point.volts - ideal) * direction / std::fabs(figures.lsbVolts)),
+                               lsb(figures.inl[i]));
+        if (check.average > 1)
+            row += QLatin1Char(' ') + volts(point.spread);
+        lines << row;
     }
-    lines << tr("offset: %1 V = %2 LSB").arg(volts(figures.offsetVolts), lsb(figures.offsetLsb))
+    QStringList pairs;
+    for (const scripting::DaStep &step : figures.steps)
+        pairs << pairText(step.code);
+    lines << tr("zero-code error: %1 V = %2 LSB")
+                 .arg(volts(figures.zeroCode.volts), lsb(figures.zeroCode.lsb))
+          << tr("full-scale error: %1 V = %2 LSB")
+                 .arg(volts(figures.fullScale.volts), lsb(figures.fullScale.lsb))
+          << tr("offset: %1 V = %2 LSB").arg(volts(figures.offset.volts), lsb(figures.offset.lsb))
           << tr("gain: %1 V = %2 LSB (%3 %)")
-                 .arg(volts(figures.gainVolts), lsb(figures.gainLsb), fixed(figures.gainPercent, 3))
-          << tr("inl: %1 V = %2 LSB at code %3")
-                 .arg(volts(figures.inlVolts), lsb(figures.inlLsb), codeText(figures.inlCode))
-          << (figures.monotonic ? tr("monotonic: yes") : tr("monotonic: no"));
-    if (check.limitLsb) {
-        QStringList names;
-        for (const std::string &name : beyond)
-            names << figureName(name);
-        lines << (names.isEmpty()
-                      ? tr("within +-%1 LSB: offset, gain, inl, monotonicity").arg(*check.limitLsb)
-                      : tr("beyond +-%1 LSB: %2")
-                            .arg(*check.limitLsb)
-                            .arg(names.join(QStringLiteral(", "))));
+                 .arg(volts(figures.gain.volts), lsb(figures.gain.lsb),
+                      fixed(figures.gainPercent, 3))
+          << tr("inl: %1 LSB at code %2").arg(lsb(figures.worstInl), codeText(figures.worstInlCode))
+          << (figures.worstDnl
+                  ? tr("dnl: %1 LSB at %2, over %3 pairs of neighbouring codes: %4")
+                        .arg(lsb(figures.worstDnl->dnl), pairText(figures.worstDnl->code))
+                        .arg(pairs.size())
+                        .arg(pairs.join(QStringLiteral(", ")))
+                  : tr("dnl: no pair of neighbouring codes was visited"))
+          << (figures.monotonic
+                  ? tr("monotonic: yes, no DNL below -1 LSB over %1 pairs").arg(pairs.size())
+                  : tr("monotonic: no, a DNL below -1 LSB"));
+    for (const DaVerdict &verdict : outcome.verdicts) {
+        if (!verdict.limit)
+            continue;
+        lines << (verdict.within ? tr("%1 within +-%2 LSB") : tr("%1 beyond +-%2 LSB"))
+                     .arg(figureName(verdict.figure))
+                     .arg(*verdict.limit);
     }
     return lines;
 }
 
+// The codes, one a line (or as JSON), for a lab to see before it begins: nothing is touched.
+int printPlan(const DaCheckCommand &check, const CommandLine &commandLine, std::FILE *out)
+{
+    QJsonArray plan;
+    QStringList lines;
+    for (const std::uint16_t code : check.plannedCodes()) {
+        plan.append(codeText(code));
+        lines << codeText(code);
+    }
+    if (commandLine.json)
+        print(out,
+              QString::fromUtf8(QJsonDocument(QJsonObject {{QStringLiteral("command"),
+                                                            QStringLiteral("da-check")},
+                                                           {QStringLiteral("status"), kDone},
+                                                           {QStringLiteral("plan"), plan}})
+                                    .toJson(QJsonDocument::Compact)));
+    else
+        printLines(out, lines);
+    return kDone;
+}
+
+// Waits MS milliseconds for the output to settle, or less when asked to end.
+void settle(int milliseconds)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!endingSignal() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 } // namespace
 
-int runDaCheck(const scripting::DaCheckCommand &check, CardSession &session,
-               const CommandLine &commandLine, std::istream &in, std::FILE *out, std::FILE *err,
-               reports::SessionLog *sessionLog)
+int runDaCheck(const DaCheckCommand &check, CardSession &session, const CommandLine &commandLine,
+               std::istream &in, std::FILE *out, std::FILE *err, reports::SessionLog *sessionLog)
 {
-    const QString reportFile = QString::fromStdString(check.reportFile);
-    std::optional<ReportTarget> target;
-    const std::vector<std::uint16_t> codes = scripting::daCheckCodes(check.points);
-    std::vector<scripting::DaReading> readings;
+    if (check.plan) {
+        if (sessionLog)
+            sessionLog->append(
+                reports::operationLine({commandLine.commandText,
+                                        {},
+                                        {},
+                                        nullptr,
+                                        true,
+                                        {{QStringLiteral("status"), kDone},
+                                         {QStringLiteral("result"), resultOf(kDone)}}}));
+        return printPlan(check, commandLine, out);
+    }
+    const std::vector<std::uint16_t> codes = check.plannedCodes();
+    Outcome outcome;
+    std::unique_ptr<Meter> meter;
+    std::optional<ReportTarget> report;
+    std::optional<ReportTarget> plot;
     session.recorder().clear();
+    // Each step is one operation; the card is free for others while the meter is read.
+    const auto step = [&](std::uint16_t code) {
+        const hardware::OperationScope operation(session.recorder());
+        scripting::writeDaCode(session.card(), check.channel, code);
+    };
     try {
         try {
-            target = reportTarget(reportFile);
+            report = reportTarget(QString::fromStdString(check.reportFile));
+            plot = reportTarget(QString::fromStdString(check.plotFile));
         } catch (const reports::FileRefused &refused) {
-            throw CannotRun {
-                tr("the report %1 cannot be written: %2").arg(reportFile, refused.why)};
+            throw CannotRun {tr("the report or picture cannot be written: %1").arg(refused.why)};
         }
-        Meter meter;
-        switch (check.readings) {
-        case scripting::DaCheckCommand::Readings::File:
-            meter = fileMeter(QString::fromStdString(check.readingsFile), codes.size());
-            break;
-        case scripting::DaCheckCommand::Readings::SimulatedMeter:
-            meter = simulatedMeter(session, check.channel, check.low, check.high);
-            break;
-        case scripting::DaCheckCommand::Readings::Terminal:
-            meter = terminalMeter(check.channel, check.low, check.high, in, err);
+        meter = openMeter(check, session, static_cast<int>(codes.size()) * check.average, in, err);
+        if (check.readings == DaCheckCommand::Readings::Terminal)
             print(err,
-                  tr("Connect DA%1's output to the meter. The DA writes also reload chip B's "
-                     "counters, so clock outputs 4, 7 and 10 change while the check runs.")
-                      .arg(check.channel));
-            break;
-        }
-        // Each step is one operation; the card is free for others while the meter is read.
-        const auto step = [&](std::uint16_t code) {
-            const hardware::OperationScope operation(session.recorder());
-            scripting::writeDaCode(session.card(), check.channel, code);
-        };
+                  tr("Connect DA%1's output to the meter. The check visits %2 codes. The DA "
+                     "writes also reload chip B's counters, so clock outputs 4, 7 and 10 "
+                     "change while the check runs.")
+                      .arg(check.channel)
+                      .arg(codes.size()));
         try {
             for (const std::uint16_t code : codes) {
                 step(code);
-                readings.push_back({code, meter(code)});
+                settle(check.settleMs);
+                std::vector<double> taken;
+                for (int i = 0; i < check.average; ++i) {
+                    const double reading = meter->read(code);
+                    if (scripting::implausibleReading(reading, check.range))
+                        throw MeterFailed {
+                            tr("the meter read %1 V at code %2, further outside %3 to %4 V than "
+                               "the range is wide; check the meter's range and its leads")
+                                .arg(reading)
+                                .arg(codeText(code))
+                                .arg(check.range.low)
+                                .arg(check.range.high)};
+                    taken.push_back(reading);
+                }
+                double sum = 0;
+                for (const double reading : taken)
+                    sum += reading;
+                const auto [least, most] = std::minmax_element(taken.begin(), taken.end());
+                outcome.points.push_back({code, sum / static_cast<double>(taken.size()),
+                                          *most - *least, static_cast<int>(taken.size())});
+                outcome.taken.push_back(taken);
             }
-        } catch (const CannotRun &) {
+        } catch (...) {
             step(0);
             throw;
         }
         step(0);
+        outcome.figures = scripting::daFigures(outcome.points, check.range, check.lsb, check.line);
+        outcome.verdicts = scripting::daVerdicts(*outcome.figures, check.limits);
+        for (const DaVerdict &verdict : outcome.verdicts)
+            if (!verdict.within)
+                outcome.status = kCheckFailed;
     } catch (...) {
-        // Ended by Ctrl-C or SIGTERM, with a signal's status; else it could not run.
-        const int status = endingSignal() ? signalStatus(endingSignal()) : int {kCannotRun};
-        const QString why = QStringLiteral("da-check: %1").arg(reasonOf(std::current_exception()));
-        printProblem(err, why);
-        if (sessionLog) {
-            const reports::ErrorReport report {tr("The command stopped"), why, {}, {}};
-            sessionLog->append(
-                reports::operationLine({commandLine.commandText,
-                                        {},
-                                        session.recorder().accesses(),
-                                        &report,
-                                        true,
-                                        {{QStringLiteral("status"), status},
-                                         {QStringLiteral("result"), resultOf(status)}}}));
+        // Ended by Ctrl-C or SIGTERM, with a signal's status; else it could not run. What was
+        // read so far is kept in a report marked incomplete.
+        outcome.status = endingSignal() ? signalStatus(endingSignal()) : int {kCannotRun};
+        try {
+            throw;
+        } catch (const MeterFailed &failed) {
+            outcome.error
+                = QStringLiteral("da-check: %1")
+                      .arg(tr("%1; DA%2 is left at code 0").arg(failed.why).arg(check.channel));
+        } catch (...) {
+            outcome.error = QStringLiteral("da-check: %1").arg(reasonOf(std::current_exception()));
         }
-        if (commandLine.json)
-            print(out,
-                  QString::fromUtf8(QJsonDocument(QJsonObject {{QStringLiteral("command"),
-                                                                QStringLiteral("da-check")},
-                                                               {QStringLiteral("status"), status},
-                                                               {QStringLiteral("error"), why}})
-                                        .toJson(QJsonDocument::Compact)));
-        return status;
+        printProblem(err, outcome.error);
     }
 
-    const scripting::DaCheckFigures figures
-        = scripting::daCheckFigures(readings, check.low, check.high);
-    const std::vector<std::string> beyond = check.limitLsb
-        ? scripting::figuresBeyond(figures, *check.limitLsb)
-        : std::vector<std::string> {};
-    const int status = beyond.empty() ? kDone : kCheckFailed;
-    const QJsonObject json = checkJson(check, readings, figures, beyond, status);
-    if (sessionLog) {
-        // The verdict and what it rests on: the figures, and those beyond their limits.
-        QJsonObject details {{QStringLiteral("status"), status},
-                             {QStringLiteral("result"), resultOf(status)},
-                             {QStringLiteral("figures"), json[QStringLiteral("figures")]}};
-        if (check.limitLsb) {
-            details[QStringLiteral("verdict")]
-                = beyond.empty() ? QStringLiteral("within") : QStringLiteral("beyond");
-            details[QStringLiteral("beyondLimit")] = json[QStringLiteral("beyondLimit")];
-        }
-        sessionLog->append(reports::operationLine(
-            {commandLine.commandText, {}, session.recorder().accesses(), nullptr, true, details}));
-    }
+    const QJsonObject json = recordOf(check, session, meter.get(), outcome);
     if (commandLine.json)
         print(out, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)));
-    else
-        printLines(out, checkLines(check, readings, figures, beyond));
+    else if (outcome.figures)
+        printLines(out, checkLines(check, *meter, outcome));
+    int status = outcome.status;
     QString why;
-    if (target && !target->write(json, why)) {
+    if (report && !report->write(json, why)) {
         printProblem(
-            err, tr("da-check ran, but its report %1 was not written: %2").arg(reportFile, why));
-        return kCannotRun;
+            err,
+            tr("da-check ran, but its report %1 was not written: %2").arg(report->path(), why));
+        status = kCannotRun;
+    }
+    if (plot && outcome.figures
+        && !plot->writeBytes(reports::daCheckPicture(json, plot->path()), why)) {
+        printProblem(
+            err, tr("da-check ran, but its picture %1 was not drawn: %2").arg(plot->path(), why));
+        status = kCannotRun;
+    }
+    if (sessionLog) {
+        QJsonObject details {{QStringLiteral("status"), status},
+                             {QStringLiteral("result"), resultOf(status)}};
+        if (outcome.figures) {
+            details[QStringLiteral("figures")] = json[QStringLiteral("figures")];
+            details[QStringLiteral("verdicts")] = json[QStringLiteral("verdicts")];
+            if (check.limits.any())
+                details[QStringLiteral("verdict")]
+                    = outcome.status == kDone ? QStringLiteral("within") : QStringLiteral("beyond");
+        }
+        const reports::ErrorReport stopped {tr("The command stopped"), outcome.error, {}, {}};
+        sessionLog->append(reports::operationLine({commandLine.commandText,
+                                                   {},
+                                                   session.recorder().accesses(),
+                                                   outcome.error.isEmpty() ? nullptr : &stopped,
+                                                   true,
+                                                   details}));
     }
     return status;
 }

@@ -10,6 +10,7 @@
 #include "translations.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -29,6 +30,15 @@ void printText(std::FILE *file, const QString &text)
     if (!text.isEmpty())
         printLines(file,
                    text.chopped(text.endsWith(QLatin1Char('\n')) ? 1 : 0).split(QLatin1Char('\n')));
+}
+
+// A DA check that draws its picture.
+bool drawsPictures(const CommandLine &commandLine)
+{
+    const auto *check = commandLine.command
+        ? std::get_if<scripting::DaCheckCommand>(&*commandLine.command)
+        : nullptr;
+    return check && !check->plotFile.empty() && !check->plan;
 }
 
 // The window would have opened on a display someone is looking at.
@@ -119,24 +129,35 @@ int runProgram(int argc, char *argv[], const WindowRunner &window)
             if (!sessionLog)
                 return cannotStart(argc, argv, *commandLine, why, window);
         }
-        switch (commandLine->mode) {
-        case Mode::Setup:
-            return runSetup(cardsNamed(*commandLine), SystemSetup::real(), stdout, stderr);
-        case Mode::CheckSetup:
-            return runSetupCheck(cardsNamed(*commandLine), UserAccess::current(),
-                                 "/sys/kernel/security/lockdown", stdout, stderr);
-        case Mode::SelfTest:
-            endAfterTheOperationInProgress();
-            return runSelfTestCommand(
-                *commandLine, stdout, stderr,
-                [](auto duration) { std::this_thread::sleep_for(duration); }, sessionLog.get());
-        case Mode::Command:
-            endAfterTheOperationInProgress();
-            return runScriptCommand(*commandLine, std::cin, stdout, stderr, sessionLog.get());
-        case Mode::Window:
-        case Mode::PrintLayout:
-            break;
+        if (!drawsPictures(*commandLine)) {
+            switch (commandLine->mode) {
+            case Mode::Setup:
+                return runSetup(cardsNamed(*commandLine), SystemSetup::real(), stdout, stderr);
+            case Mode::CheckSetup:
+                return runSetupCheck(cardsNamed(*commandLine), UserAccess::current(),
+                                     "/sys/kernel/security/lockdown", stdout, stderr);
+            case Mode::SelfTest:
+                endAfterTheOperationInProgress();
+                return runSelfTestCommand(
+                    *commandLine, stdout, stderr,
+                    [](auto duration) { std::this_thread::sleep_for(duration); }, sessionLog.get());
+            case Mode::Command:
+                endAfterTheOperationInProgress();
+                return runScriptCommand(*commandLine, std::cin, stdout, stderr, sessionLog.get());
+            case Mode::Window:
+            case Mode::PrintLayout:
+                break;
+            }
         }
+    }
+    if (drawsPictures(*commandLine)) {
+        // Drawing needs fonts, which need a GUI application: one that shows nothing, anywhere.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication drawer(argc, argv);
+        reports::installTranslations(drawer);
+        endAfterTheOperationInProgress();
+        return runScriptCommand(*commandLine, std::cin, stdout, stderr, sessionLog.get());
     }
     return window.run(argc, argv, *commandLine, sessionLog.get());
 }

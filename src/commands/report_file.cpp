@@ -39,12 +39,16 @@ ReportTarget::ReportTarget(const QString &path)
 
 bool ReportTarget::write(const QJsonObject &report, QString &why) const
 {
+    return writeBytes(QJsonDocument(report).toJson(), why);
+}
+
+bool ReportTarget::writeBytes(const QByteArray &bytes, QString &why) const
+{
     try {
         // Looked at again through the folder kept since the check: a link put there meanwhile
         // is refused, and the rename would replace the link itself, never what it points to.
         const auto existing = reports::regularOrNothing(entry_);
-        reports::replaceWhole(entry_, QJsonDocument(report).toJson(),
-                              existing ? existing->mode : 0666);
+        reports::replaceWhole(entry_, bytes, existing ? existing->mode : 0666);
         return true;
     } catch (const reports::FileRefused &refused) {
         why = refused.why;

@@ -24,6 +24,8 @@ public:
     // The report, whole or not at all: a temporary file in the folder, renamed into place once
     // complete. False, with the reason, when it could not be.
     bool write(const QJsonObject &report, QString &why) const;
+    // Any other file made the same way: a picture.
+    bool writeBytes(const QByteArray &bytes, QString &why) const;
 
 private:
     reports::FolderEntry entry_;

@@ -307,6 +307,9 @@ int batch(CardSession &session, const CommandLine &commandLine, std::istream &in
         } catch (const scripting::CommandError &error) {
             refuseLine(name, text, reports::translated(error.message()), commandLine, out,
                        sessionLog);
+        } catch (const scripting::DaCheckHelp &) {
+            refuseLine(name, text, tr("%1 is not for a batch; run it on its own").arg(name),
+                       commandLine, out, sessionLog);
         }
         worst = std::max(worst, status);
     }

@@ -8,93 +8,157 @@ namespace qm5083::scripting {
 
 namespace {
 
-constexpr double kFullScale = 4095; // FFF
+// The steps from code 0 to FFF: what a full-scale span is made of.
+constexpr double kSteps = kTopCode;
 
-double readingAt(const std::vector<DaReading> &readings, std::uint16_t code)
+const DaPoint &pointAt(const std::vector<DaPoint> &points, std::uint16_t code)
 {
-    const auto found
-        = std::find_if(readings.begin(), readings.end(),
-                       [code](const DaReading &reading) { return reading.code == code; });
-    if (found == readings.end())
-        throw std::invalid_argument("no reading at code " + std::to_string(code));
-    return found->volts;
+    const auto found = std::find_if(points.begin(), points.end(),
+                                    [code](const DaPoint &point) { return point.code == code; });
+    if (found == points.end())
+        throw std::invalid_argument("the DA check has no reading at code " + std::to_string(code));
+    return *found;
+}
+
+// The reference line: volts at code 0, and volts per code.
+struct Line
+{
+    double atZero;
+    double perCode;
+};
+
+Line endPointLine(const std::vector<DaPoint> &points)
+{
+    const double atZero = pointAt(points, 0).volts;
+    return {atZero, (pointAt(points, kTopCode).volts - atZero) / kSteps};
+}
+
+Line bestFitLine(const std::vector<DaPoint> &points)
+{
+    double meanCode = 0;
+    double meanVolts = 0;
+    for (const DaPoint &point : points) {
+        meanCode += point.code;
+        meanVolts += point.volts;
+    }
+    meanCode /= static_cast<double>(points.size());
+    meanVolts /= static_cast<double>(points.size());
+    double products = 0;
+    double squares = 0;
+    for (const DaPoint &point : points) {
+        products += (point.code - meanCode) * (point.volts - meanVolts);
+        squares += (point.code - meanCode) * (point.code - meanCode);
+    }
+    const double perCode = products / squares;
+    return {meanVolts - perCode * meanCode, perCode};
 }
 
 } // namespace
 
-std::uint16_t fullScaleShare(double share)
+std::vector<std::uint16_t> daCheckCodes(std::optional<int> points,
+                                        const std::vector<std::uint16_t> &chosen, bool all)
 {
-    return static_cast<std::uint16_t>(std::lround(share * kFullScale));
-}
-
-std::vector<std::uint16_t> daCheckCodes(int points)
-{
-    std::vector<std::uint16_t> codes {fullScaleShare(0.1), fullScaleShare(0.9)};
-    for (int i = 0; i < points; ++i)
-        codes.push_back(fullScaleShare(static_cast<double>(i) / (points - 1)));
+    std::vector<std::uint16_t> codes(kMajorCarries.begin(), kMajorCarries.end());
+    if (all) {
+        codes.resize(kDaCodeCount);
+        for (int code = 0; code < kDaCodeCount; ++code)
+            codes[static_cast<std::size_t>(code)] = static_cast<std::uint16_t>(code);
+    }
+    codes.insert(codes.end(), chosen.begin(), chosen.end());
+    if (points)
+        for (int i = 0; i < *points; ++i)
+            codes.push_back(
+                static_cast<std::uint16_t>(std::lround(kSteps * i / std::max(1, *points - 1))));
     std::sort(codes.begin(), codes.end());
     codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
     return codes;
 }
 
-double idealVolts(std::uint16_t code, double low, double high)
+double idealLsb(const DaRange &range, LsbConvention convention)
 {
-    return low + code * (high - low) / kFullScale;
+    const double span = range.high - range.low;
+    return convention == LsbConvention::FullScaleRange ? span / kDaCodeCount : span / kSteps;
 }
 
-DaCheckFigures daCheckFigures(const std::vector<DaReading> &readings, double low, double high)
+double idealVolts(std::uint16_t code, const DaRange &range, LsbConvention convention)
 {
-    DaCheckFigures figures {};
-    figures.lsbVolts = (high - low) / kFullScale;
-    const double atZero = readingAt(readings, 0);
-    const double atFull = readingAt(readings, 0xFFF);
-    figures.offsetVolts = atZero - low;
-    figures.offsetLsb = figures.offsetVolts / figures.lsbVolts;
+    return range.low + code * idealLsb(range, convention);
+}
 
-    const std::uint16_t lowCode = fullScaleShare(0.1);
-    const std::uint16_t highCode = fullScaleShare(0.9);
-    const double slope
-        = (readingAt(readings, highCode) - readingAt(readings, lowCode)) / (highCode - lowCode);
-    figures.gainVolts = (slope - figures.lsbVolts) * kFullScale;
-    figures.gainLsb = figures.gainVolts / figures.lsbVolts;
-    figures.gainPercent = (slope / figures.lsbVolts - 1) * 100;
+bool implausibleReading(double volts, const DaRange &range)
+{
+    const double width = std::fabs(range.high - range.low);
+    const double lowest = std::min(range.low, range.high) - width;
+    const double highest = std::max(range.low, range.high) + width;
+    return !(volts >= lowest && volts <= highest);
+}
 
-    for (const DaReading &reading : readings) {
-        const double onLine = atZero + (atFull - atZero) * reading.code / kFullScale;
-        const double distance = reading.volts - onLine;
-        // Closer than a nanovolt is on the line: arithmetic, not the channel.
-        if (std::fabs(distance) > std::fabs(figures.inlVolts) + 1e-9 || reading.code == 0) {
-            figures.inlVolts = distance;
-            figures.inlCode = reading.code;
+DaFigures daFigures(const std::vector<DaPoint> &points, const DaRange &range,
+                    LsbConvention convention, ReferenceLine reference)
+{
+    DaFigures figures;
+    figures.lsbConvention = convention;
+    figures.line = reference;
+    figures.lsbVolts = idealLsb(range, convention);
+    const double direction = range.high > range.low ? 1 : -1;
+    const double lsb = std::fabs(figures.lsbVolts);
+    const auto error = [&](double volts) {
+        return DaError {volts * direction, volts * direction / lsb};
+    };
+    const Line line
+        = reference == ReferenceLine::EndPoint ? endPointLine(points) : bestFitLine(points);
+    figures.lineLsb = line.perCode;
+    figures.lineAtZero = line.atZero;
+
+    figures.zeroCode = error(pointAt(points, 0).volts - idealVolts(0, range, convention));
+    figures.fullScale
+        = error(pointAt(points, kTopCode).volts - idealVolts(kTopCode, range, convention));
+    figures.offset = error(line.atZero - range.low);
+    figures.gain = error((line.perCode - figures.lsbVolts) * kSteps);
+    figures.gainPercent = (line.perCode / figures.lsbVolts - 1) * 100;
+
+    // In LSB of the reference line, along the range's direction.
+    const double lineLsb = std::fabs(line.perCode);
+    for (const DaPoint &point : points) {
+        const double inl
+            = (point.volts - (line.atZero + line.perCode * point.code)) * direction / lineLsb;
+        figures.inl.push_back(inl);
+        // A nanovolt's worth of LSB is arithmetic, not the channel: the first code keeps it.
+        if (figures.inl.size() == 1 || !(std::fabs(inl) <= std::fabs(figures.worstInl) + 1e-9)) {
+            figures.worstInl = inl;
+            figures.worstInlCode = point.code;
         }
     }
-    figures.inlLsb = figures.inlVolts / figures.lsbVolts;
-
-    const double direction = high > low ? 1 : -1;
-    figures.monotonic = true;
-    for (std::size_t i = 1; i < readings.size(); ++i)
-        if ((readings[i].volts - readings[i - 1].volts) * direction <= 0)
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        if (points[i].code != points[i - 1].code + 1)
+            continue;
+        const DaStep step {points[i - 1].code,
+                           (points[i].volts - points[i - 1].volts) * direction / lineLsb - 1};
+        figures.steps.push_back(step);
+        if (!figures.worstDnl || !(std::fabs(step.dnl) <= std::fabs(figures.worstDnl->dnl) + 1e-9))
+            figures.worstDnl = step;
+        // Written so that a step that is no number is no proof of monotonicity.
+        if (!(step.dnl >= -1))
             figures.monotonic = false;
+    }
     return figures;
 }
 
-std::vector<std::string> figuresBeyond(const DaCheckFigures &figures, double limitLsb)
+std::vector<DaVerdict> daVerdicts(const DaFigures &figures, const DaLimits &limits)
 {
-    // Written as "not within", so that a figure that is no number (readings so large that the
-    // arithmetic overflowed) is never within a limit.
-    const auto within = [limitLsb](double figure) {
-        return std::fabs(figure) <= limitLsb;
+    std::vector<DaVerdict> verdicts;
+    const auto judge = [&](std::string_view figure, double value, std::optional<double> limit) {
+        if (limit)
+            verdicts.push_back({figure, value, limit, std::fabs(value) <= *limit});
     };
-    std::vector<std::string> beyond;
-    if (!within(figures.offsetLsb))
-        beyond.emplace_back("offset");
-    if (!within(figures.gainLsb))
-        beyond.emplace_back("gain");
-    if (!within(figures.inlLsb))
-        beyond.emplace_back("inl");
-    if (!figures.monotonic)
-        beyond.emplace_back("monotonicity");
-    return beyond;
+    judge("offset", figures.offset.lsb, limits.offset);
+    judge("gain", figures.gain.lsb, limits.gain);
+    judge("inl", figures.worstInl, limits.inl);
+    judge("dnl", figures.worstDnl ? figures.worstDnl->dnl : std::nan(""), limits.dnl);
+    if (limits.any())
+        verdicts.push_back({"monotonic", figures.worstDnl ? figures.worstDnl->dnl : 0, std::nullopt,
+                            figures.monotonic});
+    return verdicts;
 }
 
 } // namespace qm5083::scripting

@@ -191,85 +191,250 @@ DaCommand da(Arguments &arguments)
     return command;
 }
 
+// One da-check option: its name, the form of its value (none: a flag) and what it sets.
+struct DaCheckOption
+{
+    std::string_view name;
+    std::string_view form;
+    void (*take)(Arguments &arguments, std::string_view option, std::string_view word,
+                 DaCheckCommand &command);
+};
+
+// A limit in LSB: a positive number of volts' form.
+double limitLsb(Arguments &arguments, std::string_view option, std::string_view word)
+{
+    bool tooLarge = false;
+    const auto value = strictVolts(word, &tooLarge);
+    if (tooLarge)
+        refuseTooLarge(arguments, option, word);
+    if (!value || *value <= 0)
+        arguments.refuse(option, word,
+                         QM5083_MESSAGE("Card",
+                                        "a limit in LSB, a positive number, or offset=L,gain=L,"
+                                        "inl=L,dnl=L"));
+    return *value;
+}
+
+// Text a report files as it was given: a line's worth, with no control character.
+std::string stationText(Arguments &arguments, std::string_view option, std::string_view word)
+{
+    if (word.size() > 200 || convert::firstControl(word))
+        arguments.refuse(option, word,
+                         QM5083_MESSAGE("Card", "a text of at most 200 bytes on one line"));
+    return std::string(word);
+}
+
+void setReadings(Arguments &arguments, DaCheckCommand &command, DaCheckCommand::Readings readings,
+                 std::string source)
+{
+    if (command.readings != DaCheckCommand::Readings::Terminal)
+        throw CommandError(Message(QM5083_MESSAGE("Card",
+                                                  "da-check: give --readings FILE or --meter "
+                                                  "METER, once")));
+    (void)arguments;
+    command.readings = readings;
+    command.source = std::move(source);
+}
+
+constexpr std::array<DaCheckOption, 19> kDaCheckOptions {{
+    {"--channel", "0 to 3",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         const auto value = strictDecimal(word, 0, 3);
+         if (!value)
+             arguments.refuse(option, word, QM5083_MESSAGE("Card", "a DA channel: 0 to 3"));
+         c.channel = static_cast<int>(*value);
+     }},
+    {"--range", "LOW:HIGH",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         const std::size_t colon = word.find(':');
+         bool tooLarge = false;
+         const auto low = strictVolts(word.substr(0, colon), &tooLarge);
+         std::optional<double> high;
+         if (colon != std::string_view::npos)
+             high = strictVolts(word.substr(colon + 1), &tooLarge);
+         if (tooLarge)
+             refuseTooLarge(arguments, option, word);
+         if (!low || !high || *low == *high)
+             arguments.refuse(option, word,
+                              QM5083_MESSAGE("Card",
+                                             "a range LOW:HIGH in volts, two different numbers "
+                                             "such as 0:10"));
+         c.range = {*low, *high};
+     }},
+    {"--points", "2 to 4096",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         const auto value = strictDecimal(word, 2, 4096);
+         if (!value)
+             arguments.refuse(option, word,
+                              QM5083_MESSAGE("Card", "a number of points: 2 to 4096"));
+         c.points = static_cast<int>(*value);
+     }},
+    {"--codes", "LIST",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         for (std::size_t at = 0; at <= word.size();) {
+             const std::size_t comma = std::min(word.find(',', at), word.size());
+             const auto code = strictHex(word.substr(at, comma - at), 3, kTopCode);
+             if (!code || c.codes.size() >= kDaCodeCount)
+                 arguments.refuse(option, word,
+                                  QM5083_MESSAGE("Card",
+                                                 "a list of DA codes, hex 0 to FFF, separated "
+                                                 "by commas, such as 100,7FE,801"));
+             c.codes.push_back(static_cast<std::uint16_t>(*code));
+             at = comma + 1;
+         }
+     }},
+    {"--all", "",
+     [](Arguments &, std::string_view, std::string_view, DaCheckCommand &c) {
+         c.all = true;
+     }},
+    {"--plan", "",
+     [](Arguments &, std::string_view, std::string_view, DaCheckCommand &c) {
+         c.plan = true;
+     }},
+    {"--lsb", "fsr|fs",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         if (word != "fsr" && word != "fs")
+             arguments.refuse(option, word,
+                              QM5083_MESSAGE("Card",
+                                             "fsr (one LSB is the full-scale range / 4096) or fs "
+                                             "(code FFF's output less code 0's, / 4095)"));
+         c.lsb = word == "fs" ? LsbConvention::FullScaleSpan : LsbConvention::FullScaleRange;
+     }},
+    {"--fit", "end-point|best",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         if (word != "end-point" && word != "best")
+             arguments.refuse(option, word,
+                              QM5083_MESSAGE("Card",
+                                             "end-point (the line through the readings at 0 "
+                                             "and FFF) or best (the least-squares line)"));
+         c.line = word == "best" ? ReferenceLine::BestFit : ReferenceLine::EndPoint;
+     }},
+    {"--limit", "L|offset=L,gain=L,inl=L,dnl=L",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         if (word.find('=') == std::string_view::npos) {
+             const double all = limitLsb(arguments, option, word);
+             c.limits = {all, all, all, all};
+             return;
+         }
+         for (std::size_t at = 0; at <= word.size();) {
+             const std::size_t comma = std::min(word.find(',', at), word.size());
+             const std::string_view item = word.substr(at, comma - at);
+             const std::size_t equals = item.find('=');
+             const std::string_view name = item.substr(0, equals);
+             std::optional<double> *limit = name == "offset" ? &c.limits.offset
+                 : name == "gain"                            ? &c.limits.gain
+                 : name == "inl"                             ? &c.limits.inl
+                 : name == "dnl"                             ? &c.limits.dnl
+                                                             : nullptr;
+             if (!limit || equals == std::string_view::npos || *limit)
+                 arguments.refuse(option, word,
+                                  QM5083_MESSAGE("Card",
+                                                 "one limit in LSB for all, or offset=L,gain=L,"
+                                                 "inl=L,dnl=L, each figure once"));
+             *limit = limitLsb(arguments, option, item.substr(equals + 1));
+             at = comma + 1;
+         }
+     }},
+    {"--average", "1 to 100",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         const auto value = strictDecimal(word, 1, 100);
+         if (!value)
+             arguments.refuse(option, word,
+                              QM5083_MESSAGE("Card", "a number of readings per code: 1 to 100"));
+         c.average = static_cast<int>(*value);
+     }},
+    {"--settle", "0 to 60000",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         const auto value = strictDecimal(word, 0, 60000);
+         if (!value)
+             arguments.refuse(option, word,
+                              QM5083_MESSAGE("Card", "milliseconds to wait: 0 to 60000"));
+         c.settleMs = static_cast<int>(*value);
+     }},
+    {"--readings", "FILE",
+     [](Arguments &arguments, std::string_view, std::string_view word, DaCheckCommand &c) {
+         setReadings(arguments, c, DaCheckCommand::Readings::File, std::string(word));
+     }},
+    {"--meter", "sim|command:CMD|sigrok:DRIVER[:KEY=VALUE]...",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         if (word == "sim")
+             return setReadings(arguments, c, DaCheckCommand::Readings::SimulatedMeter, {});
+         if (word.starts_with("command:") && word.size() > 8)
+             return setReadings(arguments, c, DaCheckCommand::Readings::Command,
+                                std::string(word.substr(8)));
+         if (word.starts_with("sigrok:") && word.size() > 7 && !convert::firstControl(word))
+             return setReadings(arguments, c, DaCheckCommand::Readings::Sigrok,
+                                std::string(word.substr(7)));
+         arguments.refuse(option, word,
+                          QM5083_MESSAGE("Card",
+                                         "a meter: sim (the simulated card), command:CMD (a "
+                                         "program that prints a reading) or "
+                                         "sigrok:DRIVER[:KEY=VALUE]... (qm5083-bench meters "
+                                         "lists the drivers)"));
+     }},
+    {"--report", "FILE",
+     [](Arguments &, std::string_view, std::string_view word, DaCheckCommand &c) {
+         c.reportFile = word;
+     }},
+    {"--plot", "FILE.svg|FILE.png",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         if (!word.ends_with(".svg") && !word.ends_with(".png"))
+             arguments.refuse(option, word,
+                              QM5083_MESSAGE("Card", "a file whose name ends in .svg or .png"));
+         c.plotFile = word;
+     }},
+    {"--serial", "TEXT",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         c.serial = stationText(arguments, option, word);
+     }},
+    {"--operator", "TEXT",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         c.operatorName = stationText(arguments, option, word);
+     }},
+    {"--station", "TEXT",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         c.station = stationText(arguments, option, word);
+     }},
+    {"--help", "",
+     [](Arguments &, std::string_view, std::string_view, DaCheckCommand &) {
+         throw DaCheckHelp {};
+     }},
+}};
+
 DaCheckCommand daCheck(Arguments &arguments)
 {
     DaCheckCommand command;
-    bool channel = false;
-    bool range = false;
-    bool readings = false;
+    std::vector<std::string_view> given;
     while (!arguments.empty()) {
         const std::string_view option = arguments.take("an option", "");
-        const auto valueOf = [&](std::string_view form) {
-            return arguments.take(option, form);
-        };
-        if (option == "--channel") {
-            const std::string_view word = valueOf("0 to 3");
-            const auto value = strictDecimal(word, 0, 3);
-            if (!value)
-                arguments.refuse(option, word, QM5083_MESSAGE("Card", "a DA channel: 0 to 3"));
-            command.channel = static_cast<int>(*value);
-            channel = true;
-        } else if (option == "--range") {
-            const std::string_view word = valueOf("LOW:HIGH");
-            const std::size_t colon = word.find(':');
-            bool tooLarge = false;
-            const auto low = strictVolts(word.substr(0, colon), &tooLarge);
-            std::optional<double> high;
-            if (colon != std::string_view::npos)
-                high = strictVolts(word.substr(colon + 1), &tooLarge);
-            if (tooLarge)
-                refuseTooLarge(arguments, option, word);
-            if (!low || !high || *low == *high)
-                arguments.refuse(option, word,
-                                 QM5083_MESSAGE("Card",
-                                                "a range LOW:HIGH in volts, two different "
-                                                "numbers such as 0:10"));
-            command.low = *low;
-            command.high = *high;
-            range = true;
-        } else if (option == "--points") {
-            const std::string_view word = valueOf("2 to 4096");
-            const auto value = strictDecimal(word, 2, 4096);
-            if (!value)
-                arguments.refuse(option, word,
-                                 QM5083_MESSAGE("Card", "a number of points: 2 to 4096"));
-            command.points = static_cast<int>(*value);
-        } else if (option == "--limit-lsb") {
-            const std::string_view word = valueOf("L");
-            bool tooLarge = false;
-            const auto value = strictVolts(word, &tooLarge);
-            if (tooLarge)
-                refuseTooLarge(arguments, option, word);
-            if (!value || *value <= 0)
-                arguments.refuse(option, word,
-                                 QM5083_MESSAGE("Card", "a limit in LSB, a positive number"));
-            command.limitLsb = *value;
-        } else if (option == "--readings" || option == "--meter") {
-            const std::string_view word = valueOf(option == "--meter" ? "sim" : "FILE");
-            if (readings)
-                throw CommandError(Message(QM5083_MESSAGE("Card",
-                                                          "da-check: give --readings FILE "
-                                                          "or --meter sim, once")));
-            if (option == "--meter" && word != "sim")
-                arguments.refuse(option, word,
-                                 QM5083_MESSAGE("Card", "sim, the simulated card's meter"));
-            command.readings = option == "--meter" ? DaCheckCommand::Readings::SimulatedMeter
-                                                   : DaCheckCommand::Readings::File;
-            command.readingsFile = option == "--readings" ? std::string(word) : std::string();
-            readings = true;
-        } else if (option == "--report") {
-            command.reportFile = valueOf("FILE");
-        } else {
+        const auto known = std::find_if(kDaCheckOptions.begin(), kDaCheckOptions.end(),
+                                        [&](const DaCheckOption &o) { return o.name == option; });
+        if (known == kDaCheckOptions.end())
             arguments.refuse("", option,
                              QM5083_MESSAGE("Card",
-                                            "one of --channel, --range, --points, "
-                                            "--limit-lsb, --readings, --meter, --report"));
-        }
+                                            "a da-check option (qm5083-bench da-check --help "
+                                            "lists them)"));
+        if (std::find(given.begin(), given.end(), option) != given.end())
+            throw CommandError(
+                Message(QM5083_MESSAGE("Card", "da-check: %1 is given twice"), {text(option)}));
+        given.push_back(option);
+        const std::string_view word
+            = known->form.empty() ? std::string_view() : arguments.take(option, known->form);
+        known->take(arguments, option, word, command);
     }
-    if (!channel || !range)
+    const auto has = [&](std::string_view option) {
+        return std::find(given.begin(), given.end(), option) != given.end();
+    };
+    if (!has("--channel") || !has("--range"))
         throw CommandError(Message(QM5083_MESSAGE("Card",
                                                   "da-check needs --channel C and --range "
                                                   "LOW:HIGH")));
+    if (has("--points") + has("--codes") + has("--all") > 1)
+        throw CommandError(Message(QM5083_MESSAGE("Card",
+                                                  "da-check: give --points N, --codes LIST or "
+                                                  "--all, one of them")));
+    if (!has("--codes") && !has("--all") && !command.points)
+        command.points = 11;
     return command;
 }
 
@@ -314,6 +479,18 @@ std::string commandList()
 }
 
 } // namespace
+
+std::string daCheckOptionsHelp()
+{
+    std::string help;
+    for (const DaCheckOption &option : kDaCheckOptions)
+        help.append("  ")
+            .append(option.name)
+            .append(option.form.empty() ? "" : " ")
+            .append(option.form)
+            .append("\n");
+    return help;
+}
 
 ScriptCommand parseCommand(std::span<const std::string> words)
 {

@@ -4,6 +4,7 @@
 // number rules (the window's boxes keep those). Parsing writes nothing; a malformed argument is a
 // CommandError naming it.
 
+#include "da_check.h"
 #include "message.h"
 
 #include <array>
@@ -71,17 +72,39 @@ struct DaCommand
 struct DaCheckCommand
 {
     static constexpr std::string_view kName = "da-check";
-    enum class Readings { Terminal, File, SimulatedMeter };
+    // Where the readings come from: typed at the terminal (or piped to standard input), a file,
+    // the simulated card, a program run once a reading, or a meter libsigrok drives.
+    enum class Readings { Terminal, File, SimulatedMeter, Command, Sigrok };
     int channel = 0;
-    double low = 0;  // volts at code 0
-    double high = 0; // volts at code FFF
-    int points = 11;
-    std::optional<double> limitLsb;
+    DaRange range;
+    std::optional<int> points; // evenly spread codes; none: the default 11 unless codes or all
+    std::vector<std::uint16_t> codes;
+    bool all = false;
+    bool plan = false; // list the codes and end, touching no card
+    LsbConvention lsb = LsbConvention::FullScaleRange;
+    ReferenceLine line = ReferenceLine::EndPoint;
+    DaLimits limits;
+    int average = 1;  // readings per code
+    int settleMs = 0; // wait after setting a code, before reading
     Readings readings = Readings::Terminal;
-    std::string readingsFile;
+    std::string source; // the readings' file, the command, or the libsigrok driver and options
     std::string reportFile;
+    std::string plotFile;
+    std::string serial;
+    std::string operatorName;
+    std::string station;
+
+    // The codes the check visits, in order.
+    std::vector<std::uint16_t> plannedCodes() const { return daCheckCodes(points, codes, all); }
     bool operator==(const DaCheckCommand &) const = default;
 };
+
+// da-check --help: what its options are, rather than a check.
+struct DaCheckHelp
+{ };
+
+// da-check's options, one a line, each with the form of its value.
+std::string daCheckOptionsHelp();
 
 // batch: commands from standard input, one a line.
 struct BatchCommand
@@ -132,10 +155,11 @@ inline constexpr std::array<CommandSpec, 8> kCommands {{
      true},
     {DaCommand::kName, "C0 C1 C2 C3",
      QM5083_MESSAGE("Card", "set the DA codes of DA0 to DA3 (hex 0 to FFF)"), true},
-    {DaCheckCommand::kName,
-     "--channel C --range LOW:HIGH [--points N] [--limit-lsb L] [--readings FILE | --meter sim] "
-     "[--report FILE]",
-     QM5083_MESSAGE("Card", "check one DA channel against a meter"), false},
+    {DaCheckCommand::kName, "--channel C --range LOW:HIGH [OPTION]...",
+     QM5083_MESSAGE("Card",
+                    "check one DA channel against a meter (its options: qm5083-bench da-check "
+                    "--help)"),
+     false},
     {BatchCommand::kName, "",
      QM5083_MESSAGE("Card", "read commands from standard input, one a line"), false},
     {SelfTestCommand::kName, "", QM5083_MESSAGE("Card", "the same as --self-test"), false},

@@ -240,10 +240,6 @@
         <translation>%1：%2“%3”不是%4</translation>
     </message>
     <message>
-        <source>da-check: give --readings FILE or --meter sim, once</source>
-        <translation>da-check：--readings FILE 或 --meter sim 只能给一次</translation>
-    </message>
-    <message>
         <source>da-check needs --channel C and --range LOW:HIGH</source>
         <translation>da-check 需要 --channel C 和 --range LOW:HIGH</translation>
     </message>
@@ -360,18 +356,6 @@
         <translation>点数：2 到 4096</translation>
     </message>
     <message>
-        <source>a limit in LSB, a positive number</source>
-        <translation>以 LSB 为单位的限值，一个正数</translation>
-    </message>
-    <message>
-        <source>sim, the simulated card&apos;s meter</source>
-        <translation>sim，即仿真板卡的电表</translation>
-    </message>
-    <message>
-        <source>one of --channel, --range, --points, --limit-lsb, --readings, --meter, --report</source>
-        <translation>--channel、--range、--points、--limit-lsb、--readings、--meter、--report 之一</translation>
-    </message>
-    <message>
         <source>&quot;%1&quot; is not a command; the commands are %2</source>
         <translation>“%1”不是命令；命令有 %2</translation>
     </message>
@@ -396,16 +380,72 @@
         <translation>设置 DA0 到 DA3 的代码（十六进制 0 到 FFF）</translation>
     </message>
     <message>
-        <source>check one DA channel against a meter</source>
-        <translation>用电表检查一个 DA 通道</translation>
-    </message>
-    <message>
         <source>read commands from standard input, one a line</source>
         <translation>从标准输入逐行读取命令</translation>
     </message>
     <message>
         <source>the same as --self-test</source>
         <translation>与 --self-test 相同</translation>
+    </message>
+    <message>
+        <source>a limit in LSB, a positive number, or offset=L,gain=L,inl=L,dnl=L</source>
+        <translation>以 LSB 为单位的限值，一个正数，或 offset=L,gain=L,inl=L,dnl=L</translation>
+    </message>
+    <message>
+        <source>a text of at most 200 bytes on one line</source>
+        <translation>一行不超过 200 字节的文本</translation>
+    </message>
+    <message>
+        <source>da-check: give --readings FILE or --meter METER, once</source>
+        <translation>da-check：--readings FILE 或 --meter METER 只能给一次</translation>
+    </message>
+    <message>
+        <source>a list of DA codes, hex 0 to FFF, separated by commas, such as 100,7FE,801</source>
+        <translation>用逗号分隔的 DA 代码列表，十六进制 0 到 FFF，例如 100,7FE,801</translation>
+    </message>
+    <message>
+        <source>fsr (one LSB is the full-scale range / 4096) or fs (code FFF&apos;s output less code 0&apos;s, / 4095)</source>
+        <translation>fsr（1 LSB = 满量程范围 / 4096）或 fs（代码 FFF 的输出减去代码 0 的输出，再 / 4095）</translation>
+    </message>
+    <message>
+        <source>end-point (the line through the readings at 0 and FFF) or best (the least-squares line)</source>
+        <translation>end-point（通过代码 0 和 FFF 读数的直线）或 best（最小二乘直线）</translation>
+    </message>
+    <message>
+        <source>one limit in LSB for all, or offset=L,gain=L,inl=L,dnl=L, each figure once</source>
+        <translation>一个对所有指标都适用的 LSB 限值，或 offset=L,gain=L,inl=L,dnl=L，每个指标只能给一次</translation>
+    </message>
+    <message>
+        <source>a number of readings per code: 1 to 100</source>
+        <translation>每个代码的读数次数：1 到 100</translation>
+    </message>
+    <message>
+        <source>milliseconds to wait: 0 to 60000</source>
+        <translation>等待的毫秒数：0 到 60000</translation>
+    </message>
+    <message>
+        <source>a meter: sim (the simulated card), command:CMD (a program that prints a reading) or sigrok:DRIVER[:KEY=VALUE]... (qm5083-bench meters lists the drivers)</source>
+        <translation>电表：sim（仿真板卡）、command:CMD（输出读数的程序）或 sigrok:DRIVER[:KEY=VALUE]...（qm5083-bench meters 列出驱动）</translation>
+    </message>
+    <message>
+        <source>a file whose name ends in .svg or .png</source>
+        <translation>文件名以 .svg 或 .png 结尾的文件</translation>
+    </message>
+    <message>
+        <source>a da-check option (qm5083-bench da-check --help lists them)</source>
+        <translation>da-check 的选项（qm5083-bench da-check --help 会列出）</translation>
+    </message>
+    <message>
+        <source>da-check: %1 is given twice</source>
+        <translation>da-check：%1 给出了两次</translation>
+    </message>
+    <message>
+        <source>da-check: give --points N, --codes LIST or --all, one of them</source>
+        <translation>da-check：--points N、--codes LIST 和 --all 只能给出其中一个</translation>
+    </message>
+    <message>
+        <source>check one DA channel against a meter (its options: qm5083-bench da-check --help)</source>
+        <translation>用电表检查一个 DA 通道（其选项：qm5083-bench da-check --help）</translation>
     </message>
 </context>
 <context>
@@ -487,10 +527,6 @@
         <translation>板卡保持为：开关量输出 00，DA 代码 0，时钟输出 k %1、n %2。</translation>
     </message>
     <message>
-        <source>the report %1 cannot be written: %2</source>
-        <translation>无法写入报告 %1：%2</translation>
-    </message>
-    <message>
         <source>the self-test cannot run: %1</source>
         <translation>无法进行自检：%1</translation>
     </message>
@@ -531,32 +567,8 @@
         <translation>无法读取读数文件 %1：%2</translation>
     </message>
     <message>
-        <source>line %1 of the readings file %2, &quot;%3&quot;, is not a number of volts</source>
-        <translation>读数文件 %2 的第 %1 行“%3”不是以伏特为单位的数</translation>
-    </message>
-    <message>
-        <source>the readings file %1 has %2 readings; the check steps through %3 codes, one reading each</source>
-        <translation>读数文件 %1 有 %2 个读数；检查要经过 %3 个代码，每个代码一个读数</translation>
-    </message>
-    <message>
-        <source>DA%1 at code %2 (ideal %3 V): the meter&apos;s reading in volts, or q to end: </source>
-        <translation>DA%1 代码 %2（理想值 %3 V）：请输入电表读数（伏特），或输入 q 结束：</translation>
-    </message>
-    <message>
-        <source>the check was ended at code %1; DA%2 is left at code 0</source>
-        <translation>检查在代码 %1 处结束；DA%2 已置为代码 0</translation>
-    </message>
-    <message>
-        <source>&quot;%1&quot; is not a number of volts; type the reading, or q to end</source>
-        <translation>“%1”不是以伏特为单位的数；请输入读数，或输入 q 结束</translation>
-    </message>
-    <message>
         <source>--meter sim reads the simulated card&apos;s DA output: give --simulate</source>
         <translation>--meter sim 读取仿真板卡的 DA 输出：请同时给出 --simulate</translation>
-    </message>
-    <message>
-        <source>Connect DA%1&apos;s output to the meter. The DA writes also reload chip B&apos;s counters, so clock outputs 4, 7 and 10 change while the check runs.</source>
-        <translation>请把 DA%1 的输出接到电表。DA 写操作也会重新装入芯片 B 的计数器，所以检查期间时钟输出 4、7、10 会改变。</translation>
     </message>
     <message>
         <source>The command stopped</source>
@@ -759,10 +771,6 @@
         <translation>它超过 %1 字节</translation>
     </message>
     <message>
-        <source>line %1 of the readings file %2, &quot;%3&quot;, is not a number of volts: it is too long or holds a control character</source>
-        <translation>读数文件 %2 的第 %1 行“%3”不是伏特数：它太长或含有控制字符</translation>
-    </message>
-    <message>
         <source>line %1 is longer than %2 bytes: &quot;%3&quot;</source>
         <translation>第 %1 行超过 %2 字节：“%3”</translation>
     </message>
@@ -855,10 +863,6 @@
         <translation>退出状态：0 完成，1 检查未通过，2 无法运行，128 + N 被信号 N 结束。</translation>
     </message>
     <message>
-        <source>the check was ended by %1 at code %2; DA%3 is left at code 0</source>
-        <translation>检查在代码 %2 处被 %1 结束；DA%3 保持为代码 0</translation>
-    </message>
-    <message>
         <source>offset</source>
         <translation>失调</translation>
     </message>
@@ -875,36 +879,12 @@
         <translation>单调性</translation>
     </message>
     <message>
-        <source>code  ideal V  reading V  error LSB</source>
-        <translation>代码  理想值 V  读数 V  误差 LSB</translation>
-    </message>
-    <message>
         <source>offset: %1 V = %2 LSB</source>
         <translation>失调：%1 V = %2 LSB</translation>
     </message>
     <message>
         <source>gain: %1 V = %2 LSB (%3 %)</source>
         <translation>增益：%1 V = %2 LSB（%3 %）</translation>
-    </message>
-    <message>
-        <source>inl: %1 V = %2 LSB at code %3</source>
-        <translation>积分非线性：%1 V = %2 LSB，在代码 %3 处</translation>
-    </message>
-    <message>
-        <source>monotonic: yes</source>
-        <translation>单调：是</translation>
-    </message>
-    <message>
-        <source>monotonic: no</source>
-        <translation>单调：否</translation>
-    </message>
-    <message>
-        <source>within +-%1 LSB: offset, gain, inl, monotonicity</source>
-        <translation>在 ±%1 LSB 之内：失调、增益、积分非线性、单调性</translation>
-    </message>
-    <message>
-        <source>beyond +-%1 LSB: %2</source>
-        <translation>超出 ±%1 LSB：%2</translation>
     </message>
     <message>
         <source>simulated</source>
@@ -1031,6 +1011,178 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     <message>
         <source>it cannot be written</source>
         <translation>它不能写入</translation>
+    </message>
+    <message>
+        <source>da-check&apos;s options (the manual page, man qm5083-bench, says what each does):</source>
+        <translation>da-check 的选项（手册页 man qm5083-bench 说明了每个选项的作用）：</translation>
+    </message>
+    <message>
+        <source>dnl</source>
+        <translation>微分非线性</translation>
+    </message>
+    <message>
+        <source>FSR/4096</source>
+        <translation>满量程范围/4096</translation>
+    </message>
+    <message>
+        <source>(FS - ZS)/4095</source>
+        <translation>（满度 - 零点）/4095</translation>
+    </message>
+    <message>
+        <source>end-point line</source>
+        <translation>端点直线</translation>
+    </message>
+    <message>
+        <source>best-fit line</source>
+        <translation>最佳拟合直线</translation>
+    </message>
+    <message>
+        <source>DA%1 on %2 to %3 V: 1 LSB = %4 = %5 mV; figures against the %6, as IEEE Std 1658-2011 defines them</source>
+        <translation>DA%1，%2 到 %3 V：1 LSB = %4 = %5 mV；各项指标按 IEEE Std 1658-2011 的定义，相对于%6计算</translation>
+    </message>
+    <message>
+        <source>meter: %1</source>
+        <translation>电表：%1</translation>
+    </message>
+    <message>
+        <source>code  ideal V  reading V  error LSB  INL LSB  spread V</source>
+        <translation>代码  理想值 V  读数 V  误差 LSB  积分非线性 LSB  离散 V</translation>
+    </message>
+    <message>
+        <source>code  ideal V  reading V  error LSB  INL LSB</source>
+        <translation>代码  理想值 V  读数 V  误差 LSB  积分非线性 LSB</translation>
+    </message>
+    <message>
+        <source>zero-code error: %1 V = %2 LSB</source>
+        <translation>零码误差：%1 V = %2 LSB</translation>
+    </message>
+    <message>
+        <source>full-scale error: %1 V = %2 LSB</source>
+        <translation>满度误差：%1 V = %2 LSB</translation>
+    </message>
+    <message>
+        <source>inl: %1 LSB at code %2</source>
+        <translation>积分非线性：%1 LSB，在代码 %2 处</translation>
+    </message>
+    <message>
+        <source>dnl: %1 LSB at %2, over %3 pairs of neighbouring codes: %4</source>
+        <translation>微分非线性：%1 LSB，在 %2 处，共 %3 对相邻代码：%4</translation>
+    </message>
+    <message>
+        <source>dnl: no pair of neighbouring codes was visited</source>
+        <translation>微分非线性：没有测到相邻代码对</translation>
+    </message>
+    <message>
+        <source>monotonic: yes, no DNL below -1 LSB over %1 pairs</source>
+        <translation>单调：是，%1 对相邻代码中没有低于 -1 LSB 的微分非线性</translation>
+    </message>
+    <message>
+        <source>monotonic: no, a DNL below -1 LSB</source>
+        <translation>单调：否，有低于 -1 LSB 的微分非线性</translation>
+    </message>
+    <message>
+        <source>%1 within +-%2 LSB</source>
+        <translation>%1 在 ±%2 LSB 之内</translation>
+    </message>
+    <message>
+        <source>%1 beyond +-%2 LSB</source>
+        <translation>%1 超出 ±%2 LSB</translation>
+    </message>
+    <message>
+        <source>the report or picture cannot be written: %1</source>
+        <translation>报告或图形无法写入：%1</translation>
+    </message>
+    <message>
+        <source>Connect DA%1&apos;s output to the meter. The check visits %2 codes. The DA writes also reload chip B&apos;s counters, so clock outputs 4, 7 and 10 change while the check runs.</source>
+        <translation>请把 DA%1 的输出接到电表。检查共测 %2 个代码。DA 写操作也会重新装入芯片 B 的计数器，所以检查期间时钟输出 4、7、10 会改变。</translation>
+    </message>
+    <message>
+        <source>the meter read %1 V at code %2, further outside %3 to %4 V than the range is wide; check the meter&apos;s range and its leads</source>
+        <translation>电表在代码 %2 处读到 %1 V，偏离 %3 到 %4 V 的距离超过量程本身的宽度；请检查电表的量程和表笔</translation>
+    </message>
+    <message>
+        <source>da-check ran, but its picture %1 was not drawn: %2</source>
+        <translation>da-check 已运行，但其图形 %1 未能绘制：%2</translation>
+    </message>
+    <message>
+        <source>--meter sigrok:%1: this build reaches no libsigrok meter yet</source>
+        <translation>--meter sigrok:%1：本程序还无法访问 libsigrok 电表</translation>
+    </message>
+    <message>
+        <source>readings typed at the terminal</source>
+        <translation>在终端输入的读数</translation>
+    </message>
+    <message>
+        <source>readings from the file %1</source>
+        <translation>来自文件 %1 的读数</translation>
+    </message>
+    <message>
+        <source>the simulated card&apos;s output</source>
+        <translation>仿真板卡的输出</translation>
+    </message>
+    <message>
+        <source>readings printed by &quot;%1&quot;</source>
+        <translation>由“%1”输出的读数</translation>
+    </message>
+    <message>
+        <source>%1 %2, serial %3, through libsigrok&apos;s %4 driver</source>
+        <translation>%1 %2，序列号 %3，通过 libsigrok 的 %4 驱动</translation>
+    </message>
+    <message>
+        <source>line %1 of the readings file %2, &quot;%3&quot;, is not a number of volts: it is too long or holds a control character</source>
+        <translation>读数文件 %2 的第 %1 行“%3”不是伏特数：它太长或含有控制字符</translation>
+    </message>
+    <message>
+        <source>the readings file %1 has %2 readings; the check takes %3, one a line in the order of its codes</source>
+        <translation>读数文件 %1 有 %2 个读数；检查需要 %3 个，按代码顺序每行一个</translation>
+    </message>
+    <message>
+        <source>DA%1 at code %2 (ideal %3 V): the meter&apos;s reading in volts, or q to end: </source>
+        <translation>DA%1 代码 %2（理想值 %3 V）：请输入电表读数（伏特），或输入 q 结束：</translation>
+    </message>
+    <message>
+        <source>the check was ended by %1 at code %2; DA%3 is left at code 0</source>
+        <translation>检查在代码 %2 处被 %1 结束；DA%3 保持为代码 0</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a number of volts; type the reading, or q to end</source>
+        <translation>“%1”不是以伏特为单位的数；请输入读数，或输入 q 结束</translation>
+    </message>
+    <message>
+        <source>could not be started</source>
+        <translation>无法启动</translation>
+    </message>
+    <message>
+        <source>failed (exit status %1)</source>
+        <translation>失败（退出状态 %1）</translation>
+    </message>
+    <message>
+        <source>printed &quot;%1&quot;, which is no reading of DC volts</source>
+        <translation>输出了“%1”，这不是直流电压读数</translation>
+    </message>
+    <message>
+        <source>line %1 of the readings file %2, &quot;%3&quot;, is not a number of volts</source>
+        <translation>读数文件 %2 的第 %1 行“%3”不是以伏特为单位的数</translation>
+    </message>
+    <message>
+        <source>the check was ended at code %1; DA%2 is left at code 0</source>
+        <translation>检查在代码 %1 处结束；DA%2 已置为代码 0</translation>
+    </message>
+    <message>
+        <source>%1 V lies further outside %2 to %3 V than the range is wide; check the meter&apos;s range and its leads, and type the reading again</source>
+        <translation>%1 V 偏离 %2 到 %3 V 的距离超过量程本身的宽度；请检查电表的量程和表笔，然后重新输入读数</translation>
+    </message>
+    <message>
+        <source>the meter command &quot;%1&quot; %2 at code %3</source>
+        <translation>电表命令“%1”在代码 %3 处%2</translation>
+    </message>
+    <message>
+        <source>gave no reading within %1 s</source>
+        <translation>在 %1 秒内没有给出读数</translation>
+    </message>
+    <message>
+        <source>%1; DA%2 is left at code 0</source>
+        <translation>%1；DA%2 保持为代码 0</translation>
     </message>
 </context>
 <context>
@@ -1206,6 +1358,26 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     <message>
         <source>it is not a session record (its first line is no {&quot;session&quot;: ...}); name a new file, or a record this program began</source>
         <translation>它不是会话记录（第一行不是 {&quot;session&quot;: ...}）；请给出新文件，或本程序创建的记录</translation>
+    </message>
+    <message>
+        <source>simulated card %1</source>
+        <translation>仿真板卡 %1</translation>
+    </message>
+    <message>
+        <source>DA%1 of %2, serial %3, %4</source>
+        <translation>%2 的 DA%1，序列号 %3，%4</translation>
+    </message>
+    <message>
+        <source>INL per code, LSB (band: the INL limit)</source>
+        <translation>各代码的积分非线性，LSB（色带：积分非线性限值）</translation>
+    </message>
+    <message>
+        <source>DNL per step between neighbouring codes, LSB (band: the DNL limit)</source>
+        <translation>相邻代码间每一步的微分非线性，LSB（色带：微分非线性限值）</translation>
+    </message>
+    <message>
+        <source>DA check</source>
+        <translation>DA 校验</translation>
     </message>
 </context>
 <context>
