@@ -142,6 +142,8 @@ row 1 'out 01 02 03 04\nin --expect 00 00 00 00\n' "${sim[@]}" batch
 row 2 'out 01 02 03 04\nblink\nin\n' "${sim[@]}" batch
 row 2 'out 01 02 03 04\nself-test\n' "${sim[@]}" batch
 row 2 '' "${sim[@]}" blink
+row 0 '' meters
+row 2 '' meters extra
 row 2 '' --config ./empty.conf in
 row 2 '' "${sim[@]}" --self-test self-test
 report self-test-report.schema.json "${sim[@]}" --self-test

@@ -5,6 +5,7 @@
 #include "da_check_command.h"
 #include "each_kind.h"
 #include "ending.h"
+#include "meters.h"
 #include "output_text.h"
 #include "text_lines.h"
 
@@ -184,6 +185,7 @@ Answer runOnCard(const scripting::ScriptCommand &command, CardSession &session, 
             [&](const scripting::ClockCommand &c) { return clock(session, c); },
             [&](const scripting::DaCommand &c) { return da(session, c); },
             [&](const scripting::DaCheckCommand &) -> Answer { notInABatch("da-check"); },
+            [&](const scripting::MetersCommand &) -> Answer { notInABatch("meters"); },
             [&](const scripting::BatchCommand &) -> Answer { notInABatch("batch"); },
             [&](const scripting::SelfTestCommand &) -> Answer { notInABatch("self-test"); },
         },
@@ -354,6 +356,25 @@ int runScriptCommand(const CommandLine &commandLine, std::istream &in, std::FILE
         return batch(session, commandLine, in, out, err, sessionLog);
     if (const auto *check = std::get_if<scripting::DaCheckCommand>(&command))
         return runDaCheck(*check, session, commandLine, in, out, err, sessionLog);
+    if (std::holds_alternative<scripting::MetersCommand>(command)) {
+        const QStringList meters = meterDrivers();
+        QJsonObject json = answerJson(QStringLiteral("meters"), kDone);
+        json[QStringLiteral("meters")] = QJsonArray::fromStringList(meters);
+        if (sessionLog)
+            sessionLog->append(
+                reports::operationLine({commandLine.commandText,
+                                        {},
+                                        {},
+                                        nullptr,
+                                        true,
+                                        {{QStringLiteral("status"), kDone},
+                                         {QStringLiteral("result"), resultOf(kDone)}}}));
+        printLines(out,
+                   commandLine.json ? QStringList {QString::fromUtf8(
+                       QJsonDocument(json).toJson(QJsonDocument::Compact))}
+                                    : meters);
+        return kDone;
+    }
     return answer(command, name, commandLine.commandText, session, commandLine, out, err,
                   sessionLog, false);
 }

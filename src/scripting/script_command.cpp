@@ -139,14 +139,14 @@ Bytes bytes(Arguments &arguments)
     return read;
 }
 
-OutCommand out(Arguments &arguments)
+OutCommand parseArguments(std::type_identity<OutCommand>, Arguments &arguments)
 {
     OutCommand command {bytes(arguments)};
     arguments.finish();
     return command;
 }
 
-InCommand in(Arguments &arguments)
+InCommand parseArguments(std::type_identity<InCommand>, Arguments &arguments)
 {
     InCommand command;
     if (!arguments.empty()) {
@@ -159,7 +159,7 @@ InCommand in(Arguments &arguments)
     return command;
 }
 
-ClockCommand clock(Arguments &arguments)
+ClockCommand parseArguments(std::type_identity<ClockCommand>, Arguments &arguments)
 {
     ClockCommand command {};
     for (const auto &[name, count] : {std::pair {"K", &command.k}, std::pair {"N", &command.n}}) {
@@ -174,7 +174,7 @@ ClockCommand clock(Arguments &arguments)
     return command;
 }
 
-DaCommand da(Arguments &arguments)
+DaCommand parseArguments(std::type_identity<DaCommand>, Arguments &arguments)
 {
     DaCommand command {};
     constexpr std::array<std::string_view, 4> kNames {"C0", "C1", "C2", "C3"};
@@ -401,7 +401,7 @@ constexpr std::array<DaCheckOption, 19> kDaCheckOptions {{
      }},
 }};
 
-DaCheckCommand daCheck(Arguments &arguments)
+DaCheckCommand parseArguments(std::type_identity<DaCheckCommand>, Arguments &arguments)
 {
     DaCheckCommand command;
     std::vector<std::string_view> given;
@@ -438,36 +438,41 @@ DaCheckCommand daCheck(Arguments &arguments)
     return command;
 }
 
-CardsCommand cards(Arguments &arguments)
+CardsCommand parseArguments(std::type_identity<CardsCommand>, Arguments &arguments)
 {
     arguments.finish();
     return {};
 }
 
-BatchCommand batch(Arguments &arguments)
+BatchCommand parseArguments(std::type_identity<BatchCommand>, Arguments &arguments)
 {
     arguments.finish();
     return {};
 }
 
-SelfTestCommand selfTest(Arguments &)
+SelfTestCommand parseArguments(std::type_identity<SelfTestCommand>, Arguments &)
 {
     return {};
 }
 
-// Each command's parser, in the order of kCommands.
+MetersCommand parseArguments(std::type_identity<MetersCommand>, Arguments &arguments)
+{
+    arguments.finish();
+    return {};
+}
+
+// Each command's parser, in the order of kCommands, made from the variant itself: a command
+// without its parseArguments does not compile.
 using Parser = ScriptCommand (*)(Arguments &);
-template<class Command, Command (*parse)(Arguments &)>
-ScriptCommand as(Arguments &arguments)
+template<std::size_t... I>
+constexpr std::array<Parser, sizeof...(I)> parsersOf(std::index_sequence<I...>)
 {
-    return parse(arguments);
+    return {[](Arguments &arguments) -> ScriptCommand {
+        return parseArguments(std::type_identity<std::variant_alternative_t<I, ScriptCommand>> {},
+                              arguments);
+    }...};
 }
-constexpr std::array<Parser, kCommands.size()> kParsers {
-    as<CardsCommand, cards>, as<OutCommand, out>,
-    as<InCommand, in>,       as<ClockCommand, clock>,
-    as<DaCommand, da>,       as<DaCheckCommand, daCheck>,
-    as<BatchCommand, batch>, as<SelfTestCommand, selfTest>,
-};
+constexpr auto kParsers = parsersOf(std::make_index_sequence<kCommands.size()>());
 
 // "cards, out, in, clock, da, da-check, batch, self-test": names alone, the same in every language.
 std::string commandList()

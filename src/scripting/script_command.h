@@ -121,8 +121,15 @@ struct SelfTestCommand
     bool operator==(const SelfTestCommand &) const = default;
 };
 
+// meters: the meters the DA check can read.
+struct MetersCommand
+{
+    static constexpr std::string_view kName = "meters";
+    bool operator==(const MetersCommand &) const = default;
+};
+
 using ScriptCommand = std::variant<CardsCommand, OutCommand, InCommand, ClockCommand, DaCommand,
-                                   DaCheckCommand, BatchCommand, SelfTestCommand>;
+                                   DaCheckCommand, MetersCommand, BatchCommand, SelfTestCommand>;
 
 // The command named by words[0] with its arguments. Throws CommandError.
 ScriptCommand parseCommand(std::span<const std::string> words);
@@ -140,7 +147,7 @@ struct CommandSpec
     bool batchLine;             // may be a line of a batch
 };
 
-inline constexpr std::array<CommandSpec, 8> kCommands {{
+inline constexpr std::array<CommandSpec, 9> kCommands {{
     {CardsCommand::kName, "",
      QM5083_MESSAGE("Card", "list the cards: number, PCI address, ids, BAR, base"), true},
     {OutCommand::kName, "B1 B2 B3 B4",
@@ -159,6 +166,11 @@ inline constexpr std::array<CommandSpec, 8> kCommands {{
      QM5083_MESSAGE("Card",
                     "check one DA channel against a meter (its options: qm5083-bench da-check "
                     "--help)"),
+     false},
+    {MetersCommand::kName, "",
+     QM5083_MESSAGE("Card",
+                    "list the meters the DA check can read: sim, command:CMD and each "
+                    "libsigrok multimeter driver"),
      false},
     {BatchCommand::kName, "",
      QM5083_MESSAGE("Card", "read commands from standard input, one a line"), false},
