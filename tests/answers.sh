@@ -34,7 +34,7 @@ allowed='^([0-9A-Fa-f]+|V|mV|Hz|kHz|MHz|LSB|DA[0-3]?|PCI|ID|BAR|FF|FFF|FFFF|NO|V
 allowed+='cards|out|in|clock|da|check|batch|self|test|setup|expect|channel|range|points|limit|lsb|'
 allowed+='readings|meter|sim|report|card|simulate|json|log|trace|config|pci|id|qm5083|bench|lspci|'
 allowed+='nn|nnv|sudo|SIGINT|SIGTERM|k|n|K|N|B[1-4]|C[0-3]|LOW|HIGH|FILE|loopback|counters|x|'
-allowed+='Run|time|error|Overflow|q|IEEE|Std|libsigrok)$'
+allowed+='Run|time|error|Overflow|q|IEEE|Std|libsigrok|meters|command|CMD)$'
 
 failed=0
 verdict() { # verdict STATUS NAME DETAIL
