@@ -16,11 +16,11 @@ ensure_packages() {
 }
 
 # What building the program needs: compiler, CMake, Qt 6 Widgets and its translation tools (with
-# Qt's own Chinese translation), libpci, GoogleTest, Google Benchmark, and a CJK font for the
+# Qt's own Chinese translation), libpci, libsigrok's C++ binding (the meters), GoogleTest, Google Benchmark, and a CJK font for the
 # window's Chinese texts.
 BUILD_PACKAGES=(
     g++ cmake make pkg-config
-    qt6-base-dev qt6-svg-dev libgl-dev libpci-dev
+    qt6-base-dev qt6-svg-dev libgl-dev libpci-dev libsigrokcxx-dev
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-noto-cjk

@@ -87,10 +87,10 @@ row() {
     status=$?
     [ "$status" = "$want" ] || problems+=("zh_CN: exit $status")
     # The system's own messages (strerror) are in the system's language, which this machine may
-    # not have installed: they are taken out before looking.
+    # not have installed: they are taken out before looking, and so are libsigrok's driver names.
     local english
     english=$(cat zh.out zh.err | sed -f system-messages.sed \
-        | sed -E 's/“[^”]*”//g; s/"[^"]*"//g; s/\/[^ ：，；]*//g' \
+        | sed -E 's/“[^”]*”//g; s/"[^"]*"//g; s/\/[^ ：，；]*//g; s/sigrok:[A-Za-z0-9_-]+//g' \
         | grep -oE '[A-Za-z][A-Za-z0-9]*' | grep -vE "$allowed" | sort -u | tr '\n' ' ')
     [ -z "$english" ] || problems+=("zh_CN: English left: $english in $(head -c 200 zh.out zh.err | tr '\n' '|')")
 

@@ -276,9 +276,19 @@ QStringList checkLines(const DaCheckCommand &check, const Meter &meter, const Ou
             row += QLatin1Char(' ') + volts(point.spread);
         lines << row;
     }
+    // Runs of neighbouring pairs are shown by their ends: with --all, one run of 4095 pairs.
     QStringList pairs;
-    for (const scripting::DaStep &step : figures.steps)
-        pairs << pairText(step.code);
+    for (std::size_t i = 0; i < figures.steps.size();) {
+        std::size_t last = i;
+        while (last + 1 < figures.steps.size()
+               && figures.steps[last + 1].code == figures.steps[last].code + 1)
+            ++last;
+        pairs << (last == i ? pairText(figures.steps[i].code)
+                            : tr("%1 to %2").arg(pairText(figures.steps[i].code),
+                                                 pairText(figures.steps[last].code)));
+        i = last + 1;
+    }
+    const auto pairCount = static_cast<qsizetype>(figures.steps.size());
     lines << tr("zero-code error: %1 V = %2 LSB")
                  .arg(volts(figures.zeroCode.volts), lsb(figures.zeroCode.lsb))
           << tr("full-scale error: %1 V = %2 LSB")
@@ -291,11 +301,11 @@ QStringList checkLines(const DaCheckCommand &check, const Meter &meter, const Ou
           << (figures.worstDnl
                   ? tr("dnl: %1 LSB at %2, over %3 pairs of neighbouring codes: %4")
                         .arg(lsb(figures.worstDnl->dnl), pairText(figures.worstDnl->code))
-                        .arg(pairs.size())
+                        .arg(pairCount)
                         .arg(pairs.join(QStringLiteral(", ")))
                   : tr("dnl: no pair of neighbouring codes was visited"))
           << (figures.monotonic
-                  ? tr("monotonic: yes, no DNL below -1 LSB over %1 pairs").arg(pairs.size())
+                  ? tr("monotonic: yes, no DNL below -1 LSB over %1 pairs").arg(pairCount)
                   : tr("monotonic: no, a DNL below -1 LSB"));
     for (const DaVerdict &verdict : outcome.verdicts) {
         if (!verdict.limit)

@@ -267,15 +267,14 @@ public:
                     QT_TRANSLATE_NOOP("qm5083::commands", "the meter command \"%1\" %2 at code %3"))
                     .arg(qs(convert::excerpt(check_.source)), why, codeText(code))};
         };
-        const int timeout = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(kMeterTimeout).count());
+        const int timeout = check_.meterTimeoutS * 1000;
         if (!process.waitForFinished(timeout))
             throw stopped(
                 process.error() == QProcess::FailedToStart
                     ? localized(QT_TRANSLATE_NOOP("qm5083::commands", "could not be started"))
                     : localized(
                           QT_TRANSLATE_NOOP("qm5083::commands", "gave no reading within %1 s"))
-                          .arg(kMeterTimeout.count()));
+                          .arg(check_.meterTimeoutS));
         if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
             throw stopped(
                 localized(QT_TRANSLATE_NOOP("qm5083::commands", "failed (exit status %1)"))
@@ -329,7 +328,7 @@ std::unique_ptr<Meter> openMeter(const scripting::DaCheckCommand &check, CardSes
     case Readings::Command:
         return std::make_unique<CommandMeter>(check);
     case Readings::Sigrok:
-        return openSigrokMeter(check.source, kMeterTimeout);
+        return openSigrokMeter(check.source, std::chrono::seconds(check.meterTimeoutS));
     }
     return nullptr;
 }

@@ -42,9 +42,6 @@ protected:
     Meter() = default;
 };
 
-// How long a meter may take for one reading before it counts as stopped answering.
-inline constexpr std::chrono::seconds kMeterTimeout {10};
-
 // The meter the check asks for. readings is how many it will take in all (a file must hold
 // exactly that many). Throws CannotRun when it cannot be used.
 std::unique_ptr<Meter> openMeter(const scripting::DaCheckCommand &check, CardSession &session,

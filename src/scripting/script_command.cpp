@@ -1,6 +1,7 @@
 #include "script_command.h"
 
 #include "hex_text.h"
+#include "sigrok_spec.h"
 #include "text_lines.h"
 
 #include <algorithm>
@@ -201,6 +202,17 @@ struct DaCheckOption
 };
 
 // A limit in LSB: a positive number of volts' form.
+// A libsigrok meter named as the helper that reads it will take it.
+bool validMeterSpec(std::string_view spec)
+{
+    try {
+        sigrok::parseMeterSpec(spec);
+        return true;
+    } catch (const sigrok::SpecRefused &) {
+        return false;
+    }
+}
+
 double limitLsb(Arguments &arguments, std::string_view option, std::string_view word)
 {
     bool tooLarge = false;
@@ -236,7 +248,7 @@ void setReadings(Arguments &arguments, DaCheckCommand &command, DaCheckCommand::
     command.source = std::move(source);
 }
 
-constexpr std::array<DaCheckOption, 19> kDaCheckOptions {{
+constexpr std::array<DaCheckOption, 20> kDaCheckOptions {{
     {"--channel", "0 to 3",
      [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
          const auto value = strictDecimal(word, 0, 3);
@@ -351,6 +363,14 @@ constexpr std::array<DaCheckOption, 19> kDaCheckOptions {{
                               QM5083_MESSAGE("Card", "milliseconds to wait: 0 to 60000"));
          c.settleMs = static_cast<int>(*value);
      }},
+    {"--meter-timeout", "1 to 600",
+     [](Arguments &arguments, std::string_view option, std::string_view word, DaCheckCommand &c) {
+         const auto value = strictDecimal(word, 1, 600);
+         if (!value)
+             arguments.refuse(option, word,
+                              QM5083_MESSAGE("Card", "seconds one reading may take: 1 to 600"));
+         c.meterTimeoutS = static_cast<int>(*value);
+     }},
     {"--readings", "FILE",
      [](Arguments &arguments, std::string_view, std::string_view word, DaCheckCommand &c) {
          setReadings(arguments, c, DaCheckCommand::Readings::File, std::string(word));
@@ -362,7 +382,7 @@ constexpr std::array<DaCheckOption, 19> kDaCheckOptions {{
          if (word.starts_with("command:") && word.size() > 8)
              return setReadings(arguments, c, DaCheckCommand::Readings::Command,
                                 std::string(word.substr(8)));
-         if (word.starts_with("sigrok:") && word.size() > 7 && !convert::firstControl(word))
+         if (word.starts_with("sigrok:") && validMeterSpec(word.substr(7)))
              return setReadings(arguments, c, DaCheckCommand::Readings::Sigrok,
                                 std::string(word.substr(7)));
          arguments.refuse(option, word,

@@ -447,6 +447,14 @@
         <source>check one DA channel against a meter (its options: qm5083-bench da-check --help)</source>
         <translation>用电表检查一个 DA 通道（其选项：qm5083-bench da-check --help）</translation>
     </message>
+    <message>
+        <source>seconds one reading may take: 1 to 600</source>
+        <translation>一次读数最多可用的秒数：1 至 600</translation>
+    </message>
+    <message>
+        <source>list the meters the DA check can read: sim, command:CMD and each libsigrok multimeter driver</source>
+        <translation>列出 DA 检查可读取的仪表：sim、command:CMD 以及 libsigrok 的每个万用表驱动</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::commands</name>
@@ -1105,10 +1113,6 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
         <translation>da-check 已运行，但其图形 %1 未能绘制：%2</translation>
     </message>
     <message>
-        <source>--meter sigrok:%1: this build reaches no libsigrok meter yet</source>
-        <translation>--meter sigrok:%1：本程序还无法访问 libsigrok 电表</translation>
-    </message>
-    <message>
         <source>readings typed at the terminal</source>
         <translation>在终端输入的读数</translation>
     </message>
@@ -1183,6 +1187,82 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     <message>
         <source>%1; DA%2 is left at code 0</source>
         <translation>%1；DA%2 保持为代码 0</translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 至 %2</translation>
+    </message>
+    <message>
+        <source>libsigrok has no multimeter driver %1; qm5083-bench meters lists those it has</source>
+        <translation>libsigrok 没有万用表驱动 %1；qm5083-bench meters 会列出已有的驱动</translation>
+    </message>
+    <message>
+        <source>the driver takes no option %1</source>
+        <translation>该驱动没有选项 %1</translation>
+    </message>
+    <message>
+        <source>the driver does not understand %1</source>
+        <translation>该驱动不认识 %1</translation>
+    </message>
+    <message>
+        <source>no meter answered; check its connection and the conn= option</source>
+        <translation>没有仪表应答；请检查仪表的连接和 conn= 选项</translation>
+    </message>
+    <message>
+        <source>the meter measures %1, not DC voltage; set it to DC volts</source>
+        <translation>仪表测量的是%1，而不是直流电压；请把仪表设为直流电压档</translation>
+    </message>
+    <message>
+        <source>the meter reads overload; check its range and its leads</source>
+        <translation>仪表读数过载；请检查仪表的量程和表笔</translation>
+    </message>
+    <message>
+        <source>the meter gave no reading</source>
+        <translation>仪表没有给出读数</translation>
+    </message>
+    <message>
+        <source>the meter is named wrongly: %1</source>
+        <translation>仪表的写法有误：%1</translation>
+    </message>
+    <message>
+        <source>libsigrok refused</source>
+        <translation>libsigrok 拒绝了操作</translation>
+    </message>
+    <message>
+        <source>--meter %1 cannot be used: %2</source>
+        <translation>无法使用 --meter %1：%2</translation>
+    </message>
+    <message>
+        <source>the meter %1 at code %2: %3</source>
+        <translation>仪表 %1 在代码 %2 处：%3</translation>
+    </message>
+    <message>
+        <source>it gave no answer within %1 s</source>
+        <translation>它在 %1 秒内没有应答</translation>
+    </message>
+    <message>
+        <source>its reader ended (the meter closed the connection, or libsigrok failed)</source>
+        <translation>读取程序已结束（仪表关闭了连接，或 libsigrok 出错）</translation>
+    </message>
+    <message>
+        <source>the libsigrok reader %1 cannot be started; is the package whole?</source>
+        <translation>无法启动 libsigrok 读取程序 %1；软件包是否完整？</translation>
+    </message>
+    <message>
+        <source>AC voltage</source>
+        <translation>交流电压</translation>
+    </message>
+    <message>
+        <source>DC current</source>
+        <translation>直流电流</translation>
+    </message>
+    <message>
+        <source>AC current</source>
+        <translation>交流电流</translation>
+    </message>
+    <message>
+        <source>resistance</source>
+        <translation>电阻</translation>
     </message>
 </context>
 <context>

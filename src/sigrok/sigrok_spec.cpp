@@ -1,0 +1,53 @@
+#include "sigrok_spec.h"
+
+#include <algorithm>
+
+namespace qm5083::sigrok {
+
+namespace {
+
+bool isControl(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+} // namespace
+
+MeterSpec parseMeterSpec(std::string_view text)
+{
+    if (text.size() > kMaxSpecBytes)
+        throw SpecRefused {"the meter's driver and options are longer than "
+                           + std::to_string(kMaxSpecBytes) + " bytes"};
+    if (std::any_of(text.begin(), text.end(), isControl))
+        throw SpecRefused {"the meter's driver and options hold a control character"};
+    MeterSpec spec;
+    std::size_t at = text.find(':');
+    spec.driver = std::string(text.substr(0, at));
+    if (spec.driver.empty())
+        throw SpecRefused {"no driver is named before the options: DRIVER[:KEY=VALUE]..."};
+    while (at != std::string_view::npos) {
+        const std::size_t next = text.find(':', at + 1);
+        const std::string_view item = text.substr(at + 1, next - at - 1);
+        const std::size_t equals = item.find('=');
+        if (equals == std::string_view::npos || equals == 0)
+            throw SpecRefused {"\"" + std::string(item)
+                               + "\" is no option: each is KEY=VALUE, such as conn=..."};
+        std::string key(item.substr(0, equals));
+        if (std::any_of(spec.options.begin(), spec.options.end(),
+                        [&](const auto &option) { return option.first == key; }))
+            throw SpecRefused {"the option " + key + " is given twice"};
+        spec.options.emplace_back(std::move(key), std::string(item.substr(equals + 1)));
+        at = next;
+    }
+    return spec;
+}
+
+std::string printable(std::string_view text)
+{
+    std::string shown(text.substr(0, kMaxMeterTextBytes));
+    std::replace_if(shown.begin(), shown.end(), isControl, '?');
+    return shown;
+}
+
+} // namespace qm5083::sigrok
