@@ -16,8 +16,8 @@ ensure_packages() {
 }
 
 # What building the program needs: compiler, CMake, Qt 6 Widgets and its translation tools (with
-# Qt's own Chinese translation), libpci, libsigrok's C++ binding (the meters), GoogleTest, Google Benchmark, and a CJK font for the
-# window's Chinese texts.
+# Qt's own Chinese translation), libpci, libsigrok's C++ binding (the meters), GoogleTest, Google
+# Benchmark, and a CJK font for the window's Chinese texts.
 BUILD_PACKAGES=(
     g++ cmake make pkg-config
     qt6-base-dev qt6-svg-dev libgl-dev libpci-dev libsigrokcxx-dev

@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                         {"--simulate", "blink"},
                         2,
                         "qm5083-bench: \"blink\" is not a command; the commands are cards, out, "
-                        "in, clock, da, da-check, batch, self-test\n",
+                        "in, clock, da, da-check, meters, batch, self-test\n",
                         true},
         // Without --pci-id the card set-up names the cards; --pci-id overrides it.
         CommandLineRow {"IdsFromTheCardSetUp",
