@@ -262,6 +262,8 @@ TEST_P(ArgumentRange, IsAcceptedInsideAndRefusedOutside)
 
 const QString kVolts32 = "1" + QString(31, '0'); // the longest number of volts taken
 const QString kVolts33 = kVolts32 + "0";
+// A libsigrok meter named in exactly the 1024 bytes taken after "sigrok:".
+const QString kSigrok1024 = "sigrok:scpi-dmm:conn=" + QString(1024 - 14, 'a');
 const QStringList kCheck {"da-check", "--channel", "0", "--range", "0:10"};
 
 INSTANTIATE_TEST_SUITE_P(
@@ -311,6 +313,27 @@ INSTANTIATE_TEST_SUITE_P(
         RangeRow {"AverageAbove", kCheck + QStringList {"--average", "101"}, false},
         RangeRow {"SettleLongest", kCheck + QStringList {"--settle", "60000"}, true},
         RangeRow {"SettleTooLong", kCheck + QStringList {"--settle", "60001"}, false},
+        RangeRow {"MeterTimeoutShortest", kCheck + QStringList {"--meter-timeout", "1"}, true},
+        RangeRow {"MeterTimeoutZero", kCheck + QStringList {"--meter-timeout", "0"}, false},
+        RangeRow {"MeterTimeoutLongest", kCheck + QStringList {"--meter-timeout", "600"}, true},
+        RangeRow {"MeterTimeoutTooLong", kCheck + QStringList {"--meter-timeout", "601"}, false},
+        RangeRow {"SigrokMeterLongest", kCheck + QStringList {"--meter", kSigrok1024}, true},
+        RangeRow {"SigrokMeterTooLong", kCheck + QStringList {"--meter", kSigrok1024 + "x"}, false},
+        RangeRow {"SigrokMeterWithOptions",
+                  kCheck + QStringList {"--meter", "sigrok:scpi-dmm:conn=tcp-raw/h/5025:x=1"},
+                  true},
+        RangeRow {"SigrokMeterOptionWithoutValue",
+                  kCheck + QStringList {"--meter", "sigrok:scpi-dmm:conn"},
+                  false},
+        RangeRow {"SigrokMeterOptionGivenTwice",
+                  kCheck + QStringList {"--meter", "sigrok:fluke-dmm:conn=a:conn=b"},
+                  false},
+        RangeRow {"SigrokMeterWithoutDriver",
+                  kCheck + QStringList {"--meter", "sigrok::conn=a"},
+                  false},
+        RangeRow {"SigrokMeterWithAControl",
+                  kCheck + QStringList {"--meter", "sigrok:fluke-dmm:conn=a\x1B" "b"},
+                  false},
         RangeRow {"CodeListHighest", kCheck + QStringList {"--codes", "0,7FE,FFF"}, true},
         RangeRow {"CodeListAbove", kCheck + QStringList {"--codes", "0,1000"}, false},
         RangeRow {"PointsAndCodes", kCheck + QStringList {"--points", "3", "--all"}, false},
