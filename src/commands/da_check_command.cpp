@@ -284,8 +284,9 @@ QStringList checkLines(const DaCheckCommand &check, const Meter &meter, const Ou
                && figures.steps[last + 1].code == figures.steps[last].code + 1)
             ++last;
         pairs << (last == i ? pairText(figures.steps[i].code)
-                            : tr("%1 to %2").arg(pairText(figures.steps[i].code),
-                                                 pairText(figures.steps[last].code)));
+                            : tr("%1 to %2")
+                                  .arg(pairText(figures.steps[i].code),
+                                       pairText(figures.steps[last].code)));
         i = last + 1;
     }
     const auto pairCount = static_cast<qsizetype>(figures.steps.size());

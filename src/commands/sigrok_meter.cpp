@@ -105,9 +105,10 @@ public:
         for (;;) {
             const std::optional<QString> line = nextLine();
             if (!line)
-                throw CannotRun {openFailure(spec_, process_.state() == QProcess::NotRunning
-                                                        ? helperEnded()
-                                                        : noAnswerWithin(timeout_))};
+                throw CannotRun {openFailure(spec_,
+                                             process_.state() == QProcess::NotRunning
+                                                 ? helperEnded()
+                                                 : noAnswerWithin(timeout_))};
             if (*line == QLatin1String("ready"))
                 break;
             if (line->startsWith(QLatin1String("error ")))

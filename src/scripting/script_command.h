@@ -84,8 +84,8 @@ struct DaCheckCommand
     LsbConvention lsb = LsbConvention::FullScaleRange;
     ReferenceLine line = ReferenceLine::EndPoint;
     DaLimits limits;
-    int average = 1;  // readings per code
-    int settleMs = 0; // wait after setting a code, before reading
+    int average = 1;        // readings per code
+    int settleMs = 0;       // wait after setting a code, before reading
     int meterTimeoutS = 10; // how long one reading may take before the meter counts as silent
     Readings readings = Readings::Terminal;
     std::string source; // the readings' file, the command, or the libsigrok driver and options

@@ -86,8 +86,7 @@ public:
     {
         meter_->open();
         if (meter_->config_check(sigrok::ConfigKey::LIMIT_SAMPLES, sigrok::Capability::SET))
-            meter_->config_set(sigrok::ConfigKey::LIMIT_SAMPLES,
-                               Glib::Variant<guint64>::create(1));
+            meter_->config_set(sigrok::ConfigKey::LIMIT_SAMPLES, Glib::Variant<guint64>::create(1));
         session_ = context_->create_session();
         session_->add_device(meter_);
         session_->add_datafeed_callback(
@@ -141,8 +140,8 @@ private:
             dc = dc || flag == sigrok::QuantityFlag::DC;
             ac = ac || flag == sigrok::QuantityFlag::AC;
         }
-        if (analog->mq() != sigrok::Quantity::VOLTAGE || analog->unit() != sigrok::Unit::VOLT
-            || !dc || ac) {
+        if (analog->mq() != sigrok::Quantity::VOLTAGE || analog->unit() != sigrok::Unit::VOLT || !dc
+            || ac) {
             std::string quantity = analog->mq()->name();
             std::transform(quantity.begin(), quantity.end(), quantity.begin(),
                            [](unsigned char c) { return c == '_' ? ' ' : std::tolower(c); });
@@ -212,8 +211,7 @@ int serve(const std::string &specText)
         const sigrok::ConfigKey *configKey = nullptr;
         try {
             configKey = sigrok::ConfigKey::get_by_identifier(key);
-        } catch (const sigrok::Error &) {
-        }
+        } catch (const sigrok::Error &) { }
         if (!configKey || !scanOptions.count(configKey))
             throw SpecRefused {"option " + key};
         try {

@@ -11,8 +11,9 @@ namespace qm5083::testing {
 
 // Keeps JSON a test made for the schema check that runs after every test
 // (JsonSamples.EachValidAgainstItsSchema): appended, one value a line, to
-// QM5083_JSON_SAMPLES/<schema>-<process>.jsonl (the folder the build names). schema names the file in packaging/schemas/
-// without ".schema.json": "answer", "self-test-report", "da-check-report", "record-line".
+// QM5083_JSON_SAMPLES/<schema>-<process>.jsonl (the folder the build names). schema names the file
+// in packaging/schemas/ without ".schema.json": "answer", "self-test-report", "da-check-report",
+// "record-line".
 inline void keepJsonSample(std::string_view schema, std::string_view json)
 {
     const char *folder = QM5083_JSON_SAMPLES;
