@@ -7,7 +7,7 @@
 #include "report_file.h"
 #include "safe_files.h"
 #include "script_runner.h"
-#include "simulated_card.h"
+#include "simulated_bus.h"
 #include "text_lines.h"
 
 #include <QFile>
@@ -156,9 +156,12 @@ Meter terminalMeter(int channel, double low, double high, std::istream &in, std:
 
 Meter simulatedMeter(const CardSession &session, int channel, double low, double high)
 {
-    const auto *card = dynamic_cast<const hardware::SimulatedCard *>(session.backend().card.get());
-    if (!card)
+    const auto *bus = dynamic_cast<const hardware::SimulatedBus *>(session.backend().card.get());
+    if (!bus)
         throw CannotRun {tr("--meter sim reads the simulated card's DA output: give --simulate")};
+    // Located first: a card beyond the simulated ones is told as any command tells it.
+    locatedBase(session.backend(), session.number());
+    const hardware::SimulatedCard *card = bus->card(session.number());
     return [=](std::uint16_t) {
         return card->daVolts(channel, low, high);
     };
