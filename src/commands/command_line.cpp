@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "error_report.h"
+#include "simulated_state.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -41,6 +42,27 @@ QString commandsHelp()
               "Exit status: 0 done, 1 a check failed, 2 could not run.\n");
 }
 
+// "--simulate N": Qt's options take no optional value, so a number of 1 to 8 digits right after
+// --simulate is taken out of the words, which are then read again. Nothing when none follows.
+std::optional<QString> takeSimulatedCards(QCommandLineParser &parser,
+                                          const QCommandLineOption &simulate, QStringList &given,
+                                          bool &understood)
+{
+    const QStringList words = parser.positionalArguments();
+    if (!understood || words.isEmpty() || !parser.isSet(simulate))
+        return std::nullopt;
+    const qsizetype at = given.size() - words.size();
+    static const QRegularExpression kNumber(QStringLiteral("^[0-9]{1,8}$"));
+    if (at < 1
+        || (given[at - 1] != QStringLiteral("--simulate")
+            && given[at - 1] != QStringLiteral("-simulate"))
+        || !kNumber.match(given[at]).hasMatch())
+        return std::nullopt;
+    QString count = given.takeAt(at);
+    understood = parser.parse(given);
+    return count;
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -59,8 +81,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
     parser.addVersionOption();
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
-        tr("Work on the simulated card built into the program (card 1 at base E000) instead of "
-           "the PCI bus."));
+        tr("Work on the simulated cards built into the program instead of the PCI bus: card 1 at "
+           "base E000, or with --simulate N cards 1 to N (N 1 to 8) at E000, E100, E200... They "
+           "keep their outputs, DA codes and counters from program to program until the next "
+           "boot or --sim-reset."));
     const QCommandLineOption pciId(
         QStringLiteral("pci-id"),
         tr("A real card's PCI vendor and device id in hex, as lspci -nn shows them, and "
@@ -131,6 +155,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
     parser.addOptions({simulate, pciId, trace, printLayout, selfTest, card, report, serial,
                        operatorName, station, skip, simFault, log, json, config, setup,
                        checkSetup});
+    const QCommandLineOption simReset(
+        QStringLiteral("sim-reset"),
+        tr("Start the simulated cards afresh, as after a boot: forget the outputs, DA codes and "
+           "counters they keep, and end."));
+    parser.addOption(simReset);
     parser.addPositionalArgument(QStringLiteral("command"),
                                  tr("Without a command the window opens; the commands follow."),
                                  QStringLiteral("[command [arguments]]"));
@@ -155,6 +184,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     // The self-test command takes the options --self-test takes: it is read as that option.
     QStringList given = arguments;
     bool understood = parser.parse(given);
+    const std::optional<QString> simulatedCards
+        = takeSimulatedCards(parser, simulate, given, understood);
     if (understood && !parser.positionalArguments().isEmpty()
         && parser.positionalArguments().front() == QStringLiteral("self-test")) {
         given[given.size() - parser.positionalArguments().size()] = QStringLiteral("--self-test");
@@ -187,6 +218,15 @@ CommandLine parseCommandLine(const QStringList &arguments)
         parsed.exitCode = kUsageError;
     };
     parsed.backends.simulate = parser.isSet(simulate);
+    if (simulatedCards) {
+        const int count = simulatedCards->toInt();
+        if (count < 1 || count > hardware::kMaxSimulatedCards)
+            refuse(tr("--simulate %1: give the number of simulated cards, 1 to %2")
+                       .arg(*simulatedCards)
+                       .arg(hardware::kMaxSimulatedCards));
+        else
+            parsed.backends.simulatedCards = count;
+    }
     parsed.backends.trace = parser.isSet(trace);
     parsed.printLayout = parser.isSet(printLayout);
     parsed.json = parser.isSet(json);
@@ -241,7 +281,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         }
     }
     try {
-        hardware::checkFaultsAgree(parsed.backends.simulatedFaults);
+        hardware::checkFaultsAgree(parsed.backends.simulatedFaults, parsed.backends.simulatedCards);
     } catch (const hardware::InvalidFault &error) {
         refuse(reports::translated(error.message()));
     }
@@ -326,6 +366,25 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (!parsed.exitCode && parsed.backends.simulate && !parsed.backends.pciIds.empty())
         parsed.errors
             += QStringLiteral("qm5083-bench: %1\n").arg(tr("--pci-id is ignored with --simulate"));
+
+    // --sim-reset: done here, as --help is, and the program ends.
+    if (parser.isSet(simReset)) {
+        parsed.opensWindow = false;
+        if (commandGiven || parsed.printLayout || parsed.pciIdsGiven || parser.isSet(log)
+            || !parsed.backends.simulatedFaults.empty())
+            refuse(tr("--sim-reset is given on its own (with --simulate at most)"));
+        if (parsed.exitCode)
+            return parsed;
+        try {
+            const std::filesystem::path folder
+                = hardware::resetSimulatedCards(parsed.backends.simulatedStateDir);
+            parsed.output = tr("The simulated cards start afresh: what they kept in %1 is gone.\n")
+                                .arg(QString::fromStdString(folder.string()));
+            parsed.exitCode = 0;
+        } catch (const hardware::PortError &error) {
+            refuse(reports::translated(error.message()));
+        }
+    }
     return parsed;
 }
 
