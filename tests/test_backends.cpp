@@ -384,17 +384,28 @@ std::uint32_t crc32(const std::vector<std::uint8_t> &bytes, std::size_t count)
     return ~crc;
 }
 
-// Changes the bytes at `at` and sums the file again: a damage no checksum shows.
-std::function<void(const std::filesystem::path &)> rewrite(std::size_t at,
-                                                           std::vector<std::uint8_t> written)
+// Changes the bytes at `at`, and sums the file again unless told not to: a damage no checksum
+// shows.
+std::function<void(const std::filesystem::path &)>
+rewrite(std::size_t at, std::vector<std::uint8_t> written, bool sum = true)
 {
     return [=](const std::filesystem::path &file) {
         std::vector<std::uint8_t> bytes = qm5083::testing::readBytes(file);
         std::copy(written.begin(), written.end(), bytes.begin() + static_cast<long>(at));
         const std::uint32_t crc = crc32(bytes, bytes.size() - 4);
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; sum && i < 4; ++i)
             bytes[bytes.size() - 4 + i] = static_cast<std::uint8_t>(crc >> (8 * i));
         qm5083::testing::writeBytes(file, bytes);
+    };
+}
+
+// Moves the file, or its folder, aside and puts a link to it in its place.
+std::function<void(const std::filesystem::path &)> linked(bool folder)
+{
+    return [=](const std::filesystem::path &file) {
+        const std::filesystem::path path = folder ? file.parent_path() : file;
+        std::filesystem::rename(path, path.string() + ".old");
+        std::filesystem::create_symlink(path.filename().string() + ".old", path);
     };
 }
 
@@ -430,12 +441,7 @@ TEST_P(SimulatedDamagedState, IsRefusedNamingItAndTheReset)
 INSTANTIATE_TEST_SUITE_P(
     Rows, SimulatedDamagedState,
     ::testing::Values(
-        DamagedStateRow {"BadChecksum",
-                         [](const std::filesystem::path &file) {
-                             std::vector<std::uint8_t> bytes = qm5083::testing::readBytes(file);
-                             bytes[72] = 0x13;
-                             qm5083::testing::writeBytes(file, bytes);
-                         },
+        DamagedStateRow {"BadChecksum", rewrite(72, {0x13}, false),
                          "is refused: its checksum does not match its contents; qm5083-bench "
                          "--sim-reset starts the simulated cards afresh"},
         DamagedStateRow {
@@ -448,23 +454,13 @@ INSTANTIATE_TEST_SUITE_P(
                          "is refused: it is no state this program kept"},
         DamagedStateRow {"AnotherVersion", rewrite(8, {2}),
                          "is refused: it is of version 2, not 1"},
-        DamagedStateRow {"ALink",
-                         [](const std::filesystem::path &file) {
-                             std::filesystem::rename(file, file.string() + ".old");
-                             std::filesystem::create_symlink(file.string() + ".old", file);
-                         },
+        DamagedStateRow {"ALink", linked(false),
                          "/qm5083-bench/card1.state is refused: it is a link"},
         DamagedStateRow {"OpenToOthers",
                          [](const std::filesystem::path &file) { ::chmod(file.c_str(), 0644); },
                          "is refused: it is not this user's own file (owner "
                              + std::to_string(::geteuid()) + ", mode 644"},
-        DamagedStateRow {"TheFolderALink",
-                         [](const std::filesystem::path &file) {
-                             const auto folder = file.parent_path();
-                             std::filesystem::rename(folder, folder.string() + ".old");
-                             std::filesystem::create_directory_symlink(folder.string() + ".old",
-                                                                       folder);
-                         },
+        DamagedStateRow {"TheFolderALink", linked(true),
                          "/qm5083-bench is refused: it is a link; remove it"},
         DamagedStateRow {
             "TheFolderOpenToOthers",

@@ -495,11 +495,6 @@ struct FaultsAgreeRow
     const char *refusal; // none: they agree
 };
 
-void PrintTo(const FaultsAgreeRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
 class SimulatedFaultsAgree : public testing::TestWithParam<FaultsAgreeRow>
 { };
 
@@ -595,11 +590,6 @@ struct KeptCardFieldRow
     std::size_t at;
     std::vector<std::uint8_t> bytes; // little-endian
 };
-
-void PrintTo(const KeptCardFieldRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
 
 class SimulatedCardKeptField : public SimulatedCardTest,
                                public testing::WithParamInterface<KeptCardFieldRow>
