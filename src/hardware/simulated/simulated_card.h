@@ -2,11 +2,10 @@
 
 #include "pit8254.h"
 #include "port_access.h"
+#include "port_refused.h"
 #include "registers.h"
 #include "simulated_faults.h"
 #include "simulated_locator.h"
-
-#include "port_refused.h"
 #include "state_bytes.h"
 
 #include <array>
@@ -64,6 +63,8 @@ public:
 
     // What the card's registers hold and the time its counters have reached, field by field, so
     // that it can be kept between programs; its faults are the program's own and not kept.
+    // Its time, carry and base clock edges delivered (8 bytes each), the output latches, the two
+    // DA data bytes, the DA codes (2 bytes each) and the chips.
     static constexpr std::size_t kSavedSize = 3 * 8 + registers::kDigitalGroupCount + 2
         + 2 * registers::kDaChannelCount + registers::kPitChipCount * Pit8254::kSavedSize;
     void save(StateWriter &out) const;
