@@ -17,6 +17,7 @@ targets=(
     "fuzz_fields 128 fuzz/number.dict"
     "fuzz_panels 256 fuzz/number.dict"
     "fuzz_pit8254 512 -"
+    "fuzz_kept_state 512 -"
     "fuzz_batch 512 fuzz/batch.dict"
 )
 names=()

@@ -118,8 +118,8 @@ row 2 '' "${sim[@]}" out 100 0 0 0
 row 2 '' "${sim[@]}" out 1 2 3
 row 2 '' "${sim[@]}" --card 2 out 0 0 0 0
 row 0 '' "${sim[@]}" in
-row 0 '' "${sim[@]}" in --expect 00 00 00 00
-row 1 '' "${sim[@]}" --sim-fault stuck:2.3=1 in --expect 00 00 00 00
+row 0 '' "${sim[@]}" in --expect 12 A5 3C FF
+row 1 '' "${sim[@]}" --sim-fault stuck:2.3=1 in --expect 12 A5 3C FF
 row 2 '' "${sim[@]}" in extra
 row 0 '' "${sim[@]}" clock 2 65536
 row 2 '' "${sim[@]}" clock 1 10

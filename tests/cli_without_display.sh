@@ -25,6 +25,8 @@ rows=(
     '0||--simulate out 12 A5 3C FF'
     '2|qm5083-bench: cannot open the session record /dev/full for appending: it is not a regular file (a device, a pipe or a socket); the record goes to a file only|--simulate --log /dev/full out 12 A5 3C FF'
     '2|qm5083-bench: out: B1 "100" is not a byte: 00 to FF in hexadecimal|--simulate out 100 0 0 0'
+    '2|qm5083-bench: --simulate 9: give the number of simulated cards, 1 to 8|--simulate 9 in'
+    '2|qm5083-bench: --simulate 0: give the number of simulated cards, 1 to 8|--simulate 0 in'
 )
 for row in "${rows[@]}"; do
     IFS='|' read -r status message arguments <<<"$row"
@@ -37,6 +39,23 @@ for row in "${rows[@]}"; do
         failed=1
     else
         echo "PASS: $arguments: status $status"
+    fi
+done
+
+# The simulated cards keep their state from program to program, as real cards do: the manual
+# page's example, a reset, and a third card beside the first. Each check is a line of commands.
+checks=(
+    'qm5083-bench --simulate out 12 A5 3C FF && qm5083-bench --simulate in --expect 12 A5 3C FF'
+    'qm5083-bench --sim-reset && qm5083-bench --simulate in --expect 00 00 00 00'
+    'qm5083-bench --simulate 3 --card 3 out 33 00 00 00 && qm5083-bench --simulate 3 --card 1 in --expect 00 00 00 00 && qm5083-bench --simulate 3 --card 3 in --expect 33 00 00 00'
+)
+qm5083-bench() { "$program" "$@"; }
+for check in "${checks[@]}"; do
+    if output=$(eval "$check" 2>&1); then
+        echo "PASS: $check"
+    else
+        echo "FAIL: $check: $output" >&2
+        failed=1
     fi
 done
 exit "$failed"

@@ -23,6 +23,7 @@ struct CommandLineRow
     bool simulate = false;
     bool trace = false;
     std::vector<hardware::PciId> pciIds = {};
+    int simulatedCards = 1;
 };
 
 void PrintTo(const CommandLineRow &row, std::ostream *os)
@@ -51,6 +52,7 @@ TEST_P(CommandLineOutcome, ExitCodeMessageAndOptions)
     EXPECT_EQ(parsed.backends.simulate, row.simulate);
     EXPECT_EQ(parsed.backends.trace, row.trace);
     EXPECT_EQ(parsed.backends.pciIds, row.pciIds);
+    EXPECT_EQ(parsed.backends.simulatedCards, row.simulatedCards);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -183,6 +185,53 @@ INSTANTIATE_TEST_SUITE_P(
                         2,
                         "qm5083-bench: --sim-fault \"stuck:1.0=0\" contradicts \"stuck:1.0=1\": "
                         "give one value for one place\n",
+                        true},
+        // The word after --simulate is the number of cards when it is a number of 1 to 8 digits.
+        CommandLineRow {"ThreeSimulatedCards",
+                        {"--simulate", "3", "--card", "3", "out", "1", "2", "3", "4"},
+                        std::nullopt,
+                        "",
+                        true,
+                        false,
+                        {},
+                        3},
+        CommandLineRow {"EightSimulatedCardsInEightDigits",
+                        {"--simulate", "00000008"},
+                        std::nullopt,
+                        "",
+                        true,
+                        false,
+                        {},
+                        8},
+        CommandLineRow {"NineSimulatedCards",
+                        {"--simulate", "9", "in"},
+                        2,
+                        "qm5083-bench: --simulate 9: give the number of simulated cards, 1 to 8\n",
+                        true},
+        CommandLineRow {"NoSimulatedCard",
+                        {"--simulate", "0"},
+                        2,
+                        "qm5083-bench: --simulate 0: give the number of simulated cards, 1 to 8\n",
+                        true},
+        CommandLineRow {"NineDigitsAreNoNumberOfCards",
+                        {"--simulate", "000000001"},
+                        2,
+                        "qm5083-bench: \"000000001\" is not a command; the commands are cards, "
+                        "out, in, clock, da, da-check, meters, batch, self-test\n",
+                        true},
+        CommandLineRow {"FaultOnACardNotSimulated",
+                        {"--simulate", "2", "--sim-fault", "3/stuck:1.0=1", "--self-test"},
+                        2,
+                        "qm5083-bench: --sim-fault \"3/stuck:1.0=1\" is on simulated card 3, "
+                        "which is not simulated: give --simulate 3 or more\n",
+                        true,
+                        false,
+                        {},
+                        2},
+        CommandLineRow {"SimResetWithACommand",
+                        {"--simulate", "--sim-reset", "in"},
+                        2,
+                        "qm5083-bench: --sim-reset is given on its own (with --simulate at most)\n",
                         true},
         CommandLineRow {"BitBridgedToItself",
                         {"--simulate", "--sim-fault", "short:1.0-1.0", "--self-test"},

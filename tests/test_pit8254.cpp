@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -630,5 +632,100 @@ INSTANTIATE_TEST_SUITE_P(Pit8254, Frequency,
                                          FrequencyRow {"TerminalCount", 0x30, 1000, 0.0},
                                          FrequencyRow {"SoftwareStrobe", 0x38, 1000, 0.0}),
                          qm5083::testing::RowName {});
+
+// ---------------------------------------------------------------------------------------------
+// Kept between programs
+
+using qm5083::hardware::StateOutOfRange;
+using qm5083::hardware::StateReader;
+using qm5083::hardware::StateWriter;
+
+// Counter 0 a square wave of 10 after 7 clocks (the load, then 6 of 2 each: 8, low half);
+// counter 1 a rate of 1000 after 3 clocks (998 = 3E6), latched, its low byte read.
+Pit8254 chipInMidCount()
+{
+    Pit8254 chip;
+    program(chip, 0x36, 10);
+    program(chip, 0x74, 1000);
+    chip.clock(0, 7);
+    chip.clock(1, 3);
+    chip.writeControl(0x40);
+    EXPECT_EQ(chip.readCounter(1), 0xE6);
+    return chip;
+}
+
+std::vector<std::uint8_t> savedBytes(const Pit8254 &chip)
+{
+    StateWriter out;
+    chip.save(out);
+    return out.bytes();
+}
+
+TEST(Pit8254Kept, GoesOnAsTheChipItWas)
+{
+    Pit8254 chip = chipInMidCount();
+    const std::vector<std::uint8_t> bytes = savedBytes(chip);
+    ASSERT_EQ(bytes.size(), 123U); // 41 a counter
+    Pit8254 kept;
+    StateReader in(bytes);
+    kept.restore(in);
+    EXPECT_EQ(in.offset(), 123U);
+    EXPECT_EQ(kept.state(0).countingElement, 8);
+    EXPECT_EQ(kept.readCounter(1), 0x03); // the latch's high byte, still owed
+    EXPECT_EQ(chip.readCounter(1), 0x03);
+    chip.clock(0, 1001);
+    kept.clock(0, 1001);
+    for (int counter = 0; counter < 3; ++counter)
+        EXPECT_EQ(kept.state(counter), chip.state(counter)) << "counter " << counter;
+}
+
+// Fields of what save wrote, counter 0's at offsets 0 (programmed), 3 (a count written), 21
+// (element), 25 (period) and 29 (phase).
+struct KeptFieldRow
+{
+    const char *name;
+    std::vector<std::pair<std::size_t, std::vector<std::uint8_t>>> writes; // little-endian
+    std::size_t keptSize;                                                  // what is left
+    std::size_t refusedAt;
+};
+
+class Pit8254KeptField : public testing::TestWithParam<KeptFieldRow>
+{ };
+
+TEST_P(Pit8254KeptField, OutOfItsRangeIsRefusedAndTheChipStaysAsItWas)
+{
+    const KeptFieldRow &row = GetParam();
+    std::vector<std::uint8_t> bytes = savedBytes(chipInMidCount());
+    for (const auto &[at, written] : row.writes)
+        std::copy(written.begin(), written.end(), bytes.begin() + static_cast<long>(at));
+    bytes.resize(row.keptSize);
+    Pit8254 chip;
+    program(chip, 0x34, 5);
+    const Pit8254::CounterState before = chip.state(0);
+    StateReader in(bytes);
+    try {
+        chip.restore(in);
+        ADD_FAILURE() << "restored";
+    } catch (const StateOutOfRange &refused) {
+        EXPECT_EQ(refused.at(), row.refusedAt);
+    }
+    EXPECT_EQ(chip.state(0), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pit8254, Pit8254KeptField,
+    testing::Values(
+        KeptFieldRow {"ProgrammedBeyondSixBits", {{0, {0x76}}}, 123, 0},
+        KeptFieldRow {"LatchCommandAsProgrammed", {{0, {0x06}}}, 123, 0},
+        KeptFieldRow {"FlagOfTwo", {{3, {2}}}, 123, 3},
+        KeptFieldRow {"ElementAtTheBinaryModulus", {{21, {0x00, 0x00, 0x01, 0x00}}}, 123, 21},
+        // BCD counts to 9999: 10000 is 2710 hex.
+        KeptFieldRow {"BcdElementAt10000", {{0, {0x37}}, {21, {0x10, 0x27, 0, 0}}}, 123, 21},
+        KeptFieldRow {"PeriodBeyond65536", {{25, {0x01, 0x00, 0x01, 0x00}}}, 123, 25},
+        KeptFieldRow {"RunningWithoutAPeriod", {{25, {0, 0, 0, 0}}}, 123, 25},
+        KeptFieldRow {"PhaseAtItsPeriod", {{29, {10, 0, 0, 0}}}, 123, 29},
+        // Counter 2 begins at 82; its running flag, at 100, is cut off.
+        KeptFieldRow {"EndsEarly", {}, 100, 100}),
+    qm5083::testing::RowName {});
 
 } // namespace

@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "never counts), chip-data:X.B=V (data line B of chip X stuck at V), "
                      "da-offset:C=MV (DA channel C (0 to 3) off by MV millivolts (-10000 to "
                      "10000)), da-gain:C=PCT (DA channel C's span off by PCT percent (-50 to "
-                     "50))\n"},
+                     "50)), K/FAULT (the fault on simulated card K, 1 to 8; card 1 without K/)\n"},
         // Chips B to D count the base clock chip A makes.
         SelfTestRow {"DeadChipA",
                      {"--simulate", "--sim-fault", "dead-chip:A"},

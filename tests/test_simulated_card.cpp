@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -477,7 +479,148 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultTextRow {"DaChannelBeyond3", "da-offset:4=10", kNotAFault},
                     FaultTextRow {"DaOffsetBeyond10V", "da-offset:0=10001", kNotAFault},
                     FaultTextRow {"DaGainPointOnly", "da-gain:0=1.", kNotAFault},
-                    FaultTextRow {"Empty", "", kNotAFault}),
+                    FaultTextRow {"Empty", "", kNotAFault},
+                    FaultTextRow {"OnCard2", "2/stuck:1.3=1"},
+                    FaultTextRow {"OnCard8", "8/da-gain:3=0.5"},
+                    FaultTextRow {"OnCard9", "9/stuck:1.3=1", kNotAFault},
+                    FaultTextRow {"OnCard0", "0/stuck:1.3=1", kNotAFault},
+                    FaultTextRow {"CardWithoutAFault", "2/", kNotAFault}),
+    qm5083::testing::RowName {});
+
+struct FaultsAgreeRow
+{
+    const char *name;
+    std::vector<const char *> faults;
+    int cards;
+    const char *refusal; // none: they agree
+};
+
+class SimulatedFaultsAgree : public testing::TestWithParam<FaultsAgreeRow>
+{ };
+
+TEST_P(SimulatedFaultsAgree, OnlyOnOneCardAndOnCardsThatAreSimulated)
+{
+    std::vector<qm5083::hardware::SimulatedFault> faults;
+    for (const char *text : GetParam().faults)
+        faults.push_back(qm5083::hardware::parseSimulatedFault(text));
+    const auto check = [&] {
+        qm5083::hardware::checkFaultsAgree(faults, GetParam().cards);
+    };
+    if (!GetParam().refusal)
+        EXPECT_NO_THROW(check());
+    else
+        EXPECT_THAT(check,
+                    testing::ThrowsMessage<qm5083::hardware::InvalidFault>(
+                        testing::StrEq(GetParam().refusal)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SimulatedCard, SimulatedFaultsAgree,
+    testing::Values(
+        FaultsAgreeRow {"OneBitTwoLevels",
+                        {"stuck:1.0=1", "1/stuck:1.0=0"},
+                        1,
+                        "--sim-fault \"stuck:1.0=0\" contradicts \"stuck:1.0=1\": give one value "
+                        "for one place"},
+        FaultsAgreeRow {"OneBitOfTwoCards", {"stuck:1.0=1", "2/stuck:1.0=0"}, 2, nullptr},
+        FaultsAgreeRow {"OnTheLastCard", {"3/dead-chip:A"}, 3, nullptr},
+        FaultsAgreeRow {"BeyondTheLastCard",
+                        {"3/dead-chip:A"},
+                        2,
+                        "--sim-fault \"3/dead-chip:A\" is on simulated card 3, which is not "
+                        "simulated: give --simulate 3 or more"}),
+    qm5083::testing::RowName {});
+
+// A fault acts on the card it names.
+TEST(SimulatedCardNumber, TakesItsOwnFaultsAtItsOwnBase)
+{
+    const std::vector<qm5083::hardware::SimulatedFault> faults {
+        qm5083::hardware::parseSimulatedFault("2/stuck:1.3=1"),
+        qm5083::hardware::parseSimulatedFault("stuck:1.4=1")};
+    SimulatedCard one({}, faults, 1);
+    SimulatedCard two({}, faults, 2);
+    EXPECT_EQ(one.inportb(0xE000), 0x10);
+    EXPECT_EQ(two.inportb(0xE100), 0x08);
+    EXPECT_THAT([&] { two.inportb(0xE000); },
+                testing::ThrowsMessage<PortRefused>(
+                    testing::HasSubstr("port E000 refused: it is not a register of the simulated "
+                                       "card (E100-E113)")));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Kept between programs
+
+using qm5083::hardware::StateOutOfRange;
+using qm5083::hardware::StateReader;
+using qm5083::hardware::StateWriter;
+
+TEST_F(SimulatedCardTest, RestoredGoesOnAsTheCardItWas)
+{
+    clockSetUp(1000, 10);
+    for (int g = 0; g < 4; ++g)
+        write(g, 0x11 * (g + 1));
+    write(8, 0x21);
+    write(9, 0x13);
+    write(10, 0x00);
+    advance(kCardClockPeriod * 2 + kCardClockPeriod / 2);
+    read(0);
+    StateWriter out;
+    card_.save(out);
+    ASSERT_EQ(out.bytes().size(), SimulatedCard::kSavedSize);
+    SimulatedCard kept([this] { return now_; });
+    StateReader in(out.bytes());
+    kept.restore(in);
+    // Chip A counter 1 had its load and one count of 2 (998); the half period carried over and
+    // the next half makes another.
+    advance(kCardClockPeriod / 2);
+    EXPECT_EQ(kept.inportb(port(3)), 0x44);
+    EXPECT_EQ(kept.daCode(1), 0x321);
+    EXPECT_EQ(kept.chip(0).state(1).countingElement, 996);
+    read(0);
+    for (int chip = 0; chip < 4; ++chip)
+        for (int counter = 0; counter < 3; ++counter)
+            EXPECT_EQ(kept.chip(chip).state(counter), card_.chip(chip).state(counter));
+}
+
+// Fields of what save wrote: time at 0, carry at 8, base edges delivered at 16, the DA codes
+// from 30.
+struct KeptCardFieldRow
+{
+    const char *name;
+    std::size_t at;
+    std::vector<std::uint8_t> bytes; // little-endian
+};
+
+class SimulatedCardKeptField : public SimulatedCardTest,
+                               public testing::WithParamInterface<KeptCardFieldRow>
+{ };
+
+TEST_P(SimulatedCardKeptField, OutOfItsRangeIsRefusedAndTheCardStaysAsItWas)
+{
+    StateWriter out;
+    card_.save(out);
+    std::vector<std::uint8_t> bytes = out.bytes();
+    std::copy(GetParam().bytes.begin(), GetParam().bytes.end(),
+              bytes.begin() + static_cast<long>(GetParam().at));
+    write(0, 0x5A);
+    StateReader in(bytes);
+    try {
+        card_.restore(in);
+        ADD_FAILURE() << "restored";
+    } catch (const StateOutOfRange &refused) {
+        EXPECT_EQ(refused.at(), GetParam().at);
+    }
+    EXPECT_EQ(card_.outputLatch(0), 0x5A);
+}
+
+// The clock stands at 123 s: 123000000000 ns is 1C A3 5F 0E 00 hex.
+INSTANTIATE_TEST_SUITE_P(
+    SimulatedCard, SimulatedCardKeptField,
+    testing::Values(KeptCardFieldRow {"TimeAfterNow", 0, {0x01, 0x0E, 0x5F, 0xA3, 0x1C, 0, 0, 0}},
+                    KeptCardFieldRow {"NegativeTime", 0, {0, 0, 0, 0, 0, 0, 0, 0x80}},
+                    KeptCardFieldRow {"CarryOfAWholeClockPeriod", 8, {0xF4, 0x01}},
+                    KeptCardFieldRow {"BaseEdgesNeverMade", 16, {1}},
+                    KeptCardFieldRow {"DaCodeBeyondFFF", 30, {0x00, 0x10}}),
     qm5083::testing::RowName {});
 
 // ---------------------------------------------------------------------------------------------
@@ -491,6 +634,15 @@ TEST(SimulatedLocator, FindsCardOneAtE000AndNoOtherCard)
     EXPECT_EQ(locator.findCard(0), std::nullopt);
     EXPECT_EQ(locator.findCard(-1), std::nullopt);
     EXPECT_EQ(locator.findCard(32767), std::nullopt);
+}
+
+TEST(SimulatedLocator, FindsThreeCardsAHundredHexApart)
+{
+    qm5083::hardware::SimulatedLocator locator(3);
+    EXPECT_EQ(locator.cardNumbers(), (std::vector<std::int16_t> {1, 2, 3}));
+    EXPECT_EQ(locator.findCard(2), std::optional<std::uint16_t>(0xE100));
+    EXPECT_EQ(locator.findCard(3), std::optional<std::uint16_t>(0xE200));
+    EXPECT_EQ(locator.findCard(4), std::nullopt);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "error_report.h"
+#include "simulated_state.h"
 #include "text_lines.h"
 
 #include <QCommandLineParser>
@@ -68,6 +69,7 @@ enum class OptionId {
     Station,
     Skip,
     SimFault,
+    SimReset,
     PrintLayout,
     Setup,
     CheckSetup,
@@ -86,11 +88,13 @@ struct OptionRule
 
 // Every option, in --help's order. An option given twice that is not repeatable, given where
 // its modes do not include, or with a value it does not take is refused, with exit status 2.
-constexpr std::array<OptionRule, 17> kOptions {{
+constexpr std::array<OptionRule, 18> kOptions {{
     {OptionId::Simulate, "simulate", nullptr,
      QT_TRANSLATE_NOOP("qm5083::commands",
-                       "Work on the simulated card built into the program (card 1 at base "
-                       "E000) instead of the PCI bus."),
+                       "Work on the simulated cards built into the program instead of the PCI "
+                       "bus: card 1 at base E000, or with --simulate N cards 1 to N (N 1 to 8) at "
+                       "E000, E100, E200... They keep their outputs, DA codes and counters from "
+                       "program to program until the next boot or --sim-reset."),
      false, kOnACard, QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for a card's operations")},
     {OptionId::PciId, "pci-id", "VVVV:DDDD[:BAR][/SSSS:TTTT]",
      QT_TRANSLATE_NOOP("qm5083::commands",
@@ -164,6 +168,12 @@ constexpr std::array<OptionRule, 17> kOptions {{
                        "With --simulate, give the simulated card a fault, one of: %1. "
                        "Repeatable."),
      true, kOnACard, QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for a card's operations")},
+    {OptionId::SimReset, "sim-reset", nullptr,
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "Start the simulated cards afresh, as after a boot: forget the outputs, DA "
+                       "codes and counters they keep, and end."),
+     false, in(Mode::Window),
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is given on its own (with --simulate at most)")},
     {OptionId::PrintLayout, "print-layout", nullptr,
      QT_TRANSLATE_NOOP("qm5083::commands",
                        "Print every control of the window with its position and size in pixels, "
@@ -216,6 +226,7 @@ QString optionHelp(const OptionRule &option)
         return help.arg(QStringLiteral(QM5083_CARDS_CONF));
     case OptionId::SimFault:
         return help.arg(reports::translated(hardware::faultGrammar()));
+    case OptionId::SimReset:
     case OptionId::Simulate:
     case OptionId::PciId:
     case OptionId::Card:
@@ -341,7 +352,27 @@ void checkWhereOptionsBelong(ParseState &state, const QStringList &words);
 void take(ParseState &state, OptionId id);
 void takeWords(ParseState &state, QStringList words);
 void readCardsConfig(ParseState &state);
+void resetSimulatedCards(ParseState &state);
 void answerRefusalAsJson(ParseState &state);
+
+// "--simulate N": Qt's options take no optional value, so a number of 1 to 8 digits right after
+// --simulate is taken out of the words, which are then read again. Nothing when none follows.
+std::optional<QString> takeSimulatedCards(ParseState &state, QStringList &given, bool &understood)
+{
+    const QStringList words = state.parser.positionalArguments();
+    if (!understood || words.isEmpty() || !state.isSet(OptionId::Simulate))
+        return std::nullopt;
+    const qsizetype at = given.size() - words.size();
+    static const QRegularExpression kNumber(QStringLiteral("^[0-9]{1,8}$"));
+    if (at < 1
+        || (given[at - 1] != QStringLiteral("--simulate")
+            && given[at - 1] != QStringLiteral("-simulate"))
+        || !kNumber.match(given[at]).hasMatch())
+        return std::nullopt;
+    QString count = given.takeAt(at);
+    understood = state.parser.parse(given);
+    return count;
+}
 
 CommandLine parse(ParseState &state)
 {
@@ -349,6 +380,7 @@ CommandLine parse(ParseState &state)
     // The self-test command takes the options --self-test takes: it is read as that option.
     QStringList given = state.arguments;
     bool understood = state.parser.parse(given);
+    const std::optional<QString> simulatedCards = takeSimulatedCards(state, given, understood);
     if (understood && !state.parser.positionalArguments().isEmpty()
         && !state.isSet(OptionId::SelfTest)
         && state.parser.positionalArguments().front() == QStringLiteral("self-test")) {
@@ -383,6 +415,15 @@ CommandLine parse(ParseState &state)
         return state.parsed;
     }
     checkWhereOptionsBelong(state, words);
+    if (simulatedCards) {
+        const int count = simulatedCards->toInt();
+        if (count < 1 || count > hardware::kMaxSimulatedCards)
+            state.refuse(tr("--simulate %1: give the number of simulated cards, 1 to %2")
+                             .arg(*simulatedCards)
+                             .arg(hardware::kMaxSimulatedCards));
+        else
+            state.parsed.backends.simulatedCards = count;
+    }
     for (const OptionRule &option : kOptions)
         if (state.isSet(option.id))
             take(state, option.id);
@@ -392,6 +433,8 @@ CommandLine parse(ParseState &state)
         && !state.parsed.backends.pciIds.empty())
         state.parsed.errors
             += QStringLiteral("qm5083-bench: %1\n").arg(tr("--pci-id is ignored with --simulate"));
+    if (state.isSet(OptionId::SimReset))
+        resetSimulatedCards(state);
     answerRefusalAsJson(state);
     return state.parsed;
 }
@@ -536,11 +579,12 @@ void take(ParseState &state, OptionId id)
             }
         }
         try {
-            hardware::checkFaultsAgree(backends.simulatedFaults);
+            hardware::checkFaultsAgree(backends.simulatedFaults, backends.simulatedCards);
         } catch (const hardware::InvalidFault &error) {
             state.refuse(reports::translated(error.message()));
         }
         return;
+    case OptionId::SimReset: // done after every other option is read
     case OptionId::SelfTest:
     case OptionId::PrintLayout:
     case OptionId::Setup:
@@ -606,6 +650,28 @@ void readCardsConfig(ParseState &state)
             state.refuse(reports::translated(error.message()));
         else
             state.parsed.cardsConfigProblem = error.message();
+    }
+}
+
+// --sim-reset: done here, as --help is, and the program ends. Only --simulate may go with it.
+void resetSimulatedCards(ParseState &state)
+{
+    const bool other = std::any_of(kOptions.begin(), kOptions.end(), [&](const OptionRule &o) {
+        return state.isSet(o.id) && o.id != OptionId::SimReset && o.id != OptionId::Simulate;
+    });
+    if (other && state.parsed.mode == Mode::Window)
+        state.refuse(tr(rule(OptionId::SimReset).elsewhere).arg(QStringLiteral("sim-reset")));
+    if (state.parsed.exitCode)
+        return;
+    try {
+        const std::filesystem::path folder
+            = hardware::resetSimulatedCards(state.parsed.backends.simulatedStateDir);
+        state.parsed.output = tr("The simulated cards start afresh: what they kept in %1 is gone.")
+                                  .arg(QString::fromStdString(folder.string()))
+            + QLatin1Char('\n');
+        state.parsed.exitCode = kDone;
+    } catch (const hardware::PortError &error) {
+        state.refuse(reports::translated(error.message()));
     }
 }
 

@@ -4,7 +4,7 @@
 #include "output_text.h"
 #include "safe_files.h"
 #include "sigrok_meter.h"
-#include "simulated_card.h"
+#include "simulated_bus.h"
 #include "text_lines.h"
 
 #include <QCoreApplication>
@@ -318,12 +318,14 @@ std::unique_ptr<Meter> openMeter(const scripting::DaCheckCommand &check, CardSes
     case Readings::File:
         return std::make_unique<FileMeter>(qs(check.source), readings);
     case Readings::SimulatedMeter: {
-        const auto *card
-            = dynamic_cast<const hardware::SimulatedCard *>(session.backend().card.get());
-        if (!card)
+        const auto *bus
+            = dynamic_cast<const hardware::SimulatedBus *>(session.backend().card.get());
+        if (!bus)
             throw CannotRun {
                 tr("--meter sim reads the simulated card's DA output: give --simulate")};
-        return std::make_unique<SimulatedMeter>(*card, check);
+        // Located first: a card beyond the simulated ones is told as any command tells it.
+        locatedBase(session.backend(), session.number());
+        return std::make_unique<SimulatedMeter>(*bus->card(session.number()), check);
     }
     case Readings::Command:
         return std::make_unique<CommandMeter>(check);

@@ -82,8 +82,10 @@ public:
             return false;
         if (::getegid() == entry->gr_gid)
             return true;
-        std::vector<gid_t> groups(static_cast<std::size_t>(::getgroups(0, nullptr)));
-        ::getgroups(static_cast<int>(groups.size()), groups.data());
+        std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+        // What the second call fills is what counts; a failed call names no group.
+        const int filled = ::getgroups(static_cast<int>(groups.size()), groups.data());
+        groups.resize(static_cast<std::size_t>(std::max(filled, 0)));
         return std::find(groups.begin(), groups.end(), entry->gr_gid) != groups.end();
     }
 };

@@ -2,7 +2,7 @@
 
 #include "pci_locator.h"
 #include "pci_port_access.h"
-#include "simulated_card.h"
+#include "simulated_bus.h"
 #include "simulated_locator.h"
 #include "trace.h"
 
@@ -16,9 +16,10 @@ Backend chooseBackend(const BackendOptions &options)
     Backend backend;
     backend.kind = options.simulate ? BackendKind::Simulated : BackendKind::Pci;
     if (options.simulate) {
-        backend.card
-            = std::make_unique<SimulatedCard>(SimulatedCard::Clock {}, options.simulatedFaults);
-        backend.locator = std::make_unique<SimulatedLocator>();
+        backend.card = std::make_unique<SimulatedBus>(SimulatedBus::Settings {
+            options.simulatedCards, options.simulatedFaults, options.simulatedStateDir,
+            options.simulatedClock, options.bootIdFile});
+        backend.locator = std::make_unique<SimulatedLocator>(options.simulatedCards);
     } else {
         std::vector<PciCard> cards;
         try {

@@ -5,10 +5,13 @@
 #include "pci_bus.h"
 #include "port_access.h"
 #include "simulated_faults.h"
+#include "simulated_state.h"
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -18,7 +21,16 @@ namespace qm5083::hardware {
 struct BackendOptions
 {
     bool simulate = false;
+    int simulatedCards = 1; // --simulate N: 1 to kMaxSimulatedCards
     std::vector<SimulatedFault> simulatedFaults;
+    // Where the simulated cards keep their state between programs; empty:
+    // defaultSimulatedStateDir().
+    std::filesystem::path simulatedStateDir;
+    // The simulated cards' monotonic clock (empty: CLOCK_MONOTONIC) and the file that tells this
+    // boot from the others: what a test gives to let time pass, or a boot go by, between two
+    // programs.
+    std::function<std::chrono::nanoseconds()> simulatedClock;
+    std::filesystem::path bootIdFile = kBootIdFile;
     bool trace = false;
     std::vector<PciId> pciIds;
     // The card set-up's file the ids came from, or would have: for telling where to look.

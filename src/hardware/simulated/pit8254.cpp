@@ -346,6 +346,88 @@ void Pit8254::Counter::settlePeriodic()
     setOut(settlePeriodicElement());
 }
 
+void Pit8254::Counter::save(StateWriter &to) const
+{
+    // Mode, access and BCD are bits of the programmed byte: kept once, there.
+    to.byte(programmed);
+    to.u16(countRegister);
+    to.flag(haveCount);
+    to.flag(writeHighNext);
+    to.byte(lowByteWritten);
+    to.flag(readHighNext);
+    to.flag(countLatched);
+    to.u16(latchedCount);
+    to.flag(statusLatched);
+    to.byte(latchedStatus);
+    to.flag(out);
+    to.flag(nullCount);
+    to.flag(gate);
+    to.flag(triggerPending);
+    to.flag(loadPending);
+    to.flag(newCountPending);
+    to.flag(running);
+    to.flag(armed);
+    to.flag(strobing);
+    to.u32(element);
+    to.u32(period);
+    to.u32(phase);
+    to.u64(risingEdges);
+}
+
+Pit8254::Counter Pit8254::Counter::restored(StateReader &from)
+{
+    Counter c;
+    c.programmed = from.byte(pit::kStatusProgrammedMask);
+    // RW 00 is the latch command: no counter is ever programmed with it.
+    if ((c.programmed & pit::kAccessMask) == 0)
+        throw StateOutOfRange(from.lastField());
+    c.access = static_cast<Access>((c.programmed & pit::kAccessMask) >> pit::kAccessShift);
+    c.mode = decodeMode(c.programmed);
+    c.bcd = (c.programmed & pit::kBcdBit) != 0;
+    c.countRegister = from.u16();
+    c.haveCount = from.flag();
+    c.writeHighNext = from.flag();
+    c.lowByteWritten = from.byte();
+    c.readHighNext = from.flag();
+    c.countLatched = from.flag();
+    c.latchedCount = from.u16();
+    c.statusLatched = from.flag();
+    c.latchedStatus = from.byte();
+    c.out = from.flag();
+    c.nullCount = from.flag();
+    c.gate = from.flag();
+    c.triggerPending = from.flag();
+    c.loadPending = from.flag();
+    c.newCountPending = from.flag();
+    c.running = from.flag();
+    c.armed = from.flag();
+    c.strobing = from.flag();
+    c.element = from.u32(0, c.modulus() - 1);
+    c.period = from.u32(0, kBinaryModulus);
+    const std::size_t periodAt = from.lastField();
+    // A running rate generator or square wave divides by its period: one of the counts it can
+    // be given.
+    if (c.running && isPeriodic(c.mode) && (c.period == 0 || c.period > c.modulus()))
+        throw StateOutOfRange(periodAt);
+    c.phase = from.u32(0, c.period == 0 ? 0 : c.period - 1);
+    c.risingEdges = from.u64();
+    return c;
+}
+
+void Pit8254::save(StateWriter &out) const
+{
+    for (const Counter &counter : counters_)
+        counter.save(out);
+}
+
+void Pit8254::restore(StateReader &in)
+{
+    std::array<Counter, registers::kPitCountersPerChip> counters;
+    for (Counter &counter : counters)
+        counter = Counter::restored(in);
+    counters_ = counters;
+}
+
 Pit8254::Pit8254()
 {
     for (Counter &counter : counters_)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "registers.h"
+#include "state_bytes.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -64,6 +66,16 @@ public:
     // is written, otherwise 0. Counts below 2 make no periodic output in these modes.
     double squareWaveFrequencyHz(int counter, double clockHz) const;
 
+    // The chip as it stands, every register, latch and pin of each counter field by field, so
+    // that it can be kept between programs.
+    static constexpr std::size_t kCounterSavedSize = 41;
+    static constexpr std::size_t kSavedSize = registers::kPitCountersPerChip * kCounterSavedSize;
+    void save(StateWriter &out) const;
+    // Takes the chip back to what save wrote. Every field is checked against the values a chip
+    // can hold, so that no later step divides by zero or counts past its modulus; a field out of
+    // range throws StateOutOfRange, and the chip is left as it was.
+    void restore(StateReader &in);
+
 private:
     struct Counter
     {
@@ -112,6 +124,8 @@ private:
         void setGate(bool high);
         void clock(std::uint64_t pulses);
         bool loadsOnNextPulse() const;
+        void save(StateWriter &to) const;
+        static Counter restored(StateReader &from);
         void loadPulse();
         std::uint64_t countDown(std::uint64_t pulses);
         std::uint64_t advancePeriodic(std::uint64_t pulses);

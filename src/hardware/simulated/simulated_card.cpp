@@ -4,6 +4,8 @@
 #include "hex_text.h"
 #include "port_refused.h"
 
+#include <ctime>
+#include <stdexcept>
 #include <utility>
 
 namespace qm5083::hardware {
@@ -17,9 +19,21 @@ constexpr std::int64_t kCardClockPeriodNs
 static_assert(1e9 / registers::kCardClockHz == static_cast<double>(kCardClockPeriodNs),
               "the card clock period must be a whole number of nanoseconds");
 
-nanoseconds steadyNow()
+nanoseconds monotonicNow()
 {
-    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch());
+    timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return seconds(now.tv_sec) + nanoseconds(now.tv_nsec);
+}
+
+Message hex4(std::uint16_t port)
+{
+    return Message::value(convert::hex4(port));
+}
+
+std::uint16_t lastPort(int number)
+{
+    return static_cast<std::uint16_t>(simulatedCardBase(number) + registers::kRegisterSpan - 1);
 }
 
 constexpr int kBaseChip = protocol::kBaseClock.chip;
@@ -27,11 +41,37 @@ constexpr int kBaseCounter = protocol::kBaseClock.counter;
 
 } // namespace
 
-SimulatedCard::SimulatedCard(Clock clock, const std::vector<SimulatedFault> &faults)
-    : clock_(clock ? std::move(clock) : Clock(steadyNow))
+PortRefused notASimulatedRegister(std::uint16_t port, int firstCard, int lastCard)
+{
+    if (firstCard == lastCard)
+        return PortRefused(
+            port, Refusal::NotARegister,
+            Message(QM5083_MESSAGE("Card",
+                                   "it is not a register of the simulated card "
+                                   "(%1-%2); check the base address"),
+                    {hex4(simulatedCardBase(firstCard)), hex4(lastPort(firstCard))}));
+    std::vector<Message> ranges;
+    for (int number = firstCard; number <= lastCard; ++number)
+        ranges.push_back(Message::value(convert::hex4(simulatedCardBase(number)) + "-"
+                                        + convert::hex4(lastPort(number))));
+    return PortRefused(port, Refusal::NotARegister,
+                       Message(QM5083_MESSAGE("Card",
+                                              "it is not a register of the simulated cards (%1); "
+                                              "check the base address"),
+                               {Message::list(std::move(ranges))}));
+}
+
+SimulatedCard::SimulatedCard(Clock clock, const std::vector<SimulatedFault> &faults, int number)
+    : clock_(clock ? std::move(clock) : Clock(monotonicNow))
+    , number_(number)
+    , base_(simulatedCardBase(number))
     , lastTime_(clock_())
 {
-    for (const SimulatedFault &fault : faults)
+    if (number < 1 || number > kMaxSimulatedCards)
+        throw std::out_of_range("simulated card " + std::to_string(number) + " does not exist");
+    for (const SimulatedFault &fault : faults) {
+        if (fault.card != number)
+            continue;
         std::visit(EachKind {
                        [this](const StuckBit &stuck) { stuckBits_.push_back(stuck); },
                        [this](const ShortedBits &shorted) { shortedBits_.push_back(shorted); },
@@ -54,7 +94,8 @@ SimulatedCard::SimulatedCard(Clock clock, const std::vector<SimulatedFault> &fau
                                line.value ? chip.dataLow | bit : chip.dataLow & ~bit);
                        },
                    },
-                   fault);
+                   fault.kind);
+    }
 }
 
 // Chip A counter 1 runs from the card clock; every other counter is clocked by the rising edges
@@ -89,17 +130,11 @@ void SimulatedCard::deliverBaseClock()
     }
 }
 
-std::uint16_t SimulatedCard::registerOffset(std::uint16_t port)
+std::uint16_t SimulatedCard::registerOffset(std::uint16_t port) const
 {
-    const auto offset = static_cast<std::uint16_t>(port - kSimulatedCardBase);
+    const auto offset = static_cast<std::uint16_t>(port - base_);
     if (offset >= registers::kRegisterSpan)
-        throw PortRefused(port, Refusal::NotARegister,
-                          Message(QM5083_MESSAGE("Card",
-                                                 "it is not a register of the simulated card "
-                                                 "(%1-%2); check the base address"),
-                                  {Message::value(convert::hex4(kSimulatedCardBase)),
-                                   Message::value(convert::hex4(static_cast<std::uint16_t>(
-                                       kSimulatedCardBase + registers::kRegisterSpan - 1)))}));
+        throw notASimulatedRegister(port, number_, number_);
     return offset;
 }
 
@@ -224,6 +259,53 @@ double SimulatedCard::daVolts(int channel, double low, double high) const
     const DaFaults &faults = daFaults_.at(static_cast<std::size_t>(channel));
     const double ideal = daCode(channel) * (high - low) / protocol::kDaCodeMax;
     return low + ideal * faults.spanFactor + faults.offsetVolts;
+}
+
+void SimulatedCard::save(StateWriter &out) const
+{
+    out.i64(lastTime_.count());
+    out.i64(carryNs_);
+    out.u64(baseEdgesDelivered_);
+    for (const std::uint8_t latch : outputs_)
+        out.byte(latch);
+    out.byte(daLow_);
+    out.byte(daHigh_);
+    for (const std::uint16_t code : daCodes_)
+        out.u16(code);
+    for (const Pit8254 &chip : chips_)
+        chip.save(out);
+}
+
+void SimulatedCard::restore(StateReader &in)
+{
+    // The monotonic clock starts at boot: a time kept in this boot lies between then and now.
+    const nanoseconds lastTime(in.i64(0, clock_().count()));
+    const std::int64_t carryNs = in.i64(0, kCardClockPeriodNs - 1);
+    const std::uint64_t baseEdgesDelivered = in.u64();
+    const std::size_t deliveredAt = in.lastField();
+    std::array<std::uint8_t, registers::kDigitalGroupCount> outputs {};
+    for (std::uint8_t &latch : outputs)
+        latch = in.byte();
+    const std::uint8_t daLow = in.byte();
+    const std::uint8_t daHigh = in.byte();
+    std::array<std::uint16_t, registers::kDaChannelCount> daCodes {};
+    for (std::uint16_t &code : daCodes)
+        code = in.u16(0, static_cast<std::uint16_t>(protocol::kDaCodeMax));
+    std::array<Pit8254, registers::kPitChipCount> chips;
+    for (Pit8254 &chip : chips)
+        chip.restore(in);
+    // The edges not yet delivered are what the other counters are clocked by next.
+    if (baseEdgesDelivered > chips[kBaseChip].state(kBaseCounter).outRisingEdges)
+        throw StateOutOfRange(deliveredAt);
+
+    lastTime_ = lastTime;
+    carryNs_ = carryNs;
+    baseEdgesDelivered_ = baseEdgesDelivered;
+    outputs_ = outputs;
+    daLow_ = daLow;
+    daHigh_ = daHigh;
+    daCodes_ = daCodes;
+    chips_ = chips;
 }
 
 double SimulatedCard::baseFrequencyHz() const

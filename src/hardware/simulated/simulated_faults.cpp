@@ -116,11 +116,11 @@ InvalidFault invalid(const char *english, std::vector<Message> args)
 }
 
 // Each kind from its fields, and back; a kind without both does not compile.
-SimulatedFault make(std::type_identity<StuckBit>, const FieldValues &v, std::string_view)
+FaultKind make(std::type_identity<StuckBit>, const FieldValues &v, std::string_view)
 {
     return StuckBit {v.whole("G"), v.whole("B"), v.whole("V") == 1};
 }
-SimulatedFault make(std::type_identity<ShortedBits>, const FieldValues &v, std::string_view text)
+FaultKind make(std::type_identity<ShortedBits>, const FieldValues &v, std::string_view text)
 {
     if (v.whole("G") == v.whole("H") && v.whole("B") == v.whole("C"))
         throw invalid(QM5083_MESSAGE("Card",
@@ -131,28 +131,28 @@ SimulatedFault make(std::type_identity<ShortedBits>, const FieldValues &v, std::
                        Message::value(std::to_string(v.whole("B")))});
     return ShortedBits {v.whole("G"), v.whole("B"), v.whole("H"), v.whole("C")};
 }
-SimulatedFault make(std::type_identity<DeadChip>, const FieldValues &v, std::string_view)
+FaultKind make(std::type_identity<DeadChip>, const FieldValues &v, std::string_view)
 {
     return DeadChip {v.whole("X")};
 }
-SimulatedFault make(std::type_identity<StoppedCounter>, const FieldValues &v, std::string_view)
+FaultKind make(std::type_identity<StoppedCounter>, const FieldValues &v, std::string_view)
 {
     return StoppedCounter {v.whole("X"), v.whole("N")};
 }
-SimulatedFault make(std::type_identity<StuckDataLine>, const FieldValues &v, std::string_view)
+FaultKind make(std::type_identity<StuckDataLine>, const FieldValues &v, std::string_view)
 {
     return StuckDataLine {v.whole("X"), v.whole("B"), v.whole("V") == 1};
 }
-SimulatedFault make(std::type_identity<DaOffset>, const FieldValues &v, std::string_view)
+FaultKind make(std::type_identity<DaOffset>, const FieldValues &v, std::string_view)
 {
     return DaOffset {v.whole("C"), v.whole("MV")};
 }
-SimulatedFault make(std::type_identity<DaGain>, const FieldValues &v, std::string_view)
+FaultKind make(std::type_identity<DaGain>, const FieldValues &v, std::string_view)
 {
     return DaGain {v.whole("C"), v("PCT")};
 }
 
-FieldValues fieldsOf(const SimulatedFault &fault)
+FieldValues fieldsOf(const FaultKind &fault)
 {
     FieldValues v;
     std::visit(EachKind {
@@ -191,15 +191,16 @@ FieldValues fieldsOf(const SimulatedFault &fault)
 }
 
 template<std::size_t... Kind>
-std::optional<SimulatedFault> parseAnyKind(std::string_view text, std::index_sequence<Kind...>)
+std::optional<FaultKind> parseAnyKind(std::string_view text, std::string_view given,
+                                      std::index_sequence<Kind...>)
 {
-    std::optional<SimulatedFault> fault;
+    std::optional<FaultKind> fault;
     const auto tryKind = [&](auto kind) {
-        using Fault = std::variant_alternative_t<decltype(kind)::value, SimulatedFault>;
+        using Fault = std::variant_alternative_t<decltype(kind)::value, FaultKind>;
         if (fault)
             return;
         if (const auto values = match(text, kFaultForms[decltype(kind)::value]))
-            fault = make(std::type_identity<Fault> {}, *values, text);
+            fault = make(std::type_identity<Fault> {}, *values, given);
     };
     (tryKind(std::integral_constant<std::size_t, Kind> {}), ...);
     return fault;
@@ -230,7 +231,7 @@ struct FaultPlace
     double value;
 };
 
-std::optional<FaultPlace> placeOf(const SimulatedFault &fault)
+std::optional<FaultPlace> placeOf(const FaultKind &fault)
 {
     return std::visit(
         EachKind {
@@ -258,31 +259,51 @@ std::optional<FaultPlace> placeOf(const SimulatedFault &fault)
 Message faultGrammar()
 {
     std::vector<Message> forms;
-    forms.reserve(kFaultForms.size());
+    forms.reserve(kFaultForms.size() + 1);
     for (const FaultForm &form : kFaultForms)
         forms.push_back(Message(QM5083_MESSAGE("Card", "%1 (%2)"),
                                 {Message::value(std::string(form.form)), Message(form.meaning)}));
+    forms.push_back(Message(QM5083_MESSAGE("Card",
+                                           "%1FAULT (the fault on simulated card K, 1 to %2; "
+                                           "card 1 without %1)"),
+                            {Message::value(std::string(kFaultOnCard)),
+                             Message::value(std::to_string(kMaxSimulatedCards))}));
     return Message::list(std::move(forms));
 }
 
 SimulatedFault parseSimulatedFault(std::string_view text)
 {
-    if (const auto fault
-        = parseAnyKind(text, std::make_index_sequence<std::variant_size_v<SimulatedFault>> {}))
-        return *fault;
+    SimulatedFault fault;
+    std::string_view kind = text;
+    if (kind.size() > 2 && kind[1] == '/' && kind[0] >= '1' && kind[0] < '1' + kMaxSimulatedCards) {
+        fault.card = kind[0] - '0';
+        kind.remove_prefix(2);
+    }
+    if (const auto parsed
+        = parseAnyKind(kind, text, std::make_index_sequence<std::variant_size_v<FaultKind>> {})) {
+        fault.kind = *parsed;
+        return fault;
+    }
     throw invalid(
         QM5083_MESSAGE("Card", "--sim-fault \"%1\" is not a fault of the simulated card: %2"),
         {Message::value(std::string(text)), faultGrammar()});
 }
 
-void checkFaultsAgree(const std::vector<SimulatedFault> &faults)
+void checkFaultsAgree(const std::vector<SimulatedFault> &faults, int cards)
 {
+    for (const SimulatedFault &fault : faults)
+        if (fault.card > cards)
+            throw invalid(
+                QM5083_MESSAGE("Card",
+                               "--sim-fault \"%1\" is on simulated card %2, which is "
+                               "not simulated: give --simulate %2 or more"),
+                {Message::value(describeFault(fault)), Message::value(std::to_string(fault.card))});
     for (std::size_t i = 0; i < faults.size(); ++i) {
-        const auto place = placeOf(faults[i]);
+        const auto place = placeOf(faults[i].kind);
         for (std::size_t j = 0; place && j < i; ++j) {
-            const auto earlier = placeOf(faults[j]);
-            if (earlier && earlier->kind == place->kind && earlier->where == place->where
-                && earlier->value != place->value)
+            const auto earlier = placeOf(faults[j].kind);
+            if (faults[j].card == faults[i].card && earlier && earlier->kind == place->kind
+                && earlier->where == place->where && earlier->value != place->value)
                 throw invalid(QM5083_MESSAGE("Card",
                                              "--sim-fault \"%1\" contradicts \"%2\": "
                                              "give one value for one place"),
@@ -294,9 +315,9 @@ void checkFaultsAgree(const std::vector<SimulatedFault> &faults)
 
 std::string describeFault(const SimulatedFault &fault)
 {
-    const FaultForm &form = kFaultForms[fault.index()];
-    const FieldValues values = fieldsOf(fault);
-    std::string text;
+    const FaultForm &form = kFaultForms[fault.kind.index()];
+    const FieldValues values = fieldsOf(fault.kind);
+    std::string text = fault.card == 1 ? "" : std::to_string(fault.card) + "/";
     for (std::size_t i = 0; i < form.form.size();) {
         const std::string_view name = fieldNameAt(form.form, i);
         if (name.empty()) {

@@ -2,6 +2,7 @@
 
 #include "each_kind.h"
 #include "message.h"
+#include "simulated_locator.h"
 
 #include <array>
 #include <span>
@@ -75,8 +76,17 @@ struct DaGain
     bool operator==(const DaGain &) const = default;
 };
 
-using SimulatedFault = std::variant<StuckBit, ShortedBits, DeadChip, StoppedCounter, StuckDataLine,
-                                    DaOffset, DaGain>;
+// What goes wrong.
+using FaultKind = std::variant<StuckBit, ShortedBits, DeadChip, StoppedCounter, StuckDataLine,
+                               DaOffset, DaGain>;
+
+// A fault and the simulated card it is on.
+struct SimulatedFault
+{
+    int card = 1; // 1 to kMaxSimulatedCards
+    FaultKind kind;
+    bool operator==(const SimulatedFault &) const = default;
+};
 
 // A word of a fault's form that stands for a value: one character (a digit or a letter, its
 // value counted from '0' or 'A') or a number.
@@ -135,10 +145,14 @@ inline constexpr std::array<FaultForm, 7> kFaultForms {{
     {"da-gain:C=PCT", QM5083_MESSAGE("Card", "DA channel C's span off by PCT percent (-50 to 50)"),
      fault_fields::kDaGain},
 }};
-static_assert(kFaultForms.size() == std::variant_size_v<SimulatedFault>,
+static_assert(kFaultForms.size() == std::variant_size_v<FaultKind>,
               "every fault kind has its form");
 
-// Every form with its meaning: what --help and a refused --sim-fault show.
+// A fault on another card than card 1 starts with its number: "2/stuck:1.3=1".
+inline constexpr std::string_view kFaultOnCard = "K/";
+
+// Every form with its meaning, and how a fault names its card: what --help and a refused
+// --sim-fault show.
 Message faultGrammar();
 
 class InvalidFault : public ExplainedAs<std::invalid_argument>
@@ -147,14 +161,16 @@ public:
     using ExplainedAs::ExplainedAs;
 };
 
-// Reads one fault in one of kFaultForms; throws InvalidFault naming the text.
+// Reads one fault in one of kFaultForms, on card 1 or after "K/" on card K (1 to
+// kMaxSimulatedCards); throws InvalidFault naming the text.
 SimulatedFault parseSimulatedFault(std::string_view text);
 
-// Throws InvalidFault naming two faults that contradict each other: one input bit, one chip's
-// data line or one DA channel given two different values.
-void checkFaultsAgree(const std::vector<SimulatedFault> &faults);
+// Throws InvalidFault naming a fault on a card beyond the cards simulated, or two faults that
+// contradict each other: one input bit, one chip's data line or one DA channel of one card given
+// two different values. Faults on different cards never contradict.
+void checkFaultsAgree(const std::vector<SimulatedFault> &faults, int cards = kMaxSimulatedCards);
 
-// "stuck:2.3=1", as it is given.
+// "stuck:2.3=1" or "2/stuck:2.3=1", as it is given (card 1 without its number).
 std::string describeFault(const SimulatedFault &fault);
 
 } // namespace qm5083::hardware

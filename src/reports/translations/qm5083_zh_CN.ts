@@ -455,13 +455,89 @@
         <source>list the meters the DA check can read: sim, command:CMD and each libsigrok multimeter driver</source>
         <translation>列出 DA 检查可读取的仪表：sim、command:CMD 以及 libsigrok 的每个万用表驱动</translation>
     </message>
+    <message>
+        <source>simulated card %1: %2-%3</source>
+        <translation>仿真板卡 %1：%2-%3</translation>
+    </message>
+    <message>
+        <source>the simulated card %1&apos;s state %2 is refused: %3; qm5083-bench --sim-reset starts the simulated cards afresh</source>
+        <translation>仿真板卡 %1 的状态文件 %2 被拒绝：%3；运行 qm5083-bench --sim-reset 可让仿真板卡重新开始</translation>
+    </message>
+    <message>
+        <source>it is a link</source>
+        <translation>它是链接</translation>
+    </message>
+    <message>
+        <source>cannot open the simulated card %1&apos;s state %2</source>
+        <translation>无法打开仿真板卡 %1 的状态文件 %2</translation>
+    </message>
+    <message>
+        <source>it is not this user&apos;s own file (owner %1, mode %2; it must be owned by %3, mode 600)</source>
+        <translation>它不是当前用户自己的文件（属主 %1，权限 %2；必须属于 %3，权限 600）</translation>
+    </message>
+    <message>
+        <source>cannot read the simulated card %1&apos;s state %2</source>
+        <translation>无法读取仿真板卡 %1 的状态文件 %2</translation>
+    </message>
+    <message>
+        <source>the simulated card %1&apos;s state could not be written to %2, so what the last operation did to the card is lost</source>
+        <translation>仿真板卡 %1 的状态无法写入 %2，因此上一次操作对该板卡所做的改变已丢失</translation>
+    </message>
+    <message>
+        <source>it is not a register of the simulated cards (%1); check the base address</source>
+        <translation>它不是仿真板卡的寄存器（%1）；请检查基地址</translation>
+    </message>
+    <message>
+        <source>%1FAULT (the fault on simulated card K, 1 to %2; card 1 without %1)</source>
+        <translation>%1FAULT（K 号仿真板卡上的故障，K 为 1 到 %2；不写 %1 时为 1 号板卡）</translation>
+    </message>
+    <message>
+        <source>--sim-fault &quot;%1&quot; is on simulated card %2, which is not simulated: give --simulate %2 or more</source>
+        <translation>--sim-fault “%1”位于 %2 号仿真板卡，但没有仿真该板卡：请给出 --simulate %2 或更大的数</translation>
+    </message>
+    <message>
+        <source>the simulated cards&apos; folder %1 is refused: %2; remove it, and the program makes it afresh as this user&apos;s own</source>
+        <translation>仿真板卡的文件夹 %1 被拒绝：%2；请删除它，程序会重新创建一个属于当前用户的文件夹</translation>
+    </message>
+    <message>
+        <source>cannot make or open the simulated cards&apos; folder %1</source>
+        <translation>无法创建或打开仿真板卡的文件夹 %1</translation>
+    </message>
+    <message>
+        <source>it is not a folder</source>
+        <translation>它不是文件夹</translation>
+    </message>
+    <message>
+        <source>it is not this user&apos;s own folder (owner %1, mode %2; it must be owned by %3, mode 700)</source>
+        <translation>它不是当前用户自己的文件夹（属主 %1，权限 %2；必须属于 %3，权限 700）</translation>
+    </message>
+    <message>
+        <source>cannot remove the simulated card %1&apos;s state %2</source>
+        <translation>无法删除仿真板卡 %1 的状态文件 %2</translation>
+    </message>
+    <message>
+        <source>it holds %1 bytes, not %2</source>
+        <translation>它有 %1 字节，而不是 %2 字节</translation>
+    </message>
+    <message>
+        <source>it is no state this program kept</source>
+        <translation>它不是本程序保存的状态</translation>
+    </message>
+    <message>
+        <source>it is of version %1, not %2</source>
+        <translation>它的版本是 %1，而不是 %2</translation>
+    </message>
+    <message>
+        <source>its checksum does not match its contents</source>
+        <translation>它的校验和与内容不符</translation>
+    </message>
+    <message>
+        <source>it holds a value out of its range at byte %1</source>
+        <translation>它在第 %1 字节处有一个超出范围的值</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::commands</name>
-    <message>
-        <source>Work on the simulated card built into the program (card 1 at base E000) instead of the PCI bus.</source>
-        <translation>使用程序内置的仿真板卡（卡号 1，基地址 E000），不访问 PCI 总线。</translation>
-    </message>
     <message>
         <source>Write every port access to standard error: seconds since start, in or out, port, byte.</source>
         <translation>把每次端口访问写到标准错误输出：启动后的秒数、in 或 out、端口、字节。</translation>
@@ -1263,6 +1339,26 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     <message>
         <source>resistance</source>
         <translation>电阻</translation>
+    </message>
+    <message>
+        <source>Work on the simulated cards built into the program instead of the PCI bus: card 1 at base E000, or with --simulate N cards 1 to N (N 1 to 8) at E000, E100, E200... They keep their outputs, DA codes and counters from program to program until the next boot or --sim-reset.</source>
+        <translation>使用程序内置的仿真板卡，不访问 PCI 总线：1 号板卡的基地址为 E000；用 --simulate N 时为 1 到 N 号板卡（N 为 1 到 8），基地址依次为 E000、E100、E200……仿真板卡在程序之间保留其输出、DA 码和计数器，直到下次开机或 --sim-reset。</translation>
+    </message>
+    <message>
+        <source>Start the simulated cards afresh, as after a boot: forget the outputs, DA codes and counters they keep, and end.</source>
+        <translation>让仿真板卡像开机后一样重新开始：清除它们保留的输出、DA 码和计数器，然后结束。</translation>
+    </message>
+    <message>
+        <source>--%1 is given on its own (with --simulate at most)</source>
+        <translation>--%1 须单独给出（最多加上 --simulate）</translation>
+    </message>
+    <message>
+        <source>--simulate %1: give the number of simulated cards, 1 to %2</source>
+        <translation>--simulate %1：请给出仿真板卡的数目，1 到 %2</translation>
+    </message>
+    <message>
+        <source>The simulated cards start afresh: what they kept in %1 is gone.</source>
+        <translation>仿真板卡已重新开始：它们在 %1 中保留的状态已清除。</translation>
     </message>
 </context>
 <context>

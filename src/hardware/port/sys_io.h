@@ -27,8 +27,9 @@ struct LockHolder
     std::string command; // its command line, words apart; empty when it cannot be read
 };
 
-// The system calls through which the real card is reached. Everything the port backend asks of
-// the kernel passes here, so that every failure the kernel can report can be produced on demand.
+// The system calls through which the real card is reached, and through which every card on a bus
+// is locked. Everything the port backend asks of the kernel passes here, so that every failure the
+// kernel can report can be produced on demand.
 class SysIo
 {
 public:
