@@ -310,8 +310,14 @@ TEST_F(SimulatedPrograms, WaitForACardAnotherProgramHoldsThenGiveUp)
             ADD_FAILURE() << "the second program wrote during the first's operation";
         } catch (const std::system_error &busy) {
             EXPECT_EQ(busy.code().value(), EWOULDBLOCK);
+            // The holder's words as its command line gave them, joined by spaces.
+            const std::vector<std::string> argv = ::testing::internal::GetArgvs();
+            std::string words = argv.at(0);
+            if (argv.size() > 1)
+                words += ' ' + argv[1].substr(0, 8);
             EXPECT_THAT(busy.what(),
-                        HasSubstr("card 1 is busy: process " + std::to_string(::getpid()) + " ("));
+                        HasSubstr("card 1 is busy: process " + std::to_string(::getpid()) + " ("
+                                  + words));
             EXPECT_THAT(busy.what(),
                         HasSubstr("has held " + stateFile().string()
                                   + " for over 2 s, so port E001 was not reached "
