@@ -102,33 +102,15 @@ public:
         if (!process_.waitForStarted(static_cast<int>(milliseconds())))
             throw CannotRun {openFailure(spec_, helperMissing(helper))};
         identity_ = {{QStringLiteral("kind"), QStringLiteral("sigrok")}};
-        for (;;) {
-            const std::optional<QString> line = nextLine();
-            if (!line)
-                throw CannotRun {openFailure(spec_,
-                                             process_.state() == QProcess::NotRunning
-                                                 ? helperEnded()
-                                                 : noAnswerWithin(timeout_))};
-            if (*line == QLatin1String("ready"))
-                break;
-            if (line->startsWith(QLatin1String("error ")))
-                throw CannotRun {openFailure(spec_, helperProblem(line->mid(6)))};
-            if (line->startsWith(QLatin1String("meter "))) {
-                const QString field = line->section(QLatin1Char(' '), 1, 1);
-                if (!field.isEmpty())
-                    identity_[field] = line->section(QLatin1Char(' '), 2);
-            }
+        try {
+            waitUntilReady();
+        } catch (...) {
+            stop(); // a helper that refused the meter is not left to end on its own
+            throw;
         }
     }
 
-    ~SigrokMeter() override
-    {
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(1000)) {
-            process_.kill();
-            process_.waitForFinished(1000);
-        }
-    }
+    ~SigrokMeter() override { stop(); }
 
     QJsonObject identity() const override { return identity_; }
 
@@ -157,6 +139,37 @@ public:
     }
 
 private:
+    // The meter's identity, up to the helper's "ready".
+    void waitUntilReady()
+    {
+        for (;;) {
+            const std::optional<QString> line = nextLine();
+            if (!line)
+                throw CannotRun {openFailure(spec_,
+                                             process_.state() == QProcess::NotRunning
+                                                 ? helperEnded()
+                                                 : noAnswerWithin(timeout_))};
+            if (*line == QLatin1String("ready"))
+                break;
+            if (line->startsWith(QLatin1String("error ")))
+                throw CannotRun {openFailure(spec_, helperProblem(line->mid(6)))};
+            if (line->startsWith(QLatin1String("meter "))) {
+                const QString field = line->section(QLatin1Char(' '), 1, 1);
+                if (!field.isEmpty())
+                    identity_[field] = line->section(QLatin1Char(' '), 2);
+            }
+        }
+    }
+
+    void stop()
+    {
+        process_.closeWriteChannel();
+        if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(1000)) {
+            process_.kill();
+            process_.waitForFinished(1000);
+        }
+    }
+
     qint64 milliseconds() const
     {
         return std::chrono::duration_cast<std::chrono::milliseconds>(timeout_).count();

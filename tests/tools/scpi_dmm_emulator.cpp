@@ -11,6 +11,8 @@
 //     --function F        what CONF? says the meter measures (VOLT, the DC voltage function)
 //     --silent-after N    after N readings, READ? is never answered (the connection stays)
 //     --close-after N     after N readings, the connection is closed at the next READ?
+//     --sim-fault FAULT   a fault of the simulated card's DA output, as --sim-fault gives it to
+//                         the program: faults are each program's own wiring (repeatable)
 //
 // The port it listens on is written to FILE once it listens. It serves one connection at a
 // time until killed.
@@ -30,6 +32,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -48,6 +51,7 @@ struct Settings
     std::string function = "VOLT";
     long silentAfter = -1;
     long closeAfter = -1;
+    std::vector<SimulatedFault> faults;
 };
 
 [[noreturn]] void usage(const char *why)
@@ -88,6 +92,8 @@ Settings settingsFrom(int argc, char **argv)
             settings.silentAfter = std::stol(value);
         else if (option == "--close-after")
             settings.closeAfter = std::stol(value);
+        else if (option == "--sim-fault")
+            settings.faults.push_back(parseSimulatedFault(value));
         else
             usage("unknown option");
     }
@@ -108,15 +114,18 @@ public:
     // The simulated card's output now, as its state was kept by the program that last set it.
     double volts()
     {
-        SimulatedBus bus(SimulatedBus::Settings {.cards = settings_.card});
+        SimulatedBus::Settings kept;
+        kept.cards = settings_.card;
+        kept.faults = settings_.faults;
+        SimulatedBus bus(kept);
         bus.beginOperation();
         bus.inportb(simulatedCardBase(settings_.card)); // takes the card's kept state up
         bus.endOperation();
         const double span = settings_.high - settings_.low;
-        const double atTop = settings_.fullScaleSpan ? settings_.high
-                                                     : settings_.low + span * 4095.0 / 4096.0;
-        const double output = bus.card(settings_.card)->daVolts(settings_.channel, settings_.low,
-                                                                atTop);
+        const double atTop
+            = settings_.fullScaleSpan ? settings_.high : settings_.low + span * 4095.0 / 4096.0;
+        const double output
+            = bus.card(settings_.card)->daVolts(settings_.channel, settings_.low, atTop);
         return settings_.noise > 0 ? output + noise_(random_) : output;
     }
 
@@ -147,7 +156,7 @@ private:
     std::normal_distribution<double> noise_;
 };
 
-// Serves one connection; false when the emulated fault closed it.
+// Serves one connection until the client or the emulated fault closes it.
 void serve(int connection, Meter &meter, const Settings &settings)
 {
     const int one = 1;
