@@ -29,22 +29,16 @@ struct Series
     std::optional<double> limit;
 };
 
-// The y range that holds every value, the band and zero, with a little room.
+// The y range that holds every value and the band, with a little room; even about zero, so that
+// zero is the middle tick and an error's sign reads at a glance.
 std::pair<double, double> span(const Series &series)
 {
-    double low = 0;
-    double high = 0;
+    double extent = series.limit ? *series.limit : 0;
     for (const QPointF &value : series.values)
-        if (std::isfinite(value.y())) {
-            low = std::min(low, value.y());
-            high = std::max(high, value.y());
-        }
-    if (series.limit) {
-        low = std::min(low, -*series.limit);
-        high = std::max(high, *series.limit);
-    }
-    const double room = std::max(0.5, (high - low) * 0.1);
-    return {low - room, high + room};
+        if (std::isfinite(value.y()))
+            extent = std::max(extent, std::fabs(value.y()));
+    const double room = std::max(0.5, extent * 0.2);
+    return {-extent - room, extent + room};
 }
 
 // One panel: its frame, ticks, the limit's band, zero, and the values, as dots on a line
