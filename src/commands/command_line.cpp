@@ -220,7 +220,7 @@ constexpr std::array<std::pair<OptionId, Mode>, 3> kModeOptions {{
 
 QString optionHelp(const OptionRule &option)
 {
-    const QString help = tr(option.help);
+    QString help = tr(option.help);
     switch (option.id) {
     case OptionId::Config:
         return help.arg(QStringLiteral(QM5083_CARDS_CONF));
@@ -350,7 +350,7 @@ void prepare(ParseState &state)
 void chooseMode(ParseState &state, const QStringList &words);
 void checkWhereOptionsBelong(ParseState &state, const QStringList &words);
 void take(ParseState &state, OptionId id);
-void takeWords(ParseState &state, QStringList words);
+void takeWords(ParseState &state, const QStringList &words);
 void readCardsConfig(ParseState &state);
 void resetSimulatedCards(ParseState &state);
 void answerRefusalAsJson(ParseState &state);
@@ -594,7 +594,7 @@ void take(ParseState &state, OptionId id)
 }
 
 // The words after the options: the set-up's ids, or a command with its arguments.
-void takeWords(ParseState &state, QStringList words)
+void takeWords(ParseState &state, const QStringList &words)
 {
     if (state.parsed.mode == Mode::Setup) {
         for (const QString &word : words) {

@@ -46,7 +46,10 @@ std::pair<double, double> span(const Series &series)
 void drawPanel(QPainter &painter, const QRectF &area, const Series &series, const QString &title,
                bool bars)
 {
-    const auto [low, high] = span(series);
+    // Named apart, not bound: the lambdas below capture them.
+    const std::pair<double, double> range = span(series);
+    const double low = range.first;
+    const double high = range.second;
     const auto x = [&](double code) {
         return area.left() + area.width() * code / kTopCode;
     };
