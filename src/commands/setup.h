@@ -55,7 +55,7 @@ CardsNamed cardsNamed(const CommandLine &commandLine);
 // found (address, BAR, base), its I/O decoding, its region file's group and mode, whether this
 // user can open it, and the kernel's lockdown. Returns 0 when card 1 can be used, 1 when not, 2
 // when the check cannot run.
-int runSetupCheck(const CardsNamed &cards, const UserAccess &user,
+int runSetupCheck(const CardsNamed &named, const UserAccess &user,
                   const std::filesystem::path &lockdownFile, std::FILE *out, std::FILE *err);
 
 // What --setup changes on the system besides the card set-up's file.
@@ -88,6 +88,6 @@ protected:
 // it twice changes nothing more. Returns 0 when done, 1 when a step failed, 2 when it could not
 // be (not root, ids that name one card twice, a card present whose named BAR is no port region,
 // a card set-up that cannot be written safely: nothing is written).
-int runSetup(const CardsNamed &cards, SystemSetup &system, std::FILE *out, std::FILE *err);
+int runSetup(const CardsNamed &named, SystemSetup &system, std::FILE *out, std::FILE *err);
 
 } // namespace qm5083::commands

@@ -203,7 +203,7 @@ private:
 QString sigrokHelper()
 {
     // Next to the program as built; where the package puts it, once installed.
-    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + kHelperName;
+    QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + kHelperName;
     if (QFileInfo(beside).isExecutable())
         return beside;
     return QStringLiteral(QM5083_SIGROK_METER);

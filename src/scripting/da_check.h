@@ -99,7 +99,7 @@ struct DaFigures
 
 // The figures of a check's points, which hold codes 0 and FFF.
 DaFigures daFigures(const std::vector<DaPoint> &points, const DaRange &range,
-                    LsbConvention convention, ReferenceLine line);
+                    LsbConvention convention, ReferenceLine reference);
 
 // Limits in LSB per figure; none: not judged.
 struct DaLimits

@@ -38,6 +38,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -60,7 +61,7 @@ std::shared_ptr<sigrok::Context> context()
     auto context = sigrok::Context::create();
     context->set_log_callback([](const sigrok::LogLevel *level, std::string message) {
         if (level->id() <= sigrok::LogLevel::WARN->id())
-            lastProblem = message;
+            lastProblem = std::move(message);
     });
     return context;
 }
@@ -90,9 +91,8 @@ public:
         session_ = context_->create_session();
         session_->add_device(meter_);
         session_->add_datafeed_callback(
-            [this](std::shared_ptr<sigrok::Device>, std::shared_ptr<sigrok::Packet> packet) {
-                take(packet);
-            });
+            [this](const std::shared_ptr<sigrok::Device> &,
+                   const std::shared_ptr<sigrok::Packet> &packet) { take(packet); });
     }
 
     ~Reader()
@@ -217,13 +217,13 @@ int serve(const std::string &specText)
         try {
             options[configKey] = configKey->parse_string(value);
         } catch (const std::exception &) {
-            throw SpecRefused {"value " + key + "=" + value};
+            throw SpecRefused {std::string("value ").append(key).append("=").append(value)};
         }
     }
     const auto meters = driver->scan(options);
     if (meters.empty())
         throw SpecRefused {"none " + lastProblem};
-    const std::shared_ptr<sigrok::HardwareDevice> meter = meters.front();
+    const std::shared_ptr<sigrok::HardwareDevice> &meter = meters.front();
     Reader reader(sigrokContext, meter);
     answer("meter", "driver " + spec.driver);
     answer("meter", "vendor " + meter->vendor());
