@@ -315,9 +315,9 @@ TEST_F(SimulatedPrograms, WaitForACardAnotherProgramHoldsThenGiveUp)
             std::string words = argv.at(0);
             if (argv.size() > 1)
                 words += ' ' + argv[1].substr(0, 8);
-            EXPECT_THAT(busy.what(),
-                        HasSubstr("card 1 is busy: process " + std::to_string(::getpid()) + " ("
-                                  + words));
+            EXPECT_THAT(
+                busy.what(),
+                HasSubstr("card 1 is busy: process " + std::to_string(::getpid()) + " (" + words));
             EXPECT_THAT(busy.what(),
                         HasSubstr("has held " + stateFile().string()
                                   + " for over 2 s, so port E001 was not reached "
