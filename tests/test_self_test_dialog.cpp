@@ -1,0 +1,203 @@
+// The self-test from the window's menu, driven as a technician drives it: a serial typed (as a
+// scanner types it) and Enter, on the simulated card with each kind of fault. What counts is the
+// verdict shown, the report filed and its status, and the monitor paused meanwhile.
+
+#include "backends.h"
+#include "main_window.h"
+#include "self_test_dialog.h"
+#include "support/json_samples.h"
+#include "support/row_name.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <system_error>
+
+using namespace qm5083;
+using window::MainWindow;
+using window::SelfTestDialog;
+
+namespace {
+
+// The card that leaves the bus after a number of accesses, as a card pulled mid-test does.
+class LeavingCard final : public hardware::PortAccess
+{
+public:
+    LeavingCard(hardware::PortAccess &card, int accessesLeft)
+        : card_(card)
+        , left_(accessesLeft)
+    { }
+    std::uint8_t inportb(std::uint16_t port) override
+    {
+        leaveWhenDue();
+        return card_.inportb(port);
+    }
+    void outportb(std::uint16_t port, std::int16_t value) override
+    {
+        leaveWhenDue();
+        card_.outportb(port, value);
+    }
+
+private:
+    void leaveWhenDue()
+    {
+        if (left_-- <= 0)
+            throw std::system_error(ENODEV, std::generic_category(), "the card left the bus");
+    }
+    hardware::PortAccess &card_;
+    int left_;
+};
+
+struct Bench
+{
+    explicit Bench(const QStringList &faults, int accessesBeforeLeaving = -1)
+    {
+        QStandardPaths::setTestModeEnabled(true); // never the user's own settings
+        commandLine.backends.simulate = true;
+        for (const QString &fault : faults)
+            commandLine.backends.simulatedFaults.push_back(
+                hardware::parseSimulatedFault(fault.toStdString()));
+        backend = hardware::chooseBackend(commandLine.backends);
+        if (accessesBeforeLeaving >= 0)
+            backend.trace = std::make_unique<LeavingCard>(*backend.card, accessesBeforeLeaving);
+        window = std::make_unique<MainWindow>(backend.port(), *backend.locator, backend.kind);
+        window->setReporter(
+            [this](const reports::ErrorReport &report) { reports.push_back(report); });
+        window->setTestBench({&commandLine, &backend});
+        window->start();
+        dialog = std::make_unique<SelfTestDialog>(*window);
+        dialog->findChild<QLineEdit *>("resultsFolderBox")->setText(results.path());
+        dialog->show();
+    }
+
+    // What a scanner does: the serial, then Enter, into whatever has the focus.
+    void scan(const QString &serial)
+    {
+        QWidget *focused = dialog->focusWidget();
+        QTest::keyClicks(focused, serial);
+        QTest::keyClick(focused, Qt::Key_Return);
+    }
+
+    QString verdict() const { return dialog->findChild<QLabel *>("verdictLabel")->text(); }
+
+    QJsonObject filedReport() const
+    {
+        QFile file(dialog->lastReport());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray bytes = file.readAll();
+        qm5083::testing::keepJsonSample("self-test-report", bytes.toStdString());
+        return QJsonDocument::fromJson(bytes).object();
+    }
+
+    QTemporaryDir results;
+    commands::CommandLine commandLine;
+    hardware::Backend backend;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<SelfTestDialog> dialog;
+    std::vector<reports::ErrorReport> reports;
+};
+
+struct FaultRow
+{
+    const char *name;
+    QStringList faults;
+    QString verdict;
+    int status;
+};
+
+void PrintTo(const FaultRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class SelfTestFromTheMenu : public ::testing::TestWithParam<FaultRow>
+{ };
+
+TEST_P(SelfTestFromTheMenu, ShowsTheVerdictAndFilesTheReport)
+{
+    Bench bench(GetParam().faults);
+    std::vector<bool> monitorRunning;
+    QObject::connect(bench.dialog.get(), &SelfTestDialog::checkShown,
+                     [&] { monitorRunning.push_back(bench.window->inputTimer().isActive()); });
+    bench.scan("SN 0042/A");
+
+    EXPECT_EQ(bench.verdict(), GetParam().verdict);
+    const QJsonObject report = bench.filedReport();
+    EXPECT_EQ(report["status"].toInt(-1), GetParam().status);
+    EXPECT_EQ(report["serial"].toString(), "SN 0042/A");
+    EXPECT_TRUE(bench.dialog->lastReport().startsWith(bench.results.path() + "/SN_0042_A_"));
+    EXPECT_TRUE(bench.reports.empty());
+    ASSERT_FALSE(monitorRunning.empty());
+    EXPECT_EQ(std::count(monitorRunning.begin(), monitorRunning.end(), true), 0);
+    EXPECT_TRUE(bench.window->inputTimer().isActive());
+    // The boxes show what the test left: outputs 00, read back through the loopback.
+    EXPECT_EQ(bench.window->findChild<QLineEdit *>("txtOutput2")->text(), "00");
+    EXPECT_EQ(bench.window->findChild<QLineEdit *>("txtInput0")->text(), "0");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SelfTestFromTheMenu,
+    ::testing::Values(FaultRow {"CleanCard", {}, "合格", 0},
+                      FaultRow {"StuckInputBit", {"stuck:2.3=1"}, "不合格", 1},
+                      FaultRow {"BridgedInputBits", {"short:1.0-3.7"}, "不合格", 1},
+                      FaultRow {"DeadCounterChip", {"dead-chip:C"}, "不合格", 1},
+                      FaultRow {"StoppedCounter", {"counter-stopped:B.1"}, "不合格", 1},
+                      FaultRow {"StuckChipDataLine", {"chip-data:D.2=0"}, "不合格", 1},
+                      // The self-test writes the DA codes but cannot read them back: a DA fault
+                      // is the DA check's to find, with a meter.
+                      FaultRow {"DaOffsetIsNotItsToFind", {"da-offset:1=250"}, "合格", 0},
+                      FaultRow {"DaGainIsNotItsToFind", {"da-gain:2=5"}, "合格", 0}),
+    qm5083::testing::RowName {});
+
+TEST(SelfTestFromTheMenu, NextCardIsASerialAndEnterAway)
+{
+    Bench bench({});
+    bench.scan("A1");
+    const QString first = bench.dialog->lastReport();
+    bench.scan("B2"); // the first serial is selected: typing replaces it
+    EXPECT_NE(bench.dialog->lastReport(), first);
+    EXPECT_EQ(bench.filedReport()["serial"].toString(), "B2");
+    EXPECT_EQ(QDir(bench.results.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST(SelfTestFromTheMenu, ACardThatLeavesMidTestFilesACouldNotRunReport)
+{
+    Bench bench({}, 200); // gone during the loopback
+    bench.scan("GONE1");
+    ASSERT_EQ(bench.reports.size(), 1u);
+    EXPECT_NE(bench.reports.front().detail.indexOf("the card left the bus"), -1)
+        << bench.reports.front().detail.toStdString();
+    const QJsonObject report = bench.filedReport();
+    EXPECT_EQ(report["status"].toInt(-1), 2);
+    EXPECT_TRUE(report.contains("error"));
+    EXPECT_FALSE(report.contains("checks"));
+    EXPECT_NE(bench.verdict(), "合格");
+    EXPECT_NE(bench.verdict(), "不合格");
+    // Only the whole report: no temporary file is left beside it.
+    EXPECT_EQ(QDir(bench.results.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    EXPECT_TRUE(bench.window->inputTimer().isActive());
+}
+
+TEST(SelfTestFromTheMenu, TheMenuSitsAboveTheUnmovedForm)
+{
+    Bench bench({});
+    QMenuBar *menu = bench.window->menuBar();
+    EXPECT_EQ(bench.window->form()->y(), menu->height());
+    EXPECT_EQ(bench.window->height(), bench.window->form()->height() + menu->height());
+    QAction *selfTest = bench.window->findChild<QAction *>("selfTestAction");
+    ASSERT_NE(selfTest, nullptr);
+    EXPECT_TRUE(selfTest->isEnabled());
+    EXPECT_TRUE(selfTest->text().contains("&S"));
+}
+
+} // namespace
