@@ -126,6 +126,8 @@ class SelfTestFromTheMenu : public ::testing::TestWithParam<FaultRow>
 TEST_P(SelfTestFromTheMenu, ShowsTheVerdictAndFilesTheReport)
 {
     Bench bench(GetParam().faults);
+    bench.window->findChild<QLineEdit *>("txtOutput2")->setText("5A");
+    bench.window->findChild<QLineEdit *>("txtda(1)")->setText("FFF");
     std::vector<bool> monitorRunning;
     QObject::connect(bench.dialog.get(), &SelfTestDialog::checkShown,
                      [&] { monitorRunning.push_back(bench.window->inputTimer().isActive()); });
@@ -142,6 +144,7 @@ TEST_P(SelfTestFromTheMenu, ShowsTheVerdictAndFilesTheReport)
     EXPECT_TRUE(bench.window->inputTimer().isActive());
     // The boxes show what the test left: outputs 00, read back through the loopback.
     EXPECT_EQ(bench.window->findChild<QLineEdit *>("txtOutput2")->text(), "00");
+    EXPECT_EQ(bench.window->findChild<QLineEdit *>("txtda(1)")->text(), "0");
     EXPECT_EQ(bench.window->findChild<QLineEdit *>("txtInput0")->text(), "0");
 }
 

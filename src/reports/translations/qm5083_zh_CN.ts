@@ -1606,5 +1606,161 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
         <source>Not read now: the inputs are held until a base address is stored again (输出, DA 输出 or 得到板卡的基地址); the byte shown is the last one read.</source>
         <translation>现在不读取：输入保持不变，直到再次保存基地址（输出、DA 输出或得到板卡的基地址）；显示的字节是最后一次读到的。</translation>
     </message>
+    <message>
+        <source>&amp;Test</source>
+        <translation>测试(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Self-test…</source>
+        <translation>自检(&amp;S)…</translation>
+    </message>
+    <message>
+        <source>&amp;DA check…</source>
+        <translation>DA 校验(&amp;D)…</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>帮助(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;Manual</source>
+        <translation>使用说明(&amp;M)</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>关于(&amp;A)</translation>
+    </message>
+    <message>
+        <source>the simulated card</source>
+        <translation>仿真板卡</translation>
+    </message>
+    <message>
+        <source>no card found</source>
+        <translation>未找到板卡</translation>
+    </message>
+    <message>
+        <source>the cards&apos; ids given with --pci-id</source>
+        <translation>用 --pci-id 给出的板卡 ID</translation>
+    </message>
+    <message>
+        <source>none (the simulated card)</source>
+        <translation>无（仿真板卡）</translation>
+    </message>
+    <message>
+        <source>About qm5083-bench</source>
+        <translation>关于 qm5083-bench</translation>
+    </message>
+    <message>
+        <source>qm5083-bench %1</source>
+        <translation>qm5083-bench %1</translation>
+    </message>
+    <message>
+        <source>The bench test program for the qm5083 PCI I/O card.
+Licence: GPL-3.0-or-later.
+Card set-up: %1
+Card: %2</source>
+        <translation>qm5083 PCI 输入/输出板卡的测试程序。
+许可证：GPL-3.0-or-later。
+板卡设置：%1
+板卡：%2</translation>
+    </message>
+    <message>
+        <source>self-test</source>
+        <translation>自检</translation>
+    </message>
+    <message>
+        <source>The self-test could not run</source>
+        <translation>自检无法进行</translation>
+    </message>
+</context>
+<context>
+    <name>qm5083::window::Manual</name>
+    <message>
+        <source>Manual</source>
+        <translation>使用说明</translation>
+    </message>
+    <message>
+        <source>The full manual: man qm5083-bench. The program&apos;s options:</source>
+        <translation>完整手册：man qm5083-bench。程序的选项：</translation>
+    </message>
+</context>
+<context>
+    <name>qm5083::window::SelfTestDialog</name>
+    <message>
+        <source>Self-test</source>
+        <translation>自检</translation>
+    </message>
+    <message>
+        <source>Choose…</source>
+        <translation>选择…</translation>
+    </message>
+    <message>
+        <source>digital loopback (no loopback cable)</source>
+        <translation>开关量回环（无回环线）</translation>
+    </message>
+    <message>
+        <source>counters</source>
+        <translation>计数器</translation>
+    </message>
+    <message>
+        <source>DA writes</source>
+        <translation>DA 写入</translation>
+    </message>
+    <message>
+        <source>Serial number:</source>
+        <translation>序列号：</translation>
+    </message>
+    <message>
+        <source>Operator:</source>
+        <translation>操作员：</translation>
+    </message>
+    <message>
+        <source>Station:</source>
+        <translation>工位：</translation>
+    </message>
+    <message>
+        <source>Results folder:</source>
+        <translation>结果文件夹：</translation>
+    </message>
+    <message>
+        <source>Skip:</source>
+        <translation>跳过：</translation>
+    </message>
+    <message>
+        <source>Start the test (Enter)</source>
+        <translation>开始测试（回车）</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Results folder</source>
+        <translation>结果文件夹</translation>
+    </message>
+    <message>
+        <source>the folder cannot be made</source>
+        <translation>无法创建该文件夹</translation>
+    </message>
+    <message>
+        <source>The report %1 cannot be written: %2; the self-test did not run.</source>
+        <translation>无法写入报告 %1：%2；自检未进行。</translation>
+    </message>
+    <message>
+        <source>Another operation is running; try again when it ends.</source>
+        <translation>另一个操作正在进行；请在它结束后再试。</translation>
+    </message>
+    <message>
+        <source>Could not run</source>
+        <translation>无法进行</translation>
+    </message>
+    <message>
+        <source>Report filed: %1</source>
+        <translation>报告已保存：%1</translation>
+    </message>
+    <message>
+        <source>No report was filed.</source>
+        <translation>未保存报告。</translation>
+    </message>
 </context>
 </TS>
