@@ -225,12 +225,20 @@ void MainWindow::buildTabOrder(std::span<const PanelLayout *const> panels)
 
 QStringList MainWindow::layoutLines() const
 {
-    // The form is the client area the controls were laid out in; the menu bar is above it.
+    // The window, the menu bar and the form below it; the controls relative to the form, the
+    // client area they were laid out in.
     QStringList lines {QStringLiteral("%1 0 0 %2 %3 %4")
                            .arg(objectName())
-                           .arg(form_->width())
-                           .arg(form_->height())
+                           .arg(width())
+                           .arg(height())
                            .arg(windowTitle())};
+    for (const QWidget *part : std::initializer_list<const QWidget *> {menuBar_, form_})
+        lines << QStringLiteral("%1 %2 %3 %4 %5")
+                     .arg(part->objectName())
+                     .arg(part->x())
+                     .arg(part->y())
+                     .arg(part->width())
+                     .arg(part->height());
     for (const ControlLayout *layout : layouts_) {
         const auto *widget = form_->findChild<QWidget *>(qs(layout->name));
         const QPoint topLeft = widget->mapTo(form_, QPoint(0, 0));

@@ -129,8 +129,10 @@ public:
     // Twips to pixels at this window's logical DPI.
     int toPixels(int twips) const;
 
-    // The window, then every control in table order, one a line: "<object name> <x> <y>
-    // <width> <height> <text>", in pixels relative to the window's client area.
+    // The window ("<object name> 0 0 <width> <height> <caption>"), the menu bar and the form
+    // ("<object name> <x> <y> <width> <height>", in the window), then every control in table
+    // order, one a line: "<object name> <x> <y> <width> <height> <text>", in pixels relative to
+    // the form, the client area the controls were laid out in.
     QStringList layoutLines() const;
 
 signals:

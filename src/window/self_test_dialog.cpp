@@ -57,7 +57,8 @@ SelfTestDialog::SelfTestDialog(MainWindow &window)
     , window_(window)
 {
     setObjectName(QStringLiteral("selfTestDialog"));
-    setWindowTitle(tr("Self-test"));
+    // The window's caption says which card it tests: the simulated one, or where the real one is.
+    setWindowTitle(QStringLiteral("%1 - %2").arg(window.windowTitle(), tr("Self-test")));
     const QSettings remembered = settings();
 
     serial_ = limitedEdit(QStringLiteral("serialBox"), kMaxFactLength, this);
