@@ -1,21 +1,27 @@
-// The self-test from the window's menu, driven as a technician drives it: a serial typed (as a
-// scanner types it) and Enter, on the simulated card with each kind of fault. What counts is the
-// verdict shown, the report filed and its status, and the monitor paused meanwhile.
+// The self-test and the DA check from the window's menu, driven as a technician drives them: a
+// serial typed (as a scanner types it) and Enter, readings typed or taken from the simulated
+// meter, on the simulated card with each kind of fault. What counts is the verdict shown, the
+// report filed and its status, the monitor paused meanwhile and the channel left at code 0.
 
 #include "backends.h"
+#include "da_check_dialog.h"
 #include "main_window.h"
 #include "self_test_dialog.h"
+#include "simulated_bus.h"
 #include "support/json_samples.h"
 #include "support/row_name.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -201,6 +207,135 @@ TEST(SelfTestFromTheMenu, TheMenuSitsAboveTheUnmovedForm)
     ASSERT_NE(selfTest, nullptr);
     EXPECT_TRUE(selfTest->isEnabled());
     EXPECT_TRUE(selfTest->text().contains("&S"));
+}
+
+// ---- The DA check
+
+struct DaBench : Bench
+{
+    DaBench(const QStringList &faults, const QString &meter)
+        : Bench(faults)
+    {
+        da = std::make_unique<window::DaCheckDialog>(*window);
+        da->findChild<QLineEdit *>("resultsFolderBox")->setText(results.path());
+        da->findChild<QLineEdit *>("meterBox")->setText(meter);
+        da->findChild<QLineEdit *>("limitsBox")->setText("1");
+        da->findChild<QLineEdit *>("pointsBox")->setText("11");
+        da->findChild<QLineEdit *>("rangeBox")->setText("0:10");
+        da->show();
+    }
+    QString text(const char *label) const { return da->findChild<QLabel *>(label)->text(); }
+    QJsonObject report() const
+    {
+        QFile file(da->lastReport());
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                              : QJsonObject();
+    }
+    void start(const QString &serial)
+    {
+        QTest::keyClicks(da->findChild<QLineEdit *>("serialBox"), serial);
+        QTest::keyClick(da->findChild<QLineEdit *>("serialBox"), Qt::Key_Return);
+    }
+    void type(const QString &reading)
+    {
+        QWidget *box = da->focusWidget();
+        QTest::keyClicks(box, reading);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    // The code DA1 holds now, as the card keeps it for the next program.
+    std::uint16_t channelCode() const
+    {
+        const hardware::Backend another = hardware::chooseBackend(commandLine.backends);
+        {
+            const hardware::OperationScope reading(another.port());
+            another.port().inportb(0xE000);
+        }
+        return dynamic_cast<const hardware::SimulatedBus &>(*another.card).card(1)->daCode(1);
+    }
+    std::unique_ptr<window::DaCheckDialog> da;
+};
+
+struct DaRow
+{
+    const char *name;
+    QStringList faults;
+    QString verdict;
+    int status;
+};
+
+void PrintTo(const DaRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class DaCheckFromTheMenu : public ::testing::TestWithParam<DaRow>
+{ };
+
+// The meter's readings, then the same typed by hand: one verdict, one report, the channel at 0.
+TEST_P(DaCheckFromTheMenu, TypedOrFromTheMeterTheSameVerdict)
+{
+    DaBench metered(GetParam().faults, "sim");
+    metered.da->findChild<QComboBox *>("channelBox")->setCurrentIndex(1);
+    metered.start("M-1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !metered.text("verdictLabel").isEmpty(); }, 5000));
+    EXPECT_EQ(metered.text("verdictLabel"), GetParam().verdict)
+        << metered.text("readingProblem").toStdString();
+    const QJsonObject meterReport = metered.report();
+    EXPECT_EQ(meterReport["status"].toInt(-1), GetParam().status);
+    const auto *table = metered.da->findChild<QTableWidget *>("readingsTable");
+    ASSERT_EQ(table->rowCount(), meterReport["points"].toArray().size());
+
+    DaBench typed(GetParam().faults, "");
+    typed.da->findChild<QComboBox *>("channelBox")->setCurrentIndex(1);
+    typed.start("T-1");
+    for (int row = 0; row < table->rowCount(); ++row) {
+        EXPECT_EQ(typed.text("codeLabel"), table->item(row, 0)->text());
+        typed.type(table->item(row, 2)->text());
+    }
+    EXPECT_EQ(typed.text("verdictLabel"), GetParam().verdict);
+    const QJsonObject typedReport = typed.report();
+    EXPECT_EQ(typedReport["status"].toInt(-1), GetParam().status);
+    EXPECT_EQ(typedReport["meter"].toObject()["kind"].toString(), "typed");
+    // The table shows the readings to the microvolt: the figures may differ below that, not
+    // the verdict on each.
+    const auto withinEach = [](const QJsonObject &report) {
+        QStringList verdicts;
+        for (const QJsonValue verdict : report["verdicts"].toArray())
+            verdicts << verdict["figure"].toString() + (verdict["within"].toBool() ? "+" : "-");
+        return verdicts;
+    };
+    EXPECT_EQ(withinEach(typedReport), withinEach(meterReport));
+    EXPECT_FALSE(withinEach(typedReport).isEmpty());
+    EXPECT_TRUE(QFile::exists(QString(typed.da->lastReport()).replace(".json", ".svg")));
+    EXPECT_EQ(typed.channelCode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DaCheckFromTheMenu,
+                         ::testing::Values(DaRow {"CleanChannel", {}, "合格", 0},
+                                           DaRow {
+                                               "OffsetChannel", {"da-offset:1=250"}, "不合格", 1},
+                                           DaRow {"GainChannel", {"da-gain:1=5"}, "不合格", 1}),
+                         qm5083::testing::RowName {});
+
+TEST(DaCheckFromTheMenu, ABadReadingIsAskedAgainAndEscLeavesCodeZero)
+{
+    DaBench bench({}, "");
+    bench.da->findChild<QComboBox *>("channelBox")->setCurrentIndex(1);
+    bench.start("E-1");
+    bench.type("0");
+    const QString code = bench.text("codeLabel");
+    bench.type("ten volts");
+    EXPECT_EQ(bench.text("codeLabel"), code);
+    EXPECT_FALSE(bench.text("readingProblem").isEmpty());
+    EXPECT_EQ(bench.da->findChild<QTableWidget *>("readingsTable")->rowCount(), 1);
+    EXPECT_NE(bench.channelCode(), 0); // the code shown is on the channel
+    QTest::keyClick(bench.da->focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(bench.da->isVisible());
+    EXPECT_EQ(bench.channelCode(), 0);
+    const QJsonObject report = bench.report();
+    EXPECT_EQ(report["status"].toInt(-1), 2);
+    EXPECT_FALSE(report["complete"].toBool(true));
+    EXPECT_EQ(report["points"].toArray().size(), 1);
 }
 
 } // namespace

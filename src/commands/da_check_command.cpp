@@ -340,6 +340,47 @@ void settle(int milliseconds)
 
 } // namespace
 
+namespace {
+
+// The steps' texts, at namespace scope so that the translation tools file them in tr()'s
+// context, as the rest of the command's.
+QString targetsRefused(const QString &why)
+{
+    return tr("the report or picture cannot be written: %1").arg(why);
+}
+
+QString implausible(double reading, std::uint16_t code, const scripting::DaRange &range)
+{
+    return tr("the meter read %1 V at code %2, further outside %3 to %4 V than the range is wide; "
+              "check the meter's range and its leads")
+        .arg(reading)
+        .arg(codeText(code))
+        .arg(range.low)
+        .arg(range.high);
+}
+
+QString leftAtZero(const QString &why, int channel)
+{
+    return tr("%1; DA%2 is left at code 0").arg(why).arg(channel);
+}
+
+QString reportNotWritten(const QString &path, const QString &why)
+{
+    return tr("da-check ran, but its report %1 was not written: %2").arg(path, why);
+}
+
+QString pictureNotDrawn(const QString &path, const QString &why)
+{
+    return tr("da-check ran, but its picture %1 was not drawn: %2").arg(path, why);
+}
+
+QString commandStopped()
+{
+    return tr("The command stopped");
+}
+
+} // namespace
+
 DaCheckSteps::DaCheckSteps(const DaCheckCommand &check, CardSession &session)
     : check_(check)
     , session_(session)
@@ -354,7 +395,7 @@ void DaCheckSteps::openTargets()
         report_ = reportTarget(QString::fromStdString(check_.reportFile));
         plot_ = reportTarget(QString::fromStdString(check_.plotFile));
     } catch (const reports::FileRefused &refused) {
-        throw CannotRun {tr("the report or picture cannot be written: %1").arg(refused.why)};
+        throw CannotRun {targetsRefused(refused.why)};
     }
 }
 
@@ -368,12 +409,7 @@ void DaCheckSteps::setCode(std::uint16_t code)
 void DaCheckSteps::checkPlausible(std::uint16_t code, double reading) const
 {
     if (scripting::implausibleReading(reading, check_.range))
-        throw MeterFailed {tr("the meter read %1 V at code %2, further outside %3 to %4 V than "
-                              "the range is wide; check the meter's range and its leads")
-                               .arg(reading)
-                               .arg(codeText(code))
-                               .arg(check_.range.low)
-                               .arg(check_.range.high)};
+        throw MeterFailed {implausible(reading, code, check_.range)};
 }
 
 void DaCheckSteps::addPoint(std::uint16_t code, const std::vector<double> &taken)
@@ -403,9 +439,7 @@ void DaCheckSteps::stopped(const std::exception_ptr &why, int status)
     try {
         std::rethrow_exception(why);
     } catch (const MeterFailed &failed) {
-        outcome_.error
-            = QStringLiteral("da-check: %1")
-                  .arg(tr("%1; DA%2 is left at code 0").arg(failed.why).arg(check_.channel));
+        outcome_.error = QStringLiteral("da-check: %1").arg(leftAtZero(failed.why, check_.channel));
     } catch (...) {
         outcome_.error = QStringLiteral("da-check: %1").arg(reasonOf(std::current_exception()));
     }
@@ -427,14 +461,12 @@ int DaCheckSteps::file(const QJsonObject &json, const QString &commandText,
     int status = outcome_.status;
     QString why;
     if (report_ && !report_->write(json, why)) {
-        problems
-            << tr("da-check ran, but its report %1 was not written: %2").arg(report_->path(), why);
+        problems << reportNotWritten(report_->path(), why);
         status = kCannotRun;
     }
     if (plot_ && outcome_.figures
         && !plot_->writeBytes(reports::daCheckPicture(json, plot_->path()), why)) {
-        problems
-            << tr("da-check ran, but its picture %1 was not drawn: %2").arg(plot_->path(), why);
+        problems << pictureNotDrawn(plot_->path(), why);
         status = kCannotRun;
     }
     if (sessionLog) {
@@ -448,7 +480,7 @@ int DaCheckSteps::file(const QJsonObject &json, const QString &commandText,
                     ? QStringLiteral("within")
                     : QStringLiteral("beyond");
         }
-        const reports::ErrorReport stopped {tr("The command stopped"), outcome_.error, {}, {}};
+        const reports::ErrorReport stopped {commandStopped(), outcome_.error, {}, {}};
         sessionLog->append(reports::operationLine({commandText,
                                                    {},
                                                    session_.recorder().accesses(),

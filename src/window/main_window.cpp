@@ -5,6 +5,7 @@
 #include "box_reading.h"
 #include "card_locator.h"
 #include "clock_panel.h"
+#include "da_check_dialog.h"
 #include "da_panel.h"
 #include "digital_output_panel.h"
 #include "hex_text.h"
@@ -262,7 +263,7 @@ void MainWindow::buildMenu()
     test->setObjectName(QStringLiteral("testMenu"));
     QAction *selfTest = test->addAction(tr("&Self-test…"), this, &MainWindow::openSelfTest);
     selfTest->setObjectName(QStringLiteral("selfTestAction"));
-    QAction *daCheck = test->addAction(tr("&DA check…"));
+    QAction *daCheck = test->addAction(tr("&DA check…"), this, &MainWindow::openDaCheck);
     daCheck->setObjectName(QStringLiteral("daCheckAction"));
     QMenu *help = menuBar_->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
@@ -278,11 +279,17 @@ void MainWindow::setTestBench(TestBench bench)
     bench_ = bench;
     const bool ready = bench_.commandLine && bench_.backend;
     for (QAction *action : menuBar_->findChildren<QAction *>())
-        if (action->objectName() == QLatin1String("selfTestAction"))
+        if (action->objectName() == QLatin1String("selfTestAction")
+            || action->objectName() == QLatin1String("daCheckAction"))
             action->setEnabled(ready);
-    // The DA check's dialog is not there yet.
-    if (auto *daCheck = menuBar_->findChild<QAction *>(QStringLiteral("daCheckAction")))
-        daCheck->setEnabled(false);
+}
+
+void MainWindow::openDaCheck()
+{
+    if (!bench_.commandLine || !bench_.backend || operationRunning_)
+        return;
+    DaCheckDialog dialog(*this);
+    dialog.exec();
 }
 
 void MainWindow::openSelfTest()

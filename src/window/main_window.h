@@ -119,6 +119,9 @@ public:
                 const std::optional<commands::ReportTarget> &target,
                 const commands::CheckShownTo &shown);
 
+    // The session record the tests' lines go to; none without --log.
+    reports::SessionLog *sessionLog() const { return sessionLog_; }
+
     // The menu bar above the form, and the form that holds the controls.
     QMenuBar *menuBar() const { return menuBar_; }
     QWidget *form() const { return form_; }
@@ -145,6 +148,7 @@ protected:
 
 public slots:
     void openSelfTest();
+    void openDaCheck();
     void openManual();
     void openAbout();
 

@@ -1,6 +1,7 @@
 #include "self_test_dialog.h"
 
 #include "appearance.h"
+#include "bench_settings.h"
 #include "main_window.h"
 
 #include <QCheckBox>
@@ -18,7 +19,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace qm5083::window {
@@ -32,14 +32,6 @@ const QColor kFailColour(0xC0, 0x00, 0x00);
 const QString kPassed = QStringLiteral("合格");
 const QString kFailed = QStringLiteral("不合格");
 
-QSettings settings()
-{
-    return QSettings(QStringLiteral("qm5083-bench"), QStringLiteral("qm5083-bench"));
-}
-
-const QString kOperatorKey = QStringLiteral("selfTest/operator");
-const QString kStationKey = QStringLiteral("selfTest/station");
-const QString kFolderKey = QStringLiteral("selfTest/resultsFolder");
 const QString kSkipKey = QStringLiteral("selfTest/skip");
 
 QLineEdit *limitedEdit(const QString &name, int maxLength, QWidget *parent)
@@ -59,7 +51,7 @@ SelfTestDialog::SelfTestDialog(MainWindow &window)
     setObjectName(QStringLiteral("selfTestDialog"));
     // The window's caption says which card it tests: the simulated one, or where the real one is.
     setWindowTitle(QStringLiteral("%1 - %2").arg(window.windowTitle(), tr("Self-test")));
-    const QSettings remembered = settings();
+    const QSettings remembered = benchSettings();
 
     serial_ = limitedEdit(QStringLiteral("serialBox"), kMaxFactLength, this);
     operator_ = limitedEdit(QStringLiteral("operatorBox"), kMaxFactLength, this);
@@ -67,8 +59,9 @@ SelfTestDialog::SelfTestDialog(MainWindow &window)
     station_ = limitedEdit(QStringLiteral("stationBox"), kMaxFactLength, this);
     station_->setText(remembered.value(kStationKey).toString().left(kMaxFactLength));
     folder_ = limitedEdit(QStringLiteral("resultsFolderBox"), kMaxFolderLength, this);
-    folder_->setText(
-        remembered.value(kFolderKey, defaultResultsFolder()).toString().left(kMaxFolderLength));
+    folder_->setText(remembered.value(kResultsFolderKey, defaultResultsFolder())
+                         .toString()
+                         .left(kMaxFolderLength));
     auto *choose = new QPushButton(tr("Choose…"), this);
     choose->setObjectName(QStringLiteral("chooseFolderButton"));
     choose->setAutoDefault(false);
@@ -151,12 +144,6 @@ SelfTestDialog::SelfTestDialog(MainWindow &window)
 
 SelfTestDialog::~SelfTestDialog() = default;
 
-QString SelfTestDialog::defaultResultsFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-        + QStringLiteral("/qm5083-bench");
-}
-
 QString SelfTestDialog::fileNameOf(const QString &serial)
 {
     QString name;
@@ -187,10 +174,10 @@ void SelfTestDialog::chooseFolder()
 
 void SelfTestDialog::remember() const
 {
-    QSettings remembered = settings();
+    QSettings remembered = benchSettings();
     remembered.setValue(kOperatorKey, operator_->text());
     remembered.setValue(kStationKey, station_->text());
-    remembered.setValue(kFolderKey, folder_->text());
+    remembered.setValue(kResultsFolderKey, folder_->text());
     QStringList skipped;
     if (skipLoopback_->isChecked())
         skipped << QStringLiteral("loopback");

@@ -27,8 +27,6 @@ public:
     explicit SelfTestDialog(MainWindow &window);
     ~SelfTestDialog() override;
 
-    // Where reports go when none was chosen: the user's documents, in a folder of their own.
-    static QString defaultResultsFolder();
     // A serial as a file name's part: letters, digits, '-', '_' and '.' kept, the rest '_'.
     static QString fileNameOf(const QString &serial);
 

@@ -1557,6 +1557,125 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     </message>
 </context>
 <context>
+    <name>qm5083::window::DaCheckDialog</name>
+    <message>
+        <source>DA check</source>
+        <translation>DA 校验</translation>
+    </message>
+    <message>
+        <source>LOW:HIGH in volts: what code 0 and the top of the range give</source>
+        <translation>低:高，单位伏：码 0 和量程顶端的输出</translation>
+    </message>
+    <message>
+        <source>How many codes, spread evenly from 0 to FFF; the major carries are always among them</source>
+        <translation>码的个数，从 0 到 FFF 均匀分布；主要进位点总在其中</translation>
+    </message>
+    <message>
+        <source>In LSB: one limit for every figure, or offset=L,gain=L,inl=L,dnl=L</source>
+        <translation>单位 LSB：所有指标一个限值，或 offset=L,gain=L,inl=L,dnl=L</translation>
+    </message>
+    <message>
+        <source>empty: type each reading</source>
+        <translation>留空：逐个输入读数</translation>
+    </message>
+    <message>
+        <source>The meter, as --meter gives it: sim, command:CMD or sigrok:DRIVER[:KEY=VALUE]...; empty to type each reading</source>
+        <translation>万用表，写法同 --meter：sim、command:CMD 或 sigrok:DRIVER[:KEY=VALUE]...；留空则逐个输入读数</translation>
+    </message>
+    <message>
+        <source>Serial number:</source>
+        <translation>序列号：</translation>
+    </message>
+    <message>
+        <source>Operator:</source>
+        <translation>操作员：</translation>
+    </message>
+    <message>
+        <source>Station:</source>
+        <translation>工位：</translation>
+    </message>
+    <message>
+        <source>Channel:</source>
+        <translation>通道：</translation>
+    </message>
+    <message>
+        <source>Range (V):</source>
+        <translation>量程（V）：</translation>
+    </message>
+    <message>
+        <source>Codes:</source>
+        <translation>码数：</translation>
+    </message>
+    <message>
+        <source>Limits (LSB):</source>
+        <translation>限值（LSB）：</translation>
+    </message>
+    <message>
+        <source>Meter:</source>
+        <translation>万用表：</translation>
+    </message>
+    <message>
+        <source>Results folder:</source>
+        <translation>结果文件夹：</translation>
+    </message>
+    <message>
+        <source>Start the check</source>
+        <translation>开始校验</translation>
+    </message>
+    <message>
+        <source>reading in volts, then Enter</source>
+        <translation>读数（伏），然后回车</translation>
+    </message>
+    <message>
+        <source>code</source>
+        <translation>码</translation>
+    </message>
+    <message>
+        <source>ideal V</source>
+        <translation>理想值 V</translation>
+    </message>
+    <message>
+        <source>reading V</source>
+        <translation>读数 V</translation>
+    </message>
+    <message>
+        <source>error LSB</source>
+        <translation>误差 LSB</translation>
+    </message>
+    <message>
+        <source>the results folder %1 cannot be made</source>
+        <translation>无法创建结果文件夹 %1</translation>
+    </message>
+    <message>
+        <source>The DA check cannot start: %1</source>
+        <translation>DA 校验无法开始：%1</translation>
+    </message>
+    <message>
+        <source>%1 V</source>
+        <translation>%1 V</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is no reading of %2 to %3 V; type the meter&apos;s reading in volts again.</source>
+        <translation>“%1”不是 %2 到 %3 V 量程的读数；请重新输入万用表的读数（伏）。</translation>
+    </message>
+    <message>
+        <source>the check was ended at code %1</source>
+        <translation>校验在码 %1 处被结束</translation>
+    </message>
+    <message>
+        <source>Could not run</source>
+        <translation>无法进行</translation>
+    </message>
+    <message>
+        <source>No report was filed.</source>
+        <translation>未保存报告。</translation>
+    </message>
+    <message>
+        <source>Report filed: %1</source>
+        <translation>报告已保存：%1</translation>
+    </message>
+</context>
+<context>
     <name>qm5083::window::MainWindow</name>
     <message>
         <source>Card numbers here follow the cards&apos; PCI addresses: the card with the lowest address is card 1.</source>
