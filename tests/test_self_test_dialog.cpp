@@ -228,8 +228,11 @@ struct DaBench : Bench
     QJsonObject report() const
     {
         QFile file(da->lastReport());
-        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
-                                              : QJsonObject();
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray bytes = file.readAll();
+        qm5083::testing::keepJsonSample("da-check-report", bytes.toStdString());
+        return QJsonDocument::fromJson(bytes).object();
     }
     void start(const QString &serial)
     {

@@ -340,6 +340,7 @@ MainWindow::runSelfTest(const commands::SelfTestSettings &settings,
         return std::nullopt;
     // One operation: no tick and no press comes in between, and the monitor waits for its end.
     operationRunning_ = true;
+    const bool polling = inputTimer_.isActive();
     inputTimer_.stop();
     port_.clear();
     commands::CommandLine commandLine = *bench_.commandLine;
@@ -363,7 +364,8 @@ MainWindow::runSelfTest(const commands::SelfTestSettings &settings,
     operationRunning_ = false;
     if (outcome.status != commands::kCannotRun)
         showWhatTheSelfTestLeft();
-    inputTimer_.start();
+    if (polling)
+        inputTimer_.start();
     return outcome;
 }
 
