@@ -20,7 +20,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -178,6 +177,11 @@ DaCheckDialog::DaCheckDialog(MainWindow &window)
     layout->addLayout(right, 2);
     resize(980, 640);
     serial_->setFocus(Qt::OtherFocusReason);
+
+    // The window is drawn before the meter is read.
+    meterRead_.setSingleShot(true);
+    meterRead_.setInterval(0);
+    connect(&meterRead_, &QTimer::timeout, this, &DaCheckDialog::readFromMeter);
 }
 
 DaCheckDialog::~DaCheckDialog()
@@ -302,8 +306,7 @@ void DaCheckDialog::showCode()
     expected_->setText(
         tr("%1 V").arg(scripting::idealVolts(code, check_.range, check_.lsb), 0, 'f', 4));
     if (meter_) {
-        // The window is drawn before the meter is read.
-        QTimer::singleShot(0, this, &DaCheckDialog::readFromMeter);
+        meterRead_.start();
         return;
     }
     reading_->setEnabled(true);
@@ -406,11 +409,12 @@ void DaCheckDialog::fileAndShow()
     const commands::DaCheckOutcome &outcome = steps_->outcome();
     if (outcome.figures) {
         for (const QString &line : steps_->lines(meter)) {
-            auto *item = new QListWidgetItem(line, figures_);
+            auto *item = new QListWidgetItem(line);
             if (line.contains(QLatin1String(" within ")))
                 item->setForeground(kPassColour);
             else if (line.contains(QLatin1String(" beyond ")))
                 item->setForeground(kFailColour);
+            figures_->addItem(item); // the list owns it
         }
         QPixmap picture;
         if (picture.loadFromData(reports::daCheckPicture(json, QStringLiteral("picture.png"))))

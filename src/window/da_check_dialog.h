@@ -5,6 +5,7 @@
 #include "meters.h"
 
 #include <QDialog>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -86,6 +87,7 @@ private:
     std::unique_ptr<commands::Meter> meter_;
     std::unique_ptr<commands::DaCheckSteps> steps_;
     std::size_t next_ = 0; // the index of the code shown
+    QTimer meterRead_;     // reads the meter once the code shown has been drawn
     QString lastReport_;
 };
 
