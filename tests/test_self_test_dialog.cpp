@@ -11,6 +11,7 @@
 #include "support/json_samples.h"
 #include "support/row_name.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -20,7 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QStandardPaths>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -67,7 +68,8 @@ struct Bench
 {
     explicit Bench(const QStringList &faults, int accessesBeforeLeaving = -1)
     {
-        QStandardPaths::setTestModeEnabled(true); // never the user's own settings
+        // Settings of this test's own: never the user's, nor another test's running alongside.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
         commandLine.backends.simulate = true;
         for (const QString &fault : faults)
             commandLine.backends.simulatedFaults.push_back(
@@ -106,6 +108,7 @@ struct Bench
     }
 
     QTemporaryDir results;
+    QTemporaryDir settings;
     commands::CommandLine commandLine;
     hardware::Backend backend;
     std::unique_ptr<MainWindow> window;
@@ -177,6 +180,22 @@ TEST(SelfTestFromTheMenu, NextCardIsASerialAndEnterAway)
     EXPECT_NE(bench.dialog->lastReport(), first);
     EXPECT_EQ(bench.filedReport()["serial"].toString(), "B2");
     EXPECT_EQ(QDir(bench.results.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST(SelfTestFromTheMenu, TheOperatorStationAndPartsSkippedAreRemembered)
+{
+    Bench bench({});
+    bench.dialog->findChild<QLineEdit *>("operatorBox")->setText("Li Wei");
+    bench.dialog->findChild<QLineEdit *>("stationBox")->setText("Bench 3");
+    bench.dialog->findChild<QCheckBox *>("skipLoopback")->setChecked(true);
+    bench.scan("R1");
+    EXPECT_EQ(bench.filedReport()["skipped"].toArray(), QJsonArray {"loopback"});
+    const SelfTestDialog next(*bench.window);
+    EXPECT_EQ(next.findChild<QLineEdit *>("operatorBox")->text(), "Li Wei");
+    EXPECT_EQ(next.findChild<QLineEdit *>("stationBox")->text(), "Bench 3");
+    EXPECT_TRUE(next.findChild<QCheckBox *>("skipLoopback")->isChecked());
+    EXPECT_EQ(next.findChild<QLineEdit *>("resultsFolderBox")->text(), bench.results.path());
+    EXPECT_TRUE(next.findChild<QLineEdit *>("serialBox")->text().isEmpty());
 }
 
 TEST(SelfTestFromTheMenu, ACardThatLeavesMidTestFilesACouldNotRunReport)
