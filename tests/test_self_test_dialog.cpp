@@ -8,6 +8,7 @@
 #include "main_window.h"
 #include "self_test_dialog.h"
 #include "simulated_bus.h"
+#include "simulated_state.h"
 #include "support/json_samples.h"
 #include "support/row_name.h"
 
@@ -358,6 +359,24 @@ TEST(DaCheckFromTheMenu, ABadReadingIsAskedAgainAndEscLeavesCodeZero)
     EXPECT_EQ(report["status"].toInt(-1), 2);
     EXPECT_FALSE(report["complete"].toBool(true));
     EXPECT_EQ(report["points"].toArray().size(), 1);
+}
+
+TEST(DaCheckFromTheMenu, ACardThatStopsAnsweringGetsTheWindowsReport)
+{
+    DaBench bench({}, "");
+    bench.start("GONE-DA");
+    bench.type("0");
+    // The card's state turns unreadable: its next operation is refused, as a card gone is.
+    QFile state(QString::fromStdString(hardware::defaultSimulatedStateDir() / "card1.state"));
+    ASSERT_TRUE(state.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    state.write("not a card");
+    state.close();
+    bench.type("0.01");
+    ASSERT_EQ(bench.reports.size(), 1u);
+    const QJsonObject report = bench.report();
+    EXPECT_EQ(report["status"].toInt(-1), 2);
+    EXPECT_FALSE(report["complete"].toBool(true));
+    EXPECT_EQ(bench.text("verdictLabel"), bench.da->tr("Could not run"));
 }
 
 } // namespace

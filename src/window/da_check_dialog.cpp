@@ -387,6 +387,15 @@ void DaCheckDialog::end(const std::exception_ptr &why)
     } catch (...) { }
     steps_->stopped(why, commands::kCannotRun);
     fileAndShow();
+    // A card that stopped answering gets the window's report; the meter's and the operator's
+    // ends are said in the dialog.
+    try {
+        std::rethrow_exception(why);
+    } catch (const commands::MeterFailed &) {
+    } catch (const commands::CannotRun &) {
+    } catch (...) {
+        window_.reportTestFailure(why, tr("DA check"));
+    }
 }
 
 void DaCheckDialog::finishCheck()

@@ -369,6 +369,13 @@ MainWindow::runSelfTest(const commands::SelfTestSettings &settings,
     return outcome;
 }
 
+void MainWindow::reportTestFailure(const std::exception_ptr &failure, const QString &test)
+{
+    reports::FailureContext context;
+    context.operation = test;
+    report(reports::describeFailure(failure, context));
+}
+
 void MainWindow::showWhatTheSelfTestLeft()
 {
     for (const std::string_view name : panels::kOutputBoxes)

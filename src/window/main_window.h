@@ -119,6 +119,10 @@ public:
                 const std::optional<commands::ReportTarget> &target,
                 const commands::CheckShownTo &shown);
 
+    // A test from the menu that a failure stopped (the card stopped answering): reported as any
+    // operation's failure is, on standard error too.
+    void reportTestFailure(const std::exception_ptr &failure, const QString &test);
+
     // The session record the tests' lines go to; none without --log.
     reports::SessionLog *sessionLog() const { return sessionLog_; }
 
