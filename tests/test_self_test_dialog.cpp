@@ -199,6 +199,20 @@ TEST(SelfTestFromTheMenu, TheOperatorStationAndPartsSkippedAreRemembered)
     EXPECT_TRUE(next.findChild<QLineEdit *>("serialBox")->text().isEmpty());
 }
 
+TEST(SelfTestFromTheMenu, AReportThatCannotBeFiledKeepsTheVerdictAndSaysSo)
+{
+    Bench bench({"stuck:1.0=0"});
+    // The results folder goes while the test runs: the report has nowhere to go.
+    QObject::connect(bench.dialog.get(), &SelfTestDialog::checkShown,
+                     [&] { QDir(bench.results.path()).removeRecursively(); });
+    bench.scan("NOWHERE");
+    EXPECT_EQ(bench.verdict(), "不合格");
+    EXPECT_TRUE(bench.dialog->lastReport().isEmpty());
+    ASSERT_EQ(bench.reports.size(), 1u);
+    EXPECT_EQ(bench.reports.front().headline, "The self-test ran, but its report was not filed");
+    EXPECT_EQ(bench.window->findChild<QLineEdit *>("txtInput0")->text(), "0");
+}
+
 TEST(SelfTestFromTheMenu, ACardThatLeavesMidTestFilesACouldNotRunReport)
 {
     Bench bench({}, 200); // gone during the loopback

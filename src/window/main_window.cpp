@@ -349,20 +349,23 @@ MainWindow::runSelfTest(const commands::SelfTestSettings &settings,
         commandLine, *bench_.backend, port_, target,
         [](std::chrono::microseconds duration) { std::this_thread::sleep_for(duration); },
         sessionLog_, shown);
+    // It ran to its end when it has its lines; the card is then left as the test leaves it.
+    const bool ran = !outcome.lines.isEmpty();
     if (outcome.status == commands::kCannotRun) {
         reports::FailureContext context;
         context.operation = tr("self-test");
         context.accessesBefore = port_.accesses();
         const reports::ErrorReport failure = outcome.failure
             ? reports::describeFailure(outcome.failure, context)
-            : reports::ErrorReport {tr("The self-test could not run"),
+            : reports::ErrorReport {ran ? tr("The self-test ran, but its report was not filed")
+                                        : tr("The self-test could not run"),
                                     outcome.problems.join(QLatin1Char('\n')),
                                     {},
                                     {}};
         report(failure);
     }
     operationRunning_ = false;
-    if (outcome.status != commands::kCannotRun)
+    if (ran)
         showWhatTheSelfTestLeft();
     if (polling)
         inputTimer_.start();

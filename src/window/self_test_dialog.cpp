@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QJsonValue>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -276,17 +277,13 @@ void SelfTestDialog::startTest()
         showLine(outcome->lines.last(), QColor()); // the summary
     for (const QString &problem : outcome->problems)
         showLine(problem, kFailColour);
-    switch (outcome->status) {
-    case commands::kDone:
-        showVerdict(kPassed, kPassColour);
-        break;
-    case commands::kCheckFailed:
-        showVerdict(kFailed, kFailColour);
-        break;
-    default:
+    // A test that ran has its verdict, even when its report could not be filed (said above).
+    const QJsonValue passed = outcome->answer.value(QStringLiteral("passed"));
+    if (passed.isBool())
+        showVerdict(passed.toBool() ? kPassed : kFailed,
+                    passed.toBool() ? kPassColour : kFailColour);
+    else
         showVerdict(tr("Could not run"), kFailColour);
-        break;
-    }
     if (outcome->reportFiled) {
         lastReport_ = path;
         filed_->setText(tr("Report filed: %1").arg(path));

@@ -1791,6 +1791,10 @@ Card: %2</source>
         <source>The self-test could not run</source>
         <translation>自检无法进行</translation>
     </message>
+    <message>
+        <source>The self-test ran, but its report was not filed</source>
+        <translation>自检已完成，但其报告未能保存</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::window::Manual</name>
