@@ -119,6 +119,11 @@ DaCheckDialog::DaCheckDialog(MainWindow &window)
     form->addRow(tr("Channel:"), channel_);
     form->addRow(tr("Range (V):"), range_);
     form->addRow(tr("Codes:"), points_);
+    plan_ = plainLabel(QStringLiteral("planLabel"), this);
+    plan_->setWordWrap(true);
+    form->addRow(QString(), plan_);
+    connect(points_, &QLineEdit::textChanged, this, &DaCheckDialog::showPlan);
+    showPlan();
     form->addRow(tr("Limits (LSB):"), limits_);
     form->addRow(tr("Meter:"), meterBox_);
     form->addRow(tr("Results folder:"), folder_);
@@ -191,6 +196,27 @@ DaCheckDialog::~DaCheckDialog()
         try {
             steps_->setCode(0);
         } catch (...) { }
+    }
+}
+
+void DaCheckDialog::showPlan()
+{
+    // The command's plan for that many codes, read as the command reads --points.
+    try {
+        const std::vector<std::string> words {"da-check",
+                                              "--channel",
+                                              "0",
+                                              "--range",
+                                              "0:10",
+                                              "--points",
+                                              points_->text().trimmed().toStdString()};
+        const auto check = std::get<scripting::DaCheckCommand>(scripting::parseCommand(words));
+        QStringList codes;
+        for (const std::uint16_t code : check.plannedCodes())
+            codes << commands::codeText(code);
+        plan_->setText(codes.join(QLatin1Char(' ')));
+    } catch (const scripting::CommandError &) {
+        plan_->setText(tr("2 to 4096 codes")); // the start says why, should it be pressed
     }
 }
 

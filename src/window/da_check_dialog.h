@@ -57,6 +57,7 @@ private:
     void finishCheck();
     void fileAndShow();
     void remember() const;
+    void showPlan();
 
     MainWindow &window_;
     QLineEdit *serial_;
@@ -78,6 +79,7 @@ private:
     QListWidget *figures_;
     QLabel *verdict_;
     QLabel *filed_;
+    QLabel *plan_;
 
     // The check in progress, and what it works with.
     scripting::DaCheckCommand check_;

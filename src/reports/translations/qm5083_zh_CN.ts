@@ -1674,6 +1674,10 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
         <source>Report filed: %1</source>
         <translation>报告已保存：%1</translation>
     </message>
+    <message>
+        <source>2 to 4096 codes</source>
+        <translation>2 到 4096 个码</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::window::MainWindow</name>
