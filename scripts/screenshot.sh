@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Makes the README's picture of the window: starts the program on the simulated card in a private
-# Xvfb, fills in the panels as an operator would, presses their buttons, waits for the inputs to
-# show the outputs and captures the window alone.
+# Makes the README's pictures: starts the program on the simulated card in a private Xvfb and
+# drives it from the keyboard and mouse as an operator would. The window: fills in the panels,
+# presses their buttons, waits for the inputs to show the outputs. The self-test: Alt+T, S, a
+# serial and Enter on a card with a stuck input bit. The DA check: Alt+T, D, a serial and Enter,
+# read by the simulated meter. Each captures its window alone.
 #
-# Usage: scripts/screenshot.sh PATH/TO/qm5083-bench OUTPUT.png
+# Usage: scripts/screenshot.sh PATH/TO/qm5083-bench OUTPUT.png [window|self-test|da-check]
 #   e.g. scripts/screenshot.sh build/qm5083-bench docs/window.png
+#        scripts/screenshot.sh build/qm5083-bench docs/self-test.png self-test
 # Builds nothing. Installs what it needs when missing: Xvfb, xauth, xdotool, xclip, ImageMagick.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/deps.sh"
@@ -12,6 +15,11 @@ ensure_packages xvfb xauth xdotool xclip imagemagick
 
 program=${1:?usage: screenshot.sh PATH/TO/qm5083-bench OUTPUT.png}
 output=${2:?usage: screenshot.sh PATH/TO/qm5083-bench OUTPUT.png}
+picture=${3:-window}
+case "$picture" in
+window | self-test | da-check) ;;
+*) echo "screenshot: no picture $picture; window, self-test or da-check" >&2; exit 1 ;;
+esac
 [ -x "$program" ] || { echo "screenshot: $program is not an executable program" >&2; exit 1; }
 for tool in Xvfb xauth xdotool xclip mcookie import; do
     command -v "$tool" >/dev/null || { echo "screenshot: $tool is not installed" >&2; exit 1; }
@@ -39,6 +47,36 @@ die() {
 
 xdo_start_x "$work" || die "could not start Xvfb"
 xdo_load_layout "$program" "$work" || die "could not read the program's layout"
+
+# A dialog from the menu, in a home of its own: the results go there, and the DA check reads the
+# simulated meter the settings name.
+if [ "$picture" != window ]; then
+    home="$work/home"
+    mkdir -p "$home/.config/qm5083-bench"
+    printf '[daCheck]\nmeter=sim\nchannel=1\n' >"$home/.config/qm5083-bench/qm5083-bench.conf"
+    HOME="$home" XDG_CONFIG_HOME="$home/.config" "$program" --simulate --sim-fault stuck:2.3=1 \
+        </dev/null >"$work/stdout" 2>"$work/stderr" &
+    pid=$!
+    xdo_find_window 15 "$pid" || die "the window did not appear"
+    main_window=$XDO_WINDOW
+    xdo_click "Label3(0)" || die "could not click into the window"
+    xdotool key --clearmodifiers alt+t
+    sleep 0.3
+    if [ "$picture" = self-test ]; then xdotool key --clearmodifiers s; else xdotool key --clearmodifiers d; fi
+    find_dialog() { dialog=$(xdo_program_windows | grep -vx "$main_window" | head -n 1) && [ -n "$dialog" ]; }
+    dialog=""
+    xdo_wait_for 5 find_dialog || die "Alt+T opened no $picture dialog"
+    xdotool type --delay 20 "QM-2026-0042"
+    xdotool key --clearmodifiers Return
+    filed() { compgen -G "$home/Documents/qm5083-bench/QM-2026-0042_*.json" >/dev/null; }
+    xdo_wait_for 15 filed || die "the $picture filed no report"
+    xdotool mousemove --sync 0 0
+    sleep 0.5
+    mkdir -p "$(dirname "$output")"
+    import -window "$dialog" -strip "png:$output" || die "could not capture the dialog"
+    echo "screenshot: wrote $output"
+    exit 0
+fi
 # The trace tells when a tick has read the inputs.
 "$program" --simulate --trace </dev/null >"$work/stdout" 2>"$work/trace" &
 pid=$!

@@ -101,16 +101,7 @@ QString meterText(const QJsonObject &identity)
              identity[QStringLiteral("driver")].toString());
 }
 
-// What a check found: its points so far, and when complete its figures and verdicts.
-struct Outcome
-{
-    std::vector<DaPoint> points;
-    std::vector<std::vector<double>> taken; // each point's readings, when averaged
-    std::optional<DaFigures> figures;
-    std::vector<DaVerdict> verdicts;
-    int status = kDone;
-    QString error;
-};
+using Outcome = DaCheckOutcome;
 
 // ---- The As-Found record: the report, and the JSON answer
 
@@ -349,6 +340,157 @@ void settle(int milliseconds)
 
 } // namespace
 
+namespace {
+
+// The steps' texts, at namespace scope so that the translation tools file them in tr()'s
+// context, as the rest of the command's.
+QString targetsRefused(const QString &why)
+{
+    return tr("the report or picture cannot be written: %1").arg(why);
+}
+
+QString implausible(double reading, std::uint16_t code, const scripting::DaRange &range)
+{
+    return tr("the meter read %1 V at code %2, further outside %3 to %4 V than the range is wide; "
+              "check the meter's range and its leads")
+        .arg(reading)
+        .arg(codeText(code))
+        .arg(range.low)
+        .arg(range.high);
+}
+
+QString leftAtZero(const QString &why, int channel)
+{
+    return tr("%1; DA%2 is left at code 0").arg(why).arg(channel);
+}
+
+QString reportNotWritten(const QString &path, const QString &why)
+{
+    return tr("da-check ran, but its report %1 was not written: %2").arg(path, why);
+}
+
+QString pictureNotDrawn(const QString &path, const QString &why)
+{
+    return tr("da-check ran, but its picture %1 was not drawn: %2").arg(path, why);
+}
+
+QString commandStopped()
+{
+    return tr("The command stopped");
+}
+
+} // namespace
+
+DaCheckSteps::DaCheckSteps(const DaCheckCommand &check, CardSession &session)
+    : check_(check)
+    , session_(session)
+    , codes_(check.plannedCodes())
+{
+    session_.recorder().clear();
+}
+
+void DaCheckSteps::openTargets()
+{
+    try {
+        report_ = reportTarget(QString::fromStdString(check_.reportFile));
+        plot_ = reportTarget(QString::fromStdString(check_.plotFile));
+    } catch (const reports::FileRefused &refused) {
+        throw CannotRun {targetsRefused(refused.why)};
+    }
+}
+
+void DaCheckSteps::setCode(std::uint16_t code)
+{
+    // Each step is one operation; the card is free for others while the meter is read.
+    const hardware::OperationScope operation(session_.recorder());
+    scripting::writeDaCode(session_.card(), check_.channel, code);
+}
+
+void DaCheckSteps::checkPlausible(std::uint16_t code, double reading) const
+{
+    if (scripting::implausibleReading(reading, check_.range))
+        throw MeterFailed {implausible(reading, code, check_.range)};
+}
+
+void DaCheckSteps::addPoint(std::uint16_t code, const std::vector<double> &taken)
+{
+    double sum = 0;
+    for (const double reading : taken)
+        sum += reading;
+    const auto [least, most] = std::minmax_element(taken.begin(), taken.end());
+    outcome_.points.push_back({code, sum / static_cast<double>(taken.size()), *most - *least,
+                               static_cast<int>(taken.size())});
+    outcome_.taken.push_back(taken);
+}
+
+void DaCheckSteps::finish()
+{
+    setCode(0);
+    outcome_.figures = scripting::daFigures(outcome_.points, check_.range, check_.lsb, check_.line);
+    outcome_.verdicts = scripting::daVerdicts(*outcome_.figures, check_.limits);
+    for (const DaVerdict &verdict : outcome_.verdicts)
+        if (!verdict.within)
+            outcome_.status = kCheckFailed;
+}
+
+void DaCheckSteps::stopped(const std::exception_ptr &why, int status)
+{
+    outcome_.status = status;
+    try {
+        std::rethrow_exception(why);
+    } catch (const MeterFailed &failed) {
+        outcome_.error = QStringLiteral("da-check: %1").arg(leftAtZero(failed.why, check_.channel));
+    } catch (...) {
+        outcome_.error = QStringLiteral("da-check: %1").arg(reasonOf(std::current_exception()));
+    }
+}
+
+QJsonObject DaCheckSteps::report(const Meter *meter) const
+{
+    return recordOf(check_, session_, meter, outcome_);
+}
+
+QStringList DaCheckSteps::lines(const Meter &meter) const
+{
+    return checkLines(check_, meter, outcome_);
+}
+
+int DaCheckSteps::file(const QJsonObject &json, const QString &commandText,
+                       reports::SessionLog *sessionLog, QStringList &problems) const
+{
+    int status = outcome_.status;
+    QString why;
+    if (report_ && !report_->write(json, why)) {
+        problems << reportNotWritten(report_->path(), why);
+        status = kCannotRun;
+    }
+    if (plot_ && outcome_.figures
+        && !plot_->writeBytes(reports::daCheckPicture(json, plot_->path()), why)) {
+        problems << pictureNotDrawn(plot_->path(), why);
+        status = kCannotRun;
+    }
+    if (sessionLog) {
+        QJsonObject details {{QStringLiteral("status"), status},
+                             {QStringLiteral("result"), resultOf(status)}};
+        if (outcome_.figures) {
+            details[QStringLiteral("figures")] = json[QStringLiteral("figures")];
+            details[QStringLiteral("verdicts")] = json[QStringLiteral("verdicts")];
+            if (check_.limits.any())
+                details[QStringLiteral("verdict")] = outcome_.status == kDone
+                    ? QStringLiteral("within")
+                    : QStringLiteral("beyond");
+        }
+        const reports::ErrorReport stopped {commandStopped(), outcome_.error, {}, {}};
+        sessionLog->append(reports::operationLine({commandText,
+                                                   {},
+                                                   session_.recorder().accesses(),
+                                                   outcome_.error.isEmpty() ? nullptr : &stopped,
+                                                   true,
+                                                   details}));
+    }
+    return status;
+}
+
 int runDaCheck(const DaCheckCommand &check, CardSession &session, const CommandLine &commandLine,
                std::istream &in, std::FILE *out, std::FILE *err, reports::SessionLog *sessionLog)
 {
@@ -364,24 +506,11 @@ int runDaCheck(const DaCheckCommand &check, CardSession &session, const CommandL
                                          {QStringLiteral("result"), resultOf(kDone)}}}));
         return printPlan(check, commandLine, out);
     }
-    const std::vector<std::uint16_t> codes = check.plannedCodes();
-    Outcome outcome;
+    DaCheckSteps steps(check, session);
+    const std::vector<std::uint16_t> &codes = steps.codes();
     std::unique_ptr<Meter> meter;
-    std::optional<ReportTarget> report;
-    std::optional<ReportTarget> plot;
-    session.recorder().clear();
-    // Each step is one operation; the card is free for others while the meter is read.
-    const auto step = [&](std::uint16_t code) {
-        const hardware::OperationScope operation(session.recorder());
-        scripting::writeDaCode(session.card(), check.channel, code);
-    };
     try {
-        try {
-            report = reportTarget(QString::fromStdString(check.reportFile));
-            plot = reportTarget(QString::fromStdString(check.plotFile));
-        } catch (const reports::FileRefused &refused) {
-            throw CannotRun {tr("the report or picture cannot be written: %1").arg(refused.why)};
-        }
+        steps.openTargets();
         meter = openMeter(check, session, static_cast<int>(codes.size()) * check.average, in, err);
         if (check.readings == DaCheckCommand::Readings::Terminal)
             print(err,
@@ -392,92 +521,38 @@ int runDaCheck(const DaCheckCommand &check, CardSession &session, const CommandL
                       .arg(codes.size()));
         try {
             for (const std::uint16_t code : codes) {
-                step(code);
+                steps.setCode(code);
                 settle(check.settleMs);
                 std::vector<double> taken;
                 for (int i = 0; i < check.average; ++i) {
-                    const double reading = meter->read(code);
-                    if (scripting::implausibleReading(reading, check.range))
-                        throw MeterFailed {
-                            tr("the meter read %1 V at code %2, further outside %3 to %4 V than "
-                               "the range is wide; check the meter's range and its leads")
-                                .arg(reading)
-                                .arg(codeText(code))
-                                .arg(check.range.low)
-                                .arg(check.range.high)};
-                    taken.push_back(reading);
+                    taken.push_back(meter->read(code));
+                    // An implausible reading ends the check at once, before the next is taken.
+                    steps.checkPlausible(code, taken.back());
                 }
-                double sum = 0;
-                for (const double reading : taken)
-                    sum += reading;
-                const auto [least, most] = std::minmax_element(taken.begin(), taken.end());
-                outcome.points.push_back({code, sum / static_cast<double>(taken.size()),
-                                          *most - *least, static_cast<int>(taken.size())});
-                outcome.taken.push_back(taken);
+                steps.addPoint(code, taken);
             }
         } catch (...) {
-            step(0);
+            steps.setCode(0);
             throw;
         }
-        step(0);
-        outcome.figures = scripting::daFigures(outcome.points, check.range, check.lsb, check.line);
-        outcome.verdicts = scripting::daVerdicts(*outcome.figures, check.limits);
-        for (const DaVerdict &verdict : outcome.verdicts)
-            if (!verdict.within)
-                outcome.status = kCheckFailed;
+        steps.finish();
     } catch (...) {
         // Ended by Ctrl-C or SIGTERM, with a signal's status; else it could not run. What was
         // read so far is kept in a report marked incomplete.
-        outcome.status = endingSignal() ? signalStatus(endingSignal()) : int {kCannotRun};
-        try {
-            throw;
-        } catch (const MeterFailed &failed) {
-            outcome.error
-                = QStringLiteral("da-check: %1")
-                      .arg(tr("%1; DA%2 is left at code 0").arg(failed.why).arg(check.channel));
-        } catch (...) {
-            outcome.error = QStringLiteral("da-check: %1").arg(reasonOf(std::current_exception()));
-        }
-        printProblem(err, outcome.error);
+        steps.stopped(std::current_exception(),
+                      endingSignal() ? signalStatus(endingSignal()) : int {kCannotRun});
+        printProblem(err, steps.outcome().error);
     }
 
-    const QJsonObject json = recordOf(check, session, meter.get(), outcome);
+    const QJsonObject json = steps.report(meter.get());
     if (commandLine.json)
         print(out, QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)));
-    else if (outcome.figures)
-        printLines(out, checkLines(check, *meter, outcome));
-    int status = outcome.status;
-    QString why;
-    if (report && !report->write(json, why)) {
-        printProblem(
-            err,
-            tr("da-check ran, but its report %1 was not written: %2").arg(report->path(), why));
-        status = kCannotRun;
-    }
-    if (plot && outcome.figures
-        && !plot->writeBytes(reports::daCheckPicture(json, plot->path()), why)) {
-        printProblem(
-            err, tr("da-check ran, but its picture %1 was not drawn: %2").arg(plot->path(), why));
-        status = kCannotRun;
-    }
-    if (sessionLog) {
-        QJsonObject details {{QStringLiteral("status"), status},
-                             {QStringLiteral("result"), resultOf(status)}};
-        if (outcome.figures) {
-            details[QStringLiteral("figures")] = json[QStringLiteral("figures")];
-            details[QStringLiteral("verdicts")] = json[QStringLiteral("verdicts")];
-            if (check.limits.any())
-                details[QStringLiteral("verdict")]
-                    = outcome.status == kDone ? QStringLiteral("within") : QStringLiteral("beyond");
-        }
-        const reports::ErrorReport stopped {tr("The command stopped"), outcome.error, {}, {}};
-        sessionLog->append(reports::operationLine({commandLine.commandText,
-                                                   {},
-                                                   session.recorder().accesses(),
-                                                   outcome.error.isEmpty() ? nullptr : &stopped,
-                                                   true,
-                                                   details}));
-    }
+    else if (steps.outcome().figures)
+        printLines(out, steps.lines(*meter));
+    QStringList problems;
+    const int status = steps.file(json, commandLine.commandText, sessionLog, problems);
+    for (const QString &problem : problems)
+        printProblem(err, problem);
     return status;
 }
 

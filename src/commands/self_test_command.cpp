@@ -65,13 +65,15 @@ TestedCard findTestedCard(const CommandLine &commandLine, const hardware::Backen
 
 selftest::SelfTestResult runTest(hardware::PortAccess &port, const TestedCard &tested,
                                  const selftest::Wait &wait,
-                                 const std::vector<selftest::SelfTestPart> &skip)
+                                 const std::vector<selftest::SelfTestPart> &skip,
+                                 const selftest::PartDone &done, std::exception_ptr &failure)
 {
     try {
-        return selftest::runSelfTest(port, tested.base, wait, skip,
-                                     [] { return endingSignal() != 0; });
+        return selftest::runSelfTest(
+            port, tested.base, wait, skip, [] { return endingSignal() != 0; }, done);
     } catch (...) {
-        throw CannotRun {reports::failureSentence(std::current_exception())};
+        failure = std::current_exception();
+        throw CannotRun {reports::failureSentence(failure)};
     }
 }
 
@@ -247,17 +249,34 @@ CheckOutcome daCheck(const selftest::DaStep &step)
     return outcome;
 }
 
+// The checks of one part, in the order the lines give them.
+void appendChecksOf(selftest::SelfTestPart part, const selftest::SelfTestResult &result,
+                    std::vector<CheckOutcome> &checks)
+{
+    switch (part) {
+    case selftest::SelfTestPart::Loopback:
+        for (const selftest::LoopbackResult &group : result.loopback)
+            checks.push_back(loopbackCheck(group));
+        break;
+    case selftest::SelfTestPart::Counters:
+        for (const selftest::ChipResult &chip : result.chips)
+            checks.push_back(counterCheck(chip));
+        break;
+    case selftest::SelfTestPart::Da:
+        for (const selftest::DaStep &step : result.daSteps)
+            checks.push_back(daCheck(step));
+        break;
+    }
+}
+
 std::vector<CheckOutcome> checksOf(const selftest::SelfTestResult &result)
 {
     std::vector<CheckOutcome> checks;
     if (result.ran(selftest::SelfTestPart::Loopback))
-        for (const selftest::LoopbackResult &group : result.loopback)
-            checks.push_back(loopbackCheck(group));
+        appendChecksOf(selftest::SelfTestPart::Loopback, result, checks);
     if (result.ran(selftest::SelfTestPart::Counters))
-        for (const selftest::ChipResult &chip : result.chips)
-            checks.push_back(counterCheck(chip));
-    for (const selftest::DaStep &step : result.daSteps)
-        checks.push_back(daCheck(step));
+        appendChecksOf(selftest::SelfTestPart::Counters, result, checks);
+    appendChecksOf(selftest::SelfTestPart::Da, result, checks);
     return checks;
 }
 
@@ -388,18 +407,20 @@ void answer(const CommandLine &commandLine, const QJsonObject &report, const QSt
 
 // A test that did not run to its end: why, the same on every path (standard error, the report,
 // the JSON answer, the record), and the status.
-int notRun(const CommandLine &commandLine, int status, const QString &why, QJsonObject report,
-           const QStringList &lines, const std::optional<ReportTarget> &target,
-           reports::SessionLog *sessionLog, const std::vector<hardware::RecordedAccess> &accesses,
-           std::FILE *out, std::FILE *err)
+SelfTestRun notRun(int status, const QString &why, QJsonObject report, const QStringList &lines,
+                   const std::optional<ReportTarget> &target, reports::SessionLog *sessionLog,
+                   const std::vector<hardware::RecordedAccess> &accesses)
 {
-    printProblem(err, why);
+    SelfTestRun run;
+    run.status = status;
+    run.problems << why;
     report[QStringLiteral("status")] = status;
     report[QStringLiteral("error")] = why;
     QString failure;
     if (target && !target->write(report, failure))
-        printProblem(err,
-                     tr("its report %1 was not written either: %2").arg(target->path(), failure));
+        run.problems << tr("its report %1 was not written either: %2").arg(target->path(), failure);
+    else
+        run.reportFiled = target.has_value();
     if (sessionLog) {
         const reports::ErrorReport stopped {tr("The self-test stopped"), why, {}, {}};
         sessionLog->append(reports::operationLine(
@@ -410,32 +431,43 @@ int notRun(const CommandLine &commandLine, int status, const QString &why, QJson
              true,
              {{QStringLiteral("status"), status}, {QStringLiteral("result"), resultOf(status)}}}));
     }
-    answer(commandLine, report, lines, out);
-    return status;
+    run.answer = report;
+    run.lines = lines;
+    return run;
 }
 
 } // namespace
 
-int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE *err,
-                       const selftest::Wait &wait, reports::SessionLog *sessionLog)
+SelfTestRun refusedReport(const CommandLine &commandLine, const reports::FileRefused &refused,
+                          reports::SessionLog *sessionLog)
 {
-    const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
-    recordSessionStart(sessionLog, commandLine, backend);
-    hardware::AccessRecorder port(backend.port());
-    std::optional<ReportTarget> target;
-    try {
-        target = reportTarget(commandLine.selfTest.reportFile);
-    } catch (const reports::FileRefused &refused) {
-        return notRun(commandLine, kCannotRun,
-                      tr("the report %1 cannot be written: %2; the self-test did not run")
-                          .arg(commandLine.selfTest.reportFile, refused.why),
-                      reportOf(commandLine, kCannotRun), {}, std::nullopt, sessionLog, {}, out,
-                      err);
-    }
+    return notRun(kCannotRun,
+                  tr("the report %1 cannot be written: %2; the self-test did not run")
+                      .arg(commandLine.selfTest.reportFile, refused.why),
+                  reportOf(commandLine, kCannotRun), {}, std::nullopt, sessionLog, {});
+}
+
+SelfTestRun runSelfTestOnCard(const CommandLine &commandLine, const hardware::Backend &backend,
+                              hardware::AccessRecorder &port,
+                              const std::optional<ReportTarget> &target, const selftest::Wait &wait,
+                              reports::SessionLog *sessionLog, const CheckShownTo &shown)
+{
+    std::exception_ptr failure;
     try {
         const TestedCard tested = findTestedCard(commandLine, backend);
+        std::vector<CheckOutcome> shownSoFar;
+        const selftest::PartDone done
+            = [&](selftest::SelfTestPart part, const selftest::SelfTestResult &soFar) {
+                  if (!shown)
+                      return;
+                  const std::size_t before = shownSoFar.size();
+                  appendChecksOf(part, soFar, shownSoFar);
+                  for (std::size_t i = before; i < shownSoFar.size(); ++i)
+                      shown({shownSoFar[i].line, shownSoFar[i].counted, shownSoFar[i].passed,
+                             shownSoFar[i].json});
+              };
         const selftest::SelfTestResult result
-            = runTest(port, tested, wait, commandLine.selfTest.skip);
+            = runTest(port, tested, wait, commandLine.selfTest.skip, done, failure);
         const std::vector<CheckOutcome> checks = checksOf(result);
         QStringList lines;
         for (const CheckOutcome &check : checks)
@@ -444,18 +476,20 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
             // Ctrl-C or SIGTERM: the checks made so far, the card as the test always leaves it.
             QJsonObject report = reportOf(commandLine, signalStatus(signal));
             report[QStringLiteral("card")] = tested.json;
-            return notRun(commandLine, signalStatus(signal),
+            return notRun(signalStatus(signal),
                           tr("the self-test ended by %1 after %2 checks; the card is left with "
                              "outputs 00, DA codes 0 and the clock outputs at k %3, n %4")
                               .arg(signalName(signal))
                               .arg(checks.size())
                               .arg(selftest::kFinalBaseDivider)
                               .arg(selftest::kFinalOutputDivider),
-                          report, lines, target, sessionLog, port.accesses(), out, err);
+                          report, lines, target, sessionLog, port.accesses());
         }
         const int status = result.passed() ? kDone : kCheckFailed;
         const QJsonObject report
             = testedReport(commandLine, tested, checks, result.passed(), status);
+        SelfTestRun run;
+        run.lines = lines << summary(tested, checks, result.skipped);
         QString why;
         if (target && !target->write(report, why)) {
             // The test ran, but what a station files is missing: the answer says so.
@@ -464,7 +498,7 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
             answered[QStringLiteral("error")]
                 = tr("the self-test ran, but its report %1 was not written: %2")
                       .arg(target->path(), why);
-            printProblem(err, answered[QStringLiteral("error")].toString());
+            run.problems << answered[QStringLiteral("error")].toString();
             if (sessionLog)
                 sessionLog->append(reports::operationLine({QStringLiteral("self-test"),
                                                            {},
@@ -472,8 +506,9 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
                                                            nullptr,
                                                            true,
                                                            recordOf(checks, kCannotRun)}));
-            answer(commandLine, answered, lines << summary(tested, checks, result.skipped), out);
-            return kCannotRun;
+            run.status = kCannotRun;
+            run.answer = answered;
+            return run;
         }
         if (sessionLog)
             sessionLog->append(reports::operationLine({QStringLiteral("self-test"),
@@ -482,13 +517,38 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
                                                        nullptr,
                                                        true,
                                                        recordOf(checks, status)}));
-        answer(commandLine, report, lines << summary(tested, checks, result.skipped), out);
-        return status;
+        run.status = status;
+        run.answer = report;
+        run.reportFiled = target.has_value();
+        return run;
     } catch (const CannotRun &cannot) {
-        return notRun(commandLine, kCannotRun, tr("the self-test cannot run: %1").arg(cannot.why),
-                      reportOf(commandLine, kCannotRun), {}, target, sessionLog, port.accesses(),
-                      out, err);
+        SelfTestRun run
+            = notRun(kCannotRun, tr("the self-test cannot run: %1").arg(cannot.why),
+                     reportOf(commandLine, kCannotRun), {}, target, sessionLog, port.accesses());
+        run.failure = failure;
+        return run;
     }
+}
+
+int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE *err,
+                       const selftest::Wait &wait, reports::SessionLog *sessionLog)
+{
+    const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
+    recordSessionStart(sessionLog, commandLine, backend);
+    hardware::AccessRecorder port(backend.port());
+    const SelfTestRun run = [&] {
+        std::optional<ReportTarget> target;
+        try {
+            target = reportTarget(commandLine.selfTest.reportFile);
+        } catch (const reports::FileRefused &refused) {
+            return refusedReport(commandLine, refused, sessionLog);
+        }
+        return runSelfTestOnCard(commandLine, backend, port, target, wait, sessionLog);
+    }();
+    for (const QString &problem : run.problems)
+        printProblem(err, problem);
+    answer(commandLine, run.answer, run.lines, out);
+    return run.status;
 }
 
 } // namespace qm5083::commands

@@ -201,7 +201,8 @@ bool SelfTestResult::passed() const
 }
 
 SelfTestResult runSelfTest(hardware::PortAccess &port, std::uint16_t base, const Wait &wait,
-                           const std::vector<SelfTestPart> &skip, const StopAsked &stop)
+                           const std::vector<SelfTestPart> &skip, const StopAsked &stop,
+                           const PartDone &done)
 {
     // One operation from start to end: no other program reaches the card in between.
     const hardware::OperationScope scope(port);
@@ -225,16 +226,25 @@ SelfTestResult runSelfTest(hardware::PortAccess &port, std::uint16_t base, const
         }
         return true;
     };
-    if (reached(SelfTestPart::Loopback))
+    const auto tell = [&](SelfTestPart part) {
+        if (done)
+            done(part, result);
+    };
+    if (reached(SelfTestPart::Loopback)) {
         testLoopback(card, result);
-    if (reached(SelfTestPart::Counters))
+        tell(SelfTestPart::Loopback);
+    }
+    if (reached(SelfTestPart::Counters)) {
         testCounters(card, wait, result);
+        tell(SelfTestPart::Counters);
+    }
     if (reached(SelfTestPart::Da)) {
         for (int channel = 0; channel < registers::kDaChannelCount; ++channel) {
             for (const std::uint16_t code : kDaTestCodes)
                 card.write(protocol::daCodeWrites(channel, code));
             result.daSteps.push_back({channel, {kDaTestCodes.begin(), kDaTestCodes.end()}});
         }
+        tell(SelfTestPart::Da);
     }
     leaveInKnownState(card);
     return result;

@@ -95,6 +95,8 @@ inline constexpr unsigned kFinalOutputDivider = 10; // n
 using Wait = std::function<void(std::chrono::microseconds)>;
 // Asked before each part: whether the test is to end there (Ctrl-C).
 using StopAsked = std::function<bool()>;
+// Told after each part that ran, with the results so far: for showing them as they come.
+using PartDone = std::function<void(SelfTestPart part, const SelfTestResult &soFar)>;
 
 // Tests the card at base through port, as one operation: the digital loopback (outputs wired back
 // to the inputs), every counter of the four 8254 chips, and the DA channels' writes, each part
@@ -102,6 +104,7 @@ using StopAsked = std::function<bool()>;
 // clock outputs at k 1000, n 10 however it ends. wait lets counters move between two reads. A
 // port failure is thrown where it happens.
 SelfTestResult runSelfTest(hardware::PortAccess &port, std::uint16_t base, const Wait &wait,
-                           const std::vector<SelfTestPart> &skip = {}, const StopAsked &stop = {});
+                           const std::vector<SelfTestPart> &skip = {}, const StopAsked &stop = {},
+                           const PartDone &done = {});
 
 } // namespace qm5083::selftest

@@ -4,9 +4,15 @@
 #include "base_address_panel.h"
 #include "box_reading.h"
 #include "card_locator.h"
+#include "clock_panel.h"
+#include "da_check_dialog.h"
+#include "da_panel.h"
+#include "digital_output_panel.h"
 #include "hex_text.h"
+#include "manual_viewer.h"
 #include "output_text.h"
 #include "parse_number.h"
+#include "self_test_dialog.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -16,11 +22,13 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 
 namespace qm5083::window {
 
@@ -61,9 +69,16 @@ MainWindow::MainWindow(hardware::PortAccess &port, hardware::CardLocator &locato
 {
     setObjectName(QStringLiteral("MainWindow"));
     updateCaption();
+    // The form keeps its size; the menu bar sits above it and the window grows by its height.
+    buildMenu();
+    const int menuHeight = menuBar_->sizeHint().height();
+    form_ = new QWidget(this);
+    form_->setObjectName(QStringLiteral("form"));
+    form_->setGeometry(0, menuHeight, toPixels(kClientWidth), toPixels(kClientHeight));
+    menuBar_->setGeometry(0, 0, toPixels(kClientWidth), menuHeight);
     setGeometry(toPixels(kClientLeft), toPixels(kClientTop), toPixels(kClientWidth),
-                toPixels(kClientHeight));
-    setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight));
+                toPixels(kClientHeight) + menuHeight);
+    setFixedSize(toPixels(kClientWidth), toPixels(kClientHeight) + menuHeight);
 
     reporter_ = [this](const reports::ErrorReport &report) {
         showReport(report);
@@ -107,7 +122,7 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
     };
 
     for (const PanelLayout *panel : panels) {
-        auto *frame = new QGroupBox(qs(panel->frame.text), this);
+        auto *frame = new QGroupBox(qs(panel->frame.text), form_);
         place(frame, panel->frame);
         // The caption sits on the border line, so the frame's whole height is inside the border
         // and controls placed near its top stay clear of it.
@@ -153,7 +168,7 @@ void MainWindow::buildControls(std::span<const PanelLayout *const> panels)
             }
         }
     }
-    addButton(this, kExitButton);
+    addButton(form_, kExitButton);
 
     panelBoxes_ = panels::findPanelBoxes(
         [this](std::string_view name) -> panels::TextBox & { return requireBox(name); });
@@ -211,14 +226,23 @@ void MainWindow::buildTabOrder(std::span<const PanelLayout *const> panels)
 
 QStringList MainWindow::layoutLines() const
 {
+    // The window, the menu bar and the form below it; the controls relative to the form, the
+    // client area they were laid out in.
     QStringList lines {QStringLiteral("%1 0 0 %2 %3 %4")
                            .arg(objectName())
                            .arg(width())
                            .arg(height())
                            .arg(windowTitle())};
+    for (const QWidget *part : std::initializer_list<const QWidget *> {menuBar_, form_})
+        lines << QStringLiteral("%1 %2 %3 %4 %5")
+                     .arg(part->objectName())
+                     .arg(part->x())
+                     .arg(part->y())
+                     .arg(part->width())
+                     .arg(part->height());
     for (const ControlLayout *layout : layouts_) {
-        const auto *widget = findChild<QWidget *>(qs(layout->name));
-        const QPoint topLeft = widget->mapTo(this, QPoint(0, 0));
+        const auto *widget = form_->findChild<QWidget *>(qs(layout->name));
+        const QPoint topLeft = widget->mapTo(form_, QPoint(0, 0));
         lines << QStringLiteral("%1 %2 %3 %4 %5 %6")
                      .arg(widget->objectName())
                      .arg(topLeft.x())
@@ -228,6 +252,146 @@ QStringList MainWindow::layoutLines() const
                      .arg(shownText(widget));
     }
     return lines;
+}
+
+void MainWindow::buildMenu()
+{
+    menuBar_ = new QMenuBar(this);
+    menuBar_->setObjectName(QStringLiteral("menuBar"));
+    menuBar_->setNativeMenuBar(false); // above the form on every desktop
+    QMenu *test = menuBar_->addMenu(tr("&Test"));
+    test->setObjectName(QStringLiteral("testMenu"));
+    QAction *selfTest = test->addAction(tr("&Self-test…"), this, &MainWindow::openSelfTest);
+    selfTest->setObjectName(QStringLiteral("selfTestAction"));
+    QAction *daCheck = test->addAction(tr("&DA check…"), this, &MainWindow::openDaCheck);
+    daCheck->setObjectName(QStringLiteral("daCheckAction"));
+    QMenu *help = menuBar_->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    help->addAction(tr("&Manual"), this, &MainWindow::openManual)
+        ->setObjectName(QStringLiteral("manualAction"));
+    help->addAction(tr("&About"), this, &MainWindow::openAbout)
+        ->setObjectName(QStringLiteral("aboutAction"));
+    setTestBench({});
+}
+
+void MainWindow::setTestBench(TestBench bench)
+{
+    bench_ = bench;
+    const bool ready = bench_.commandLine && bench_.backend;
+    for (QAction *action : menuBar_->findChildren<QAction *>())
+        if (action->objectName() == QLatin1String("selfTestAction")
+            || action->objectName() == QLatin1String("daCheckAction"))
+            action->setEnabled(ready);
+}
+
+void MainWindow::openDaCheck()
+{
+    if (!bench_.commandLine || !bench_.backend || operationRunning_)
+        return;
+    DaCheckDialog dialog(*this);
+    dialog.exec();
+}
+
+void MainWindow::openSelfTest()
+{
+    if (!bench_.commandLine || !bench_.backend || operationRunning_)
+        return;
+    SelfTestDialog dialog(*this);
+    dialog.exec();
+}
+
+void MainWindow::openManual()
+{
+    showManual(this);
+}
+
+void MainWindow::openAbout()
+{
+    QString card;
+    QString setup;
+    if (!bench_.backend || backend_ == hardware::BackendKind::Simulated) {
+        card = tr("the simulated card");
+    } else {
+        card = locatedCard_.isEmpty() ? tr("no card found") : locatedCard_;
+    }
+    if (bench_.commandLine && backend_ == hardware::BackendKind::Pci)
+        setup = bench_.commandLine->pciIdsGiven
+            ? tr("the cards' ids given with --pci-id")
+            : QString::fromStdString(bench_.commandLine->backends.cardsConfig.string());
+    else
+        setup = tr("none (the simulated card)");
+    QMessageBox box(QMessageBox::Information, tr("About qm5083-bench"),
+                    tr("qm5083-bench %1").arg(QStringLiteral(QM5083_VERSION)), QMessageBox::Ok,
+                    this);
+    box.setObjectName(QStringLiteral("aboutBox"));
+    box.setInformativeText(tr("The bench test program for the qm5083 PCI I/O card.\n"
+                              "Licence: GPL-3.0-or-later.\nCard set-up: %1\nCard: %2")
+                               .arg(setup, card));
+    showAsPlainText(box);
+    box.exec();
+}
+
+std::optional<commands::SelfTestRun>
+MainWindow::runSelfTest(const commands::SelfTestSettings &settings,
+                        const std::optional<commands::ReportTarget> &target,
+                        const commands::CheckShownTo &shown)
+{
+    if (operationRunning_ || !bench_.commandLine || !bench_.backend)
+        return std::nullopt;
+    // One operation: no tick and no press comes in between, and the monitor waits for its end.
+    operationRunning_ = true;
+    const bool polling = inputTimer_.isActive();
+    inputTimer_.stop();
+    port_.clear();
+    commands::CommandLine commandLine = *bench_.commandLine;
+    commandLine.selfTest = settings;
+    const commands::SelfTestRun outcome = commands::runSelfTestOnCard(
+        commandLine, *bench_.backend, port_, target,
+        [](std::chrono::microseconds duration) { std::this_thread::sleep_for(duration); },
+        sessionLog_, shown);
+    // It ran to its end when it has its lines; the card is then left as the test leaves it.
+    const bool ran = !outcome.lines.isEmpty();
+    if (outcome.status == commands::kCannotRun) {
+        reports::FailureContext context;
+        context.operation = tr("self-test");
+        context.accessesBefore = port_.accesses();
+        const reports::ErrorReport failure = outcome.failure
+            ? reports::describeFailure(outcome.failure, context)
+            : reports::ErrorReport {ran ? tr("The self-test ran, but its report was not filed")
+                                        : tr("The self-test could not run"),
+                                    outcome.problems.join(QLatin1Char('\n')),
+                                    {},
+                                    {}};
+        report(failure);
+    }
+    operationRunning_ = false;
+    if (ran)
+        showWhatTheSelfTestLeft();
+    if (polling)
+        inputTimer_.start();
+    return outcome;
+}
+
+void MainWindow::reportTestFailure(const std::exception_ptr &failure, const QString &test)
+{
+    reports::FailureContext context;
+    context.operation = test;
+    report(reports::describeFailure(failure, context));
+}
+
+void MainWindow::showWhatTheSelfTestLeft()
+{
+    for (const std::string_view name : panels::kOutputBoxes)
+        requireBox(name).edit()->setText(QStringLiteral("00"));
+    for (const std::string_view name : panels::kDaBoxes)
+        requireBox(name).edit()->setText(QStringLiteral("0"));
+    requireBox(panels::kBaseDividerBox)
+        .edit()
+        ->setText(QString::number(selftest::kFinalBaseDivider));
+    requireBox(panels::kOutputDividerBox)
+        .edit()
+        ->setText(QString::number(selftest::kFinalOutputDivider));
+    run(Operation::ReadDigitalInputs); // the inputs as the card now gives them
 }
 
 void MainWindow::setReporter(Reporter reporter)

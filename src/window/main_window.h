@@ -2,18 +2,21 @@
 
 #include "access_recorder.h"
 #include "backends.h"
+#include "command_line.h"
 #include "control_layout.h"
 #include "digital_input_panel.h"
 #include "error_report.h"
 #include "line_edit_box.h"
 #include "message.h"
 #include "panel_operations.h"
+#include "self_test_command.h"
 #include "session_log.h"
 #include "stored_base.h"
 #include "window_layout.h"
 
 #include <QColor>
 #include <QJsonObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -34,6 +37,8 @@ class CardLocator;
 class PortAccess;
 } // namespace qm5083::hardware
 
+class QMenuBar;
+
 namespace qm5083::window {
 
 // The text colour of a box whose text does not read as what it shows.
@@ -52,6 +57,14 @@ struct StartupProblems
     std::exception_ptr failure;              // finding the cards failed
     std::optional<hardware::Message> noCard; // the program reaches no card at all
     QString recordNotice {};                 // what opening the session record found
+};
+
+// What the card's tests from the menu work with: the command line the window was started with
+// (the card, the simulated faults) and the backend the window reaches the card through.
+struct TestBench
+{
+    const commands::CommandLine *commandLine = nullptr;
+    const hardware::Backend *backend = nullptr;
 };
 
 // The program's one window: five framed panels and Exit, built from the controls' tables. It owns
@@ -92,14 +105,41 @@ public:
     // Replaces the clock the input monitor's record lines are timed by (tests).
     void setClock(Clock clock) { clock_ = std::move(clock); }
 
+    // Lets the menu's tests run; without a bench their menu entries are greyed.
+    void setTestBench(TestBench bench);
+    const TestBench &testBench() const { return bench_; }
+
+    // The self-test of the bench's card, with settings in place of the command line's, as one
+    // operation: the monitor paused from start to end, the report filed in target, the record
+    // written, each check told to shown as it is made. A test that could not run is reported as
+    // any failure is. Afterwards the boxes show what the test left on the card. Nothing (false)
+    // while another operation runs.
+    std::optional<commands::SelfTestRun>
+    runSelfTest(const commands::SelfTestSettings &settings,
+                const std::optional<commands::ReportTarget> &target,
+                const commands::CheckShownTo &shown);
+
+    // A test from the menu that a failure stopped (the card stopped answering): reported as any
+    // operation's failure is, on standard error too.
+    void reportTestFailure(const std::exception_ptr &failure, const QString &test);
+
+    // The session record the tests' lines go to; none without --log.
+    reports::SessionLog *sessionLog() const { return sessionLog_; }
+
+    // The menu bar above the form, and the form that holds the controls.
+    QMenuBar *menuBar() const { return menuBar_; }
+    QWidget *form() const { return form_; }
+
     const panels::StoredBase &IOBase() const { return IOBase_; }
     QTimer &inputTimer() { return inputTimer_; }
 
     // Twips to pixels at this window's logical DPI.
     int toPixels(int twips) const;
 
-    // The window, then every control in table order, one a line: "<object name> <x> <y>
-    // <width> <height> <text>", in pixels relative to the window's client area.
+    // The window ("<object name> 0 0 <width> <height> <caption>"), the menu bar and the form
+    // ("<object name> <x> <y> <width> <height>", in the window), then every control in table
+    // order, one a line: "<object name> <x> <y> <width> <height> <text>", in pixels relative to
+    // the form, the client area the controls were laid out in.
     QStringList layoutLines() const;
 
 signals:
@@ -110,7 +150,15 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
 
+public slots:
+    void openSelfTest();
+    void openDaCheck();
+    void openManual();
+    void openAbout();
+
 private:
+    void buildMenu();
+    void showWhatTheSelfTestLeft();
     void buildControls(std::span<const panels::PanelLayout *const> panels);
     void buildTabOrder(std::span<const panels::PanelLayout *const> panels);
     LineEditBox &requireBox(std::string_view name);
@@ -160,6 +208,9 @@ private:
     QString locateNote_;      // what the last locate found, for the base box's tooltip
     bool focusShown_ = false; // the focus frame was shown at the first activation
 
+    TestBench bench_;
+    QMenuBar *menuBar_ = nullptr;
+    QWidget *form_ = nullptr;
     std::vector<const panels::ControlLayout *> layouts_; // in table order, frames included
     std::vector<std::unique_ptr<LineEditBox>> boxes_;
     panels::PanelBoxes panelBoxes_;

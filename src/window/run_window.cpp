@@ -68,6 +68,7 @@ int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
             return 0;
         }
         window.setSessionLog(sessionLog);
+        window.setTestBench({&commandLine, &backend});
         window.start(
             {backend.startupFailure,
              commandLine.cardsConfigProblem ? commandLine.cardsConfigProblem : backend.noCard,

@@ -286,6 +286,64 @@ pid=""
 [ "$status" -eq 0 ] || fail "the program ended with status $status after Exit, not 0"
 pass "Exit ended the program with status 0"
 
+# --- The self-test from the menu, keyboard only: Alt+T, S, a serial and Enter ---------------------
+# A home of its own: the results folder under its documents, the dialog's settings in its config.
+home="$work/home"
+mkdir -p "$home/.config/qm5083-bench"
+# The DA check reads the simulated meter on DA1, as a station's settings would say.
+printf '[daCheck]\nmeter=sim\nchannel=1\n' >"$home/.config/qm5083-bench/qm5083-bench.conf"
+HOME="$home" XDG_CONFIG_HOME="$home/.config" "$program" --simulate --sim-fault stuck:2.3=1 \
+    </dev/null >"$work/stdout" 2>"$trace_file" &
+pid=$!
+xdo_find_window 15 "$pid" || fail "the window did not appear for the self-test"
+main_window=$XDO_WINDOW
+# A click on a label gives the window the keyboard, as a person's first click does.
+click "Label3(0)"
+xdotool key --clearmodifiers alt+t
+sleep 0.3
+xdotool key --clearmodifiers s
+find_dialog() { dialog=$(xdo_program_windows | grep -vx "$main_window" | head -n 1) && [ -n "$dialog" ]; }
+dialog=""
+xdo_wait_for 5 find_dialog || fail "Alt+T, S opened no self-test dialog"
+xdotool type --delay 20 "E2E-0001"
+xdotool key --clearmodifiers Return
+results="$home/Documents/qm5083-bench"
+filed() { compgen -G "$results/E2E-0001_*.json" >/dev/null; }
+xdo_wait_for 10 filed || fail "no report E2E-0001_*.json was filed in $results"
+report_file=$(compgen -G "$results/E2E-0001_*.json" | head -n 1)
+python3 - "$report_file" <<'PY' || fail "the filed report $report_file is not the failed self-test of E2E-0001"
+import json, sys
+report = json.load(open(sys.argv[1]))
+assert report["command"] == "self-test" and report["serial"] == "E2E-0001", report
+assert report["status"] == 1 and report["passed"] is False, report
+assert any(c.get("group") == 2 and c["result"] == "fail" for c in report["checks"]), report
+PY
+pass "Alt+T, S, a serial and Enter ran the self-test with a stuck bit and filed $(basename "$report_file") with status 1"
+
+xdotool key --clearmodifiers Escape
+closed() { [ "$(xdo_program_windows | wc -l)" -eq 1 ]; }
+xdo_wait_for 3 closed || fail "Esc did not close the self-test dialog"
+click "Label3(0)" # without a window manager the keyboard does not come back by itself
+xdotool key --clearmodifiers alt+t
+sleep 0.3
+xdotool key --clearmodifiers d
+xdo_wait_for 5 find_dialog || fail "Alt+T, D opened no DA check dialog"
+xdotool type --delay 20 "E2E-0001"
+xdotool key --clearmodifiers Return
+da_filed() { compgen -G "$results/E2E-0001_DA1_*.json" >/dev/null; }
+xdo_wait_for 10 da_filed || fail "no DA check report E2E-0001_DA1_*.json was filed in $results"
+da_file=$(compgen -G "$results/E2E-0001_DA1_*.json" | head -n 1)
+python3 - "$da_file" <<'PY' || fail "the filed report $da_file is not a complete DA check of DA1"
+import json, sys
+report = json.load(open(sys.argv[1]))
+assert report["command"] == "da-check" and report["channel"] == 1, report
+assert report["complete"] is True and report["meter"]["kind"] == "simulated", report
+PY
+pass "Alt+T, D, a serial and Enter ran the DA check on DA1 with the simulated meter and filed $(basename "$da_file")"
+kill "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+pid=""
+
 # --- In a Chinese locale, without a card: the start-up report in Chinese --------------------------
 LANG=zh_CN.UTF-8 LC_ALL= LANGUAGE= "$program" </dev/null >"$work/stdout" 2>"$trace_file" &
 pid=$!

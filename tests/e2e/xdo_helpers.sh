@@ -148,7 +148,10 @@ xdo_control_center() {
         xdo_log "the program's layout has no control $1"
         return 1
     fi
-    echo "$((XDO_WIN_X + x + w / 2)) $((XDO_WIN_Y + y + h / 2))"
+    # Controls are placed in the form, below the menu bar.
+    local form_x form_y
+    read -r _ form_x form_y _ <<<"$(LC_ALL=C awk '$1 == "form"' "$XDO_LAYOUT")"
+    echo "$((XDO_WIN_X + ${form_x:-0} + x + w / 2)) $((XDO_WIN_Y + ${form_y:-0} + y + h / 2))"
 }
 
 xdo_click() {

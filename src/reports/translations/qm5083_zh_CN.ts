@@ -1557,6 +1557,129 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     </message>
 </context>
 <context>
+    <name>qm5083::window::DaCheckDialog</name>
+    <message>
+        <source>DA check</source>
+        <translation>DA 校验</translation>
+    </message>
+    <message>
+        <source>LOW:HIGH in volts: what code 0 and the top of the range give</source>
+        <translation>低:高，单位伏：码 0 和量程顶端的输出</translation>
+    </message>
+    <message>
+        <source>How many codes, spread evenly from 0 to FFF; the major carries are always among them</source>
+        <translation>码的个数，从 0 到 FFF 均匀分布；主要进位点总在其中</translation>
+    </message>
+    <message>
+        <source>In LSB: one limit for every figure, or offset=L,gain=L,inl=L,dnl=L</source>
+        <translation>单位 LSB：所有指标一个限值，或 offset=L,gain=L,inl=L,dnl=L</translation>
+    </message>
+    <message>
+        <source>empty: type each reading</source>
+        <translation>留空：逐个输入读数</translation>
+    </message>
+    <message>
+        <source>The meter, as --meter gives it: sim, command:CMD or sigrok:DRIVER[:KEY=VALUE]...; empty to type each reading</source>
+        <translation>万用表，写法同 --meter：sim、command:CMD 或 sigrok:DRIVER[:KEY=VALUE]...；留空则逐个输入读数</translation>
+    </message>
+    <message>
+        <source>Serial number:</source>
+        <translation>序列号：</translation>
+    </message>
+    <message>
+        <source>Operator:</source>
+        <translation>操作员：</translation>
+    </message>
+    <message>
+        <source>Station:</source>
+        <translation>工位：</translation>
+    </message>
+    <message>
+        <source>Channel:</source>
+        <translation>通道：</translation>
+    </message>
+    <message>
+        <source>Range (V):</source>
+        <translation>量程（V）：</translation>
+    </message>
+    <message>
+        <source>Codes:</source>
+        <translation>码数：</translation>
+    </message>
+    <message>
+        <source>Limits (LSB):</source>
+        <translation>限值（LSB）：</translation>
+    </message>
+    <message>
+        <source>Meter:</source>
+        <translation>万用表：</translation>
+    </message>
+    <message>
+        <source>Results folder:</source>
+        <translation>结果文件夹：</translation>
+    </message>
+    <message>
+        <source>Start the check</source>
+        <translation>开始校验</translation>
+    </message>
+    <message>
+        <source>reading in volts, then Enter</source>
+        <translation>读数（伏），然后回车</translation>
+    </message>
+    <message>
+        <source>code</source>
+        <translation>码</translation>
+    </message>
+    <message>
+        <source>ideal V</source>
+        <translation>理想值 V</translation>
+    </message>
+    <message>
+        <source>reading V</source>
+        <translation>读数 V</translation>
+    </message>
+    <message>
+        <source>error LSB</source>
+        <translation>误差 LSB</translation>
+    </message>
+    <message>
+        <source>the results folder %1 cannot be made</source>
+        <translation>无法创建结果文件夹 %1</translation>
+    </message>
+    <message>
+        <source>The DA check cannot start: %1</source>
+        <translation>DA 校验无法开始：%1</translation>
+    </message>
+    <message>
+        <source>%1 V</source>
+        <translation>%1 V</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is no reading of %2 to %3 V; type the meter&apos;s reading in volts again.</source>
+        <translation>“%1”不是 %2 到 %3 V 量程的读数；请重新输入万用表的读数（伏）。</translation>
+    </message>
+    <message>
+        <source>the check was ended at code %1</source>
+        <translation>校验在码 %1 处被结束</translation>
+    </message>
+    <message>
+        <source>Could not run</source>
+        <translation>无法进行</translation>
+    </message>
+    <message>
+        <source>No report was filed.</source>
+        <translation>未保存报告。</translation>
+    </message>
+    <message>
+        <source>Report filed: %1</source>
+        <translation>报告已保存：%1</translation>
+    </message>
+    <message>
+        <source>2 to 4096 codes</source>
+        <translation>2 到 4096 个码</translation>
+    </message>
+</context>
+<context>
     <name>qm5083::window::MainWindow</name>
     <message>
         <source>Card numbers here follow the cards&apos; PCI addresses: the card with the lowest address is card 1.</source>
@@ -1605,6 +1728,166 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     <message>
         <source>Not read now: the inputs are held until a base address is stored again (输出, DA 输出 or 得到板卡的基地址); the byte shown is the last one read.</source>
         <translation>现在不读取：输入保持不变，直到再次保存基地址（输出、DA 输出或得到板卡的基地址）；显示的字节是最后一次读到的。</translation>
+    </message>
+    <message>
+        <source>&amp;Test</source>
+        <translation>测试(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Self-test…</source>
+        <translation>自检(&amp;S)…</translation>
+    </message>
+    <message>
+        <source>&amp;DA check…</source>
+        <translation>DA 校验(&amp;D)…</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>帮助(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;Manual</source>
+        <translation>使用说明(&amp;M)</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>关于(&amp;A)</translation>
+    </message>
+    <message>
+        <source>the simulated card</source>
+        <translation>仿真板卡</translation>
+    </message>
+    <message>
+        <source>no card found</source>
+        <translation>未找到板卡</translation>
+    </message>
+    <message>
+        <source>the cards&apos; ids given with --pci-id</source>
+        <translation>用 --pci-id 给出的板卡 ID</translation>
+    </message>
+    <message>
+        <source>none (the simulated card)</source>
+        <translation>无（仿真板卡）</translation>
+    </message>
+    <message>
+        <source>About qm5083-bench</source>
+        <translation>关于 qm5083-bench</translation>
+    </message>
+    <message>
+        <source>qm5083-bench %1</source>
+        <translation>qm5083-bench %1</translation>
+    </message>
+    <message>
+        <source>The bench test program for the qm5083 PCI I/O card.
+Licence: GPL-3.0-or-later.
+Card set-up: %1
+Card: %2</source>
+        <translation>qm5083 PCI 输入/输出板卡的测试程序。
+许可证：GPL-3.0-or-later。
+板卡设置：%1
+板卡：%2</translation>
+    </message>
+    <message>
+        <source>self-test</source>
+        <translation>自检</translation>
+    </message>
+    <message>
+        <source>The self-test could not run</source>
+        <translation>自检无法进行</translation>
+    </message>
+    <message>
+        <source>The self-test ran, but its report was not filed</source>
+        <translation>自检已完成，但其报告未能保存</translation>
+    </message>
+</context>
+<context>
+    <name>qm5083::window::Manual</name>
+    <message>
+        <source>Manual</source>
+        <translation>使用说明</translation>
+    </message>
+    <message>
+        <source>The full manual: man qm5083-bench. The program&apos;s options:</source>
+        <translation>完整手册：man qm5083-bench。程序的选项：</translation>
+    </message>
+</context>
+<context>
+    <name>qm5083::window::SelfTestDialog</name>
+    <message>
+        <source>Self-test</source>
+        <translation>自检</translation>
+    </message>
+    <message>
+        <source>Choose…</source>
+        <translation>选择…</translation>
+    </message>
+    <message>
+        <source>digital loopback (no loopback cable)</source>
+        <translation>开关量回环（无回环线）</translation>
+    </message>
+    <message>
+        <source>counters</source>
+        <translation>计数器</translation>
+    </message>
+    <message>
+        <source>DA writes</source>
+        <translation>DA 写入</translation>
+    </message>
+    <message>
+        <source>Serial number:</source>
+        <translation>序列号：</translation>
+    </message>
+    <message>
+        <source>Operator:</source>
+        <translation>操作员：</translation>
+    </message>
+    <message>
+        <source>Station:</source>
+        <translation>工位：</translation>
+    </message>
+    <message>
+        <source>Results folder:</source>
+        <translation>结果文件夹：</translation>
+    </message>
+    <message>
+        <source>Skip:</source>
+        <translation>跳过：</translation>
+    </message>
+    <message>
+        <source>Start the test (Enter)</source>
+        <translation>开始测试（回车）</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Results folder</source>
+        <translation>结果文件夹</translation>
+    </message>
+    <message>
+        <source>the folder cannot be made</source>
+        <translation>无法创建该文件夹</translation>
+    </message>
+    <message>
+        <source>The report %1 cannot be written: %2; the self-test did not run.</source>
+        <translation>无法写入报告 %1：%2；自检未进行。</translation>
+    </message>
+    <message>
+        <source>Another operation is running; try again when it ends.</source>
+        <translation>另一个操作正在进行；请在它结束后再试。</translation>
+    </message>
+    <message>
+        <source>Could not run</source>
+        <translation>无法进行</translation>
+    </message>
+    <message>
+        <source>Report filed: %1</source>
+        <translation>报告已保存：%1</translation>
+    </message>
+    <message>
+        <source>No report was filed.</source>
+        <translation>未保存报告。</translation>
     </message>
 </context>
 </TS>

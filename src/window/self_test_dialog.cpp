@@ -1,0 +1,296 @@
+#include "self_test_dialog.h"
+
+#include "appearance.h"
+#include "bench_settings.h"
+#include "main_window.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QJsonValue>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QVBoxLayout>
+
+namespace qm5083::window {
+
+namespace {
+
+const QColor kPassColour(0x00, 0x80, 0x00);
+const QColor kFailColour(0xC0, 0x00, 0x00);
+
+// The verdicts as the card's label says them, the same in every locale.
+const QString kPassed = QStringLiteral("合格");
+const QString kFailed = QStringLiteral("不合格");
+
+const QString kSkipKey = QStringLiteral("selfTest/skip");
+
+QLineEdit *limitedEdit(const QString &name, int maxLength, QWidget *parent)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setMaxLength(maxLength);
+    return edit;
+}
+
+} // namespace
+
+SelfTestDialog::SelfTestDialog(MainWindow &window)
+    : QDialog(&window)
+    , window_(window)
+{
+    setObjectName(QStringLiteral("selfTestDialog"));
+    // The window's caption says which card it tests: the simulated one, or where the real one is.
+    setWindowTitle(QStringLiteral("%1 - %2").arg(window.windowTitle(), tr("Self-test")));
+    const QSettings remembered = benchSettings();
+
+    serial_ = limitedEdit(QStringLiteral("serialBox"), kMaxFactLength, this);
+    operator_ = limitedEdit(QStringLiteral("operatorBox"), kMaxFactLength, this);
+    operator_->setText(remembered.value(kOperatorKey).toString().left(kMaxFactLength));
+    station_ = limitedEdit(QStringLiteral("stationBox"), kMaxFactLength, this);
+    station_->setText(remembered.value(kStationKey).toString().left(kMaxFactLength));
+    folder_ = limitedEdit(QStringLiteral("resultsFolderBox"), kMaxFolderLength, this);
+    folder_->setText(remembered.value(kResultsFolderKey, defaultResultsFolder())
+                         .toString()
+                         .left(kMaxFolderLength));
+    auto *choose = new QPushButton(tr("Choose…"), this);
+    choose->setObjectName(QStringLiteral("chooseFolderButton"));
+    choose->setAutoDefault(false);
+    connect(choose, &QPushButton::clicked, this, &SelfTestDialog::chooseFolder);
+    auto *folderRow = new QHBoxLayout;
+    folderRow->addWidget(folder_);
+    folderRow->addWidget(choose);
+
+    const QStringList skipped = remembered.value(kSkipKey).toStringList();
+    const auto skipBox = [&](const QString &name, const QString &part, const QString &text) {
+        auto *box = new QCheckBox(text, this);
+        box->setObjectName(name);
+        box->setChecked(skipped.contains(part));
+        return box;
+    };
+    skipLoopback_ = skipBox(QStringLiteral("skipLoopback"), QStringLiteral("loopback"),
+                            tr("digital loopback (no loopback cable)"));
+    skipCounters_
+        = skipBox(QStringLiteral("skipCounters"), QStringLiteral("counters"), tr("counters"));
+    skipDa_ = skipBox(QStringLiteral("skipDa"), QStringLiteral("da"), tr("DA writes"));
+    auto *skipRow = new QHBoxLayout;
+    skipRow->addWidget(skipLoopback_);
+    skipRow->addWidget(skipCounters_);
+    skipRow->addWidget(skipDa_);
+    skipRow->addStretch();
+
+    auto *form = new QFormLayout;
+    form->addRow(tr("Serial number:"), serial_);
+    form->addRow(tr("Operator:"), operator_);
+    form->addRow(tr("Station:"), station_);
+    form->addRow(tr("Results folder:"), folderRow);
+    form->addRow(tr("Skip:"), skipRow);
+
+    start_ = new QPushButton(tr("Start the test (Enter)"), this);
+    start_->setObjectName(QStringLiteral("startButton"));
+    start_->setAutoDefault(false);
+    connect(start_, &QPushButton::clicked, this, &SelfTestDialog::startTest);
+    // The scanner's Enter after the serial starts the test.
+    connect(serial_, &QLineEdit::returnPressed, this, &SelfTestDialog::startTest);
+
+    lines_ = new QListWidget(this);
+    lines_->setObjectName(QStringLiteral("checkLines"));
+    lines_->setWordWrap(true);
+    lines_->setFocusPolicy(Qt::NoFocus);
+    lines_->setMinimumHeight(180);
+
+    verdict_ = new QLabel(this);
+    verdict_->setObjectName(QStringLiteral("verdictLabel"));
+    verdict_->setTextFormat(Qt::PlainText);
+    verdict_->setAlignment(Qt::AlignCenter);
+    QFont large = verdict_->font();
+    large.setPointSize(large.pointSize() * 3);
+    large.setBold(true);
+    verdict_->setFont(large);
+
+    filed_ = new QLabel(this);
+    filed_->setObjectName(QStringLiteral("reportFiledLabel"));
+    filed_->setTextFormat(Qt::PlainText);
+    filed_->setWordWrap(true);
+    filed_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto *close = new QPushButton(tr("Close"), this);
+    close->setObjectName(QStringLiteral("closeButton"));
+    close->setAutoDefault(false);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(start_);
+    buttons->addStretch();
+    buttons->addWidget(close);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+    layout->addWidget(lines_, 1);
+    layout->addWidget(verdict_);
+    layout->addWidget(filed_);
+    resize(640, 560);
+    serial_->setFocus(Qt::OtherFocusReason);
+}
+
+SelfTestDialog::~SelfTestDialog() = default;
+
+QString SelfTestDialog::fileNameOf(const QString &serial)
+{
+    QString name;
+    for (const QChar c : serial.left(kMaxFactLength)) {
+        const bool kept = (c.isLetterOrNumber() && c.unicode() < 0x80) || c == QLatin1Char('-')
+            || c == QLatin1Char('_') || c == QLatin1Char('.');
+        name += kept ? c : QLatin1Char('_');
+    }
+    // Never a hidden file, nor "." or "..".
+    if (name.startsWith(QLatin1Char('.')))
+        name[0] = QLatin1Char('_');
+    return name.isEmpty() ? QStringLiteral("no-serial") : name;
+}
+
+void SelfTestDialog::reject()
+{
+    if (!running_)
+        QDialog::reject();
+}
+
+void SelfTestDialog::chooseFolder()
+{
+    const QString chosen
+        = QFileDialog::getExistingDirectory(this, tr("Results folder"), folder_->text());
+    if (!chosen.isEmpty())
+        folder_->setText(chosen.left(kMaxFolderLength));
+}
+
+void SelfTestDialog::remember() const
+{
+    QSettings remembered = benchSettings();
+    remembered.setValue(kOperatorKey, operator_->text());
+    remembered.setValue(kStationKey, station_->text());
+    remembered.setValue(kResultsFolderKey, folder_->text());
+    QStringList skipped;
+    if (skipLoopback_->isChecked())
+        skipped << QStringLiteral("loopback");
+    if (skipCounters_->isChecked())
+        skipped << QStringLiteral("counters");
+    if (skipDa_->isChecked())
+        skipped << QStringLiteral("da");
+    remembered.setValue(kSkipKey, skipped);
+}
+
+void SelfTestDialog::showLine(const QString &line, const QColor &colour)
+{
+    auto *item = new QListWidgetItem(line, lines_);
+    if (colour.isValid())
+        item->setForeground(colour);
+    lines_->scrollToItem(item);
+}
+
+void SelfTestDialog::showVerdict(const QString &verdict, const QColor &colour)
+{
+    verdict_->setText(verdict);
+    QPalette palette = verdict_->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    verdict_->setPalette(palette);
+}
+
+void SelfTestDialog::readyForNextCard()
+{
+    serial_->setFocus(Qt::OtherFocusReason);
+    serial_->selectAll();
+}
+
+void SelfTestDialog::startTest()
+{
+    const QString serial = serial_->text().trimmed();
+    if (serial.isEmpty()) {
+        readyForNextCard();
+        return;
+    }
+    remember();
+    lines_->clear();
+    verdict_->clear();
+    filed_->clear();
+    lastReport_.clear();
+
+    commands::SelfTestSettings settings;
+    settings.serial = serial;
+    settings.operatorName = operator_->text().trimmed();
+    settings.station = station_->text().trimmed();
+    if (skipLoopback_->isChecked())
+        settings.skip.push_back(selftest::SelfTestPart::Loopback);
+    if (skipCounters_->isChecked())
+        settings.skip.push_back(selftest::SelfTestPart::Counters);
+    if (skipDa_->isChecked())
+        settings.skip.push_back(selftest::SelfTestPart::Da);
+
+    // Each report a file of its own, named by the serial and the time: never one replaced.
+    const QString folder = folder_->text();
+    const QString stem = fileNameOf(serial) + QLatin1Char('_')
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = QDir(folder).filePath(stem + QStringLiteral(".json"));
+    for (int n = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++n)
+        path = QDir(folder).filePath(stem + QStringLiteral("-%1.json").arg(n));
+    settings.reportFile = path;
+    std::optional<commands::ReportTarget> target;
+    try {
+        if (!QDir().mkpath(folder))
+            throw reports::FileRefused {tr("the folder cannot be made")};
+        target.emplace(path);
+    } catch (const reports::FileRefused &refused) {
+        showLine(tr("The report %1 cannot be written: %2; the self-test did not run.")
+                     .arg(path, refused.why),
+                 kFailColour);
+        readyForNextCard();
+        return;
+    }
+
+    start_->setEnabled(false);
+    running_ = true;
+    const auto shown = [this](const commands::CheckShown &check) {
+        showLine(check.line, check.counted ? (check.passed ? kPassColour : kFailColour) : QColor());
+        emit checkShown(check.line);
+        // Drawn as it comes; what the operator types waits for the test's end.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    const std::optional<commands::SelfTestRun> outcome
+        = window_.runSelfTest(settings, target, shown);
+    running_ = false;
+    start_->setEnabled(true);
+    if (!outcome) {
+        showLine(tr("Another operation is running; try again when it ends."), kFailColour);
+        readyForNextCard();
+        return;
+    }
+    if (!outcome->lines.isEmpty())
+        showLine(outcome->lines.last(), QColor()); // the summary
+    for (const QString &problem : outcome->problems)
+        showLine(problem, kFailColour);
+    // A test that ran has its verdict, even when its report could not be filed (said above).
+    const QJsonValue passed = outcome->answer.value(QStringLiteral("passed"));
+    if (passed.isBool())
+        showVerdict(passed.toBool() ? kPassed : kFailed,
+                    passed.toBool() ? kPassColour : kFailColour);
+    else
+        showVerdict(tr("Could not run"), kFailColour);
+    if (outcome->reportFiled) {
+        lastReport_ = path;
+        filed_->setText(tr("Report filed: %1").arg(path));
+    } else {
+        filed_->setText(tr("No report was filed."));
+    }
+    readyForNextCard();
+}
+
+} // namespace qm5083::window

@@ -1,0 +1,396 @@
+// The self-test and the DA check from the window's menu, driven as a technician drives them: a
+// serial typed (as a scanner types it) and Enter, readings typed or taken from the simulated
+// meter, on the simulated card with each kind of fault. What counts is the verdict shown, the
+// report filed and its status, the monitor paused meanwhile and the channel left at code 0.
+
+#include "backends.h"
+#include "da_check_dialog.h"
+#include "main_window.h"
+#include "self_test_dialog.h"
+#include "simulated_bus.h"
+#include "simulated_state.h"
+#include "support/json_samples.h"
+#include "support/row_name.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <system_error>
+
+using namespace qm5083;
+using window::MainWindow;
+using window::SelfTestDialog;
+
+namespace {
+
+// The card that leaves the bus after a number of accesses, as a card pulled mid-test does.
+class LeavingCard final : public hardware::PortAccess
+{
+public:
+    LeavingCard(hardware::PortAccess &card, int accessesLeft)
+        : card_(card)
+        , left_(accessesLeft)
+    { }
+    std::uint8_t inportb(std::uint16_t port) override
+    {
+        leaveWhenDue();
+        return card_.inportb(port);
+    }
+    void outportb(std::uint16_t port, std::int16_t value) override
+    {
+        leaveWhenDue();
+        card_.outportb(port, value);
+    }
+
+private:
+    void leaveWhenDue()
+    {
+        if (left_-- <= 0)
+            throw std::system_error(ENODEV, std::generic_category(), "the card left the bus");
+    }
+    hardware::PortAccess &card_;
+    int left_;
+};
+
+struct Bench
+{
+    explicit Bench(const QStringList &faults, int accessesBeforeLeaving = -1)
+    {
+        // Settings of this test's own: never the user's, nor another test's running alongside.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        commandLine.backends.simulate = true;
+        for (const QString &fault : faults)
+            commandLine.backends.simulatedFaults.push_back(
+                hardware::parseSimulatedFault(fault.toStdString()));
+        backend = hardware::chooseBackend(commandLine.backends);
+        if (accessesBeforeLeaving >= 0)
+            backend.trace = std::make_unique<LeavingCard>(*backend.card, accessesBeforeLeaving);
+        window = std::make_unique<MainWindow>(backend.port(), *backend.locator, backend.kind);
+        window->setReporter(
+            [this](const reports::ErrorReport &report) { reports.push_back(report); });
+        window->setTestBench({&commandLine, &backend});
+        window->start();
+        dialog = std::make_unique<SelfTestDialog>(*window);
+        dialog->findChild<QLineEdit *>("resultsFolderBox")->setText(results.path());
+        dialog->show();
+    }
+
+    // What a scanner does: the serial, then Enter, into whatever has the focus.
+    void scan(const QString &serial)
+    {
+        QWidget *focused = dialog->focusWidget();
+        QTest::keyClicks(focused, serial);
+        QTest::keyClick(focused, Qt::Key_Return);
+    }
+
+    QString verdict() const { return dialog->findChild<QLabel *>("verdictLabel")->text(); }
+
+    QJsonObject filedReport() const
+    {
+        QFile file(dialog->lastReport());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray bytes = file.readAll();
+        qm5083::testing::keepJsonSample("self-test-report", bytes.toStdString());
+        return QJsonDocument::fromJson(bytes).object();
+    }
+
+    QTemporaryDir results;
+    QTemporaryDir settings;
+    commands::CommandLine commandLine;
+    hardware::Backend backend;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<SelfTestDialog> dialog;
+    std::vector<reports::ErrorReport> reports;
+};
+
+struct FaultRow
+{
+    const char *name;
+    QStringList faults;
+    QString verdict;
+    int status;
+};
+
+void PrintTo(const FaultRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class SelfTestFromTheMenu : public ::testing::TestWithParam<FaultRow>
+{ };
+
+TEST_P(SelfTestFromTheMenu, ShowsTheVerdictAndFilesTheReport)
+{
+    Bench bench(GetParam().faults);
+    bench.window->findChild<QLineEdit *>("txtOutput2")->setText("5A");
+    bench.window->findChild<QLineEdit *>("txtda(1)")->setText("FFF");
+    std::vector<bool> monitorRunning;
+    QObject::connect(bench.dialog.get(), &SelfTestDialog::checkShown,
+                     [&] { monitorRunning.push_back(bench.window->inputTimer().isActive()); });
+    bench.scan("SN 0042/A");
+
+    EXPECT_EQ(bench.verdict(), GetParam().verdict);
+    const QJsonObject report = bench.filedReport();
+    EXPECT_EQ(report["status"].toInt(-1), GetParam().status);
+    EXPECT_EQ(report["serial"].toString(), "SN 0042/A");
+    EXPECT_TRUE(bench.dialog->lastReport().startsWith(bench.results.path() + "/SN_0042_A_"));
+    EXPECT_TRUE(bench.reports.empty());
+    ASSERT_FALSE(monitorRunning.empty());
+    EXPECT_EQ(std::count(monitorRunning.begin(), monitorRunning.end(), true), 0);
+    EXPECT_TRUE(bench.window->inputTimer().isActive());
+    // The boxes show what the test left: outputs 00, read back through the loopback.
+    EXPECT_EQ(bench.window->findChild<QLineEdit *>("txtOutput2")->text(), "00");
+    EXPECT_EQ(bench.window->findChild<QLineEdit *>("txtda(1)")->text(), "0");
+    EXPECT_EQ(bench.window->findChild<QLineEdit *>("txtInput0")->text(), "0");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SelfTestFromTheMenu,
+    ::testing::Values(FaultRow {"CleanCard", {}, "合格", 0},
+                      FaultRow {"StuckInputBit", {"stuck:2.3=1"}, "不合格", 1},
+                      FaultRow {"BridgedInputBits", {"short:1.0-3.7"}, "不合格", 1},
+                      FaultRow {"DeadCounterChip", {"dead-chip:C"}, "不合格", 1},
+                      FaultRow {"StoppedCounter", {"counter-stopped:B.1"}, "不合格", 1},
+                      FaultRow {"StuckChipDataLine", {"chip-data:D.2=0"}, "不合格", 1},
+                      // The self-test writes the DA codes but cannot read them back: a DA fault
+                      // is the DA check's to find, with a meter.
+                      FaultRow {"DaOffsetIsNotItsToFind", {"da-offset:1=250"}, "合格", 0},
+                      FaultRow {"DaGainIsNotItsToFind", {"da-gain:2=5"}, "合格", 0}),
+    qm5083::testing::RowName {});
+
+TEST(SelfTestFromTheMenu, NextCardIsASerialAndEnterAway)
+{
+    Bench bench({});
+    bench.scan("A1");
+    const QString first = bench.dialog->lastReport();
+    bench.scan("B2"); // the first serial is selected: typing replaces it
+    EXPECT_NE(bench.dialog->lastReport(), first);
+    EXPECT_EQ(bench.filedReport()["serial"].toString(), "B2");
+    EXPECT_EQ(QDir(bench.results.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST(SelfTestFromTheMenu, TheOperatorStationAndPartsSkippedAreRemembered)
+{
+    Bench bench({});
+    bench.dialog->findChild<QLineEdit *>("operatorBox")->setText("Li Wei");
+    bench.dialog->findChild<QLineEdit *>("stationBox")->setText("Bench 3");
+    bench.dialog->findChild<QCheckBox *>("skipLoopback")->setChecked(true);
+    bench.scan("R1");
+    EXPECT_EQ(bench.filedReport()["skipped"].toArray(), QJsonArray {"loopback"});
+    const SelfTestDialog next(*bench.window);
+    EXPECT_EQ(next.findChild<QLineEdit *>("operatorBox")->text(), "Li Wei");
+    EXPECT_EQ(next.findChild<QLineEdit *>("stationBox")->text(), "Bench 3");
+    EXPECT_TRUE(next.findChild<QCheckBox *>("skipLoopback")->isChecked());
+    EXPECT_EQ(next.findChild<QLineEdit *>("resultsFolderBox")->text(), bench.results.path());
+    EXPECT_TRUE(next.findChild<QLineEdit *>("serialBox")->text().isEmpty());
+}
+
+TEST(SelfTestFromTheMenu, AReportThatCannotBeFiledKeepsTheVerdictAndSaysSo)
+{
+    Bench bench({"stuck:1.0=0"});
+    // The results folder goes while the test runs: the report has nowhere to go.
+    QObject::connect(bench.dialog.get(), &SelfTestDialog::checkShown,
+                     [&] { QDir(bench.results.path()).removeRecursively(); });
+    bench.scan("NOWHERE");
+    EXPECT_EQ(bench.verdict(), "不合格");
+    EXPECT_TRUE(bench.dialog->lastReport().isEmpty());
+    ASSERT_EQ(bench.reports.size(), 1u);
+    EXPECT_EQ(bench.reports.front().headline, "The self-test ran, but its report was not filed");
+    EXPECT_EQ(bench.window->findChild<QLineEdit *>("txtInput0")->text(), "0");
+}
+
+TEST(SelfTestFromTheMenu, ACardThatLeavesMidTestFilesACouldNotRunReport)
+{
+    Bench bench({}, 200); // gone during the loopback
+    bench.scan("GONE1");
+    ASSERT_EQ(bench.reports.size(), 1u);
+    EXPECT_NE(bench.reports.front().detail.indexOf("the card left the bus"), -1)
+        << bench.reports.front().detail.toStdString();
+    const QJsonObject report = bench.filedReport();
+    EXPECT_EQ(report["status"].toInt(-1), 2);
+    EXPECT_TRUE(report.contains("error"));
+    EXPECT_FALSE(report.contains("checks"));
+    EXPECT_NE(bench.verdict(), "合格");
+    EXPECT_NE(bench.verdict(), "不合格");
+    // Only the whole report: no temporary file is left beside it.
+    EXPECT_EQ(QDir(bench.results.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    EXPECT_TRUE(bench.window->inputTimer().isActive());
+}
+
+TEST(SelfTestFromTheMenu, TheMenuSitsAboveTheUnmovedForm)
+{
+    Bench bench({});
+    QMenuBar *menu = bench.window->menuBar();
+    EXPECT_EQ(bench.window->form()->y(), menu->height());
+    EXPECT_EQ(bench.window->height(), bench.window->form()->height() + menu->height());
+    QAction *selfTest = bench.window->findChild<QAction *>("selfTestAction");
+    ASSERT_NE(selfTest, nullptr);
+    EXPECT_TRUE(selfTest->isEnabled());
+    EXPECT_TRUE(selfTest->text().contains("&S"));
+}
+
+// ---- The DA check
+
+struct DaBench : Bench
+{
+    DaBench(const QStringList &faults, const QString &meter)
+        : Bench(faults)
+    {
+        da = std::make_unique<window::DaCheckDialog>(*window);
+        da->findChild<QLineEdit *>("resultsFolderBox")->setText(results.path());
+        da->findChild<QLineEdit *>("meterBox")->setText(meter);
+        da->findChild<QLineEdit *>("limitsBox")->setText("1");
+        da->findChild<QLineEdit *>("pointsBox")->setText("11");
+        da->findChild<QLineEdit *>("rangeBox")->setText("0:10");
+        da->show();
+    }
+    QString text(const char *label) const { return da->findChild<QLabel *>(label)->text(); }
+    QJsonObject report() const
+    {
+        QFile file(da->lastReport());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray bytes = file.readAll();
+        qm5083::testing::keepJsonSample("da-check-report", bytes.toStdString());
+        return QJsonDocument::fromJson(bytes).object();
+    }
+    void start(const QString &serial)
+    {
+        QTest::keyClicks(da->findChild<QLineEdit *>("serialBox"), serial);
+        QTest::keyClick(da->findChild<QLineEdit *>("serialBox"), Qt::Key_Return);
+    }
+    void type(const QString &reading)
+    {
+        QWidget *box = da->focusWidget();
+        QTest::keyClicks(box, reading);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    // The code DA1 holds now, as the card keeps it for the next program.
+    std::uint16_t channelCode() const
+    {
+        const hardware::Backend another = hardware::chooseBackend(commandLine.backends);
+        {
+            const hardware::OperationScope reading(another.port());
+            another.port().inportb(0xE000);
+        }
+        return dynamic_cast<const hardware::SimulatedBus &>(*another.card).card(1)->daCode(1);
+    }
+    std::unique_ptr<window::DaCheckDialog> da;
+};
+
+struct DaRow
+{
+    const char *name;
+    QStringList faults;
+    QString verdict;
+    int status;
+};
+
+void PrintTo(const DaRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class DaCheckFromTheMenu : public ::testing::TestWithParam<DaRow>
+{ };
+
+// The meter's readings, then the same typed by hand: one verdict, one report, the channel at 0.
+TEST_P(DaCheckFromTheMenu, TypedOrFromTheMeterTheSameVerdict)
+{
+    DaBench metered(GetParam().faults, "sim");
+    metered.da->findChild<QComboBox *>("channelBox")->setCurrentIndex(1);
+    metered.start("M-1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !metered.text("verdictLabel").isEmpty(); }, 5000));
+    EXPECT_EQ(metered.text("verdictLabel"), GetParam().verdict)
+        << metered.text("readingProblem").toStdString();
+    const QJsonObject meterReport = metered.report();
+    EXPECT_EQ(meterReport["status"].toInt(-1), GetParam().status);
+    const auto *table = metered.da->findChild<QTableWidget *>("readingsTable");
+    ASSERT_EQ(table->rowCount(), meterReport["points"].toArray().size());
+
+    DaBench typed(GetParam().faults, "");
+    typed.da->findChild<QComboBox *>("channelBox")->setCurrentIndex(1);
+    typed.start("T-1");
+    for (int row = 0; row < table->rowCount(); ++row) {
+        EXPECT_EQ(typed.text("codeLabel"), table->item(row, 0)->text());
+        typed.type(table->item(row, 2)->text());
+    }
+    EXPECT_EQ(typed.text("verdictLabel"), GetParam().verdict);
+    const QJsonObject typedReport = typed.report();
+    EXPECT_EQ(typedReport["status"].toInt(-1), GetParam().status);
+    EXPECT_EQ(typedReport["meter"].toObject()["kind"].toString(), "typed");
+    // The table shows the readings to the microvolt: the figures may differ below that, not
+    // the verdict on each.
+    const auto withinEach = [](const QJsonObject &report) {
+        QStringList verdicts;
+        for (const QJsonValue verdict : report["verdicts"].toArray())
+            verdicts << verdict["figure"].toString() + (verdict["within"].toBool() ? "+" : "-");
+        return verdicts;
+    };
+    EXPECT_EQ(withinEach(typedReport), withinEach(meterReport));
+    EXPECT_FALSE(withinEach(typedReport).isEmpty());
+    EXPECT_TRUE(QFile::exists(QString(typed.da->lastReport()).replace(".json", ".svg")));
+    EXPECT_EQ(typed.channelCode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DaCheckFromTheMenu,
+                         ::testing::Values(DaRow {"CleanChannel", {}, "合格", 0},
+                                           DaRow {
+                                               "OffsetChannel", {"da-offset:1=250"}, "不合格", 1},
+                                           DaRow {"GainChannel", {"da-gain:1=5"}, "不合格", 1}),
+                         qm5083::testing::RowName {});
+
+TEST(DaCheckFromTheMenu, ABadReadingIsAskedAgainAndEscLeavesCodeZero)
+{
+    DaBench bench({}, "");
+    bench.da->findChild<QComboBox *>("channelBox")->setCurrentIndex(1);
+    bench.start("E-1");
+    bench.type("0");
+    const QString code = bench.text("codeLabel");
+    bench.type("ten volts");
+    EXPECT_EQ(bench.text("codeLabel"), code);
+    EXPECT_FALSE(bench.text("readingProblem").isEmpty());
+    EXPECT_EQ(bench.da->findChild<QTableWidget *>("readingsTable")->rowCount(), 1);
+    EXPECT_NE(bench.channelCode(), 0); // the code shown is on the channel
+    QTest::keyClick(bench.da->focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(bench.da->isVisible());
+    EXPECT_EQ(bench.channelCode(), 0);
+    const QJsonObject report = bench.report();
+    EXPECT_EQ(report["status"].toInt(-1), 2);
+    EXPECT_FALSE(report["complete"].toBool(true));
+    EXPECT_EQ(report["points"].toArray().size(), 1);
+}
+
+TEST(DaCheckFromTheMenu, ACardThatStopsAnsweringGetsTheWindowsReport)
+{
+    DaBench bench({}, "");
+    bench.start("GONE-DA");
+    bench.type("0");
+    // The card's state turns unreadable: its next operation is refused, as a card gone is.
+    QFile state(QString::fromStdString(hardware::defaultSimulatedStateDir() / "card1.state"));
+    ASSERT_TRUE(state.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    state.write("not a card");
+    state.close();
+    bench.type("0.01");
+    ASSERT_EQ(bench.reports.size(), 1u);
+    const QJsonObject report = bench.report();
+    EXPECT_EQ(report["status"].toInt(-1), 2);
+    EXPECT_FALSE(report["complete"].toBool(true));
+    EXPECT_EQ(bench.text("verdictLabel"), bench.da->tr("Could not run"));
+}
+
+} // namespace
