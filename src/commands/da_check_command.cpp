@@ -495,15 +495,7 @@ int runDaCheck(const DaCheckCommand &check, CardSession &session, const CommandL
                std::istream &in, std::FILE *out, std::FILE *err, reports::SessionLog *sessionLog)
 {
     if (check.plan) {
-        if (sessionLog)
-            sessionLog->append(
-                reports::operationLine({commandLine.commandText,
-                                        {},
-                                        {},
-                                        nullptr,
-                                        true,
-                                        {{QStringLiteral("status"), kDone},
-                                         {QStringLiteral("result"), resultOf(kDone)}}}));
+        recordDoneWithoutAccess(sessionLog, commandLine.commandText);
         return printPlan(check, commandLine, out);
     }
     DaCheckSteps steps(check, session);

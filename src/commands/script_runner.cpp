@@ -343,6 +343,18 @@ int batch(CardSession &session, const CommandLine &commandLine, std::istream &in
 
 } // namespace
 
+void recordDoneWithoutAccess(reports::SessionLog *sessionLog, const QString &commandText)
+{
+    if (sessionLog)
+        sessionLog->append(reports::operationLine(
+            {commandText,
+             {},
+             {},
+             nullptr,
+             true,
+             {{QStringLiteral("status"), kDone}, {QStringLiteral("result"), resultOf(kDone)}}}));
+}
+
 int runScriptCommand(const CommandLine &commandLine, std::istream &in, std::FILE *out,
                      std::FILE *err, reports::SessionLog *sessionLog)
 {
@@ -360,15 +372,7 @@ int runScriptCommand(const CommandLine &commandLine, std::istream &in, std::FILE
         const QStringList meters = meterDrivers();
         QJsonObject json = answerJson(QStringLiteral("meters"), kDone);
         json[QStringLiteral("meters")] = QJsonArray::fromStringList(meters);
-        if (sessionLog)
-            sessionLog->append(
-                reports::operationLine({commandLine.commandText,
-                                        {},
-                                        {},
-                                        nullptr,
-                                        true,
-                                        {{QStringLiteral("status"), kDone},
-                                         {QStringLiteral("result"), resultOf(kDone)}}}));
+        recordDoneWithoutAccess(sessionLog, commandLine.commandText);
         printLines(out,
                    commandLine.json ? QStringList {QString::fromUtf8(
                        QJsonDocument(json).toJson(QJsonDocument::Compact))}

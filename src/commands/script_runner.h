@@ -16,4 +16,7 @@ namespace qm5083::commands {
 int runScriptCommand(const CommandLine &commandLine, std::istream &in, std::FILE *out,
                      std::FILE *err, reports::SessionLog *sessionLog);
 
+// The record's line for a command done without touching the card (a plan, the meters' list).
+void recordDoneWithoutAccess(reports::SessionLog *sessionLog, const QString &commandText);
+
 } // namespace qm5083::commands

@@ -6,6 +6,7 @@
 #include "main_window.h"
 #include "output_text.h"
 #include "self_test_dialog.h"
+#include "test_dialog_parts.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -29,24 +30,11 @@ namespace qm5083::window {
 
 namespace {
 
-const QColor kPassColour(0x00, 0x80, 0x00);
-const QColor kFailColour(0xC0, 0x00, 0x00);
-const QString kPassed = QStringLiteral("合格");
-const QString kFailed = QStringLiteral("不合格");
-
 const QString kChannelKey = QStringLiteral("daCheck/channel");
 const QString kRangeKey = QStringLiteral("daCheck/range");
 const QString kPointsKey = QStringLiteral("daCheck/points");
 const QString kLimitsKey = QStringLiteral("daCheck/limits");
 const QString kMeterKey = QStringLiteral("daCheck/meter");
-
-QLineEdit *limitedEdit(const QString &name, int maxLength, const QString &text, QWidget *parent)
-{
-    auto *edit = new QLineEdit(text.left(maxLength), parent);
-    edit->setObjectName(name);
-    edit->setMaxLength(maxLength);
-    return edit;
-}
 
 QLabel *plainLabel(const QString &name, QWidget *parent)
 {

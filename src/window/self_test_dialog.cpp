@@ -3,6 +3,7 @@
 #include "appearance.h"
 #include "bench_settings.h"
 #include "main_window.h"
+#include "test_dialog_parts.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -26,22 +27,7 @@ namespace qm5083::window {
 
 namespace {
 
-const QColor kPassColour(0x00, 0x80, 0x00);
-const QColor kFailColour(0xC0, 0x00, 0x00);
-
-// The verdicts as the card's label says them, the same in every locale.
-const QString kPassed = QStringLiteral("合格");
-const QString kFailed = QStringLiteral("不合格");
-
 const QString kSkipKey = QStringLiteral("selfTest/skip");
-
-QLineEdit *limitedEdit(const QString &name, int maxLength, QWidget *parent)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    edit->setMaxLength(maxLength);
-    return edit;
-}
 
 } // namespace
 
@@ -54,12 +40,12 @@ SelfTestDialog::SelfTestDialog(MainWindow &window)
     setWindowTitle(QStringLiteral("%1 - %2").arg(window.windowTitle(), tr("Self-test")));
     const QSettings remembered = benchSettings();
 
-    serial_ = limitedEdit(QStringLiteral("serialBox"), kMaxFactLength, this);
-    operator_ = limitedEdit(QStringLiteral("operatorBox"), kMaxFactLength, this);
+    serial_ = limitedEdit(QStringLiteral("serialBox"), kMaxFactLength, {}, this);
+    operator_ = limitedEdit(QStringLiteral("operatorBox"), kMaxFactLength, {}, this);
     operator_->setText(remembered.value(kOperatorKey).toString().left(kMaxFactLength));
-    station_ = limitedEdit(QStringLiteral("stationBox"), kMaxFactLength, this);
+    station_ = limitedEdit(QStringLiteral("stationBox"), kMaxFactLength, {}, this);
     station_->setText(remembered.value(kStationKey).toString().left(kMaxFactLength));
-    folder_ = limitedEdit(QStringLiteral("resultsFolderBox"), kMaxFolderLength, this);
+    folder_ = limitedEdit(QStringLiteral("resultsFolderBox"), kMaxFolderLength, {}, this);
     folder_->setText(remembered.value(kResultsFolderKey, defaultResultsFolder())
                          .toString()
                          .left(kMaxFolderLength));
