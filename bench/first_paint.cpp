@@ -63,6 +63,15 @@ private:
 
 } // namespace
 
+QSize windowSize(int argc, char *argv[])
+{
+    int width = 0;
+    int height = 0;
+    if (argc > 1 && std::sscanf(argv[1], "%dx%d", &width, &height) == 2 && width > 0 && height > 0)
+        return {width, height};
+    return {412, 447};
+}
+
 void quitAfterFirstPaint()
 {
     QCoreApplication::instance()->installEventFilter(

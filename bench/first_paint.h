@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSize>
+
 namespace qm5083::bench {
 
 // Makes the running application end right after its first window has painted its first frame,
@@ -7,5 +9,9 @@ namespace qm5083::bench {
 // descriptor named by QM5083_STARTUP_REPORT_FD (standard error without it). Call it from a
 // Q_COREAPP_STARTUP_FUNCTION, so that it needs nothing from the program it measures.
 void quitAfterFirstPaint();
+
+// The baseline windows' size: WIDTHxHEIGHT as the first argument (the measuring program passes
+// the size the program's window reported), else the program's at 96 dpi.
+QSize windowSize(int argc, char *argv[]);
 
 } // namespace qm5083::bench

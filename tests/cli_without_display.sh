@@ -58,4 +58,9 @@ for check in "${checks[@]}"; do
         failed=1
     fi
 done
+# Building the window loads no image plug-in (the menu's overflow icon waits until it is drawn).
+loaded=$(LD_DEBUG=files "$program" --simulate --print-layout 2>&1 >/dev/null | grep -o 'file=[^ ]*')
+if grep 'plugins/imageformats/' <<<"$loaded" || ! grep -q 'libQt6Widgets' <<<"$loaded"; then
+    echo "FAIL: building the window loaded image plug-ins" >&2 && failed=1
+else echo "PASS: the window is built without image plug-ins"; fi
 exit "$failed"

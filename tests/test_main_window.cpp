@@ -19,9 +19,11 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStyleFactory>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -143,6 +145,52 @@ TEST_F(MainWindowTest, LabelsFitTheirTextsInsideTheirFramesWithoutCoveringOtherC
         for (const QPushButton *push : frame->findChildren<QPushButton *>())
             EXPECT_GE(push->width(), QFontMetrics(push->font()).horizontalAdvance(push->text()) + 8)
                 << push->objectName().toStdString();
+    }
+}
+
+// Each panel's frame: its border line, cut for the whole caption only, and no control touches it.
+TEST_F(MainWindowTest, EachFramesCaptionSitsWholeOnItsBorderLine)
+{
+    const auto marksAbove = [](const QImage &image, int rows, QRgb background) {
+        QRect marks;
+        for (int y = 0; y < rows * image.width(); ++y)
+            if (image.pixel(y % image.width(), y / image.width()) != background)
+                marks |= QRect(y % image.width(), y / image.width(), 1, 1);
+        return marks;
+    };
+    for (const panels::PanelLayout *panel : panels::kPanels) {
+        SCOPED_TRACE(panel->frame.name);
+        auto *frame = window->findChild<QGroupBox *>(qs(panel->frame.name));
+        const QRgb border = frame->palette().color(QPalette::Mid).rgb();
+        const QRgb background = frame->palette().color(QPalette::Window).rgb();
+        QImage image(frame->size(), QImage::Format_RGB32), alone(frame->size(), image.format());
+        frame->render(&image, {}, {}, QWidget::DrawWindowBackground); // the frame alone
+        alone.fill(background); // and its caption drawn by itself
+        QPainter(&alone).drawText(QRect(20, 0, 400, 40), Qt::AlignLeft, frame->title());
+        int line = 0;
+        while (line < image.height() && image.pixel(image.width() - 4, line) != border)
+            ++line;
+        const QRect caption = marksAbove(image, line, background);
+        EXPECT_NEAR(caption.width(), marksAbove(alone, line, background).width(), 1);
+        EXPECT_NE(image.pixel(caption.left() - 1, line), border);
+        EXPECT_NE(image.pixel(caption.right() + 1, line), border);
+        for (int x = caption.right() + 10; x < image.width() - 3; ++x) // past its padding
+            EXPECT_EQ(image.pixel(x, line), border) << "a break in the line at " << x;
+        for (const QWidget *control : frame->findChildren<QWidget *>())
+            EXPECT_GT(control->y(), line) << control->objectName().toStdString();
+    }
+}
+
+// The menu bar's overflow button gets its icon only when drawn, and then the style's own.
+TEST(Appearance, TheOverflowIconIsTheStylesOwnWhenDrawn)
+{
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    for (const auto which :
+         {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton}) {
+        const QIcon expected = fusion->standardIcon(which),
+                    icon = QApplication::style()->standardIcon(which);
+        ASSERT_FALSE(expected.isNull());
+        EXPECT_EQ(icon.pixmap(16, 16).toImage(), expected.pixmap(16, 16).toImage());
     }
 }
 
