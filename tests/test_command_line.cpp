@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include <optional>
@@ -277,6 +278,26 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
     const CommandLine version = commands::parseCommandLine({"qm5083-bench", "--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.output, "qm5083-bench 0.1.0\n");
+}
+
+// Reading --sim-reset leaves the kept state alone (the window's start reads its command line
+// once more); doing it removes the state and says where it was.
+TEST(CommandLine, SimResetIsDoneByTheProgramNotByReadingIt)
+{
+    const std::string folder = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/qm5083-bench";
+    std::filesystem::create_directory(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    std::ofstream(folder + "/card1.state") << "kept";
+    CommandLine reset = commands::parseCommandLine({"qm5083-bench", "--simulate", "--sim-reset"});
+    EXPECT_TRUE(reset.resetsSimulatedCards);
+    EXPECT_FALSE(reset.exitCode);
+    EXPECT_TRUE(std::filesystem::exists(folder + "/card1.state"));
+    commands::resetSimulatedCards(reset);
+    EXPECT_EQ(reset.exitCode, 0) << reset.errors.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(folder + "/card1.state"));
+    EXPECT_EQ(reset.output.toStdString(),
+              "The simulated cards start afresh: what they kept in " + folder + " is gone.\n");
 }
 
 } // namespace

@@ -297,6 +297,13 @@ void addQtOptions(QCommandLineParser &parser)
 
 // What the parsing reads and makes; its steps are free functions, so that the translation tools
 // file their texts in this namespace's context, as tr() translates them.
+void refuseArguments(CommandLine &commandLine, const QString &why)
+{
+    commandLine.refusals << why;
+    commandLine.errors += QStringLiteral("qm5083-bench: %1\n").arg(why);
+    commandLine.exitCode = kCannotRun;
+}
+
 struct ParseState
 {
     explicit ParseState(const QStringList &given)
@@ -313,12 +320,7 @@ struct ParseState
         return parser.values(QString::fromLatin1(rule(id).name));
     }
     QString value(OptionId id) const { return parser.value(QString::fromLatin1(rule(id).name)); }
-    void refuse(const QString &why)
-    {
-        parsed.refusals << why;
-        parsed.errors += QStringLiteral("qm5083-bench: %1\n").arg(why);
-        parsed.exitCode = kCannotRun;
-    }
+    void refuse(const QString &why) { refuseArguments(parsed, why); }
 };
 
 void prepare(ParseState &state)
@@ -352,7 +354,7 @@ void checkWhereOptionsBelong(ParseState &state, const QStringList &words);
 void take(ParseState &state, OptionId id);
 void takeWords(ParseState &state, const QStringList &words);
 void readCardsConfig(ParseState &state);
-void resetSimulatedCards(ParseState &state);
+void takeSimReset(ParseState &state);
 void answerRefusalAsJson(ParseState &state);
 
 // "--simulate N": Qt's options take no optional value, so a number of 1 to 8 digits right after
@@ -434,7 +436,7 @@ CommandLine parse(ParseState &state)
         state.parsed.errors
             += QStringLiteral("qm5083-bench: %1\n").arg(tr("--pci-id is ignored with --simulate"));
     if (state.isSet(OptionId::SimReset))
-        resetSimulatedCards(state);
+        takeSimReset(state);
     answerRefusalAsJson(state);
     return state.parsed;
 }
@@ -653,26 +655,15 @@ void readCardsConfig(ParseState &state)
     }
 }
 
-// --sim-reset: done here, as --help is, and the program ends. Only --simulate may go with it.
-void resetSimulatedCards(ParseState &state)
+// --sim-reset: only --simulate may go with it. Reading it resets nothing; the program does.
+void takeSimReset(ParseState &state)
 {
     const bool other = std::any_of(kOptions.begin(), kOptions.end(), [&](const OptionRule &o) {
         return state.isSet(o.id) && o.id != OptionId::SimReset && o.id != OptionId::Simulate;
     });
     if (other && state.parsed.mode == Mode::Window)
         state.refuse(tr(rule(OptionId::SimReset).elsewhere).arg(QStringLiteral("sim-reset")));
-    if (state.parsed.exitCode)
-        return;
-    try {
-        const std::filesystem::path folder
-            = hardware::resetSimulatedCards(state.parsed.backends.simulatedStateDir);
-        state.parsed.output = tr("The simulated cards start afresh: what they kept in %1 is gone.")
-                                  .arg(QString::fromStdString(folder.string()))
-            + QLatin1Char('\n');
-        state.parsed.exitCode = kDone;
-    } catch (const hardware::PortError &error) {
-        state.refuse(reports::translated(error.message()));
-    }
+    state.parsed.resetsSimulatedCards = !state.parsed.exitCode;
 }
 
 // With --json a refusal is an answer too: one object, as every other outcome is.
@@ -695,6 +686,20 @@ CommandLine parseCommandLine(const QStringList &arguments)
     ParseState state(arguments);
     prepare(state);
     return parse(state);
+}
+
+void resetSimulatedCards(CommandLine &commandLine)
+{
+    try {
+        const std::filesystem::path folder
+            = hardware::resetSimulatedCards(commandLine.backends.simulatedStateDir);
+        commandLine.output = tr("The simulated cards start afresh: what they kept in %1 is gone.")
+                                 .arg(QString::fromStdString(folder.string()))
+            + QLatin1Char('\n');
+        commandLine.exitCode = kDone;
+    } catch (const hardware::PortError &error) {
+        refuseArguments(commandLine, reports::translated(error.message()));
+    }
 }
 
 } // namespace qm5083::commands

@@ -53,6 +53,7 @@ struct CommandLine
     std::optional<scripting::ScriptCommand> command; // Mode::Command
     QString commandText;                             // the command as given
     QStringList arguments;                           // as given, the program's name aside
+    bool resetsSimulatedCards = false; // --sim-reset, given as it may be: resetSimulatedCards
     std::optional<int> exitCode;
     QString output;
     QString errors; // "qm5083-bench: why" lines, for standard error
@@ -70,7 +71,11 @@ struct CommandLine
 // them under (the namespace).
 QString tr(const char *text);
 
-// Reads the program's arguments (arguments[0] is the program).
+// Reads the program's arguments (arguments[0] is the program). Reading them changes nothing.
 CommandLine parseCommandLine(const QStringList &arguments);
+
+// --sim-reset: starts the simulated cards afresh, and sets the answer (or why it could not) and
+// the exit status in commandLine.
+void resetSimulatedCards(CommandLine &commandLine);
 
 } // namespace qm5083::commands

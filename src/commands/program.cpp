@@ -112,6 +112,18 @@ int runProgram(int argc, char *argv[], const WindowRunner &window)
 
     QCoreApplication::setApplicationName(QStringLiteral("qm5083-bench"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QM5083_VERSION));
+    // A plain start of the window goes to it at once: reading its command line needs no
+    // application of its own, which would cost the window's start a millisecond. Any other is
+    // read again below, with the translations its answers and records need.
+    {
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]); // as QCoreApplication reads them
+        const CommandLine plain = parseCommandLine(arguments);
+        if (plain.opensWindow() && !plain.exitCode && !plain.resetsSimulatedCards
+            && plain.errors.isEmpty() && plain.output.isEmpty() && plain.logFile.isEmpty())
+            return window.run(argc, argv, plain, nullptr);
+    }
     // The command line is read before any display is opened, so that --help, --version, a bad
     // option and the self-test are answered on a machine without one.
     std::optional<CommandLine> commandLine;
@@ -120,6 +132,8 @@ int runProgram(int argc, char *argv[], const WindowRunner &window)
         QCoreApplication reader(argc, argv);
         reports::installTranslations(reader);
         commandLine = parseCommandLine(QCoreApplication::arguments());
+        if (commandLine->resetsSimulatedCards)
+            resetSimulatedCards(*commandLine);
         if (commandLine->exitCode)
             return finish(argc, argv, *commandLine, window);
         printText(stderr, commandLine->errors);
