@@ -172,6 +172,7 @@ TEST_F(MainWindowTest, EachFramesCaptionSitsWholeOnItsBorderLine)
             ++line;
         const QRect caption = marksAbove(image, line, background);
         EXPECT_NEAR(caption.width(), marksAbove(alone, line, background).width(), 1);
+        EXPECT_EQ(image.pixel(3, line), border) << "no line left of the caption";
         EXPECT_NE(image.pixel(caption.left() - 1, line), border);
         EXPECT_NE(image.pixel(caption.right() + 1, line), border);
         for (int x = caption.right() + 10; x < image.width() - 3; ++x) // past its padding
