@@ -295,8 +295,8 @@ void addQtOptions(QCommandLineParser &parser)
     }
 }
 
-// What the parsing reads and makes; its steps are free functions, so that the translation tools
-// file their texts in this namespace's context, as tr() translates them.
+// The arguments refused, for why: said on standard error, kept for a JSON answer and the record,
+// status 2. Parsing refuses, and so does a --sim-reset that cannot be done.
 void refuseArguments(CommandLine &commandLine, const QString &why)
 {
     commandLine.refusals << why;
@@ -304,6 +304,8 @@ void refuseArguments(CommandLine &commandLine, const QString &why)
     commandLine.exitCode = kCannotRun;
 }
 
+// What the parsing reads and makes; its steps are free functions, so that the translation tools
+// file their texts in this namespace's context, as tr() translates them.
 struct ParseState
 {
     explicit ParseState(const QStringList &given)
