@@ -23,10 +23,10 @@ hyperfine -N --warmup 1 --runs 10 \
 "$build/tests/scpi-dmm-emulator" --port-file "$work/port" --channel 0 --range 0:10 &
 meter=$!
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
-spec="scpi-dmm:conn=tcp-raw/127.0.0.1/$(cat "$work/port")"
+address="scpi-dmm:conn=tcp-raw/127.0.0.1/$(cat "$work/port")"
 codes=$("$program" --simulate da-check --channel 0 --range 0:10 --points 200 --plan | wc -l)
 for _ in $(seq "$codes"); do echo read; done >"$work/reads"
 echo "$codes readings each:"
 hyperfine --warmup 1 --runs 5 \
-    "$build/qm5083-sigrok-meter $spec <$work/reads" \
-    "$program --simulate da-check --channel 0 --range 0:10 --points 200 --meter sigrok:$spec"
+    "$build/qm5083-sigrok-meter $address <$work/reads" \
+    "$program --simulate da-check --channel 0 --range 0:10 --points 200 --meter sigrok:$address"

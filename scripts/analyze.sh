@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # clang-tidy over our sources (src/) with every check in .clang-tidy, the path-sensitive
 # clang-analyzer ones included, on the sanitizers' build's compile commands. Fails on any
-# finding. Run it, and scripts/fuzz.sh, before a change lands: together they take about eight
-# minutes on two cores, which the test command (scripts/test.sh) leaves out to stay within CI's
-# time. Tests and fuzzers are left out: they are held to -Werror and run under the sanitizers,
+# finding. The test command (scripts/test.sh) runs it after the sanitizers' build; it can be run
+# alone too. Tests and fuzzers are left out: they are held to -Werror and run under the sanitizers,
 # and GoogleTest's macros trip these checks without a fault behind them.
 set -euo pipefail
 cd "$(dirname "$0")/.."

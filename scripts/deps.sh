@@ -17,10 +17,13 @@ ensure_packages() {
 
 # What building the program needs: compiler, CMake, Qt 6 Widgets and its translation tools (with
 # Qt's own Chinese translation), libpci, libsigrok's C++ binding (the meters), GoogleTest, Google
-# Benchmark, and a CJK font for the window's Chinese texts.
+# Benchmark, and a CJK font for the window's Chinese texts. libglibmm-2.4-dev is named because
+# libsigrokcxx's pkg-config file requires glibmm-2.4 while Debian's libsigrokcxx-dev does not
+# depend on it: without it CMake cannot configure on a fresh machine. debian/control's
+# Build-Depends names the same list.
 BUILD_PACKAGES=(
     g++ cmake make pkg-config
-    qt6-base-dev qt6-svg-dev libgl-dev libpci-dev libsigrokcxx-dev
+    qt6-base-dev qt6-svg-dev libgl-dev libpci-dev libsigrokcxx-dev libglibmm-2.4-dev
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-noto-cjk

@@ -255,7 +255,7 @@ QString commandsHelp()
                        "strict arguments:")
         + QLatin1Char('\n');
     constexpr int kColumn = 24;
-    for (const scripting::CommandSpec &command : scripting::kCommands) {
+    for (const scripting::CommandEntry &command : scripting::kCommands) {
         QString usage
             = QStringLiteral("  %1 %2")
                   .arg(QString::fromUtf8(command.name.data(),

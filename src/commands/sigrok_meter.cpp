@@ -1,7 +1,7 @@
 #include "sigrok_meter.h"
 
 #include "command_line.h"
-#include "sigrok_spec.h"
+#include "meter_address.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -54,24 +54,24 @@ QString helperProblem(const QString &answer)
         return tr("the meter reads overload; check its range and its leads");
     if (kind == QLatin1String("silent"))
         return withDetail(tr("the meter gave no reading"));
-    if (kind == QLatin1String("spec"))
+    if (kind == QLatin1String("address"))
         return tr("the meter is named wrongly: %1").arg(detail);
     return withDetail(tr("libsigrok refused"));
 }
 
-QString meterNamed(const std::string &spec)
+QString meterNamed(const std::string &address)
 {
-    return QStringLiteral("sigrok:%1").arg(QString::fromStdString(spec));
+    return QStringLiteral("sigrok:%1").arg(QString::fromStdString(address));
 }
 
-QString openFailure(const std::string &spec, const QString &why)
+QString openFailure(const std::string &address, const QString &why)
 {
-    return tr("--meter %1 cannot be used: %2").arg(meterNamed(spec), why);
+    return tr("--meter %1 cannot be used: %2").arg(meterNamed(address), why);
 }
 
-QString readFailure(const std::string &spec, const QString &why, const QString &code)
+QString readFailure(const std::string &address, const QString &why, const QString &code)
 {
-    return tr("the meter %1 at code %2: %3").arg(meterNamed(spec), code, why);
+    return tr("the meter %1 at code %2: %3").arg(meterNamed(address), code, why);
 }
 
 QString noAnswerWithin(std::chrono::seconds timeout)
@@ -92,15 +92,15 @@ QString helperMissing(const QString &path)
 class SigrokMeter final : public Meter
 {
 public:
-    SigrokMeter(std::string spec, std::chrono::seconds timeout, const QString &helper)
-        : spec_(std::move(spec))
+    SigrokMeter(std::string address, std::chrono::seconds timeout, const QString &helper)
+        : address_(std::move(address))
         , timeout_(timeout)
     {
         process_.setProcessChannelMode(QProcess::SeparateChannels);
         process_.setStandardErrorFile(QProcess::nullDevice());
-        process_.start(helper, {QString::fromStdString(spec_)});
+        process_.start(helper, {QString::fromStdString(address_)});
         if (!process_.waitForStarted(static_cast<int>(milliseconds())))
-            throw CannotRun {openFailure(spec_, helperMissing(helper))};
+            throw CannotRun {openFailure(address_, helperMissing(helper))};
         identity_ = {{QStringLiteral("kind"), QStringLiteral("sigrok")}};
         try {
             waitUntilReady();
@@ -123,7 +123,7 @@ public:
             const bool ended = process_.state() == QProcess::NotRunning;
             process_.kill();
             throw MeterFailed {
-                readFailure(spec_, ended ? helperEnded() : noAnswerWithin(timeout_), codeText)};
+                readFailure(address_, ended ? helperEnded() : noAnswerWithin(timeout_), codeText)};
         }
         if (line->startsWith(QLatin1String("volts "))) {
             bool number = false;
@@ -131,7 +131,7 @@ public:
             if (number && std::isfinite(volts))
                 return volts;
         }
-        throw MeterFailed {readFailure(spec_,
+        throw MeterFailed {readFailure(address_,
                                        line->startsWith(QLatin1String("error "))
                                            ? helperProblem(line->mid(6))
                                            : helperProblem(QStringLiteral("library ") + *line),
@@ -145,14 +145,14 @@ private:
         for (;;) {
             const std::optional<QString> line = nextLine();
             if (!line)
-                throw CannotRun {openFailure(spec_,
+                throw CannotRun {openFailure(address_,
                                              process_.state() == QProcess::NotRunning
                                                  ? helperEnded()
                                                  : noAnswerWithin(timeout_))};
             if (*line == QLatin1String("ready"))
                 break;
             if (line->startsWith(QLatin1String("error ")))
-                throw CannotRun {openFailure(spec_, helperProblem(line->mid(6)))};
+                throw CannotRun {openFailure(address_, helperProblem(line->mid(6)))};
             if (line->startsWith(QLatin1String("meter "))) {
                 const QString field = line->section(QLatin1Char(' '), 1, 1);
                 if (!field.isEmpty())
@@ -192,7 +192,7 @@ private:
         return QString::fromUtf8(process_.readLine(4096)).trimmed();
     }
 
-    std::string spec_;
+    std::string address_;
     std::chrono::seconds timeout_;
     QProcess process_;
     QJsonObject identity_;
@@ -209,15 +209,15 @@ QString sigrokHelper()
     return QStringLiteral(QM5083_SIGROK_METER);
 }
 
-std::unique_ptr<Meter> openSigrokMeter(const std::string &spec, std::chrono::seconds timeout,
+std::unique_ptr<Meter> openSigrokMeter(const std::string &address, std::chrono::seconds timeout,
                                        const QString &helper)
 {
     try {
-        sigrok::parseMeterSpec(spec);
-    } catch (const sigrok::SpecRefused &refused) {
-        throw CannotRun {openFailure(spec, QString::fromStdString(refused.why))};
+        sigrok::parseMeterAddress(address);
+    } catch (const sigrok::AddressRefused &refused) {
+        throw CannotRun {openFailure(address, QString::fromStdString(refused.why))};
     }
-    return std::make_unique<SigrokMeter>(spec, timeout, helper);
+    return std::make_unique<SigrokMeter>(address, timeout, helper);
 }
 
 QStringList sigrokMultimeterDrivers(const QString &helper)

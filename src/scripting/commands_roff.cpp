@@ -29,7 +29,7 @@ std::string roff(std::string_view text)
 
 int main()
 {
-    for (const qm5083::scripting::CommandSpec &command : qm5083::scripting::kCommands) {
+    for (const qm5083::scripting::CommandEntry &command : qm5083::scripting::kCommands) {
         std::string summary = roff(command.summary);
         summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
         std::printf(".TP\n.B %s", roff(command.name).c_str());

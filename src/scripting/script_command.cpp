@@ -1,7 +1,7 @@
 #include "script_command.h"
 
 #include "hex_text.h"
-#include "sigrok_spec.h"
+#include "meter_address.h"
 #include "text_lines.h"
 
 #include <algorithm>
@@ -203,12 +203,12 @@ struct DaCheckOption
 
 // A limit in LSB: a positive number of volts' form.
 // A libsigrok meter named as the helper that reads it will take it.
-bool validMeterSpec(std::string_view spec)
+bool validMeterAddress(std::string_view address)
 {
     try {
-        sigrok::parseMeterSpec(spec);
+        sigrok::parseMeterAddress(address);
         return true;
-    } catch (const sigrok::SpecRefused &) {
+    } catch (const sigrok::AddressRefused &) {
         return false;
     }
 }
@@ -382,7 +382,7 @@ constexpr std::array<DaCheckOption, 20> kDaCheckOptions {{
          if (word.starts_with("command:") && word.size() > 8)
              return setReadings(arguments, c, DaCheckCommand::Readings::Command,
                                 std::string(word.substr(8)));
-         if (word.starts_with("sigrok:") && validMeterSpec(word.substr(7)))
+         if (word.starts_with("sigrok:") && validMeterAddress(word.substr(7)))
              return setReadings(arguments, c, DaCheckCommand::Readings::Sigrok,
                                 std::string(word.substr(7)));
          arguments.refuse(option, word,
@@ -498,8 +498,8 @@ constexpr auto kParsers = parsersOf(std::make_index_sequence<kCommands.size()>()
 std::string commandList()
 {
     std::string list;
-    for (const CommandSpec &spec : kCommands)
-        list.append(list.empty() ? "" : ", ").append(spec.name);
+    for (const CommandEntry &entry : kCommands)
+        list.append(list.empty() ? "" : ", ").append(entry.name);
     return list;
 }
 
@@ -522,20 +522,20 @@ ScriptCommand parseCommand(std::span<const std::string> words)
     if (words.empty())
         throw CommandError(Message(QM5083_MESSAGE("Card", "no command given")));
     const std::string_view name = words[0];
-    const CommandSpec *spec = findCommand(name);
-    if (!spec)
+    const CommandEntry *entry = findCommand(name);
+    if (!entry)
         throw CommandError(
             Message(QM5083_MESSAGE("Card", "\"%1\" is not a command; the commands are %2"),
                     {text(convert::excerpt(name)), text(commandList())}));
     Arguments arguments(name, words.subspan(1));
-    return kParsers[static_cast<std::size_t>(spec - kCommands.data())](arguments);
+    return kParsers[static_cast<std::size_t>(entry - kCommands.data())](arguments);
 }
 
-const CommandSpec *findCommand(std::string_view word)
+const CommandEntry *findCommand(std::string_view word)
 {
-    for (const CommandSpec &spec : kCommands)
-        if (spec.name == word)
-            return &spec;
+    for (const CommandEntry &entry : kCommands)
+        if (entry.name == word)
+            return &entry;
     return nullptr;
 }
 

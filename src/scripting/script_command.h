@@ -140,7 +140,7 @@ std::vector<std::string> wordsOf(std::string_view line);
 
 // The commands, in the variant's order: the one list that the parser, the refusal of an unknown
 // word, --help and the manual page are made from.
-struct CommandSpec
+struct CommandEntry
 {
     std::string_view name;
     std::string_view arguments; // as --help and the manual page show them
@@ -148,7 +148,7 @@ struct CommandSpec
     bool batchLine;             // may be a line of a batch
 };
 
-inline constexpr std::array<CommandSpec, 9> kCommands {{
+inline constexpr std::array<CommandEntry, 9> kCommands {{
     {CardsCommand::kName, "",
      QM5083_MESSAGE("Card", "list the cards: number, PCI address, ids, BAR, base"), true},
     {OutCommand::kName, "B1 B2 B3 B4",
@@ -193,6 +193,6 @@ static_assert(detail::namesFollowTheVariant(std::make_index_sequence<kCommands.s
 std::string_view commandName(const ScriptCommand &command);
 
 // The command named word, or nothing.
-const CommandSpec *findCommand(std::string_view word);
+const CommandEntry *findCommand(std::string_view word);
 
 } // namespace qm5083::scripting

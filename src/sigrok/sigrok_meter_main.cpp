@@ -22,9 +22,9 @@
 //     overload           the meter reads overload
 //     silent MESSAGE     the acquisition ended without a reading
 //     library MESSAGE    libsigrok refused (its own words)
-//     spec WHY           the naming itself is wrong
+//     address WHY           the naming itself is wrong
 
-#include "sigrok_spec.h"
+#include "meter_address.h"
 
 #include <libsigrokcxx/libsigrokcxx.hpp>
 
@@ -191,41 +191,41 @@ int listDrivers()
     return 0;
 }
 
-int serve(const std::string &specText)
+int serve(const std::string &addressText)
 {
-    MeterSpec spec;
+    MeterAddress address;
     try {
-        spec = parseMeterSpec(specText);
-    } catch (const SpecRefused &refused) {
-        throw SpecRefused {"spec " + refused.why};
+        address = parseMeterAddress(addressText);
+    } catch (const AddressRefused &refused) {
+        throw AddressRefused {"address " + refused.why};
     }
     auto sigrokContext = context();
     const auto drivers = sigrokContext->drivers();
-    const auto found = drivers.find(spec.driver);
+    const auto found = drivers.find(address.driver);
     if (found == drivers.end() || !isMultimeter(found->second))
-        throw SpecRefused {"driver " + spec.driver};
+        throw AddressRefused {"driver " + address.driver};
     const std::shared_ptr<sigrok::Driver> driver = found->second;
     std::map<const sigrok::ConfigKey *, Glib::VariantBase> options;
     const auto scanOptions = driver->scan_options();
-    for (const auto &[key, value] : spec.options) {
+    for (const auto &[key, value] : address.options) {
         const sigrok::ConfigKey *configKey = nullptr;
         try {
             configKey = sigrok::ConfigKey::get_by_identifier(key);
         } catch (const sigrok::Error &) { }
         if (!configKey || !scanOptions.count(configKey))
-            throw SpecRefused {"option " + key};
+            throw AddressRefused {"option " + key};
         try {
             options[configKey] = configKey->parse_string(value);
         } catch (const std::exception &) {
-            throw SpecRefused {std::string("value ").append(key).append("=").append(value)};
+            throw AddressRefused {std::string("value ").append(key).append("=").append(value)};
         }
     }
     const auto meters = driver->scan(options);
     if (meters.empty())
-        throw SpecRefused {"none " + lastProblem};
+        throw AddressRefused {"none " + lastProblem};
     const std::shared_ptr<sigrok::HardwareDevice> &meter = meters.front();
     Reader reader(sigrokContext, meter);
-    answer("meter", "driver " + spec.driver);
+    answer("meter", "driver " + address.driver);
     answer("meter", "vendor " + meter->vendor());
     answer("meter", "model " + meter->model());
     answer("meter", "serial " + meter->serial_number());
@@ -238,7 +238,7 @@ int serve(const std::string &specText)
         if (line == "read")
             reader.read();
         else
-            answer("error", "spec this helper reads on \"read\" alone");
+            answer("error", "address this helper reads on \"read\" alone");
     }
     return 0;
 }
@@ -256,7 +256,7 @@ int main(int argc, char **argv)
         if (argument == "--drivers")
             return listDrivers();
         return serve(argument);
-    } catch (const SpecRefused &refused) {
+    } catch (const AddressRefused &refused) {
         answer("error", refused.why);
     } catch (const std::exception &error) {
         answer("error", std::string("library ") + error.what());

@@ -1,4 +1,4 @@
-#include "sigrok_spec.h"
+#include "meter_address.h"
 
 #include <algorithm>
 
@@ -14,33 +14,33 @@ bool isControl(char c)
 
 } // namespace
 
-MeterSpec parseMeterSpec(std::string_view text)
+MeterAddress parseMeterAddress(std::string_view text)
 {
-    if (text.size() > kMaxSpecBytes)
-        throw SpecRefused {"the meter's driver and options are longer than "
-                           + std::to_string(kMaxSpecBytes) + " bytes"};
+    if (text.size() > kMaxAddressBytes)
+        throw AddressRefused {"the meter's driver and options are longer than "
+                           + std::to_string(kMaxAddressBytes) + " bytes"};
     if (std::any_of(text.begin(), text.end(), isControl))
-        throw SpecRefused {"the meter's driver and options hold a control character"};
-    MeterSpec spec;
+        throw AddressRefused {"the meter's driver and options hold a control character"};
+    MeterAddress address;
     std::size_t at = text.find(':');
-    spec.driver = std::string(text.substr(0, at));
-    if (spec.driver.empty())
-        throw SpecRefused {"no driver is named before the options: DRIVER[:KEY=VALUE]..."};
+    address.driver = std::string(text.substr(0, at));
+    if (address.driver.empty())
+        throw AddressRefused {"no driver is named before the options: DRIVER[:KEY=VALUE]..."};
     while (at != std::string_view::npos) {
         const std::size_t next = text.find(':', at + 1);
         const std::string_view item = text.substr(at + 1, next - at - 1);
         const std::size_t equals = item.find('=');
         if (equals == std::string_view::npos || equals == 0)
-            throw SpecRefused {"\"" + std::string(item)
+            throw AddressRefused {"\"" + std::string(item)
                                + "\" is no option: each is KEY=VALUE, such as conn=..."};
         std::string key(item.substr(0, equals));
-        if (std::any_of(spec.options.begin(), spec.options.end(),
+        if (std::any_of(address.options.begin(), address.options.end(),
                         [&](const auto &option) { return option.first == key; }))
-            throw SpecRefused {"the option " + key + " is given twice"};
-        spec.options.emplace_back(std::move(key), std::string(item.substr(equals + 1)));
+            throw AddressRefused {"the option " + key + " is given twice"};
+        address.options.emplace_back(std::move(key), std::string(item.substr(equals + 1)));
         at = next;
     }
-    return spec;
+    return address;
 }
 
 std::string printable(std::string_view text)

@@ -13,23 +13,23 @@ namespace qm5083::sigrok {
 
 // The longest meter naming taken, and the longest text of a meter's (its model, its serial, an
 // error) passed on.
-inline constexpr std::size_t kMaxSpecBytes = 1024;
+inline constexpr std::size_t kMaxAddressBytes = 1024;
 inline constexpr std::size_t kMaxMeterTextBytes = 200;
 
-struct MeterSpec
+struct MeterAddress
 {
     std::string driver;
     std::vector<std::pair<std::string, std::string>> options; // scan options, in order given
 };
 
-struct SpecRefused
+struct AddressRefused
 {
     std::string why;
 };
 
-// Throws SpecRefused naming what is wrong: no driver, an option without "=" or without a key, a
-// key given twice, a control character, more than kMaxSpecBytes.
-MeterSpec parseMeterSpec(std::string_view text);
+// Throws AddressRefused naming what is wrong: no driver, an option without "=" or without a key, a
+// key given twice, a control character, more than kMaxAddressBytes.
+MeterAddress parseMeterAddress(std::string_view text);
 
 // The text with each control character as '?', cut to kMaxMeterTextBytes: what a meter says,
 // safe on one line.
