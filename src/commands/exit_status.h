@@ -8,6 +8,9 @@ enum ExitStatus : int {
     kDone = 0,          // done; every check passed
     kCheckFailed = 1,   // done, but a check failed (or, for cards and --check-setup, none usable)
     kCannotRun = 2,     // could not run, or refused its arguments: nothing was written
+    // Every check made passed, but not every check named was made or judged: a part of the
+    // self-test skipped, a DA channel not measured, a figure of the DA check without a limit.
+    kIncomplete = 3,
     kInternalError = 70 // a fault of the program itself (EX_SOFTWARE)
 };
 
