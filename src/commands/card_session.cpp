@@ -185,7 +185,7 @@ void addWhatWasChecked(QJsonObject &details, const QJsonObject &report, const QS
     if (report.contains(QStringLiteral("card")))
         details[QStringLiteral("card")] = report[QStringLiteral("card")];
     details[QStringLiteral("serial")] = report[QStringLiteral("serial")].toString();
-    details[QStringLiteral("report")]
+    details[QStringLiteral("reportFile")]
         = filedAs.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(filedAs);
     details[QStringLiteral("pid")] = static_cast<qint64>(QCoreApplication::applicationPid());
 }

@@ -104,8 +104,8 @@ void recordSessionStart(reports::SessionLog *log, const CommandLine &commandLine
 // what was refused and why.
 void recordRefusal(reports::SessionLog &log, const CommandLine &commandLine);
 
-// What a check's record line names, from its report: the card, the serial, the report filed
-// (null when none was) and the process.
+// What a check's record line names, from its report: the card, the serial, the report file
+// ("reportFile", null when none was filed) and the process.
 void addWhatWasChecked(QJsonObject &details, const QJsonObject &report, const QString &filedAs);
 
 // Why a failure stopped a command, in one line.

@@ -452,6 +452,12 @@ void DaCheckSteps::setCode(std::uint16_t code)
     lastCode_ = code;
 }
 
+void DaCheckSteps::leaveAtZero()
+{
+    const hardware::OperationScope operation(session_.recorder());
+    scripting::writeDaCode(session_.card(), check_.channel, 0);
+}
+
 void DaCheckSteps::checkPlausible(std::uint16_t code, double reading) const
 {
     if (scripting::implausibleReading(reading, check_.range))
@@ -490,7 +496,7 @@ void DaCheckSteps::measure(std::uint16_t code, Meter &meter)
 
 void DaCheckSteps::finish()
 {
-    setCode(0);
+    leaveAtZero();
     const DaFigures figures
         = scripting::daFigures(outcome_.points, check_.range, check_.lsb, check_.line);
     if (!scripting::readingsFollowTheCodes(outcome_.points, check_.range, check_.lsb))
@@ -536,8 +542,9 @@ void DaCheckSteps::stopped(const std::exception_ptr &why)
         endedBy = signalName(signal);
     }
     outcome_.error = QStringLiteral("da-check: %1").arg(reason);
-    // A check that never set a code could not run; one that began says why it did not end.
-    outcome_.endedBy = lastCode_ ? endedBy : QString();
+    // A check that never set a code could not run; one that began, or that a signal ended, says
+    // why it did not end.
+    outcome_.endedBy = lastCode_ || signal ? endedBy : QString();
     outcome_.verdict = signal || endedBy == QLatin1String("operator") ? Verdict::Stopped
                                                                       : Verdict::CouldNotRun;
     outcome_.status = verdictStatus(outcome_.verdict, signal);
@@ -619,7 +626,7 @@ int runDaCheck(const DaCheckCommand &check, CardSession &session, const CommandL
             for (const std::uint16_t code : codes)
                 steps.measure(code, *meter);
         } catch (...) {
-            steps.setCode(0);
+            steps.leaveAtZero();
             throw;
         }
         steps.finish();

@@ -57,6 +57,8 @@ public:
     // The channel at code, as one operation: the card is free for others while the meter is
     // read.
     void setCode(std::uint16_t code);
+    // The channel back at code 0, however the check ends; the code it ended at is kept.
+    void leaveAtZero();
     // Throws MeterFailed for a reading further outside the range than it is wide.
     void checkPlausible(std::uint16_t code, double reading) const;
     // The readings taken at code, kept as one point.

@@ -122,7 +122,7 @@ public:
                 for (const std::uint16_t code : steps.codes())
                     steps.measure(code, *meter_);
             } catch (...) {
-                steps.setCode(0);
+                steps.leaveAtZero();
                 throw;
             }
             steps.finish();

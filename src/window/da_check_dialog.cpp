@@ -195,7 +195,7 @@ DaCheckDialog::~DaCheckDialog()
     // A dialog closed mid-check leaves the channel as Esc does.
     if (steps_) {
         try {
-            steps_->setCode(0);
+            steps_->leaveAtZero();
         } catch (...) { }
     }
 }
@@ -422,7 +422,7 @@ void DaCheckDialog::end(const std::exception_ptr &why)
     // However it ends, the channel is left at code 0, as the command leaves it. A card that
     // cannot take it is the failure why already tells.
     try {
-        steps_->setCode(0);
+        steps_->leaveAtZero();
     } catch (...) { }
     steps_->stopped(why);
     fileAndShow();
