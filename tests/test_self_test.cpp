@@ -87,20 +87,25 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, SelfTest,
     ::testing::Values(
         SelfTestRow {"CleanCard",
-                     {"--simulate"},
+                     {"--simulate", "--meter", "sim"},
                      0,
                      {"PASS   digital loopback, group 1", "PASS   digital loopback, group 4",
                       "PASS   counter chip A (counter 0: counting not checked, its clock input is "
                       "not known)",
                       "PASS   counter chip D",
-                      "Self-test of card 1, simulated, base E000: 8 of 8 checks passed." + kLeft}},
+                      "PASS   DA3: offset 0.00, gain 0.00, inl 0.00, dnl 0.00 LSB over 10 codes",
+                      "Self-test of card 1, simulated, base E000: 12 of 12 checks passed. "
+                      "Verdict: Passed."
+                          + kLeft}},
         SelfTestRow {"StuckBit",
                      {"--simulate", "--sim-fault", "stuck:2.3=1"},
                      1,
                      {"PASS   digital loopback, group 1",
                       "FAIL   digital loopback, group 2: bit 3 wrote 0, read 1 (group wrote F7, "
                       "read FF)",
-                      "Self-test of card 1, simulated, base E000: 7 of 8 checks passed." + kLeft}},
+                      "Self-test of card 1, simulated, base E000: 7 of 8 checks passed. Not "
+                      "tested: da (no meter was set). Verdict: Failed."
+                          + kLeft}},
         SelfTestRow {"BridgedBitsInTwoGroups",
                      {"--simulate", "--sim-fault", "short:1.0-3.7"},
                      1,
@@ -156,19 +161,20 @@ INSTANTIATE_TEST_SUITE_P(
                       "absent)"}},
         SelfTestRow {"WithoutTheLoopbackCable",
                      {"--simulate", "--skip", "loopback"},
-                     0,
-                     {"Self-test of card 1, simulated, base E000: 4 of 4 checks passed. Skipped: "
-                      "loopback."
+                     3,
+                     {"Self-test of card 1, simulated, base E000: 4 of 4 checks passed. Not "
+                      "tested: loopback (skipped), da (no meter was set). Verdict: Incomplete."
                       + kLeft}},
         // Leaving the counters out leaves the DA part in.
         SelfTestRow {"WithoutTheCounters",
                      {"--simulate", "--skip", "counters"},
-                     0,
-                     {"CHECK  DA3: codes 0, 800, FFF written; they cannot be read back. With a "
-                      "meter on the channel, type each in DA3 and press DA 输出: 0 gives the "
-                      "bottom of its range, 800 the middle, FFF the top.",
-                      "Self-test of card 1, simulated, base E000: 4 of 4 checks passed. Skipped: "
-                      "counters."
+                     3,
+                     {"CHECK  DA3: not measured, as no meter was set (--meter): codes 0, 800, FFF "
+                      "written, which cannot be read back. With a meter on the channel, type each "
+                      "in DA3 and press DA 输出: 0 gives the bottom of its range, 800 the middle, "
+                      "FFF the top.",
+                      "Self-test of card 1, simulated, base E000: 4 of 4 checks passed. Not "
+                      "tested: counters (skipped), da (no meter was set). Verdict: Incomplete."
                           + kLeft}},
         // A report never replaces what is not a regular file (a device, a directory), and the
         // test does not start.
@@ -263,7 +269,8 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
     EXPECT_EQ(checks[11].toObject(),
               (QJsonObject {{"check", "da"},
                             {"channel", 3},
-                            {"result", "meter"},
+                            {"result", "not measured"},
+                            {"why", "no meter"},
                             {"codes", QJsonArray {"0", "800", "FFF"}}}));
 }
 
