@@ -238,7 +238,7 @@ da_check_ended_by_a_signal() { # NAME SIGNAL STATUS DA-CHECK OPTIONS...
     took=$((($(date +%s%N) - sent) / 1000000))
     [ "$status" = "$want" ] && [ "$took" -lt 500 ] \
         && [ "$(grep -o 'out E00. ..' signal.trace | tail -n 3 | tr '\n' ' ')" \
-            = "out E008 00 out E009 00 out E00A 00 " ] \
+            = "out E008 00 out E009 10 out E00A 00 " ] \
         && jq -e --arg signal "SIG$signal" '.complete == false and .endedBy == $signal
             and .verdict == "stopped" and (.points | length) < 10' ended.json >/dev/null \
         && ! grep -q 'the meter command' signal.trace
