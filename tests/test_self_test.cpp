@@ -10,8 +10,8 @@
 #include "support/json_samples.h"
 #include "support/row_name.h"
 
-#include <QFile>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -415,7 +415,9 @@ Ran runAsAStation(const QStringList &arguments, const QString &dir)
     std::istringstream none;
     const qm5083::testing::CapturedOutput output
         = qm5083::testing::captureOutput([&](std::FILE *out, std::FILE *err) {
-              const auto wait = [](auto duration) { std::this_thread::sleep_for(duration); };
+              const auto wait = [](auto duration) {
+                  std::this_thread::sleep_for(duration);
+              };
               return commandLine.mode == commands::Mode::SelfTest
                   ? commands::runSelfTestCommand(commandLine, out, err, wait, log.get(), none)
                   : commands::runScriptCommand(commandLine, none, out, err, log.get());
@@ -478,10 +480,12 @@ TEST_P(WaysAVerdictCouldLie, InTheCommands)
     };
     for (const auto &[path, expected] : GetParam().answer)
         EXPECT_TRUE(same(at(ran.answer, path), expected))
-            << "answer's " << path << ": " << QJsonDocument(QJsonArray {at(ran.answer, path)}).toJson().toStdString();
+            << "answer's " << path << ": "
+            << QJsonDocument(QJsonArray {at(ran.answer, path)}).toJson().toStdString();
     for (const auto &[path, expected] : GetParam().record)
         EXPECT_TRUE(same(at(ran.record, path), expected))
-            << "record's " << path << ": " << QJsonDocument(QJsonArray {at(ran.record, path)}).toJson().toStdString();
+            << "record's " << path << ": "
+            << QJsonDocument(QJsonArray {at(ran.record, path)}).toJson().toStdString();
     // Every check's line names the card, the serial, the report file and the process.
     EXPECT_EQ(ran.record["pid"].toInteger(), QCoreApplication::applicationPid());
     EXPECT_TRUE(ran.record["card"]["number"].isDouble());
@@ -528,15 +532,16 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 {{"verdict", "could not run"}, {"complete", false}},
                 {{"verdict", "could not run"}, {"accesses", QJsonArray {}}}},
-        LieRow {"SkippedPartsAreIncomplete",
-                {"--simulate", "--self-test", "--skip", "loopback", "--meter", "sim"},
-                "",
-                3,
-                {{"passed", false},
-                 {"complete", false},
-                 {"verdict", "incomplete"},
-                 {"notTested", QJsonArray {QJsonObject {{"part", "loopback"}, {"why", "skipped"}}}}},
-                {{"verdict", "incomplete"}, {"complete", false}, {"result", "incomplete"}}},
+        LieRow {
+            "SkippedPartsAreIncomplete",
+            {"--simulate", "--self-test", "--skip", "loopback", "--meter", "sim"},
+            "",
+            3,
+            {{"passed", false},
+             {"complete", false},
+             {"verdict", "incomplete"},
+             {"notTested", QJsonArray {QJsonObject {{"part", "loopback"}, {"why", "skipped"}}}}},
+            {{"verdict", "incomplete"}, {"complete", false}, {"result", "incomplete"}}},
         LieRow {"UnmeasuredDaChannelsAreIncomplete",
                 {"--simulate", "--self-test"},
                 "",
@@ -557,19 +562,19 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 {{"checks/10/result", "fail"}, {"checks/10/beyond/0", "gain"}},
                 {{"verdict", "failed"}, {"problems/0/channel", 2}}},
-        LieRow {"ADaCheckWithoutLimitsIsNotJudged",
-                kDaCheck + QStringList {"--meter", "sim"},
-                "",
-                3,
-                {{"verdict", "not judged"},
-                 {"notJudged", QJsonArray {"offset", "gain", "inl", "dnl"}},
-                 {"verdicts", QJsonArray {QJsonObject {{"figure", "monotonic"},
-                                                       {"value", 0},
-                                                       {"within", true}}}}},
-                {{"verdict", "not judged"}}},
+        LieRow {
+            "ADaCheckWithoutLimitsIsNotJudged",
+            kDaCheck + QStringList {"--meter", "sim"},
+            "",
+            3,
+            {{"verdict", "not judged"},
+             {"notJudged", QJsonArray {"offset", "gain", "inl", "dnl"}},
+             {"verdicts",
+              QJsonArray {QJsonObject {{"figure", "monotonic"}, {"value", 0}, {"within", true}}}}},
+            {{"verdict", "not judged"}}},
         LieRow {"AFigureWithoutALimitIsNotJudgedByName",
-                QStringList {"--simulate", "--sim-fault", "da-offset:1=100"}
-                    + kDaCheck.mid(1) + QStringList {"--meter", "sim", "--limit", "inl=1"},
+                QStringList {"--simulate", "--sim-fault", "da-offset:1=100"} + kDaCheck.mid(1)
+                    + QStringList {"--meter", "sim", "--limit", "inl=1"},
                 "",
                 3,
                 {{"verdict", "not judged"}, {"notJudged", QJsonArray {"offset", "gain", "dnl"}}},

@@ -136,8 +136,8 @@ struct Bench
             if (json["operation"].toString().startsWith(operation))
                 last = json;
         }
-        qm5083::testing::keepJsonSample("record-line",
-                                        QJsonDocument(last).toJson(QJsonDocument::Compact).toStdString());
+        qm5083::testing::keepJsonSample(
+            "record-line", QJsonDocument(last).toJson(QJsonDocument::Compact).toStdString());
         return last;
     }
 
@@ -443,7 +443,8 @@ TEST_P(DaCheckFromTheMenu, TypedOrFromTheMeterTheSameVerdict)
 
 INSTANTIATE_TEST_SUITE_P(Rows, DaCheckFromTheMenu,
                          ::testing::Values(DaRow {"CleanChannel", {}, "Passed", 0},
-                                           DaRow {"OffsetChannel", {"da-offset:1=250"}, "Failed", 1},
+                                           DaRow {
+                                               "OffsetChannel", {"da-offset:1=250"}, "Failed", 1},
                                            DaRow {"GainChannel", {"da-gain:1=5"}, "Failed", 1}),
                          qm5083::testing::RowName {});
 
@@ -489,8 +490,8 @@ TEST(DaCheckFromTheMenu, ACardThatStopsAnsweringGetsTheWindowsReport)
 // ---- Every way a verdict could lie, in the window
 
 // Four simulated cards, a different fault on each: a test of the wrong card says so.
-const QStringList kFourCards {"1/da-gain:0=5", "2/dead-chip:C", "3/stuck:2.3=1", "3/da-offset:0=100",
-                              "4/counter-stopped:D.2"};
+const QStringList kFourCards {"1/da-gain:0=5", "2/dead-chip:C", "3/stuck:2.3=1",
+                              "3/da-offset:0=100", "4/counter-stopped:D.2"};
 
 bool green(const QColor &colour)
 {
@@ -528,7 +529,8 @@ INSTANTIATE_TEST_SUITE_P(
                         << bench.dialog->windowTitle().toStdString();
                     bench.scan("SN3");
                     EXPECT_EQ(bench.verdict(), "Failed");
-                    EXPECT_TRUE(bench.label("verdictForLabel").contains("Serial SN3, card 3, base E200"));
+                    EXPECT_TRUE(
+                        bench.label("verdictForLabel").contains("Serial SN3, card 3, base E200"));
                     const QJsonObject report = bench.filedReport();
                     EXPECT_EQ(report["card"]["number"].toInt(), 3);
                     EXPECT_EQ(report["card"]["base"].toString(), "E200");
@@ -564,8 +566,9 @@ INSTANTIATE_TEST_SUITE_P(
                     bench.scan("SKIP1");
                     EXPECT_EQ(bench.verdict(), "Incomplete");
                     EXPECT_FALSE(green(bench.verdictColour()));
-                    EXPECT_TRUE(bench.label("verdictForLabel")
-                                    .startsWith("Not tested: loopback (skipped), counters (skipped)."));
+                    EXPECT_TRUE(
+                        bench.label("verdictForLabel")
+                            .startsWith("Not tested: loopback (skipped), counters (skipped)."));
                     const QJsonObject report = bench.filedReport();
                     EXPECT_EQ(report["status"].toInt(), 3);
                     EXPECT_FALSE(report["complete"].toBool(true));
@@ -593,8 +596,9 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(bench.verdict(), "Incomplete");
                     EXPECT_FALSE(green(bench.verdictColour()));
                     EXPECT_TRUE(bench.label("verdictForLabel").contains("da (no meter was set)"));
-                    EXPECT_EQ(bench.filedReport()["checks"].toArray()[8].toObject()["result"].toString(),
-                              "not measured");
+                    EXPECT_EQ(
+                        bench.filedReport()["checks"].toArray()[8].toObject()["result"].toString(),
+                        "not measured");
                 }},
         LieRow {"WithoutLimitsNothingIsPassedOrFailed",
                 [] {
@@ -611,17 +615,18 @@ INSTANTIATE_TEST_SUITE_P(
                                     .startsWith("verdict: Not judged, judged on monotonicity"));
                     EXPECT_EQ(bench.report()["status"].toInt(), 3);
                 }},
-        LieRow {"AFigureWithoutALimitIsNotJudgedByName",
-                [] {
-                    DaBench bench({"da-offset:1=100"}, "sim");
-                    bench.da->findChild<QLineEdit *>("limitsBox")->setText("inl=1");
-                    bench.da->findChild<QComboBox *>("channelBox")->setCurrentIndex(1);
-                    bench.start("INLONLY");
-                    EXPECT_EQ(bench.text("verdictLabel"), "Not judged");
-                    const QJsonObject report = bench.report();
-                    EXPECT_EQ(report["notJudged"].toArray(), (QJsonArray {"offset", "gain", "dnl"}));
-                    EXPECT_TRUE(bench.text("verdictForLabel").contains("judged on inl, monotonicity"));
-                }},
+        LieRow {
+            "AFigureWithoutALimitIsNotJudgedByName",
+            [] {
+                DaBench bench({"da-offset:1=100"}, "sim");
+                bench.da->findChild<QLineEdit *>("limitsBox")->setText("inl=1");
+                bench.da->findChild<QComboBox *>("channelBox")->setCurrentIndex(1);
+                bench.start("INLONLY");
+                EXPECT_EQ(bench.text("verdictLabel"), "Not judged");
+                const QJsonObject report = bench.report();
+                EXPECT_EQ(report["notJudged"].toArray(), (QJsonArray {"offset", "gain", "dnl"}));
+                EXPECT_TRUE(bench.text("verdictForLabel").contains("judged on inl, monotonicity"));
+            }},
         LieRow {"ReadingsThatDoNotFollowTheCodesAreTheWiring",
                 [] {
                     DaBench bench({}, "command:echo 5.000");
@@ -724,14 +729,15 @@ INSTANTIATE_TEST_SUITE_P(
                         EXPECT_EQ(file.readAll(), "kept");
                     }
                 }},
-        LieRow {"ASerialStartingWithADotIsAVisibleFile",
-                [] {
-                    Bench bench({});
-                    bench.scan(".hidden");
-                    EXPECT_TRUE(QFileInfo(bench.dialog->lastReport()).fileName().startsWith("_hidden_"))
-                        << bench.dialog->lastReport().toStdString();
-                    EXPECT_EQ(bench.filedReport()["serial"].toString(), ".hidden");
-                }},
+        LieRow {
+            "ASerialStartingWithADotIsAVisibleFile",
+            [] {
+                Bench bench({});
+                bench.scan(".hidden");
+                EXPECT_TRUE(QFileInfo(bench.dialog->lastReport()).fileName().startsWith("_hidden_"))
+                    << bench.dialog->lastReport().toStdString();
+                EXPECT_EQ(bench.filedReport()["serial"].toString(), ".hidden");
+            }},
         LieRow {"AReadingFarOutsideTheRangeIsAskedAgain",
                 [] {
                     DaBench bench({}, "");

@@ -21,8 +21,7 @@ QString noCardNumbered(std::int16_t number)
 
 CardChoice cardOf(const CommandLine &commandLine, const hardware::Backend &backend)
 {
-    return {&backend, commandLine.cardNumber(), std::nullopt,
-            commandLine.backends.simulatedFaults};
+    return {&backend, commandLine.cardNumber(), std::nullopt, commandLine.backends.simulatedFaults};
 }
 
 CardSession::CardSession(const CommandLine &commandLine)

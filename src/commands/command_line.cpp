@@ -536,8 +536,8 @@ void checkWhereOptionsBelong(ParseState &state, const QStringList &words)
 void takeMeter(ParseState &state)
 {
     const QString meter = state.value(OptionId::Meter);
-    const QString range = state.isSet(OptionId::DaRange) ? state.value(OptionId::DaRange)
-                                                         : QStringLiteral("0:10");
+    const QString range
+        = state.isSet(OptionId::DaRange) ? state.value(OptionId::DaRange) : QStringLiteral("0:10");
     const auto shown = [](const QString &given) {
         return QString::fromStdString(convert::excerpt(given.toStdString()));
     };

@@ -395,8 +395,8 @@ QString endedBySignal(int signal, std::uint16_t code, int channel)
 // Readings that do not follow the codes say nothing of the channel: what to check instead.
 QString notFollowing(const std::vector<DaPoint> &points, const DaCheckCommand &check)
 {
-    const double ideal = scripting::idealVolts(scripting::kTopCode, check.range, check.lsb)
-        - check.range.low;
+    const double ideal
+        = scripting::idealVolts(scripting::kTopCode, check.range, check.lsb) - check.range.low;
     const double span = points.back().volts - points.front().volts;
     return tr("the readings do not follow the codes: from code 0 to FFF they moved %1 V, not "
               "about %2 V; check that the meter is on DA%3's output and reads DC volts")
@@ -508,7 +508,7 @@ void DaCheckSteps::finish()
     outcome_.notJudged = scripting::notJudged(check_.limits);
     const bool beyond = std::any_of(outcome_.verdicts.begin(), outcome_.verdicts.end(),
                                     [](const DaVerdict &verdict) { return !verdict.within; });
-    outcome_.verdict = beyond              ? Verdict::Failed
+    outcome_.verdict = beyond        ? Verdict::Failed
         : outcome_.notJudged.empty() ? Verdict::Passed
                                      : Verdict::NotJudged;
     outcome_.status = verdictStatus(outcome_.verdict);
@@ -545,8 +545,8 @@ void DaCheckSteps::stopped(const std::exception_ptr &why)
     // A check that never set a code could not run; one that began, or that a signal ended, says
     // why it did not end.
     outcome_.endedBy = lastCode_ || signal ? endedBy : QString();
-    outcome_.verdict = signal || endedBy == QLatin1String("operator") ? Verdict::Stopped
-                                                                      : Verdict::CouldNotRun;
+    outcome_.verdict
+        = signal || endedBy == QLatin1String("operator") ? Verdict::Stopped : Verdict::CouldNotRun;
     outcome_.status = verdictStatus(outcome_.verdict, signal);
 }
 

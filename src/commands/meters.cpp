@@ -275,8 +275,8 @@ public:
             = std::chrono::steady_clock::now() + std::chrono::seconds(check_.meterTimeoutS);
         bool finished = false;
         while (!finished && !endingSignal() && std::chrono::steady_clock::now() < until)
-            finished = process.waitForFinished(kSignalPollMs)
-                || process.state() == QProcess::NotRunning;
+            finished
+                = process.waitForFinished(kSignalPollMs) || process.state() == QProcess::NotRunning;
         if (const int signal = endingSignal()) {
             process.kill();
             process.waitForFinished(1000);

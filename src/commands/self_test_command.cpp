@@ -177,7 +177,9 @@ selftest::SelfTestResult runTest(hardware::PortAccess &port, const TestedCard &t
     try {
         selftest::DaMeasure measure;
         if (measurement)
-            measure = [measurement](int channel) { return measurement->measure(channel); };
+            measure = [measurement](int channel) {
+                return measurement->measure(channel);
+            };
         return selftest::runSelfTest(
             port, tested.base, wait, skip, [] { return endingSignal() != 0; }, done, measure);
     } catch (...) {
@@ -529,9 +531,9 @@ Judgement judge(const selftest::SelfTestResult &result, const std::vector<CheckO
                 stopped = measured.outcome.verdict == Verdict::Stopped;
                 meterFailed = !stopped;
                 judgement.error = measured.outcome.error;
-                judgement.notTested.push_back({selftest::SelfTestPart::Da,
-                                               stopped ? QStringLiteral("stopped")
-                                                       : QStringLiteral("meter failed")});
+                judgement.notTested.push_back(
+                    {selftest::SelfTestPart::Da,
+                     stopped ? QStringLiteral("stopped") : QStringLiteral("meter failed")});
             }
         }
     }
@@ -786,8 +788,8 @@ SelfTestRun runSelfTestOnCard(const SelfTestSettings &settings, const CardChoice
         chosen.base = tested.base;
         CardSession session(chosen, &port);
         std::optional<DaMeasurement> measurement;
-        const bool daTested = std::find(settings.skip.begin(), settings.skip.end(),
-                                        selftest::SelfTestPart::Da)
+        const bool daTested
+            = std::find(settings.skip.begin(), settings.skip.end(), selftest::SelfTestPart::Da)
             == settings.skip.end();
         if (settings.daMeter && daTested) {
             measurement.emplace(*settings.daMeter, session);
@@ -805,8 +807,9 @@ SelfTestRun runSelfTestOnCard(const SelfTestSettings &settings, const CardChoice
                       shown({shownSoFar[i].line, shownSoFar[i].counted, shownSoFar[i].passed,
                              shownSoFar[i].json});
               };
-        const selftest::SelfTestResult result = runTest(
-            port, tested, wait, settings.skip, done, measurement ? &*measurement : nullptr, failure);
+        const selftest::SelfTestResult result
+            = runTest(port, tested, wait, settings.skip, done,
+                      measurement ? &*measurement : nullptr, failure);
         const std::vector<CheckOutcome> checks = checksOf(result, measured);
         QStringList lines;
         for (const CheckOutcome &check : checks)
@@ -863,22 +866,23 @@ SelfTestRun runSelfTestOnCard(const SelfTestSettings &settings, const CardChoice
             return run;
         }
         if (sessionLog)
-            sessionLog->append(reports::operationLine(
-                {QStringLiteral("self-test"),
-                 {},
-                 port.accesses(),
-                 nullptr,
-                 true,
-                 recordOf(checks, judgement, status, report, target ? target->path() : QString())}));
+            sessionLog->append(
+                reports::operationLine({QStringLiteral("self-test"),
+                                        {},
+                                        port.accesses(),
+                                        nullptr,
+                                        true,
+                                        recordOf(checks, judgement, status, report,
+                                                 target ? target->path() : QString())}));
         run.status = status;
         run.answer = report;
         run.reportFiled = target.has_value();
         return run;
     } catch (const CannotRun &cannot) {
-        SelfTestRun run = notRun(Verdict::CouldNotRun, kCannotRun,
-                                 tr("the self-test cannot run: %1").arg(cannot.why),
-                                 reportOf(settings, kCannotRun), {}, target, sessionLog,
-                                 port.accesses(), describeCard(*card.backend, card.number, card.base));
+        SelfTestRun run = notRun(
+            Verdict::CouldNotRun, kCannotRun, tr("the self-test cannot run: %1").arg(cannot.why),
+            reportOf(settings, kCannotRun), {}, target, sessionLog, port.accesses(),
+            describeCard(*card.backend, card.number, card.base));
         run.failure = failure;
         return run;
     }

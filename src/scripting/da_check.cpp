@@ -183,10 +183,11 @@ bool readingsFollowTheCodes(const std::vector<DaPoint> &points, const DaRange &r
 
 bool finiteFigures(const DaFigures &figures)
 {
-    const auto finite = [](double value) { return std::isfinite(value); };
+    const auto finite = [](double value) {
+        return std::isfinite(value);
+    };
     return finite(figures.lineLsb) && finite(figures.offset.lsb) && finite(figures.gain.lsb)
-        && finite(figures.worstInl)
-        && std::all_of(figures.inl.begin(), figures.inl.end(), finite)
+        && finite(figures.worstInl) && std::all_of(figures.inl.begin(), figures.inl.end(), finite)
         && std::all_of(figures.steps.begin(), figures.steps.end(),
                        [&](const DaStep &step) { return finite(step.dnl); });
 }

@@ -462,8 +462,9 @@ DaCheckCommand parseArguments(std::type_identity<DaCheckCommand>, Arguments &arg
 
 DaCheckCommand selfTestDaCheck(std::string_view meter, std::string_view range)
 {
-    std::vector<std::string> words {"da-check", "--channel", "0", "--range", std::string(range),
-                                    "--points", "2", "--limit", std::string(kSelfTestDaLimits)};
+    std::vector<std::string> words {"da-check", "--channel",        "0",
+                                    "--range",  std::string(range), "--points",
+                                    "2",        "--limit",          std::string(kSelfTestDaLimits)};
     if (meter.starts_with("file:"))
         words.insert(words.end(), {"--readings", std::string(meter.substr(5))});
     else if (meter != "typed")

@@ -70,10 +70,9 @@ DaCheckDialog::DaCheckDialog(const commands::CardChoice &card, reports::SessionL
     , reportFailure_(std::move(reportFailure))
 {
     setObjectName(QStringLiteral("daCheckDialog"));
-    const QString cardShown
-        = tr("DA check of card %1, base %2")
-              .arg(card_.number)
-              .arg(card_.base ? commands::hex4(*card_.base) : tr("none found"));
+    const QString cardShown = tr("DA check of card %1, base %2")
+                                  .arg(card_.number)
+                                  .arg(card_.base ? commands::hex4(*card_.base) : tr("none found"));
     setWindowTitle(parent ? QStringLiteral("%1 - %2").arg(parent->windowTitle(), cardShown)
                           : cardShown);
     const QSettings remembered = benchSettings();
@@ -411,10 +410,10 @@ void DaCheckDialog::reject()
 {
     if (!steps_)
         return QDialog::reject();
-    end(std::make_exception_ptr(commands::StoppedByOperator {
-        tr("the check was stopped at code %1; DA%2 is left at code 0")
-            .arg(commands::codeText(steps_->codes()[next_]))
-            .arg(check_.channel)}));
+    end(std::make_exception_ptr(
+        commands::StoppedByOperator {tr("the check was stopped at code %1; DA%2 is left at code 0")
+                                         .arg(commands::codeText(steps_->codes()[next_]))
+                                         .arg(check_.channel)}));
 }
 
 void DaCheckDialog::end(const std::exception_ptr &why)
@@ -477,8 +476,7 @@ void DaCheckDialog::fileAndShow()
     problem_->setText(problems.join(QLatin1Char('\n')));
     // The check's own verdict, even when its report could not be filed (said above), with what
     // it rests on and the card it is for.
-    showInColour(verdict_, commands::verdictWord(outcome.verdict),
-                 verdictColour(outcome.verdict));
+    showInColour(verdict_, commands::verdictWord(outcome.verdict), verdictColour(outcome.verdict));
     QString verdictFor = tr("Serial %1, card %2, base %3, DA%4")
                              .arg(QString::fromStdString(check_.serial))
                              .arg(card_.number)

@@ -33,7 +33,8 @@ class DaCheckDialog final : public QDialog
 
 public:
     // Reports a failure that stopped a test (the card stopped answering), as the window does.
-    using FailureReporter = std::function<void(const std::exception_ptr &failure, const QString &test)>;
+    using FailureReporter
+        = std::function<void(const std::exception_ptr &failure, const QString &test)>;
 
     // The check of card, its line recorded in sessionLog (when given) and a card that fails
     // reported by reportFailure; parent's caption heads the dialog's.

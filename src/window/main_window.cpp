@@ -381,10 +381,9 @@ void MainWindow::openAbout()
     box.exec();
 }
 
-std::optional<commands::SelfTestRun>
-MainWindow::runSelfTest(const commands::CardChoice &card, const commands::SelfTestSettings &settings,
-                        const std::optional<commands::ReportTarget> &target,
-                        const commands::CheckShownTo &shown)
+std::optional<commands::SelfTestRun> MainWindow::runSelfTest(
+    const commands::CardChoice &card, const commands::SelfTestSettings &settings,
+    const std::optional<commands::ReportTarget> &target, const commands::CheckShownTo &shown)
 {
     if (operationRunning_ || !card.backend)
         return std::nullopt;

@@ -210,8 +210,8 @@ private:
     std::optional<std::array<std::uint8_t, 4>> recordedInputs_;
     bool recordedHolding_ = false;
     std::chrono::steady_clock::time_point lastInputLine_;
-    QString locatedCard_;     // the caption's card: "0000:03:00.0 E000", empty when none
-    std::int16_t locatedNumber_ = 1;         // the card number the last locate was for
+    QString locatedCard_;            // the caption's card: "0000:03:00.0 E000", empty when none
+    std::int16_t locatedNumber_ = 1; // the card number the last locate was for
     std::optional<std::uint16_t> locatedBase_; // the base it found; none: "NO"
     QString locateNote_;      // what the last locate found, for the base box's tooltip
     bool focusShown_ = false; // the focus frame was shown at the first activation

@@ -42,10 +42,9 @@ SelfTestDialog::SelfTestDialog(const commands::CardChoice &card, Runner run, QWi
     setObjectName(QStringLiteral("selfTestDialog"));
     // The caption says which card it tests: the window's (the simulated one, or where the real
     // one is), its number and its base.
-    const QString cardShown
-        = tr("Self-test of card %1, base %2")
-              .arg(card_.number)
-              .arg(card_.base ? commands::hex4(*card_.base) : tr("none found"));
+    const QString cardShown = tr("Self-test of card %1, base %2")
+                                  .arg(card_.number)
+                                  .arg(card_.base ? commands::hex4(*card_.base) : tr("none found"));
     setWindowTitle(parent ? QStringLiteral("%1 - %2").arg(parent->windowTitle(), cardShown)
                           : cardShown);
     const QSettings remembered = benchSettings();
