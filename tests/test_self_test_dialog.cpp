@@ -690,6 +690,11 @@ INSTANTIATE_TEST_SUITE_P(
                     QCoreApplication::removeTranslator(&chinese);
                     EXPECT_EQ(passed.verdict(), "合格");
                     EXPECT_EQ(failed.verdict(), "不合格");
+                    // In any other language, the language's own word.
+                    Bench english({});
+                    english.openSelfTest("sim");
+                    english.scan("EN1");
+                    EXPECT_EQ(english.verdict(), "Passed");
                 }},
         LieRow {"TheRecordNamesTheCardSerialReportAndProcess",
                 [] {

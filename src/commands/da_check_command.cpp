@@ -516,7 +516,6 @@ void DaCheckSteps::finish()
 
 void DaCheckSteps::stopped(const std::exception_ptr &why)
 {
-    const int signal = endingSignal();
     outcome_.figures.reset();
     outcome_.verdicts.clear();
     outcome_.notJudged.clear();
@@ -536,6 +535,7 @@ void DaCheckSteps::stopped(const std::exception_ptr &why)
     } catch (...) {
         reason = reasonOf(std::current_exception());
     }
+    const int signal = endingSignal();
     if (signal) {
         if (lastCode_)
             reason = endedBySignal(signal, *lastCode_, check_.channel);
