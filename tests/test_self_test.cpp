@@ -478,14 +478,12 @@ TEST_P(WaysAVerdictCouldLie, InTheCommands)
         return expected.isDouble() ? std::fabs(value.toDouble() - expected.toDouble()) < 1e-6
                                    : value == expected;
     };
-    for (const auto &[path, expected] : GetParam().answer)
-        EXPECT_TRUE(same(at(ran.answer, path), expected))
-            << "answer's " << path << ": "
-            << QJsonDocument(QJsonArray {at(ran.answer, path)}).toJson().toStdString();
-    for (const auto &[path, expected] : GetParam().record)
-        EXPECT_TRUE(same(at(ran.record, path), expected))
-            << "record's " << path << ": "
-            << QJsonDocument(QJsonArray {at(ran.record, path)}).toJson().toStdString();
+    for (const auto &[json, rows] :
+         {std::pair {ran.answer, GetParam().answer}, std::pair {ran.record, GetParam().record}})
+        for (const auto &[path, expected] : rows)
+            EXPECT_TRUE(same(at(json, path), expected))
+                << path << ": "
+                << QJsonDocument(QJsonArray {at(json, path)}).toJson().toStdString();
     // Every check's line names the card, the serial, the report file and the process.
     EXPECT_EQ(ran.record["pid"].toInteger(), QCoreApplication::applicationPid());
     EXPECT_TRUE(ran.record["card"]["number"].isDouble());
@@ -494,14 +492,12 @@ TEST_P(WaysAVerdictCouldLie, InTheCommands)
 }
 
 // Four simulated cards, a different fault on each: a test of the wrong card says so.
-const QStringList kFourCards {"--simulate",  "4",
-                              "--sim-fault", "1/da-gain:0=5",
-                              "--sim-fault", "2/dead-chip:C",
-                              "--sim-fault", "3/stuck:2.3=1",
-                              "--sim-fault", "3/da-offset:0=100",
-                              "--sim-fault", "4/counter-stopped:D.2"};
-const QStringList kDaCheck {"--simulate", "da-check", "--channel", "1",
-                            "--range",    "0:10",     "--points",  "2"};
+const QStringList kFourCards = QString("--simulate 4 --sim-fault 1/da-gain:0=5 --sim-fault "
+                                       "2/dead-chip:C --sim-fault 3/stuck:2.3=1 --sim-fault "
+                                       "3/da-offset:0=100 --sim-fault 4/counter-stopped:D.2")
+                                   .split(' ');
+const QStringList kDaCheck
+    = QString("--simulate da-check --channel 1 --range 0:10 --points 2").split(' ');
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, WaysAVerdictCouldLie,
