@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <sstream>
@@ -133,6 +134,8 @@ public:
             ended_ = true;
         }
         measured.outcome = steps.outcome();
+        // Said as the self-test's own, not as the da-check command's.
+        measured.outcome.error.remove(QRegularExpression(QStringLiteral("^da-check: ")));
         channels_.push_back(measured);
         std::vector<std::uint16_t> codes;
         for (const scripting::DaPoint &point : measured.outcome.points)
