@@ -361,7 +361,7 @@ QString implausible(double reading, std::uint16_t code, const scripting::DaRange
 
 QString leftAtZero(const QString &why, int channel)
 {
-    return tr("%1; DA%2 is left at code 0").arg(why).arg(channel);
+    return tr("%1; DA%2 is left at code 0").arg(why, QString::number(channel));
 }
 
 QString reportNotWritten(const QString &path, const QString &why)

@@ -313,10 +313,8 @@ QString summary(const TestedCard &tested, const std::vector<CheckOutcome> &check
         ? QString()
         : QLatin1Char(' ') + tr("Skipped: %1.").arg(left.join(QStringLiteral(", ")));
     return tr("Self-test of %1: %2 of %3 checks passed.%4 %5")
-        .arg(tested.description)
-        .arg(passed)
-        .arg(counted)
-        .arg(skippedText, leftAs);
+        .arg(tested.description, QString::number(passed), QString::number(counted), skippedText,
+             leftAs);
 }
 
 // ---- Step 5: the JSON report, written whole or not at all

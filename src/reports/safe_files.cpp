@@ -146,11 +146,11 @@ FolderEntry openSystemFolderOf(const QString &path)
         const QString shown = reached.isEmpty() ? QStringLiteral("/") : reached;
         const bool ownerOk = status.st_uid == 0 || status.st_uid == self;
         if (!ownerOk || (sharedWriting(status) && (last || !(status.st_mode & S_ISVTX))))
-            refuse(tr("the folder %1 may be changed by others than its owner or is not root's "
-                      "(owner %2, mode %3); make it root's and writable by root alone")
-                       .arg(shown)
-                       .arg(status.st_uid)
-                       .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0')));
+            refuse(
+                tr("the folder %1 may be changed by others than its owner or is not root's "
+                   "(owner %2, mode %3); make it root's and writable by root alone")
+                    .arg(shown, QString::number(status.st_uid),
+                         QStringLiteral("%1").arg(status.st_mode & 07777, 4, 8, QLatin1Char('0'))));
     }
     return {std::move(folder), std::move(name), path, false};
 }

@@ -338,9 +338,8 @@ void DaCheckDialog::takeTypedReading()
         // Asked again: a slip of the finger is no reason to end the check.
         problem_->setText(tr("\"%1\" is no reading of %2 to %3 V; type the meter's reading in "
                              "volts again.")
-                              .arg(reading_->text())
-                              .arg(check_.range.low)
-                              .arg(check_.range.high));
+                              .arg(reading_->text(), QString::number(check_.range.low),
+                                   QString::number(check_.range.high)));
         reading_->selectAll();
         return;
     }

@@ -144,10 +144,10 @@ std::vector<PciId> parseCardsConfig(std::string_view text, const std::string &fi
                                {value(convert::excerpt(line)),
                                 value(std::to_string(convert::kMaxLineBytes))}));
         if (const auto control = convert::firstControl(line))
-            refuseLine(fileName, number,
-                       Message(QM5083_MESSAGE("Card", "\"%1\" holds the control character %2"),
-                               {value(convert::excerpt(line)),
-                                value(convert::escapeControls(std::string(1, *control)))}));
+            refuseLine(
+                fileName, number,
+                Message(QM5083_MESSAGE("Card", "\"%1\" holds the control character %2"),
+                        {value(convert::excerpt(line)), value(convert::escapeControls(*control))}));
         line = line.substr(0, line.find('#'));
         const auto first = line.find_first_not_of(" \t\r");
         if (first == std::string_view::npos)
