@@ -257,17 +257,17 @@ TEST(Setup, KeepsTheIdsAddsTheUserAndChangesNothingMoreTheSecondTime)
     SysfsFixture tree;
     tree.add({"0000:03:00.0", 0x1234, 0x5678, {mem(0xf7e00000, 0x1000), io(0xe000, 0x20)}});
     QTemporaryDir dir;
-    commands::CommandLine commandLine = commands::parseCommandLine(
-        {"qm5083-bench", "--config", dir.filePath("etc/cards.conf"), "--setup", "1234:5678"});
+    const commands::CommandLine commandLine
+        = commands::parseCommandLine({"qm5083-bench", "--setup", "1234:5678"});
     ASSERT_FALSE(commandLine.exitCode) << commandLine.errors.toStdString();
-    commandLine.backends.sysfsRoot = tree.root();
+    commands::CardsNamed named = commands::cardsNamed(commandLine);
+    named.cardsConfig = dir.filePath("etc/cards.conf").toStdString();
+    named.sysfsRoot = tree.root();
     RecordingSystem system;
     const auto setUp = [&] {
-        return capture(
-            [&](std::FILE *out, std::FILE *err) {
-                return commands::runSetup(commands::cardsNamed(commandLine), system, out, err);
-            },
-            tree.root().string(), dir.path().toStdString());
+        return capture([&](std::FILE *out,
+                           std::FILE *err) { return commands::runSetup(named, system, out, err); },
+                       tree.root().string(), dir.path().toStdString());
     };
     const CapturedOutput first = setUp();
     EXPECT_EQ(first.status, 0);
@@ -340,16 +340,16 @@ TEST_P(SetupRefused, WritesNothing)
     tree.add({"0000:03:00.0", 0x1234, 0x5678, {mem(0xf7e00000, 0x1000), io(0xe000, 0x20)}});
     tree.add({"0000:05:00.0", 0x1234, 0x9999, {mem(0xf7f00000, 0x1000)}});
     QTemporaryDir dir;
-    commands::CommandLine commandLine = commands::parseCommandLine(
-        QStringList {"qm5083-bench", "--config", dir.filePath("cards.conf"), "--setup"}
-        + QString(GetParam().ids).split(' '));
-    commandLine.backends.sysfsRoot = tree.root();
+    const commands::CommandLine commandLine = commands::parseCommandLine(
+        QStringList {"qm5083-bench", "--setup"} + QString(GetParam().ids).split(' '));
+    commands::CardsNamed named = commands::cardsNamed(commandLine);
+    named.cardsConfig = dir.filePath("cards.conf").toStdString();
+    named.sysfsRoot = tree.root();
     RecordingSystem system;
     const CapturedOutput output = capture(
         [&](std::FILE *out, std::FILE *err) {
-            return commandLine.exitCode
-                ? *commandLine.exitCode
-                : commands::runSetup(commands::cardsNamed(commandLine), system, out, err);
+            return commandLine.exitCode ? *commandLine.exitCode
+                                        : commands::runSetup(named, system, out, err);
         },
         tree.root().string(), dir.path().toStdString());
     EXPECT_EQ(output.status, 2);

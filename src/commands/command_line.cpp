@@ -52,7 +52,6 @@ constexpr Modes kOnACard
     = in(Mode::Window) | in(Mode::PrintLayout) | in(Mode::Command) | in(Mode::SelfTest);
 constexpr Modes kRunsOperations = in(Mode::Window) | in(Mode::Command) | in(Mode::SelfTest);
 constexpr Modes kAnswers = in(Mode::Command) | in(Mode::SelfTest);
-constexpr Modes kEverywhere = kOnACard | in(Mode::Setup) | in(Mode::CheckSetup);
 
 enum class OptionId {
     Simulate,
@@ -108,7 +107,7 @@ constexpr std::array<OptionRule, 18> kOptions {{
     {OptionId::Config, "config", "FILE",
      QT_TRANSLATE_NOOP("qm5083::commands",
                        "Read the card ids from FILE when no --pci-id is given (default %1)."),
-     false, kEverywhere, ""},
+     false, kOnACard | in(Mode::CheckSetup), ""},
     {OptionId::Card, "card", "N",
      QT_TRANSLATE_NOOP("qm5083::commands",
                        "The card a command or the self-test works on (default 1)."),
@@ -482,7 +481,14 @@ void checkWhereOptionsBelong(ParseState &state, const QStringList &words)
     };
     switch (state.parsed.mode) {
     case Mode::Setup:
-        alone(in(Mode::Setup), tr("--setup is given on its own, with the cards' ids"));
+        // Run as root, a file named here would be replaced whatever it is; the udev helper reads
+        // the built-in card set-up only, so that is the one file the set-up writes.
+        if (state.isSet(OptionId::Config))
+            state.refuse(tr("--setup writes the card set-up the udev helper reads, %1, and no "
+                            "other file: give no --config")
+                             .arg(QStringLiteral(QM5083_CARDS_CONF)));
+        else
+            alone(in(Mode::Setup), tr("--setup is given on its own, with the cards' ids"));
         return;
     case Mode::CheckSetup:
         alone(in(Mode::CheckSetup),
