@@ -12,6 +12,7 @@
 #include "support/captured_output.h"
 #include "support/row_name.h"
 #include "support/sysfs_fixture.h"
+#include "text_lines.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,6 +25,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -36,7 +39,7 @@ namespace {
 constexpr uid_t kOtherUser = 5083;
 const std::string kVictim = "a file someone else keeps\n";
 
-enum class Target { Setup, Report, Log, Readings };
+enum class Target { Setup, SetupNamingAFile, Report, Log, Readings };
 
 struct HostileRow
 {
@@ -93,6 +96,19 @@ public:
     bool applyUdevRules() override { return true; }
 };
 
+// The set-up of ids with its card set-up at config (the built-in one is the program's only).
+CapturedOutput setUp(const QString &config, const char *ids, const std::filesystem::path &sysfs)
+{
+    commands::CardsNamed named
+        = commands::cardsNamed(commands::parseCommandLine({"qm5083-bench", "--setup", ids}));
+    named.cardsConfig = config.toStdString();
+    named.sysfsRoot = sysfs;
+    NoSystemChanges system;
+    return captureOutput([&](std::FILE *out, std::FILE *err) {
+        return commands::runSetup(named, system, out, err);
+    });
+}
+
 class HostilePath : public ::testing::TestWithParam<HostileRow>
 {
 protected:
@@ -120,16 +136,28 @@ protected:
         switch (row.target) {
         case Target::Setup: {
             tree_.add({"0000:03:00.0", 0x1234, 0x5678, {io(0xe000, 0x20)}});
-            commands::CommandLine line = commands::parseCommandLine({"qm5083-bench", "--config",
-                                                                     dir.filePath("etc/cards.conf"),
-                                                                     "--setup", "1234:5678"});
+            const CapturedOutput output
+                = setUp(dir.filePath("etc/cards.conf"), "1234:5678", tree_.root());
+            EXPECT_EQ(output.status, output.err.empty() ? 0 : 2) << output.err;
+            return output.err;
+        }
+        case Target::SetupNamingAFile: {
+            // As a station's script would give it, run as root: the file named is not touched.
+            tree_.add({"0000:03:00.0", 0x1234, 0x5678, {io(0xe000, 0x20)}});
+            commands::CommandLine line = commands::parseCommandLine(
+                {"qm5083-bench", "--config", dir.filePath("victim"), "--setup", "1234:5678"});
             line.backends.sysfsRoot = tree_.root();
             NoSystemChanges system;
             const CapturedOutput output = captureOutput([&](std::FILE *out, std::FILE *err) {
-                return commands::runSetup(commands::cardsNamed(line), system, out, err);
+                return line.exitCode
+                    ? *line.exitCode
+                    : commands::runSetup(commands::cardsNamed(line), system, out, err);
             });
-            EXPECT_EQ(output.status, output.err.empty() ? 0 : 2) << output.err;
-            return output.err;
+            EXPECT_EQ(output.status, 2);
+            const QString builtIn = QString::fromStdString(
+                commands::parseCommandLine({"qm5083-bench"}).backends.cardsConfig.string());
+            QString said = line.errors + QString::fromStdString(output.err);
+            return said.replace(builtIn, "@CONF@").toStdString();
         }
         case Target::Report:
             try {
@@ -213,6 +241,35 @@ const HostileRow kRows[] = {
      "may be changed by others than its owner or is not root's (owner 0, mode 0777); make it "
      "root's and writable by root alone; nothing was set up\n",
      true},
+    // The sticky bit lets a folder on the way be shared, as /tmp is, but not the set-up's own.
+    {"SetUpInAStickyFolderEveryoneMayWrite",
+     Target::Setup,
+     [](const QDir &dir) {
+         dir.mkdir("etc");
+         ::chmod(dir.filePath("etc").toStdString().c_str(), 01777);
+     },
+     {},
+     "qm5083-bench: the card set-up @DIR@/etc/cards.conf was not written: the folder @DIR@/etc "
+     "may be changed by others than its owner or is not root's (owner 0, mode 1777); make it "
+     "root's and writable by root alone; nothing was set up\n",
+     true},
+    {"SetUpInAFolderAnotherUserOwns",
+     Target::Setup,
+     [](const QDir &dir) {
+         dir.mkdir("etc");
+         ASSERT_EQ(::chown(dir.filePath("etc").toStdString().c_str(), kOtherUser, kOtherUser), 0);
+     },
+     {},
+     "qm5083-bench: the card set-up @DIR@/etc/cards.conf was not written: the folder @DIR@/etc "
+     "may be changed by others than its owner or is not root's (owner 5083, mode 0755); make it "
+     "root's and writable by root alone; nothing was set up\n",
+     true},
+    {"SetUpOfAnotherFile",
+     Target::SetupNamingAFile,
+     [](const QDir &) {},
+     {},
+     "qm5083-bench: --setup writes the card set-up the udev helper reads, @CONF@, and no other "
+     "file: give no --config\n"},
     {"ReportThroughALink",
      Target::Report,
      [](const QDir &dir) { link(dir, "report.json", "victim"); },
@@ -270,16 +327,8 @@ TEST_P(SetUpUnderAUmask, MakesItsFolderAndFilesReadableByAllAndWritableByRootAlo
     SysfsFixture tree;
     tree.add({"0000:03:00.0", 0x1234, 0x5678, {io(0xe000, 0x20)}});
     const mode_t before = ::umask(GetParam());
-    NoSystemChanges system;
-    for (const char *ids : {"1234:5678", "1234:5678:0"}) {
-        commands::CommandLine line = commands::parseCommandLine(
-            {"qm5083-bench", "--config", dir.filePath("new/etc/cards.conf"), "--setup", ids});
-        line.backends.sysfsRoot = tree.root();
-        EXPECT_EQ(captureOutput([&](std::FILE *out, std::FILE *err) {
-                      return commands::runSetup(commands::cardsNamed(line), system, out, err);
-                  }).status,
-                  0);
-    }
+    for (const char *ids : {"1234:5678", "1234:5678:0"})
+        EXPECT_EQ(setUp(dir.filePath("new/etc/cards.conf"), ids, tree.root()).status, 0);
     ::umask(before);
     const auto modeOf = [&](const char *name) {
         struct stat status
@@ -294,5 +343,115 @@ TEST_P(SetUpUnderAUmask, MakesItsFolderAndFilesReadableByAllAndWritableByRootAlo
 }
 
 INSTANTIATE_TEST_SUITE_P(Umasks, SetUpUnderAUmask, ::testing::Values(0000, 0077));
+
+} // namespace
+
+namespace {
+
+// A program that reads the meter, as a station may have one that misbehaves: what it starts ends
+// with the reading, what it prints is read up to a bound, what it says on standard error reaches
+// the terminal escaped. @SLEEP@ stands for a sleep only this test runs, counted afterwards.
+struct MeterRow
+{
+    const char *name;
+    const char *command;
+    const char *timeout;
+    std::string err;
+};
+
+void PrintTo(const MeterRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+// The processes still running (not yet reaped ones aside) whose command line is exactly words.
+int runningWith(const std::string &words)
+{
+    int count = 0;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream cmdline(entry.path() / "cmdline", std::ios::binary);
+        const std::string text {std::istreambuf_iterator<char>(cmdline), {}};
+        std::ifstream stat(entry.path() / "stat");
+        std::string pid, name, state;
+        stat >> pid >> name >> state;
+        count += text == words && state != "Z" ? 1 : 0;
+    }
+    return count;
+}
+
+// The most this process held resident while fn ran, above what it held before, in kB.
+long residentGrowthKb(const std::function<void()> &fn)
+{
+    const auto statusField = [](const char *field) {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with(field))
+                return std::stol(line.substr(std::strlen(field)));
+        return 0L;
+    };
+    std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts again from here
+    const long before = statusField("VmRSS:");
+    fn();
+    return statusField("VmHWM:") - before;
+}
+
+class MeterCommand : public ::testing::TestWithParam<MeterRow>
+{ };
+
+TEST_P(MeterCommand, EndsWithTheReadingAndIsReadUpToABound)
+{
+    const MeterRow &row = GetParam();
+    const std::string sleep = "sleep " + std::to_string(1000 + ::getpid() % 1000) + ".5";
+    const auto withSleep = [&](std::string text) {
+        for (auto at = text.find("@SLEEP@"); at != std::string::npos; at = text.find("@SLEEP@"))
+            text.replace(at, 7, sleep);
+        return text;
+    };
+    const std::string command = withSleep(row.command);
+    std::string expected = withSleep(row.err);
+    if (const auto at = expected.find("@COMMAND@"); at != std::string::npos)
+        expected.replace(at, 9, convert::excerpt(command)); // as a message quotes it
+    const commands::CommandLine line = commands::parseCommandLine(
+        {"qm5083-bench", "--simulate", "da-check", "--channel", "1", "--range", "0:4.096",
+         "--points", "2", "--meter-timeout", row.timeout, "--meter",
+         QString::fromStdString("command:" + command)});
+    ASSERT_FALSE(line.exitCode) << line.errors.toStdString();
+    std::istringstream none;
+    CapturedOutput output {};
+    const long growth = residentGrowthKb([&] {
+        output = captureOutput([&](std::FILE *out, std::FILE *err) {
+            return commands::runScriptCommand(line, none, out, err, nullptr);
+        });
+    });
+    EXPECT_EQ(output.status, 2);
+    EXPECT_EQ(output.err, expected);
+    EXPECT_LT(growth, 50 * 1024) << "kB resident, above what the test held before";
+    std::string words = sleep;
+    words.replace(words.find(' '), 1, std::string(1, '\0'));
+    EXPECT_EQ(runningWith(words + '\0'), 0) << "of the meter command's children left running";
+}
+
+const MeterRow kMeterRows[] = {
+    {"ItsChildrenEndWithItsTimeout", "@SLEEP@ & @SLEEP@ & @SLEEP@", "1",
+     "qm5083-bench: da-check: the meter command \"@COMMAND@\" gave no reading within 1 s at code "
+     "0; DA1 is left at code 0\n"},
+    // A reading, and a child left behind, which goes with the reading: the next code's run
+    // fails, and none of them is left.
+    {"ItsChildrenEndWithItsReading", "@SLEEP@ & test $QM5083_DA_CODE = 0 && echo 0", "5",
+     "qm5083-bench: da-check: the meter command \"@COMMAND@\" failed (exit status 1) at code 1; "
+     "DA1 is left at code 0\n"},
+    {"ItsOutputHasABound", "head -c 100000000 /dev/zero; echo 5", "10",
+     "qm5083-bench: da-check: the meter command \"@COMMAND@\" printed more than 4096 bytes, which "
+     "is no reading at code 0; DA1 is left at code 0\n"},
+    {"OutputWithoutEnd", "yes", "2",
+     "qm5083-bench: da-check: the meter command \"yes\" printed more than 4096 bytes, which is no "
+     "reading at code 0; DA1 is left at code 0\n"},
+    {"ItsStandardErrorEscaped", "printf 'moved\\033[2J\\302\\205\\n' >&2; exit 4", "5",
+     "moved\\x1B[2J\\u0085\n"
+     "qm5083-bench: da-check: the meter command \"@COMMAND@\" failed (exit status 4) at code 0; "
+     "DA1 is left at code 0\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, MeterCommand, ::testing::ValuesIn(kMeterRows), RowName {});
 
 } // namespace
