@@ -455,3 +455,75 @@ const MeterRow kMeterRows[] = {
 INSTANTIATE_TEST_SUITE_P(Rows, MeterCommand, ::testing::ValuesIn(kMeterRows), RowName {});
 
 } // namespace
+
+namespace {
+
+// Outside text that looks like a message's own placeholders (%1, %2) is shown as it is: each
+// message substitutes it once, never again with the arguments after it.
+struct PlaceholderRow
+{
+    const char *name;
+    std::function<std::string(const QDir &)> said; // what the program said, with @DIR@
+    const char *expected;
+};
+
+void PrintTo(const PlaceholderRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class OutsideTextLikePlaceholders : public ::testing::TestWithParam<PlaceholderRow>
+{ };
+
+TEST_P(OutsideTextLikePlaceholders, IsShownAsItIs)
+{
+    QTemporaryDir dir;
+    QString said = QString::fromStdString(GetParam().said(QDir(dir.path())));
+    EXPECT_EQ(said.replace(dir.path(), "@DIR@").toStdString(),
+              QString(GetParam().expected).replace("@UID@", QString::number(::geteuid())).toStdString());
+}
+
+std::string daCheck(const QStringList &arguments)
+{
+    const commands::CommandLine line = commands::parseCommandLine(
+        QStringList {"qm5083-bench", "--simulate", "da-check", "--channel", "1", "--range",
+                     "0:4.096", "--points", "2"}
+        + arguments);
+    std::istringstream none;
+    return captureOutput([&](std::FILE *out, std::FILE *err) {
+               return commands::runScriptCommand(line, none, out, err, nullptr);
+           })
+        .err;
+}
+
+const PlaceholderRow kPlaceholderRows[] = {
+    {"AReadingsFileName",
+     [](const QDir &dir) {
+         std::ofstream file(dir.filePath("r%1x%2.txt").toStdString());
+         for (int i = 0; i < 11; ++i)
+             file << "0\n";
+         file.close();
+         return daCheck({"--readings", dir.filePath("r%1x%2.txt")});
+     },
+     "qm5083-bench: da-check: the readings file @DIR@/r%1x%2.txt has 11 readings; the check takes "
+     "10, one a line in the order of its codes\n"},
+    {"AMeterCommand",
+     [](const QDir &) { return daCheck({"--meter", "command:echo %1; exit 3"}); },
+     "qm5083-bench: da-check: the meter command \"echo %1; exit 3\" failed (exit status 3) at code "
+     "0; DA1 is left at code 0\n"},
+    {"AFolderOnTheWayToTheCardSetUp",
+     [](const QDir &dir) {
+         dir.mkdir("%1");
+         ::chmod(dir.filePath("%1").toStdString().c_str(), 0777);
+         SysfsFixture tree;
+         return setUp(dir.filePath("%1/cards.conf"), "1234:5678", tree.root()).err;
+     },
+     "qm5083-bench: the card set-up @DIR@/%1/cards.conf was not written: the folder @DIR@/%1 may "
+     "be changed by others than its owner or is not root's (owner @UID@, mode 0777); make it "
+     "root's and writable by root alone; nothing was set up\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, OutsideTextLikePlaceholders, ::testing::ValuesIn(kPlaceholderRows),
+                         RowName {});
+
+} // namespace
