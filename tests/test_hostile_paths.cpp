@@ -39,7 +39,7 @@ namespace {
 constexpr uid_t kOtherUser = 5083;
 const std::string kVictim = "a file someone else keeps\n";
 
-enum class Target { Setup, SetupNamingAFile, Report, Log, Readings };
+enum class Target { Setup, SetupNamingAFile, Report, Log, Readings, Picture };
 
 struct HostileRow
 {
@@ -49,6 +49,7 @@ struct HostileRow
     std::function<void(const QDir &)> meanwhile; // after its check, before it writes
     const char *problem;                         // what it says; empty: it goes ahead
     bool needsRoot = false;
+    const char *file = nullptr; // the report's or record's path in the folder, if not the usual
 };
 
 void PrintTo(const HostileRow &row, std::ostream *os)
@@ -67,6 +68,14 @@ void link(const QDir &dir, const char *name, const char *to)
     ASSERT_EQ(
         ::symlink(dir.filePath(to).toStdString().c_str(), dir.filePath(name).toStdString().c_str()),
         0);
+}
+
+// A folder reached through a link of another user's, as another user's /tmp/x may lead elsewhere.
+void linkedFolder(const QDir &dir, uid_t owner)
+{
+    dir.mkdir("real");
+    link(dir, "hop", "real");
+    ASSERT_EQ(::lchown(dir.filePath("hop").toStdString().c_str(), owner, owner), 0);
 }
 
 void fifo(const QDir &dir, const char *name)
@@ -161,7 +170,8 @@ protected:
         }
         case Target::Report:
             try {
-                const commands::ReportTarget target(dir.filePath("report.json"));
+                const commands::ReportTarget target(
+                    dir.filePath(row.file ? row.file : "report.json"));
                 if (row.meanwhile)
                     row.meanwhile(dir);
                 QString why;
@@ -172,14 +182,25 @@ protected:
         case Target::Log: {
             QString error;
             QString notice;
-            const auto log
-                = reports::SessionLog::open(dir.filePath("shared/session.log"), error, notice);
+            const auto log = reports::SessionLog::open(
+                dir.filePath(row.file ? row.file : "shared/session.log"), error, notice);
             return error.toStdString();
         }
         case Target::Readings: {
             const commands::CommandLine line = commands::parseCommandLine(
                 {"qm5083-bench", "--simulate", "da-check", "--channel", "0", "--range", "0:10",
                  "--readings", dir.filePath("readings")});
+            std::istringstream none;
+            const CapturedOutput output = captureOutput([&](std::FILE *out, std::FILE *err) {
+                return commands::runScriptCommand(line, none, out, err, nullptr);
+            });
+            EXPECT_EQ(output.status, 2);
+            return output.err;
+        }
+        case Target::Picture: {
+            const commands::CommandLine line = commands::parseCommandLine(
+                {"qm5083-bench", "--simulate", "da-check", "--channel", "0", "--range", "0:10",
+                 "--meter", "sim", "--plot", dir.filePath("picture.svg")});
             std::istringstream none;
             const CapturedOutput output = captureOutput([&](std::FILE *out, std::FILE *err) {
                 return commands::runScriptCommand(line, none, out, err, nullptr);
@@ -305,6 +326,43 @@ const HostileRow kRows[] = {
      "it belongs to another user, in a folder others may write; run as root, the program writes "
      "there only its own files",
      true},
+    {"ReportOverAnotherUsersFileInASharedFolder",
+     Target::Report,
+     [](const QDir &dir) { othersFileInSharedFolder(dir, "report.json"); },
+     {},
+     "it belongs to another user, in a folder others may write; run as root, the program writes "
+     "there only its own files",
+     true,
+     "shared/report.json"},
+    {"ReportThroughAnotherUsersFolderLink",
+     Target::Report,
+     [](const QDir &dir) { linkedFolder(dir, kOtherUser); },
+     {},
+     "@DIR@/hop is a link of another user's (uid 5083); run as root, the program follows only "
+     "root's links and those of the user who ran it",
+     true,
+     "hop/report.json"},
+    {"ReportThroughItsOwnFolderLink",
+     Target::Report,
+     [](const QDir &dir) { linkedFolder(dir, ::geteuid()); },
+     {},
+     "",
+     false,
+     "hop/report.json"},
+    {"LogThroughAnotherUsersFolderLink",
+     Target::Log,
+     [](const QDir &dir) { linkedFolder(dir, kOtherUser); },
+     {},
+     "@DIR@/hop is a link of another user's (uid 5083); run as root, the program follows only "
+     "root's links and those of the user who ran it",
+     true,
+     "hop/session.log"},
+    {"PictureThroughALink",
+     Target::Picture,
+     [](const QDir &dir) { link(dir, "picture.svg", "victim"); },
+     {},
+     "qm5083-bench: da-check: the picture @DIR@/picture.svg cannot be written: it is a link; give "
+     "the file itself\n"},
     {"ReadingsFromAPipe",
      Target::Readings,
      [](const QDir &dir) { fifo(dir, "readings"); },
@@ -343,6 +401,31 @@ TEST_P(SetUpUnderAUmask, MakesItsFolderAndFilesReadableByAllAndWritableByRootAlo
 }
 
 INSTANTIATE_TEST_SUITE_P(Umasks, SetUpUnderAUmask, ::testing::Values(0000, 0077));
+
+// Reports, pictures and the dialogs' results folders, made under a umask of 000: a filed verdict
+// is its writer's alone to change, as the session record and the card set-up are.
+TEST(ReportsUnderAUmaskOf000, AreWritableByTheirWriterAlone)
+{
+    QTemporaryDir dir;
+    std::ofstream(dir.filePath("old.json").toStdString()) << "{}\n";
+    ::chmod(dir.filePath("old.json").toStdString().c_str(), 0666);
+    const mode_t before = ::umask(0);
+    reports::makeFolders(dir.filePath("results/DA"));
+    QString why;
+    for (const char *name : {"results/DA/new.json", "old.json"})
+        EXPECT_TRUE(commands::ReportTarget(dir.filePath(name)).write({{"status", 0}}, why)) << name;
+    ::umask(before);
+    const auto modeOf = [&](const char *name) {
+        struct stat status
+        { };
+        ::stat(dir.filePath(name).toStdString().c_str(), &status);
+        return status.st_mode & 07777;
+    };
+    EXPECT_EQ(modeOf("results"), 0755U);
+    EXPECT_EQ(modeOf("results/DA"), 0755U);
+    EXPECT_EQ(modeOf("results/DA/new.json"), 0644U);
+    EXPECT_EQ(modeOf("old.json"), 0644U);
+}
 
 } // namespace
 
@@ -479,8 +562,9 @@ TEST_P(OutsideTextLikePlaceholders, IsShownAsItIs)
 {
     QTemporaryDir dir;
     QString said = QString::fromStdString(GetParam().said(QDir(dir.path())));
-    EXPECT_EQ(said.replace(dir.path(), "@DIR@").toStdString(),
-              QString(GetParam().expected).replace("@UID@", QString::number(::geteuid())).toStdString());
+    EXPECT_EQ(
+        said.replace(dir.path(), "@DIR@").toStdString(),
+        QString(GetParam().expected).replace("@UID@", QString::number(::geteuid())).toStdString());
 }
 
 std::string daCheck(const QStringList &arguments)
@@ -508,7 +592,9 @@ const PlaceholderRow kPlaceholderRows[] = {
      "qm5083-bench: da-check: the readings file @DIR@/r%1x%2.txt has 11 readings; the check takes "
      "10, one a line in the order of its codes\n"},
     {"AMeterCommand",
-     [](const QDir &) { return daCheck({"--meter", "command:echo %1; exit 3"}); },
+     [](const QDir &) {
+         return daCheck({"--meter", "command:echo %1; exit 3"});
+     },
      "qm5083-bench: da-check: the meter command \"echo %1; exit 3\" failed (exit status 3) at code "
      "0; DA1 is left at code 0\n"},
     {"AFolderOnTheWayToTheCardSetUp",
