@@ -176,6 +176,42 @@ INSTANTIATE_TEST_SUITE_P(
                         {"--self-test", "extra"},
                         2,
                         "qm5083-bench: \"extra\" follows --self-test, which takes no command\n"},
+        // A station's texts, under the one rule the DA check and the window hold them to: at the
+        // limit in bytes (in Chinese, 66 characters), over it, on two lines, with a tab, a C1.
+        CommandLineRow {"SerialAtItsLimit", {"--self-test", "--serial", QString(200, 'x')}, {}, ""},
+        CommandLineRow {"SerialOverItsLimit",
+                        {"--self-test", "--serial", QString(201, 'x')},
+                        2,
+                        "qm5083-bench: --serial \"" + std::string(40, 'x')
+                            + "…\" is not a text of at most 200 bytes of UTF-8 on one line, with "
+                              "no control character\n"},
+        CommandLineRow {"ChineseSerialAtItsLimit",
+                        {"--self-test", "--serial", QString(66, QChar(0x5408))},
+                        {},
+                        ""},
+        CommandLineRow {"ChineseSerialOverItsLimit",
+                        {"--self-test", "--serial", QString(67, QChar(0x5408))},
+                        2,
+                        "qm5083-bench: --serial \"" + QString(40, QChar(0x5408)).toStdString()
+                            + "…\" is not a text of at most 200 bytes of UTF-8 on one line, with "
+                              "no control character\n"},
+        CommandLineRow {"OperatorOnTwoLines",
+                        {"--self-test", "--operator", "Li\nWei"},
+                        2,
+                        "qm5083-bench: --operator \"Li\\nWei\" is not a text of at most 200 bytes "
+                        "of UTF-8 on one line, with no control character\n"},
+        CommandLineRow {"StationWithATab",
+                        {"--self-test", "--station", "3\t4"},
+                        2,
+                        "qm5083-bench: --station \"3\\t4\" is not a text of at most 200 bytes of "
+                        "UTF-8 on one line, with no control character\n"},
+        CommandLineRow {"DaCheckStationWithAC1Control",
+                        {"--simulate", "da-check", "--channel", "0", "--range", "0:10", "--station",
+                         "3\u00854"},
+                        2,
+                        "qm5083-bench: da-check: --station \"3\\u00854\" is not a text of at most "
+                        "200 bytes of UTF-8 on one line, with no control character\n",
+                        true},
         CommandLineRow {"CardTwice",
                         {"--self-test", "--card", "1", "--card", "2"},
                         2,

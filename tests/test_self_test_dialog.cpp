@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -21,6 +22,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QSettings>
 #include <QTableWidget>
@@ -391,6 +393,76 @@ TEST(DaCheckFromTheMenu, ACardThatStopsAnsweringGetsTheWindowsReport)
     EXPECT_EQ(report["status"].toInt(-1), 2);
     EXPECT_FALSE(report["complete"].toBool(true));
     EXPECT_EQ(bench.text("verdictLabel"), bench.da->tr("Could not run"));
+}
+
+// ---- What a station types and finds in the results folder
+
+const QString kStationRule = "is not a text of at most 200 bytes of UTF-8 on one line, with no "
+                             "control character; correct it and start again.";
+
+// A serial longer than the boxes once held is filed whole; one beyond the one rule for a
+// station's texts is refused with the rule named, and nothing runs; a Chinese serial keeps its
+// letters in the report's name.
+TEST(StationTextsInTheWindow, AreFiledWholeOrRefusedWithTheRule)
+{
+    Bench bench({});
+    const QString seventy(70, 'S');
+    bench.scan(seventy);
+    EXPECT_EQ(bench.filedReport()["serial"].toString(), seventy);
+    bench.scan(QString(201, 'S'));
+    EXPECT_TRUE(bench.dialog->lastReport().isEmpty());
+    const auto *lines = bench.dialog->findChild<QListWidget *>("checkLines");
+    ASSERT_EQ(lines->count(), 1);
+    EXPECT_EQ(lines->item(0)->text(),
+              "Serial number \"" + QString(40, 'S') + "…\" " + kStationRule);
+    bench.dialog->findChild<QLineEdit *>("operatorBox")->setText("Li\tWei");
+    bench.scan("T-1");
+    EXPECT_EQ(lines->item(0)->text(), "Operator \"Li\\tWei\" " + kStationRule);
+    bench.dialog->findChild<QLineEdit *>("operatorBox")->setText("李伟");
+    // A scanner's keys are ASCII: a Chinese serial is typed through the input method.
+    auto *serial = bench.dialog->findChild<QLineEdit *>("serialBox");
+    serial->setText("合格证-001");
+    QTest::keyClick(serial, Qt::Key_Return);
+    EXPECT_TRUE(bench.dialog->lastReport().startsWith(bench.results.path() + "/合格证-001_"))
+        << bench.dialog->lastReport().toStdString();
+    EXPECT_EQ(bench.filedReport()["operator"].toString(), "李伟");
+}
+
+// Another's picture where the check's would go: the check files both under the next name, and
+// leaves the file as it was. Every text the dialog shows of what was typed or read is plain text,
+// shown as it is: a reading typed as "%1" too.
+TEST(DaCheckInTheWindow, LeavesAnothersPictureAloneAndShowsItsTextsAsTheyAre)
+{
+    DaBench bench({}, "");
+    const QDir results(bench.results.path());
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList theirs;
+    for (int second = 0; second < 5; ++second) {
+        theirs << results.filePath("P-1_DA0_" + now.addSecs(second).toString("yyyyMMdd-HHmmss")
+                                   + ".svg");
+        QFile picture(theirs.back());
+        ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+        picture.write("theirs");
+    }
+    bench.da->findChild<QLineEdit *>("pointsBox")->setText("2");
+    bench.start("P-1");
+    bench.type("%1");
+    EXPECT_EQ(bench.text("readingProblem"),
+              "\"%1\" is no reading of 0 to 10 V; type the meter's reading in volts again.");
+    while (!bench.text("codeLabel").isEmpty())
+        bench.type("0");
+    EXPECT_FALSE(bench.da->lastReport().isEmpty());
+    const QString picture = QString(bench.da->lastReport()).replace(".json", ".svg");
+    EXPECT_TRUE(QFile::exists(picture));
+    EXPECT_FALSE(theirs.contains(picture));
+    for (const QString &path : theirs) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "theirs") << path.toStdString();
+    }
+    for (const char *name : {"codeLabel", "expectedLabel", "readingProblem", "verdictLabel",
+                             "reportFiledLabel", "planLabel", "pictureLabel"})
+        EXPECT_EQ(bench.da->findChild<QLabel *>(name)->textFormat(), Qt::PlainText) << name;
 }
 
 } // namespace

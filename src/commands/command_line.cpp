@@ -511,6 +511,19 @@ void checkWhereOptionsBelong(ParseState &state, const QStringList &words)
         state.refuse(tr("--sim-fault gives the simulated card a fault: give --simulate too"));
 }
 
+// A station's text for the report, held to the one rule the DA check and the window hold it to.
+QString stationText(ParseState &state, OptionId id)
+{
+    const QString given = state.value(id);
+    const std::string bytes = given.toStdString();
+    if (!scripting::keepsStationTextRule(bytes))
+        state.refuse(tr("--%1 \"%2\" is not %3")
+                         .arg(QString::fromLatin1(rule(id).name),
+                              QString::fromStdString(convert::excerpt(bytes)),
+                              reports::translated(scripting::stationTextRule())));
+    return given;
+}
+
 // Each option's value into the command line, refused when it cannot be read.
 void take(ParseState &state, OptionId id)
 {
@@ -556,13 +569,13 @@ void take(ParseState &state, OptionId id)
         state.parsed.selfTest.reportFile = state.value(id);
         return;
     case OptionId::Serial:
-        state.parsed.selfTest.serial = state.value(id);
+        state.parsed.selfTest.serial = stationText(state, id);
         return;
     case OptionId::Operator:
-        state.parsed.selfTest.operatorName = state.value(id);
+        state.parsed.selfTest.operatorName = stationText(state, id);
         return;
     case OptionId::Station:
-        state.parsed.selfTest.station = state.value(id);
+        state.parsed.selfTest.station = stationText(state, id);
         return;
     case OptionId::Skip:
         for (const QString &part : state.values(id)) {
