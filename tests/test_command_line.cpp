@@ -43,6 +43,11 @@ TEST_P(CommandLineOutcome, ExitCodeMessageAndOptions)
     std::ofstream(dir.filePath("good.conf").toStdString())
         << "# the bench's cards\n1234:5678\r\n\n  abcd:0001:2  # the spare\n"; // a DOS line too
     std::ofstream(dir.filePath("bad.conf").toStdString()) << "1234:5678\n1234:567\n";
+    // One the group may change, as the udev helper would not trust it either.
+    std::ofstream(dir.filePath("shared.conf").toStdString()) << "1234:5678\n";
+    std::filesystem::permissions(dir.filePath("shared.conf").toStdString(),
+                                 std::filesystem::perms::group_write,
+                                 std::filesystem::perm_options::add);
     QStringList arguments {QStringLiteral("qm5083-bench")};
     for (const QString &argument : row.arguments)
         arguments << QString(argument).replace(QStringLiteral("@DIR@"), dir.path());
@@ -165,6 +170,14 @@ INSTANTIATE_TEST_SUITE_P(
             "o 5, and the subsystem's ids as lspci -nnv shows them); correct it, or set the c"
             "ards up again with sudo qm5083-bench --setup"
             "\n"},
+        CommandLineRow {"CardSetUpTheGroupMayChange",
+                        {"--config", "@DIR@/shared.conf", "cards"},
+                        2,
+                        "qm5083-bench: the card set-up @DIR@/shared.conf is not used: group or "
+                        "others may change it (mode 0664); the udev helper gives the group no "
+                        "card from it either. Make it and its folder root's and writable by root "
+                        "alone (sudo chown root: FILE; sudo chmod go-w FILE), or set the cards up "
+                        "again with sudo qm5083-bench --setup\n"},
         CommandLineRow {"PciIdOverridesTheCardSetUp",
                         {"--config", "@DIR@/bad.conf", "--pci-id", "1234:5678", "in"},
                         std::nullopt,

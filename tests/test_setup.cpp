@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -60,6 +62,7 @@ struct CheckRow
     // Another board on the same chip at 0000:04:00.0, subsystem 8086:0001, with this PCI command
     // register; none: no such board.
     std::optional<std::uint16_t> twin = std::nullopt;
+    mode_t configMode = 0644; // the card set-up's
 };
 
 void PrintTo(const CheckRow &row, std::ostream *os)
@@ -93,6 +96,7 @@ TEST_P(SetupCheck, SaysWhatStandsBetweenTheUserAndCard1)
         QDir(dir.path()).mkdir("cards.conf");
     else if (GetParam().config)
         std::ofstream(dir.filePath("cards.conf").toStdString()) << *GetParam().config;
+    ::chmod(dir.filePath("cards.conf").toStdString().c_str(), GetParam().configMode);
     std::ofstream(dir.filePath("lockdown").toStdString()) << GetParam().lockdown << "\n";
     commands::CommandLine commandLine = commands::parseCommandLine(
         {"qm5083-bench", "--check-setup", "--config", dir.filePath("cards.conf")});
@@ -158,11 +162,24 @@ INSTANTIATE_TEST_SUITE_P(
                   "FAIL @DIR@/cards.conf, line 2: \"\\x00zz\" holds the control character "
                   "\\x00; correct it, or set the cards up again with sudo qm5083-bench --setup\n"
                   "OK   kernel lockdown: none\n"},
+        // A C1 control, named as the character it is (the udev helper's parser is this one).
+        CheckRow {"C1ControlInALine", "1234:5678\n\xC2\x85zz\n", true, true, 0x0003, "[none]", 1,
+                  "FAIL @DIR@/cards.conf, line 2: \"\\u0085zz\" holds the control character "
+                  "\\u0085; correct it, or set the cards up again with sudo qm5083-bench --setup\n"
+                  "OK   kernel lockdown: none\n"},
         CheckRow {"OneCardNamedTwice", "1234:5678\n1234:5678:1\n", true, true, 0x0003, "[none]", 1,
                   "FAIL @DIR@/cards.conf, line 2: 1234:5678:1 names a card that line 1 names "
                   "already (1234:5678); each card is named once; correct it, or set the cards up "
                   "again with sudo qm5083-bench --setup\n"
                   "OK   kernel lockdown: none\n"},
+        // The udev helper gives the group no card from it, and says so; so does the check.
+        CheckRow {"SetUpTheGroupMayChange", "1234:5678\n", true, true, 0x0003, "[none]", 1,
+                  "FAIL the card set-up @DIR@/cards.conf is not used: group or others may change "
+                  "it (mode 0664); the udev helper gives the group no card from it either. Make "
+                  "it and its folder root's and writable by root alone (sudo chown root: FILE; "
+                  "sudo chmod go-w FILE), or set the cards up again with sudo qm5083-bench "
+                  "--setup\nOK   kernel lockdown: none\n",
+                  std::nullopt, 0664},
         CheckRow {"SetUpIsAFolder", "/", true, true, 0x0003, "[none]", 1,
                   "FAIL the card set-up @DIR@/cards.conf cannot be read: it is a folder, not a "
                   "file\nOK   kernel lockdown: none\n"},
