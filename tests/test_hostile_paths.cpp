@@ -698,4 +698,36 @@ TEST_F(WithTheCardGroup, TheHelperTakesBackTheFilesOfADeviceItCannotRead)
         std::string::npos);
 }
 
+// A record followed by 200 MB of NUL bytes, as a damaged disk may leave it: what is taken up
+// stays within a bound, in memory and in the file, and the record goes on.
+TEST(SessionRecordAfterDamage, TakesUpABoundedLineAndGoesOn)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("session.log").toStdString();
+    std::ofstream(path) << "{\"session\":1}\n";
+    constexpr off_t kDamage = off_t {200} << 20;
+    ASSERT_EQ(::truncate(path.c_str(), 14 + kDamage), 0); // zeros, without writing them
+    QString error;
+    QString notice;
+    std::unique_ptr<reports::SessionLog> log;
+    const long growth = residentGrowthKb(
+        [&] { log = reports::SessionLog::open(QString::fromStdString(path), error, notice); });
+    ASSERT_TRUE(log) << error.toStdString();
+    EXPECT_LT(growth, 50 * 1024) << "kB resident, above what the test held before";
+    EXPECT_TRUE(notice.contains("209715200 bytes long from byte 14")) << notice.toStdString();
+    log->append({{"operation", "in"}});
+    log.reset();
+    EXPECT_LT(std::filesystem::file_size(path), 14 + kDamage + 65536);
+    std::ifstream record(path);
+    record.seekg(14 + kDamage);
+    std::string line;
+    ASSERT_TRUE(std::getline(record, line));
+    EXPECT_EQ(line, "");
+    ASSERT_TRUE(std::getline(record, line));
+    EXPECT_TRUE(line.starts_with("{\"incomplete\":\"\\u0000\\u0000")) << line.substr(0, 40);
+    EXPECT_TRUE(line.ends_with("\"left\":{\"bytes\":209715200,\"offset\":14}}")) << line;
+    ASSERT_TRUE(std::getline(record, line));
+    EXPECT_TRUE(line.starts_with("{\"operation\":\"in\"")) << line;
+}
+
 } // namespace
