@@ -9,6 +9,7 @@
 #include "script_runner.h"
 #include "session_log.h"
 #include "setup.h"
+#include "simulated_state.h"
 #include "support/captured_output.h"
 #include "support/row_name.h"
 #include "support/sysfs_fixture.h"
@@ -16,6 +17,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -728,6 +730,36 @@ TEST(SessionRecordAfterDamage, TakesUpABoundedLineAndGoesOn)
     EXPECT_TRUE(line.ends_with("\"left\":{\"bytes\":209715200,\"offset\":14}}")) << line;
     ASSERT_TRUE(std::getline(record, line));
     EXPECT_TRUE(line.starts_with("{\"operation\":\"in\"")) << line;
+}
+
+// Root run with another user's environment (sudo -E): the simulated cards' state goes to root's
+// own folder, never into that user's runtime folder, where a folder of root's would lock the
+// user out. /tmp is a tmpfs of this test's own mount namespace.
+TEST(RuntimeFolderAsRoot, AnotherUsersIsLeftAlone)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "another user's runtime folder needs root to make";
+    ASSERT_EQ(::unshare(CLONE_NEWNS), 0);
+    ASSERT_EQ(::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    ASSERT_EQ(::mount("tmpfs", "/tmp", "tmpfs", 0, "size=1m"), 0);
+    const QByteArray kept = qgetenv("XDG_RUNTIME_DIR");
+    {
+        QTemporaryDir theirs;
+        ASSERT_EQ(::chown(theirs.path().toStdString().c_str(), kOtherUser, kOtherUser), 0);
+        qputenv("XDG_RUNTIME_DIR", theirs.path().toLocal8Bit());
+        EXPECT_EQ(hardware::defaultSimulatedStateDir(), "/tmp/qm5083-bench-0");
+        const commands::CommandLine line
+            = commands::parseCommandLine({"qm5083-bench", "--simulate", "out", "1", "2", "3", "4"});
+        std::istringstream none;
+        EXPECT_EQ(captureOutput([&](std::FILE *out, std::FILE *err) {
+                      return commands::runScriptCommand(line, none, out, err, nullptr);
+                  }).status,
+                  0);
+        EXPECT_FALSE(QFileInfo::exists(theirs.filePath("qm5083-bench")));
+        EXPECT_TRUE(QFileInfo::exists("/tmp/qm5083-bench-0/card1.state"));
+    }
+    qputenv("XDG_RUNTIME_DIR", kept);
+    ::umount2("/tmp", MNT_DETACH);
 }
 
 } // namespace
