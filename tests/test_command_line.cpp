@@ -466,4 +466,16 @@ INSTANTIATE_TEST_SUITE_P(
         RangeRow {"CardAbove", {"--card", "32768", "in"}, false}),
     qm5083::testing::RowName {});
 
+// An argument refused is quoted by its first 40 characters, however long it is.
+TEST(RefusedArguments, AreQuotedShort)
+{
+    for (const char *option : {"--sim-fault", "--card", "--skip"}) {
+        const CommandLine parsed = commands::parseCommandLine(
+            {"qm5083-bench", "--simulate", option, QString(100000, 'x'), "--self-test"});
+        EXPECT_EQ(parsed.exitCode, 2) << option;
+        EXPECT_TRUE(parsed.errors.contains("\"" + QString(40, 'x') + "…\"")) << option;
+        EXPECT_LT(parsed.errors.size(), 1000) << option;
+    }
+}
+
 } // namespace
