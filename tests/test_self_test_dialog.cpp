@@ -4,6 +4,7 @@
 // report filed and its status, the monitor paused meanwhile and the channel left at code 0.
 
 #include "backends.h"
+#include "bench_settings.h"
 #include "da_check_dialog.h"
 #include "main_window.h"
 #include "self_test_dialog.h"
@@ -30,7 +31,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <system_error>
+
+#include <pwd.h>
+#include <unistd.h>
 
 using namespace qm5083;
 using window::MainWindow;
@@ -73,6 +78,7 @@ struct Bench
     {
         // Settings of this test's own: never the user's, nor another test's running alongside.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        QSettings::setPath(window::benchSettingsFormat(), QSettings::UserScope, settings.path());
         commandLine.backends.simulate = true;
         for (const QString &fault : faults)
             commandLine.backends.simulatedFaults.push_back(
@@ -463,6 +469,48 @@ TEST(DaCheckInTheWindow, LeavesAnothersPictureAloneAndShowsItsTextsAsTheyAre)
     for (const char *name : {"codeLabel", "expectedLabel", "readingProblem", "verdictLabel",
                              "reportFiledLabel", "planLabel", "pictureLabel"})
         EXPECT_EQ(bench.da->findChild<QLabel *>(name)->textFormat(), Qt::PlainText) << name;
+}
+
+// A setting written by hand keeps a ";" (a meter command's), and one the dialog remembers reads
+// back as it was.
+TEST(DaCheckInTheWindow, KeepsASemicolonInItsSettings)
+{
+    DaBench bench({}, QString());
+    const QDir settings(bench.settings.path());
+    settings.mkpath("qm5083-bench");
+    std::ofstream(settings.filePath("qm5083-bench/qm5083-bench.conf").toStdString())
+        << "[daCheck]\nmeter=command:read-dmm --port 3; echo done\nrange=\"0:5\"\n";
+    const window::DaCheckDialog written(*bench.window);
+    EXPECT_EQ(written.findChild<QLineEdit *>("meterBox")->text(),
+              "command:read-dmm --port 3; echo done");
+    EXPECT_EQ(written.findChild<QLineEdit *>("rangeBox")->text(), "0:5");
+    bench.da->findChild<QLineEdit *>("meterBox")->setText("command:x=\"a;b\"; echo $x");
+    bench.start("S-1"); // remembers, then runs
+    const window::DaCheckDialog remembered(*bench.window);
+    EXPECT_EQ(remembered.findChild<QLineEdit *>("meterBox")->text(), "command:x=\"a;b\"; echo $x");
+}
+
+// Run as root with another user's environment (sudo -E), or with no HOME at all: the dialogs'
+// settings and results are root's own, from the password database, never in that user's home,
+// never at /.
+TEST(DialogsAsRoot, KeepNothingInAnotherUsersHome)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "another user's home needs root to make";
+    QTemporaryDir theirs;
+    ASSERT_EQ(::chown(theirs.path().toStdString().c_str(), 5083, 5083), 0);
+    const QByteArray home = qgetenv("HOME");
+    const QString rootHome = QString::fromLocal8Bit(::getpwuid(0)->pw_dir);
+    for (const bool unset : {false, true}) {
+        if (unset)
+            qunsetenv("HOME");
+        else
+            qputenv("HOME", theirs.path().toLocal8Bit());
+        EXPECT_EQ(window::benchSettings().fileName(),
+                  rootHome + "/.config/qm5083-bench/qm5083-bench.conf");
+        EXPECT_EQ(window::defaultResultsFolder(), rootHome + "/Documents/qm5083-bench");
+    }
+    qputenv("HOME", home);
 }
 
 } // namespace

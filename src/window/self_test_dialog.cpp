@@ -58,7 +58,10 @@ SelfTestDialog::SelfTestDialog(MainWindow &window)
     folderRow->addWidget(folder_);
     folderRow->addWidget(choose);
 
-    const QStringList skipped = remembered.value(kSkipKey).toStringList();
+    // One text, "loopback, counters": a list is no setting a station writes by hand.
+    QStringList skipped = remembered.value(kSkipKey).toString().split(QLatin1Char(','));
+    for (QString &part : skipped)
+        part = part.trimmed();
     const auto skipBox = [&](const QString &name, const QString &part, const QString &text) {
         auto *box = new QCheckBox(text, this);
         box->setObjectName(name);
@@ -184,7 +187,7 @@ void SelfTestDialog::remember() const
         skipped << QStringLiteral("counters");
     if (skipDa_->isChecked())
         skipped << QStringLiteral("da");
-    remembered.setValue(kSkipKey, skipped);
+    remembered.setValue(kSkipKey, skipped.join(QStringLiteral(", ")));
 }
 
 void SelfTestDialog::showLine(const QString &line, const QColor &colour)
