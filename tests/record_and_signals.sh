@@ -146,12 +146,13 @@ batch_ended_by_sigterm() {
     rm -f more
 }
 
-# SIGTERM to the window: it ends as Exit does, with status 0 and the Exit line last.
+# SIGTERM to the window: it ends as Exit does, with status 0 and the Exit line last. Sent as soon
+# as the record has its first line, the earliest moment the window's handler must be in place by.
 window_ended_by_sigterm() {
     "$program" --simulate --log window.log >/dev/null 2>err.txt &
     local pid=$!
     pids+=("$pid")
-    wait_for 20 lines_in window.log 2
+    wait_for 20 lines_in window.log 1
     kill -TERM "$pid"
     wait "$pid"
     local status=$? last

@@ -49,6 +49,9 @@ bool forwardEndingSignals()
 int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
               reports::SessionLog *sessionLog)
 {
+    // From before the record's first line: a signal that comes at any moment after it waits in
+    // the pipe for the window, which then ends as Exit does.
+    const bool forwarding = forwardEndingSignals();
     // The layout needs no screen: without a display it is laid out off screen.
     if ((commandLine.mode == commands::Mode::PrintLayout) && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
@@ -75,7 +78,7 @@ int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
              sessionLog ? sessionLog->openingNotice() : QString()});
         window.show();
         std::unique_ptr<QSocketNotifier> ending;
-        if (forwardEndingSignals()) {
+        if (forwarding) {
             ending = std::make_unique<QSocketNotifier>(gEndingPipe[0], QSocketNotifier::Read);
             QObject::connect(ending.get(), &QSocketNotifier::activated, &window, [&window] {
                 char signal = 0;
