@@ -117,7 +117,7 @@ FileDescriptor reachFolder(const QString &path, bool make)
                 ::openat(folder.get(), part.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
         }
         if (!next && errno == ENOENT)
-            refuse(tr("its folder %1 does not exist").arg(reached));
+            refuse(tr("its folder %1 does not exist").arg(path));
         if (!next)
             refuse(tr("its folder %1 cannot be opened: %2").arg(reached, systemError(errno)));
         const struct stat status = statusOf(next.get(), reached);
