@@ -514,7 +514,7 @@ void checkWhereOptionsBelong(ParseState &state, const QStringList &words)
 // A station's text for the report, held to the one rule the DA check and the window hold it to.
 QString stationText(ParseState &state, OptionId id)
 {
-    const QString given = state.value(id);
+    QString given = state.value(id);
     const std::string bytes = given.toStdString();
     if (!scripting::keepsStationTextRule(bytes))
         state.refuse(tr("--%1 \"%2\" is not %3")

@@ -37,7 +37,7 @@ environmentWith(const std::vector<std::pair<std::string, std::string>> &variable
             entries.emplace_back(text);
     }
     for (const auto &[name, value] : variables)
-        entries.push_back(name + "=" + value);
+        entries.push_back(std::string(name).append("=").append(value));
     return entries;
 }
 
@@ -162,6 +162,7 @@ pid_t spawn(const std::string &command, const std::vector<std::string> &environm
     ::posix_spawnattr_setflags(
         &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     std::vector<char *> envp;
+    envp.reserve(environment.size() + 1);
     for (const std::string &entry : environment)
         envp.push_back(const_cast<char *>(entry.c_str()));
     envp.push_back(nullptr);

@@ -99,7 +99,8 @@ bool readSettings(QIODevice &device, QSettings::SettingsMap &map)
 {
     QString section;
     // A file is a few lines: at most 64 KiB of it is read.
-    const QStringList lines = QString::fromUtf8(device.read(64 * 1024)).split(QLatin1Char('\n'));
+    const QStringList lines
+        = QString::fromUtf8(device.read(qint64 {64} * 1024)).split(QLatin1Char('\n'));
     for (const QString &raw : lines) {
         const QString line = raw.trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char(';'))
