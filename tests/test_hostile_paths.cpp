@@ -5,6 +5,7 @@
 // their own, and the rows that need root run too.
 
 #include "command_line.h"
+#include "meter_address.h"
 #include "report_file.h"
 #include "script_runner.h"
 #include "session_log.h"
@@ -760,6 +761,17 @@ TEST(RuntimeFolderAsRoot, AnotherUsersIsLeftAlone)
     }
     qputenv("XDG_RUNTIME_DIR", kept);
     ::umount2("/tmp", MNT_DETACH);
+}
+
+// What a libsigrok meter reads is taken only as DC volts: a reading flagged AC and DC together
+// (a meter on AC+DC) is refused, named as its function, as AC alone is.
+TEST(MeterFunction, IsDcVoltsOrNamed)
+{
+    EXPECT_EQ(sigrok::otherFunction("voltage", true, true, false), "");
+    EXPECT_EQ(sigrok::otherFunction("voltage", true, false, true), "AC voltage");
+    EXPECT_EQ(sigrok::otherFunction("voltage", true, true, true), "AC+DC voltage");
+    EXPECT_EQ(sigrok::otherFunction("voltage", true, false, false), "voltage");
+    EXPECT_EQ(sigrok::otherFunction("current", false, true, false), "DC current");
 }
 
 } // namespace

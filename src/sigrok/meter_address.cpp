@@ -18,7 +18,7 @@ MeterAddress parseMeterAddress(std::string_view text)
 {
     if (text.size() > kMaxAddressBytes)
         throw AddressRefused {"the meter's driver and options are longer than "
-                           + std::to_string(kMaxAddressBytes) + " bytes"};
+                              + std::to_string(kMaxAddressBytes) + " bytes"};
     if (std::any_of(text.begin(), text.end(), isControl))
         throw AddressRefused {"the meter's driver and options hold a control character"};
     MeterAddress address;
@@ -32,7 +32,7 @@ MeterAddress parseMeterAddress(std::string_view text)
         const std::size_t equals = item.find('=');
         if (equals == std::string_view::npos || equals == 0)
             throw AddressRefused {"\"" + std::string(item)
-                               + "\" is no option: each is KEY=VALUE, such as conn=..."};
+                                  + "\" is no option: each is KEY=VALUE, such as conn=..."};
         std::string key(item.substr(0, equals));
         if (std::any_of(address.options.begin(), address.options.end(),
                         [&](const auto &option) { return option.first == key; }))
@@ -48,6 +48,13 @@ std::string printable(std::string_view text)
     std::string shown(text.substr(0, kMaxMeterTextBytes));
     std::replace_if(shown.begin(), shown.end(), isControl, '?');
     return shown;
+}
+
+std::string otherFunction(std::string_view quantity, bool inVolts, bool dc, bool ac)
+{
+    if (quantity == "voltage" && inVolts && dc && !ac)
+        return {};
+    return std::string(ac && dc ? "AC+DC " : ac ? "AC " : dc ? "DC " : "").append(quantity);
 }
 
 } // namespace qm5083::sigrok
