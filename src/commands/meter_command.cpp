@@ -191,8 +191,7 @@ MeterCommandRun runMeterCommand(const std::string &command,
     }
     // Processes the command leaves behind become this process's children, so that they are
     // reaped as soon as they end (see endGroup).
-    static const bool adopts = ::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
-    (void)adopts;
+    [[maybe_unused]] static const bool kAdoptsOrphans = ::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
     const pid_t pid = spawn(command, environmentWith(variables), out, errors);
     out.write = FileDescriptor();
     errors.write = FileDescriptor();
