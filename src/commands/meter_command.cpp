@@ -132,7 +132,8 @@ struct Pipe
 Pipe makePipe()
 {
     int ends[2] = {-1, -1};
-    ::pipe2(ends, O_CLOEXEC); // a failed call leaves both at -1, which is no descriptor
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return {FileDescriptor(-1), FileDescriptor(-1)}; // no descriptors: the caller says why
     return {FileDescriptor(ends[0]), FileDescriptor(ends[1])};
 }
 
