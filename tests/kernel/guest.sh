@@ -530,11 +530,12 @@ check_install() {
         "group: $(getent group qm5083)"
 }
 
-# From /usr/bin, by a user with no card: the simulated card's self-test, the help in Chinese and
+# From /usr/bin, by a user with no card: the simulated card's whole self-test (its DA channels
+# measured by the simulated meter, so that it can pass), the help in Chinese and
 # in English.
 check_installed_program() {
     local self_test_rc help_zh help_en
-    run su - "$kOther" -c "QT_QPA_PLATFORM=offscreen $installed --simulate --self-test"
+    run su - "$kOther" -c "QT_QPA_PLATFORM=offscreen $installed --simulate --self-test --meter sim"
     self_test_rc=$rc
     help_zh=$(su - "$kOther" -c "LANG=zh_CN.UTF-8 $installed --help" 2>&1 | sed -n 2p)
     help_en=$(su - "$kOther" -c "LANG=C.UTF-8 $installed --help" 2>&1 | sed -n 2p)
