@@ -1,0 +1,57 @@
+#pragma once
+
+#include "command_line.h"
+#include "results_store.h"
+#include "script_command.h"
+#include "session_log.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+namespace qm5083::commands {
+
+// Where this run's results go: --results, else the results setting file and the station's own
+// database (in the package's shared folder, or the user's own). Throws results::ResultsError.
+results::ResultsPlace resultsPlaceOf(const CommandLine &commandLine);
+
+// The filing of one check's result in the results database: opened before the check, so that a
+// database that cannot be used (damaged, newer, a setting refused) stops the check before it
+// begins; stored when its verdict is given, in one transaction; then sent to the line's database
+// when there is one, the result staying queued when it cannot be reached.
+class ResultsFiling
+{
+public:
+    // Throws results::ResultsError.
+    explicit ResultsFiling(const CommandLine &commandLine);
+    explicit ResultsFiling(results::ResultsPlace place);
+
+    // The check's start, with the station's zone: given to the result when it is stored.
+    void started();
+    // The result the report stands for, stored now (its end). False, with why, when it could not
+    // be: the verdict stands, and the caller says so.
+    bool store(const QJsonObject &report, QString &why);
+    // Sends what is queued; why it could not (each result that was not sent stays queued).
+    std::optional<QString> send();
+
+    results::ResultsStore &store() { return *store_; }
+
+private:
+    std::unique_ptr<results::ResultsStore> store_;
+    QDateTime started_;
+};
+
+// The time now, with the station's offset from UTC.
+QDateTime nowWithZone();
+
+// The results command: its answer on out (lines, or one JSON object with --json), why it could
+// not on err, its record line. Returns 0 done, 2 could not run (the database cannot be opened or
+// reached, a result not sent).
+int runResultsCommand(const scripting::ResultsCommand &command, const CommandLine &commandLine,
+                      std::FILE *out, std::FILE *err, reports::SessionLog *sessionLog);
+
+} // namespace qm5083::commands
