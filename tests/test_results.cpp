@@ -666,8 +666,11 @@ void storeFromFourPrograms(const ResultsPlace &place, int each)
                                  at(7, 9, i % 60), QStringLiteral("S%1").arg(program), {});
                     record.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
                     store.store(record);
-                    if (!place.line.isEmpty() && store.sync().problem)
-                        status = 3;
+                    if (!place.line.isEmpty())
+                        if (const auto problem = store.sync().problem) {
+                            std::fprintf(stderr, "%s\n", problem->what());
+                            status = 3;
+                        }
                 }
             } catch (const ResultsError &error) {
                 std::fprintf(stderr, "%s\n", error.what());

@@ -454,6 +454,9 @@ int runResultsCommand(const ResultsCommand &command, const CommandLine &commandL
     QString why;
     Answered answered;
     try {
+        if (commandLine.json && command.query == ResultsCommand::Query::Export && command.csv)
+            throw NotAnswered {tr("--json answers in JSON: give results export --json, or "
+                                  "--csv without --json")};
         results::ResultsStore store(resultsPlaceOf(commandLine));
         switch (command.query) {
         case ResultsCommand::Query::Status:

@@ -51,7 +51,8 @@ std::vector<std::string> schemaVersion1(Dialect dialect)
               "started_ms BIGINT NOT NULL, day TEXT NOT NULL, duration_ms BIGINT NOT NULL, "
               "status TEXT NOT NULL, exit_status INTEGER NOT NULL, reason TEXT NOT NULL, "
               "report TEXT NOT NULL)",
-        "CREATE INDEX results_by_serial ON results (serial, check_name, started_ms)",
+        // Holds everything the yield reads: it is read without the table.
+        "CREATE INDEX results_by_serial ON results (serial, check_name, started_ms, status)",
         "CREATE INDEX results_by_time ON results (started_ms)",
         "CREATE TABLE result_items (result_id BIGINT NOT NULL REFERENCES results (id) ON "
         "DELETE CASCADE, position INTEGER NOT NULL, name TEXT NOT NULL, status TEXT NOT NULL, "
@@ -157,17 +158,25 @@ QString readSettingFile(const QString &path)
 
 void migrate(Database &database)
 {
-    database.execute("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL, "
-                     "program TEXT NOT NULL, applied TEXT NOT NULL)");
-    int version = versionOf(database);
-    refuseNewer(database, version);
-    if (version == kSchemaVersion)
-        return;
+    const char *const versions = "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT "
+                                 "NULL, program TEXT NOT NULL, applied TEXT NOT NULL)";
+    const bool server = database.dialect() == Dialect::Postgres;
+    // SQLite: a look first, so that a file already up to date is never written. PostgreSQL makes
+    // even a table that exists already in a race with another program: every look is locked.
+    if (!server) {
+        database.execute(versions);
+        const int version = versionOf(database);
+        refuseNewer(database, version);
+        if (version == kSchemaVersion)
+            return;
+    }
     Transaction transaction(database);
-    if (database.dialect() == Dialect::Postgres)
+    if (server) {
         database.execute("SELECT pg_advisory_xact_lock($1)", {kSchemaLock});
+        database.execute(versions);
+    }
     // Looked at again inside: another program may have migrated meanwhile.
-    version = versionOf(database);
+    const int version = versionOf(database);
     refuseNewer(database, version);
     for (const Migration &migration : kMigrations) {
         if (migration.version <= version)

@@ -1,7 +1,5 @@
 #include "postgres_server.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cstdio>
 #include <cstdlib>
