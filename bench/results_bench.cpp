@@ -4,8 +4,9 @@
 //
 //   store/sqlite           one self-test's result, 12 items, into a station's file (WAL,
 //                          synchronous FULL), the file open
-//   open_and_store/sqlite  the same with the file opened and its schema checked first, as a
-//                          program that runs one check pays it
+//   open_and_store/sqlite  the same with the file opened and its schema checked first, and
+//                          closed after, as a program that runs one check pays it
+//   open/sqlite            the opening alone, without and with the schema's check
 //   yield/..., yield_by_day/..., pareto/...  over 1,000,000 results (1,000,000 results, 800,000
 //                          cards, 200,000 of them tested again; 60 days, 10 stations; 2 items a
 //                          result), each database filled once before its figures
@@ -95,6 +96,27 @@ void openAndStoreSqlite(benchmark::State &state)
         store.store(record);
     }
 }
+// Opening alone, without and with the schema's check: what the store's cost above is made of.
+void openSqliteFile(benchmark::State &state)
+{
+    const ResultsPlace place {folder().filePath(QStringLiteral("open.sqlite")), {}, {}};
+    {
+        ResultsStore made(place);
+    }
+    for (auto _ : state) {
+        const std::unique_ptr<Database> database = openSqlite(place.localFile);
+        if (state.range(0) > 0)
+            migrate(*database);
+    }
+}
+BENCHMARK(openSqliteFile)
+    ->Name("open/sqlite")
+    ->ArgName("schema_checked")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 BENCHMARK(openAndStoreSqlite)
     ->Name("open_and_store/sqlite")
     ->Unit(benchmark::kMillisecond)
