@@ -34,7 +34,7 @@ allowed='^([0-9A-Fa-f]+|V|mV|Hz|kHz|MHz|LSB|DA[0-3]?|PCI|ID|BAR|FF|FFF|FFFF|NO|V
 allowed+='cards|out|in|clock|da|check|batch|self|test|setup|expect|channel|range|points|limit|lsb|'
 allowed+='readings|meter|sim|report|card|simulate|json|log|trace|config|pci|id|qm5083|bench|lspci|'
 allowed+='nn|nnv|sudo|SIGINT|SIGTERM|k|n|K|N|B[1-4]|C[0-3]|LOW|HIGH|FILE|loopback|counters|x|'
-allowed+='Run|time|error|Overflow|q|IEEE|Std|libsigrok|meters|command|CMD)$'
+allowed+='Run|time|error|Overflow|q|IEEE|Std|libsigrok|meters|command|CMD|file|typed|KEY|VALUE)$'
 
 failed=0
 verdict() { # verdict STATUS NAME DETAIL
@@ -125,16 +125,26 @@ row 0 '' "${sim[@]}" clock 2 65536
 row 2 '' "${sim[@]}" clock 1 10
 row 0 '' "${sim[@]}" da 0 400 800 FFF
 row 2 '' "${sim[@]}" da 0 0 0 1000
-row 0 '' "${sim[@]}" da-check --channel 2 --range 0:4.096 --readings ./readings --points 2
+row 3 '' "${sim[@]}" da-check --channel 2 --range 0:4.096 --readings ./readings --points 2
+row 0 '' "${sim[@]}" da-check --channel 2 --range 0:4.096 --readings ./readings --points 2 --limit 1
 row 0 '' "${sim[@]}" da-check --channel 1 --range 0:10 --meter sim --limit 1
+row 3 '' "${sim[@]}" da-check --channel 1 --range 0:10 --meter sim --limit inl=1
+row 2 '' "${sim[@]}" da-check --channel 1 --range 0:10 --meter 'command:echo 5.000' --limit 1
 row 1 '' "${sim[@]}" --sim-fault da-offset:1=50 da-check --channel 1 --range 0:10 --meter sim --limit 1
 row 2 '' "${sim[@]}" da-check --channel 1 --range 0:10 --readings ./missing
 row 2 '0\nq\n' "${sim[@]}" da-check --channel 0 --range 0:10 --points 2
 row 2 '' "${sim[@]}" da-check --channel 4 --range 0:10
 row 0 '' "${sim[@]}" da-check --channel 0 --range 0:10 --plan
 row 2 '' "${sim[@]}" da-check --channel 0 --range 0:10 --meter command:false
-row 0 '' "${sim[@]}" --self-test
+row 3 '' "${sim[@]}" --self-test
+row 0 '' "${sim[@]}" --self-test --meter sim
+row 3 '' "${sim[@]}" --self-test --meter sim --skip loopback
+row 2 '' "${sim[@]}" --self-test --skip loopback --skip counters --skip da
 row 1 '' "${sim[@]}" --sim-fault counter-stopped:D.2 --self-test
+row 1 '' "${sim[@]}" --sim-fault da-gain:2=5 --self-test --meter sim
+row 2 '' "${sim[@]}" --self-test --meter nonsense
+row 2 '' "${sim[@]}" --self-test --meter sim --da-range 10
+row 2 '' "${sim[@]}" --bogus --self-test
 row 2 '' "${sim[@]}" --card 2 --self-test
 row 2 '' "${sim[@]}" --self-test --report /tmp
 row 0 'out 01 02 03 04\n\n# a comment\nin --expect 01 02 03 04\n' "${sim[@]}" batch
@@ -149,6 +159,11 @@ row 2 '' "${sim[@]}" --self-test self-test
 report self-test-report.schema.json "${sim[@]}" --self-test
 report self-test-report.schema.json "${sim[@]}" --sim-fault chip-data:B.5=0 --self-test
 report self-test-report.schema.json "${sim[@]}" --card 3 --self-test
+report self-test-report.schema.json "${sim[@]}" --self-test --meter sim --skip counters
+report self-test-report.schema.json "${sim[@]}" --sim-fault da-offset:3=-300 --self-test --meter sim
+report da-check-report.schema.json "${sim[@]}" da-check --channel 0 --range 0:10 --meter sim
+report da-check-report.schema.json "${sim[@]}" da-check --channel 0 --range 0:10 \
+    --meter 'command:echo 5.000'
 report da-check-report.schema.json "${sim[@]}" da-check --channel 0 --range 0:10 --meter sim \
     --limit 1
 report da-check-report.schema.json "${sim[@]}" da-check --channel 0 --range 0:10 --meter sim \

@@ -20,7 +20,8 @@ rows=(
     "2|qm5083-bench: Unknown option 'simulat'.|--simulat"
     '2|qm5083-bench: cannot open the session record /nonexistent/qm5083/session.log for appending: its folder /nonexistent/qm5083 does not exist|--simulate --log /nonexistent/qm5083/session.log'
     '2|qm5083-bench: --sim-fault gives the simulated card a fault: give --simulate too|--self-test --sim-fault dead-chip:A'
-    '0||--simulate --self-test'
+    '0||--simulate --self-test --meter sim'
+    '3||--simulate --self-test'
     '0||--simulate --print-layout'
     '0||--simulate out 12 A5 3C FF'
     '2|qm5083-bench: cannot open the session record /dev/full for appending: it is not a regular file (a device, a pipe or a socket); the record goes to a file only|--simulate --log /dev/full out 12 A5 3C FF'

@@ -3,8 +3,8 @@
 # card: a record on a full file system, one removed and replaced by a directory mid-run, one cut
 # in the middle of a line, a program killed in the middle of a batch; SIGTERM ending a batch
 # after its line in progress, and the window as Exit does; the DA check at a terminal, where a
-# reading that is not a number is asked again and Ctrl-C leaves the channel at code 0. One PASS
-# or FAIL line each.
+# reading that is not a number is asked again and Ctrl-C leaves the channel at code 0, and the DA
+# check ended by a signal while it settles or its meter reads. One PASS or FAIL line each.
 # Usage: record_and_signals.sh PATH/TO/qm5083-bench
 set -uo pipefail
 program=$(realpath "${1:?usage: record_and_signals.sh PATH/TO/qm5083-bench}")
@@ -217,6 +217,35 @@ self_test_ended_by_sigint() {
     rm -f trace
 }
 
+# SIGTERM while the DA check waits for a code to settle, and Ctrl-C while a slow meter command
+# runs: each ends the check within one reading (well before the next settle or the meter's own
+# end), DA1 back at code 0, the report kept with the readings so far, marked incomplete with the
+# signal as the reason, and the status 128 + the signal.
+da_check_ended_by_a_signal() { # NAME SIGNAL STATUS DA-CHECK OPTIONS...
+    local name=$1 signal=$2 want=$3
+    shift 3
+    rm -f ended.json
+    "$program" --simulate --trace da-check --channel 1 --range 0:10 --points 2 --report ended.json \
+        "$@" >/dev/null 2>signal.trace &
+    local pid=$! status sent took
+    pids+=("$pid")
+    set_codes() { [ "$(grep -c 'out E00A' signal.trace)" -ge "$1" ]; }
+    wait_for 10 set_codes 2 # the handler is in place before the first code is set
+    sent=$(date +%s%N)
+    kill "-$signal" "$pid"
+    wait "$pid"
+    status=$?
+    took=$((($(date +%s%N) - sent) / 1000000))
+    [ "$status" = "$want" ] && [ "$took" -lt 500 ] \
+        && [ "$(grep -o 'out E00. ..' signal.trace | tail -n 3 | tr '\n' ' ')" \
+            = "out E008 00 out E009 10 out E00A 00 " ] \
+        && jq -e --arg signal "SIG$signal" '.complete == false and .endedBy == $signal
+            and .verdict == "stopped" and (.points | length) < 10' ended.json >/dev/null \
+        && ! grep -q 'the meter command' signal.trace
+    verdict $? "$name: ended by SIG$signal within one reading, DA1 at code 0, status $want" \
+        "exit $status after $took ms, $(grep -v '^[0-9]' signal.trace | head -c 300), report: $(head -c 300 ended.json)"
+}
+
 # Each record line goes to the kernel in one write, whole: the self-test's line of some 800
 # accesses as much as a short one (strace shows each write to the record's file).
 one_write_per_line() {
@@ -244,5 +273,8 @@ batch_ended_by_sigterm
 window_ended_by_sigterm
 da_check_at_a_terminal
 self_test_ended_by_sigint
+da_check_ended_by_a_signal "the DA check while it settles" TERM 143 --meter sim --settle 300
+da_check_ended_by_a_signal "the DA check while a slow meter reads" INT 130 \
+    --meter 'command:sleep 2; echo $QM5083_DA_IDEAL'
 one_write_per_line
 exit "$failed"

@@ -3,12 +3,14 @@
 
 #include "command_line.h"
 #include "recording_port.h"
+#include "script_runner.h"
 #include "self_test_command.h"
 #include "simulated_card.h"
 #include "support/captured_output.h"
 #include "support/json_samples.h"
 #include "support/row_name.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -18,8 +20,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,20 +92,25 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, SelfTest,
     ::testing::Values(
         SelfTestRow {"CleanCard",
-                     {"--simulate"},
+                     {"--simulate", "--meter", "sim"},
                      0,
                      {"PASS   digital loopback, group 1", "PASS   digital loopback, group 4",
                       "PASS   counter chip A (counter 0: counting not checked, its clock input is "
                       "not known)",
                       "PASS   counter chip D",
-                      "Self-test of card 1, simulated, base E000: 8 of 8 checks passed." + kLeft}},
+                      "PASS   DA3: offset 0.00, gain 0.00, inl 0.00, dnl 0.00 LSB over 10 codes",
+                      "Self-test of card 1, simulated, base E000: 12 of 12 checks passed. "
+                      "Verdict: Passed."
+                          + kLeft}},
         SelfTestRow {"StuckBit",
                      {"--simulate", "--sim-fault", "stuck:2.3=1"},
                      1,
                      {"PASS   digital loopback, group 1",
                       "FAIL   digital loopback, group 2: bit 3 wrote 0, read 1 (group wrote F7, "
                       "read FF)",
-                      "Self-test of card 1, simulated, base E000: 7 of 8 checks passed." + kLeft}},
+                      "Self-test of card 1, simulated, base E000: 7 of 8 checks passed. Not "
+                      "tested: da (no meter was set). Verdict: Failed."
+                          + kLeft}},
         SelfTestRow {"BridgedBitsInTwoGroups",
                      {"--simulate", "--sim-fault", "short:1.0-3.7"},
                      1,
@@ -156,19 +166,20 @@ INSTANTIATE_TEST_SUITE_P(
                       "absent)"}},
         SelfTestRow {"WithoutTheLoopbackCable",
                      {"--simulate", "--skip", "loopback"},
-                     0,
-                     {"Self-test of card 1, simulated, base E000: 4 of 4 checks passed. Skipped: "
-                      "loopback."
+                     3,
+                     {"Self-test of card 1, simulated, base E000: 4 of 4 checks passed. Not "
+                      "tested: loopback (skipped), da (no meter was set). Verdict: Incomplete."
                       + kLeft}},
         // Leaving the counters out leaves the DA part in.
         SelfTestRow {"WithoutTheCounters",
                      {"--simulate", "--skip", "counters"},
-                     0,
-                     {"CHECK  DA3: codes 0, 800, FFF written; they cannot be read back. With a "
-                      "meter on the channel, type each in DA3 and press DA 输出: 0 gives the "
-                      "bottom of its range, 800 the middle, FFF the top.",
-                      "Self-test of card 1, simulated, base E000: 4 of 4 checks passed. Skipped: "
-                      "counters."
+                     3,
+                     {"CHECK  DA3: not measured, as no meter was set (--meter): codes 0, 800, FFF "
+                      "written, which cannot be read back. With a meter on the channel, type each "
+                      "in DA3 and press DA 输出: 0 gives the bottom of its range, 800 the middle, "
+                      "FFF the top.",
+                      "Self-test of card 1, simulated, base E000: 4 of 4 checks passed. Not "
+                      "tested: counters (skipped), da (no meter was set). Verdict: Incomplete."
                           + kLeft}},
         // A report never replaces what is not a regular file (a device, a directory), and the
         // test does not start.
@@ -263,7 +274,8 @@ TEST(SelfTestReport, IsJsonWithTheCardAndEachCheck)
     EXPECT_EQ(checks[11].toObject(),
               (QJsonObject {{"check", "da"},
                             {"channel", 3},
-                            {"result", "meter"},
+                            {"result", "not measured"},
+                            {"why", "no meter"},
                             {"codes", QJsonArray {"0", "800", "FFF"}}}));
 }
 
@@ -378,5 +390,231 @@ TEST(SelfTestReport, SaysWhyTheTestCouldNotRun)
     EXPECT_EQ(report["status"].toInt(), 2);
     EXPECT_EQ(report["error"].toString(), "the self-test cannot run: there is no card 2");
 }
+
+// ---- Every way a verdict could lie, in the commands
+
+// A command as a station runs it, with --json and --log: its exit status, its one answer and the
+// record's last line.
+struct Ran
+{
+    int status;
+    QJsonObject answer;
+    QJsonObject record;
+    std::string err;
+};
+
+Ran runAsAStation(const QStringList &arguments, const QString &dir)
+{
+    const commands::CommandLine commandLine
+        = commands::parseCommandLine(QStringList {"qm5083-bench", "--json"} + arguments);
+    if (commandLine.exitCode)
+        return {*commandLine.exitCode, {}, {}, commandLine.errors.toStdString()};
+    QString error;
+    QString notice;
+    auto log = reports::SessionLog::open(dir + "/record.log", error, notice);
+    std::istringstream none;
+    const qm5083::testing::CapturedOutput output
+        = qm5083::testing::captureOutput([&](std::FILE *out, std::FILE *err) {
+              const auto wait = [](auto duration) {
+                  std::this_thread::sleep_for(duration);
+              };
+              return commandLine.mode == commands::Mode::SelfTest
+                  ? commands::runSelfTestCommand(commandLine, out, err, wait, log.get(), none)
+                  : commands::runScriptCommand(commandLine, none, out, err, log.get());
+          });
+    log.reset(); // every line on the disk
+    QFile record(dir + "/record.log");
+    record.open(QIODevice::ReadOnly);
+    const QByteArray lines = record.readAll().trimmed();
+    qm5083::testing::keepJsonLines("record-line", lines.toStdString());
+    return {output.status, QJsonDocument::fromJson(QByteArray::fromStdString(output.out)).object(),
+            QJsonDocument::fromJson(lines.mid(lines.lastIndexOf('\n') + 1)).object(), output.err};
+}
+
+// The value at path ("checks/8/result") in json.
+QJsonValue at(QJsonValue json, const QString &path)
+{
+    for (const QString &step : path.split('/')) {
+        bool index = false;
+        const int i = step.toInt(&index);
+        json = index ? json.toArray().at(i) : json.toObject().value(step);
+    }
+    return json;
+}
+
+using Expected = std::vector<std::pair<const char *, QJsonValue>>;
+
+struct LieRow
+{
+    const char *name;
+    QStringList arguments; // @DIR@ holds the file readings
+    std::string readings;
+    int status;
+    Expected answer; // each path's value in the JSON answer
+    Expected record; // and in the record's line for the check
+};
+
+void PrintTo(const LieRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class WaysAVerdictCouldLie : public ::testing::TestWithParam<LieRow>
+{ };
+
+TEST_P(WaysAVerdictCouldLie, InTheCommands)
+{
+    QTemporaryDir dir;
+    std::ofstream(dir.filePath("readings").toStdString()) << GetParam().readings;
+    QStringList arguments;
+    for (const QString &argument : GetParam().arguments)
+        arguments << QString(argument).replace("@DIR@", dir.path());
+    const Ran ran = runAsAStation(arguments, dir.path());
+    EXPECT_EQ(ran.status, GetParam().status) << ran.err;
+    EXPECT_EQ(ran.answer["status"].toInt(-1), GetParam().status);
+    const auto same = [&](const QJsonValue &value, const QJsonValue &expected) {
+        if (expected.isString())
+            return value == QString(expected.toString()).replace("@DIR@", dir.path());
+        return expected.isDouble() ? std::fabs(value.toDouble() - expected.toDouble()) < 1e-6
+                                   : value == expected;
+    };
+    for (const auto &[json, rows] :
+         {std::pair {ran.answer, GetParam().answer}, std::pair {ran.record, GetParam().record}})
+        for (const auto &[path, expected] : rows)
+            EXPECT_TRUE(same(at(json, path), expected))
+                << path << ": "
+                << QJsonDocument(QJsonArray {at(json, path)}).toJson().toStdString();
+    // Every check's line names the card, the serial, the report file and the process.
+    EXPECT_EQ(ran.record["pid"].toInteger(), QCoreApplication::applicationPid());
+    EXPECT_TRUE(ran.record["card"]["number"].isDouble());
+    EXPECT_TRUE(ran.record["serial"].isString());
+    EXPECT_TRUE(ran.record.contains("reportFile"));
+}
+
+// Four simulated cards, a different fault on each: a test of the wrong card says so.
+const QStringList kFourCards = QString("--simulate 4 --sim-fault 1/da-gain:0=5 --sim-fault "
+                                       "2/dead-chip:C --sim-fault 3/stuck:2.3=1 --sim-fault "
+                                       "3/da-offset:0=100 --sim-fault 4/counter-stopped:D.2")
+                                   .split(' ');
+const QStringList kDaCheck
+    = QString("--simulate da-check --channel 1 --range 0:10 --points 2").split(' ');
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WaysAVerdictCouldLie,
+    ::testing::Values(
+        LieRow {"SelfTestOfTheCardNamed",
+                kFourCards + QStringList {"--card", "3", "--self-test", "--meter", "sim"},
+                "",
+                1,
+                {{"card/number", 3},
+                 {"card/base", "E200"},
+                 {"checks/1/failingBits/0/bit", 3},
+                 {"checks/8/result", "fail"},
+                 {"verdict", "failed"}},
+                {{"card/number", 3}, {"verdict", "failed"}}},
+        LieRow {"DaCheckOfTheCardNamed",
+                kFourCards
+                    + QStringList {"--card", "3", "da-check", "--channel", "0", "--range", "0:10",
+                                   "--points", "2", "--meter", "sim", "--limit", "1"},
+                "",
+                1,
+                // 100 mV on 10 V / 4096: 40.96 LSB.
+                {{"card/number", 3}, {"card/base", "E200"}, {"figures/offset/lsb", 40.96}},
+                {{"card/number", 3}, {"verdict", "failed"}}},
+        LieRow {"NothingLeftToTestCannotRun",
+                {"--simulate", "--self-test", "--skip", "loopback", "--skip", "counters", "--skip",
+                 "da"},
+                "",
+                2,
+                {{"verdict", "could not run"}, {"complete", false}},
+                {{"verdict", "could not run"}, {"accesses", QJsonArray {}}}},
+        LieRow {
+            "SkippedPartsAreIncomplete",
+            {"--simulate", "--self-test", "--skip", "loopback", "--meter", "sim"},
+            "",
+            3,
+            {{"passed", false},
+             {"complete", false},
+             {"verdict", "incomplete"},
+             {"notTested", QJsonArray {QJsonObject {{"part", "loopback"}, {"why", "skipped"}}}}},
+            {{"verdict", "incomplete"}, {"complete", false}, {"result", "incomplete"}}},
+        LieRow {"UnmeasuredDaChannelsAreIncomplete",
+                {"--simulate", "--self-test"},
+                "",
+                3,
+                {{"passed", false},
+                 {"notTested/0/why", "no meter"},
+                 {"checks/8/result", "not measured"}},
+                {{"verdict", "incomplete"}}},
+        LieRow {"EveryPartMeasuredAndPassed",
+                {"--simulate", "--self-test", "--meter", "sim"},
+                "",
+                0,
+                {{"passed", true}, {"complete", true}, {"verdict", "passed"}},
+                {{"verdict", "passed"}, {"checks/of", 12}}},
+        LieRow {"AMeasuredDaChannelFails",
+                {"--simulate", "--sim-fault", "da-gain:2=5", "--self-test", "--meter", "sim"},
+                "",
+                1,
+                {{"checks/10/result", "fail"}, {"checks/10/beyond/0", "gain"}},
+                {{"verdict", "failed"}, {"problems/0/channel", 2}}},
+        LieRow {
+            "ADaCheckWithoutLimitsIsNotJudged",
+            kDaCheck + QStringList {"--meter", "sim"},
+            "",
+            3,
+            {{"verdict", "not judged"},
+             {"notJudged", QJsonArray {"offset", "gain", "inl", "dnl"}},
+             {"verdicts",
+              QJsonArray {QJsonObject {{"figure", "monotonic"}, {"value", 0}, {"within", true}}}}},
+            {{"verdict", "not judged"}}},
+        LieRow {"AFigureWithoutALimitIsNotJudgedByName",
+                QStringList {"--simulate", "--sim-fault", "da-offset:1=100"} + kDaCheck.mid(1)
+                    + QStringList {"--meter", "sim", "--limit", "inl=1"},
+                "",
+                3,
+                {{"verdict", "not judged"}, {"notJudged", QJsonArray {"offset", "gain", "dnl"}}},
+                {{"notJudged", QJsonArray {"offset", "gain", "dnl"}}}},
+        LieRow {"ReadingsThatDoNotMoveAreTheWiring",
+                kDaCheck + QStringList {"--meter", "command:echo 5.000", "--limit", "1"},
+                "",
+                2,
+                {{"complete", false}, {"endedBy", "wiring"}, {"verdict", "could not run"}},
+                {{"endedBy", "wiring"}}},
+        LieRow {"ReadingsOfTheWrongSignAreTheWiring",
+                kDaCheck + QStringList {"--meter", "command:echo -$QM5083_DA_IDEAL"},
+                "",
+                2,
+                {{"endedBy", "wiring"}, {"figures", QJsonValue::Undefined}},
+                {{"verdict", "could not run"}}},
+        // 0 to 4.096 V, 1 mV an LSB: 800 reads 2 mV below 7FF, with no limit given.
+        LieRow {"AChannelThatStepsBackFailsWithoutLimits",
+                {"--simulate", "da-check", "--channel", "1", "--range", "0:4.096", "--points", "2",
+                 "--readings", "@DIR@/readings"},
+                "0\n0.001\n1.023\n1.024\n2.047\n2.045\n3.071\n3.072\n4.094\n4.095\n",
+                1,
+                {{"verdict", "failed"}, {"figures/monotonic", false}},
+                {{"verdict", "failed"}}},
+        LieRow {"ADaCheckWithinItsLimitsIsRecordedPassed",
+                kDaCheck + QStringList {"--meter", "sim", "--limit", "1", "--serial", "W1"},
+                "",
+                0,
+                {{"verdict", "passed"}},
+                {{"verdict", "passed"}, {"serial", "W1"}, {"result", "done"}}},
+        LieRow {"ADaCheckBeyondItsLimitsIsRecordedFailed",
+                QStringList {"--simulate", "--sim-fault", "da-offset:1=50"} + kDaCheck.mid(1)
+                    + QStringList {"--meter", "sim", "--limit", "1"},
+                "",
+                1,
+                {{"verdict", "failed"}},
+                {{"verdict", "failed"}, {"result", "check failed"}}},
+        LieRow {"TheRecordNamesTheReportFiled",
+                {"--simulate", "--self-test", "--meter", "sim", "--serial", "QM-7", "--report",
+                 "@DIR@/report.json"},
+                "",
+                0,
+                {{"serial", "QM-7"}},
+                {{"serial", "QM-7"}, {"reportFile", "@DIR@/report.json"}}}),
+    qm5083::testing::RowName {});
 
 } // namespace

@@ -1,7 +1,8 @@
 // The self-test and the DA check from the window's menu, driven as a technician drives them: a
 // serial typed (as a scanner types it) and Enter, readings typed or taken from the simulated
-// meter, on the simulated card with each kind of fault. What counts is the verdict shown, the
-// report filed and its status, the monitor paused meanwhile and the channel left at code 0.
+// meter, on the simulated cards with each kind of fault. What counts is the verdict shown (and
+// every way it could lie), the report filed and its status, the monitor paused meanwhile and the
+// channel left at code 0.
 
 #include "backends.h"
 #include "da_check_dialog.h"
@@ -11,23 +12,30 @@
 #include "simulated_state.h"
 #include "support/json_samples.h"
 #include "support/row_name.h"
+#include "test_dialog_parts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <system_error>
 
 using namespace qm5083;
@@ -65,13 +73,19 @@ private:
     int left_;
 };
 
+QColor colourOf(const QLabel *label)
+{
+    return label->palette().color(QPalette::WindowText);
+}
+
 struct Bench
 {
-    explicit Bench(const QStringList &faults, int accessesBeforeLeaving = -1)
+    explicit Bench(const QStringList &faults, int accessesBeforeLeaving = -1, int cards = 1)
     {
         // Settings of this test's own: never the user's, nor another test's running alongside.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
         commandLine.backends.simulate = true;
+        commandLine.backends.simulatedCards = cards;
         for (const QString &fault : faults)
             commandLine.backends.simulatedFaults.push_back(
                 hardware::parseSimulatedFault(fault.toStdString()));
@@ -82,10 +96,54 @@ struct Bench
         window->setReporter(
             [this](const reports::ErrorReport &report) { reports.push_back(report); });
         window->setTestBench({&commandLine, &backend});
+        QString error;
+        QString notice;
+        record = reports::SessionLog::open(records.filePath("session.log"), error, notice);
+        window->setSessionLog(record.get());
         window->start();
-        dialog = std::make_unique<SelfTestDialog>(*window);
+        openSelfTest();
+    }
+
+    ~Bench() { window->setSessionLog(nullptr); }
+
+    // The self-test as the menu opens it: on the card the window shows, run by the window.
+    void openSelfTest(const QString &meter = {})
+    {
+        dialog = std::make_unique<SelfTestDialog>(
+            window->cardInView(),
+            [this](const commands::SelfTestSettings &settings,
+                   const std::optional<commands::ReportTarget> &target,
+                   const commands::CheckShownTo &shown) {
+                return window->runSelfTest(window->cardInView(), settings, target, shown);
+            },
+            window.get());
         dialog->findChild<QLineEdit *>("resultsFolderBox")->setText(results.path());
+        dialog->findChild<QLineEdit *>("meterBox")->setText(meter);
         dialog->show();
+    }
+
+    // The card number typed in 卡号 and 得到板卡的基地址 pressed: the card the window shows.
+    void showCard(int number)
+    {
+        window->findChild<QLineEdit *>("txtCardNo")->setText(QString::number(number));
+        QTest::mouseClick(window->findChild<QPushButton *>("cmdIOBase"), Qt::LeftButton);
+    }
+
+    // The last line the session record holds for operation.
+    QJsonObject recordLine(const QString &operation) const
+    {
+        QFile file(records.filePath("session.log"));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QJsonObject last;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QJsonObject json = QJsonDocument::fromJson(line).object();
+            if (json["operation"].toString().startsWith(operation))
+                last = json;
+        }
+        qm5083::testing::keepJsonSample(
+            "record-line", QJsonDocument(last).toJson(QJsonDocument::Compact).toStdString());
+        return last;
     }
 
     // What a scanner does: the serial, then Enter, into whatever has the focus.
@@ -97,6 +155,8 @@ struct Bench
     }
 
     QString verdict() const { return dialog->findChild<QLabel *>("verdictLabel")->text(); }
+    QColor verdictColour() const { return colourOf(dialog->findChild<QLabel *>("verdictLabel")); }
+    QString label(const char *name) const { return dialog->findChild<QLabel *>(name)->text(); }
 
     QJsonObject filedReport() const
     {
@@ -109,10 +169,12 @@ struct Bench
     }
 
     QTemporaryDir results;
+    QTemporaryDir records; // the session record's folder
     QTemporaryDir settings;
     commands::CommandLine commandLine;
     hardware::Backend backend;
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<reports::SessionLog> record;
     std::unique_ptr<SelfTestDialog> dialog;
     std::vector<reports::ErrorReport> reports;
 };
@@ -136,6 +198,7 @@ class SelfTestFromTheMenu : public ::testing::TestWithParam<FaultRow>
 TEST_P(SelfTestFromTheMenu, ShowsTheVerdictAndFilesTheReport)
 {
     Bench bench(GetParam().faults);
+    bench.openSelfTest("sim");
     bench.window->findChild<QLineEdit *>("txtOutput2")->setText("5A");
     bench.window->findChild<QLineEdit *>("txtda(1)")->setText("FFF");
     std::vector<bool> monitorRunning;
@@ -160,16 +223,15 @@ TEST_P(SelfTestFromTheMenu, ShowsTheVerdictAndFilesTheReport)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, SelfTestFromTheMenu,
-    ::testing::Values(FaultRow {"CleanCard", {}, "合格", 0},
-                      FaultRow {"StuckInputBit", {"stuck:2.3=1"}, "不合格", 1},
-                      FaultRow {"BridgedInputBits", {"short:1.0-3.7"}, "不合格", 1},
-                      FaultRow {"DeadCounterChip", {"dead-chip:C"}, "不合格", 1},
-                      FaultRow {"StoppedCounter", {"counter-stopped:B.1"}, "不合格", 1},
-                      FaultRow {"StuckChipDataLine", {"chip-data:D.2=0"}, "不合格", 1},
-                      // The self-test writes the DA codes but cannot read them back: a DA fault
-                      // is the DA check's to find, with a meter.
-                      FaultRow {"DaOffsetIsNotItsToFind", {"da-offset:1=250"}, "合格", 0},
-                      FaultRow {"DaGainIsNotItsToFind", {"da-gain:2=5"}, "合格", 0}),
+    ::testing::Values(FaultRow {"CleanCard", {}, "Passed", 0},
+                      FaultRow {"StuckInputBit", {"stuck:2.3=1"}, "Failed", 1},
+                      FaultRow {"BridgedInputBits", {"short:1.0-3.7"}, "Failed", 1},
+                      FaultRow {"DeadCounterChip", {"dead-chip:C"}, "Failed", 1},
+                      FaultRow {"StoppedCounter", {"counter-stopped:B.1"}, "Failed", 1},
+                      FaultRow {"StuckChipDataLine", {"chip-data:D.2=0"}, "Failed", 1},
+                      // With the meter the self-test measures each DA channel at the carries.
+                      FaultRow {"DaOffsetFoundWithTheMeter", {"da-offset:1=250"}, "Failed", 1},
+                      FaultRow {"DaGainFoundWithTheMeter", {"da-gain:2=5"}, "Failed", 1}),
     qm5083::testing::RowName {});
 
 TEST(SelfTestFromTheMenu, NextCardIsASerialAndEnterAway)
@@ -191,7 +253,7 @@ TEST(SelfTestFromTheMenu, TheOperatorStationAndPartsSkippedAreRemembered)
     bench.dialog->findChild<QCheckBox *>("skipLoopback")->setChecked(true);
     bench.scan("R1");
     EXPECT_EQ(bench.filedReport()["skipped"].toArray(), QJsonArray {"loopback"});
-    const SelfTestDialog next(*bench.window);
+    const SelfTestDialog next(bench.window->cardInView(), {}, bench.window.get());
     EXPECT_EQ(next.findChild<QLineEdit *>("operatorBox")->text(), "Li Wei");
     EXPECT_EQ(next.findChild<QLineEdit *>("stationBox")->text(), "Bench 3");
     EXPECT_TRUE(next.findChild<QCheckBox *>("skipLoopback")->isChecked());
@@ -206,11 +268,16 @@ TEST(SelfTestFromTheMenu, AReportThatCannotBeFiledKeepsTheVerdictAndSaysSo)
     QObject::connect(bench.dialog.get(), &SelfTestDialog::checkShown,
                      [&] { QDir(bench.results.path()).removeRecursively(); });
     bench.scan("NOWHERE");
-    EXPECT_EQ(bench.verdict(), "不合格");
+    EXPECT_EQ(bench.verdict(), "Failed");
     EXPECT_TRUE(bench.dialog->lastReport().isEmpty());
     ASSERT_EQ(bench.reports.size(), 1u);
     EXPECT_EQ(bench.reports.front().headline, "The self-test ran, but its report was not filed");
     EXPECT_EQ(bench.window->findChild<QLineEdit *>("txtInput0")->text(), "0");
+    // The record says what the test found, not the status of its filing: never "passed".
+    const QJsonObject line = bench.recordLine("self-test");
+    EXPECT_EQ(line["verdict"].toString(), "failed");
+    EXPECT_EQ(line["status"].toInt(), 2);
+    EXPECT_TRUE(line["reportFile"].isNull());
 }
 
 TEST(SelfTestFromTheMenu, ACardThatLeavesMidTestFilesACouldNotRunReport)
@@ -224,8 +291,7 @@ TEST(SelfTestFromTheMenu, ACardThatLeavesMidTestFilesACouldNotRunReport)
     EXPECT_EQ(report["status"].toInt(-1), 2);
     EXPECT_TRUE(report.contains("error"));
     EXPECT_FALSE(report.contains("checks"));
-    EXPECT_NE(bench.verdict(), "合格");
-    EXPECT_NE(bench.verdict(), "不合格");
+    EXPECT_EQ(bench.verdict(), "Could not run");
     // Only the whole report: no temporary file is left beside it.
     EXPECT_EQ(QDir(bench.results.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     EXPECT_TRUE(bench.window->inputTimer().isActive());
@@ -247,10 +313,22 @@ TEST(SelfTestFromTheMenu, TheMenuSitsAboveTheUnmovedForm)
 
 struct DaBench : Bench
 {
-    DaBench(const QStringList &faults, const QString &meter)
-        : Bench(faults)
+    DaBench(const QStringList &faults, const QString &meter, int cards = 1, int card = 1)
+        : Bench(faults, -1, cards)
     {
-        da = std::make_unique<window::DaCheckDialog>(*window);
+        if (card != 1)
+            showCard(card);
+        openDaCheck(meter);
+    }
+    // The DA check as the menu opens it: on the card the window shows.
+    void openDaCheck(const QString &meter)
+    {
+        da = std::make_unique<window::DaCheckDialog>(
+            window->cardInView(), record.get(),
+            [this](const std::exception_ptr &failure, const QString &test) {
+                window->reportTestFailure(failure, test);
+            },
+            window.get());
         da->findChild<QLineEdit *>("resultsFolderBox")->setText(results.path());
         da->findChild<QLineEdit *>("meterBox")->setText(meter);
         da->findChild<QLineEdit *>("limitsBox")->setText("1");
@@ -259,6 +337,7 @@ struct DaBench : Bench
         da->show();
     }
     QString text(const char *label) const { return da->findChild<QLabel *>(label)->text(); }
+    QColor daVerdictColour() const { return colourOf(da->findChild<QLabel *>("verdictLabel")); }
     QJsonObject report() const
     {
         QFile file(da->lastReport());
@@ -268,10 +347,14 @@ struct DaBench : Bench
         qm5083::testing::keepJsonSample("da-check-report", bytes.toStdString());
         return QJsonDocument::fromJson(bytes).object();
     }
+    // The serial and Enter; with a meter, until the check has its verdict.
     void start(const QString &serial)
     {
         QTest::keyClicks(da->findChild<QLineEdit *>("serialBox"), serial);
         QTest::keyClick(da->findChild<QLineEdit *>("serialBox"), Qt::Key_Return);
+        if (!da->findChild<QLineEdit *>("meterBox")->text().isEmpty()) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !text("verdictLabel").isEmpty(); }, 20000));
+        }
     }
     void type(const QString &reading)
     {
@@ -348,10 +431,10 @@ TEST_P(DaCheckFromTheMenu, TypedOrFromTheMeterTheSameVerdict)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, DaCheckFromTheMenu,
-                         ::testing::Values(DaRow {"CleanChannel", {}, "合格", 0},
+                         ::testing::Values(DaRow {"CleanChannel", {}, "Passed", 0},
                                            DaRow {
-                                               "OffsetChannel", {"da-offset:1=250"}, "不合格", 1},
-                                           DaRow {"GainChannel", {"da-gain:1=5"}, "不合格", 1}),
+                                               "OffsetChannel", {"da-offset:1=250"}, "Failed", 1},
+                                           DaRow {"GainChannel", {"da-gain:1=5"}, "Failed", 1}),
                          qm5083::testing::RowName {});
 
 TEST(DaCheckFromTheMenu, ABadReadingIsAskedAgainAndEscLeavesCodeZero)
@@ -390,7 +473,262 @@ TEST(DaCheckFromTheMenu, ACardThatStopsAnsweringGetsTheWindowsReport)
     const QJsonObject report = bench.report();
     EXPECT_EQ(report["status"].toInt(-1), 2);
     EXPECT_FALSE(report["complete"].toBool(true));
-    EXPECT_EQ(bench.text("verdictLabel"), bench.da->tr("Could not run"));
+    EXPECT_EQ(bench.text("verdictLabel"), "Could not run");
 }
+
+// ---- Every way a verdict could lie, in the window
+
+// Four simulated cards, a different fault on each: a test of the wrong card says so.
+const QStringList kFourCards {"1/da-gain:0=5", "2/dead-chip:C", "3/stuck:2.3=1",
+                              "3/da-offset:0=100", "4/counter-stopped:D.2"};
+
+bool green(const QColor &colour)
+{
+    return colour == window::kPassColour;
+}
+
+struct LieRow
+{
+    const char *name;
+    std::function<void()> check; // drives the window and says what must hold
+};
+
+void PrintTo(const LieRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class WaysAVerdictCouldLie : public ::testing::TestWithParam<LieRow>
+{ };
+
+TEST_P(WaysAVerdictCouldLie, InTheWindow)
+{
+    GetParam().check();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WaysAVerdictCouldLie,
+    ::testing::Values(
+        LieRow {"SelfTestOfTheCardTheWindowShows",
+                [] {
+                    Bench bench(kFourCards, -1, 4);
+                    bench.showCard(3);
+                    bench.openSelfTest("sim");
+                    EXPECT_TRUE(bench.dialog->windowTitle().contains("card 3, base E200"))
+                        << bench.dialog->windowTitle().toStdString();
+                    bench.scan("SN3");
+                    EXPECT_EQ(bench.verdict(), "Failed");
+                    EXPECT_TRUE(
+                        bench.label("verdictForLabel").contains("Serial SN3, card 3, base E200"));
+                    const QJsonObject report = bench.filedReport();
+                    EXPECT_EQ(report["card"]["number"].toInt(), 3);
+                    EXPECT_EQ(report["card"]["base"].toString(), "E200");
+                    EXPECT_EQ(report["card"]["faults"].toArray(),
+                              (QJsonArray {"3/stuck:2.3=1", "3/da-offset:0=100"}));
+                    EXPECT_EQ(report["checks"][1]["failingBits"][0]["bit"].toInt(-1), 3);
+                    EXPECT_EQ(report["checks"][8]["result"].toString(), "fail"); // DA0 100 mV off
+                }},
+        LieRow {"DaCheckOfTheCardTheWindowShows",
+                [] {
+                    DaBench bench(kFourCards, "sim", 4, 3);
+                    EXPECT_TRUE(bench.da->windowTitle().contains("card 3, base E200"));
+                    bench.da->findChild<QComboBox *>("channelBox")->setCurrentIndex(0);
+                    bench.start("SN3");
+                    EXPECT_EQ(bench.text("verdictLabel"), "Failed");
+                    EXPECT_TRUE(bench.text("verdictForLabel").contains("card 3, base E200, DA0"));
+                    const QJsonObject report = bench.report();
+                    EXPECT_EQ(report["card"]["number"].toInt(), 3);
+                    EXPECT_EQ(report["card"]["base"].toString(), "E200");
+                    // 100 mV on 10 V / 4096: 40.96 LSB.
+                    EXPECT_NEAR(report["figures"]["offset"]["lsb"].toDouble(), 40.96, 0.01);
+                }},
+        LieRow {"SkippedPartsAreNeverThePlainPass",
+                [] {
+                    Bench bench({"stuck:2.3=1", "dead-chip:C"});
+                    bench.openSelfTest("sim");
+                    bench.dialog->findChild<QCheckBox *>("skipLoopback")->setChecked(true);
+                    bench.dialog->findChild<QCheckBox *>("skipCounters")->setChecked(true);
+                    EXPECT_EQ(bench.label("notTestedLabel"),
+                              "Not tested: the digital loopback, the counters. The verdict will "
+                              "not be a pass.");
+                    bench.scan("SKIP1");
+                    EXPECT_EQ(bench.verdict(), "Incomplete");
+                    EXPECT_FALSE(green(bench.verdictColour()));
+                    EXPECT_TRUE(
+                        bench.label("verdictForLabel")
+                            .startsWith("Not tested: loopback (skipped), counters (skipped)."));
+                    const QJsonObject report = bench.filedReport();
+                    EXPECT_EQ(report["status"].toInt(), 3);
+                    EXPECT_FALSE(report["complete"].toBool(true));
+                    // Shown again at the next serial, and in the next dialog: remembered.
+                    bench.openSelfTest("sim");
+                    EXPECT_TRUE(bench.label("notTestedLabel").startsWith("Not tested:"));
+                }},
+        LieRow {"NothingLeftToTestCannotRun",
+                [] {
+                    Bench bench({});
+                    for (const char *box : {"skipLoopback", "skipCounters", "skipDa"})
+                        bench.dialog->findChild<QCheckBox *>(box)->setChecked(true);
+                    EXPECT_EQ(bench.label("notTestedLabel"),
+                              "Everything is skipped: there is nothing to test.");
+                    bench.scan("NONE1");
+                    EXPECT_EQ(bench.verdict(), "Could not run");
+                    EXPECT_EQ(bench.filedReport()["status"].toInt(), 2);
+                }},
+        LieRow {"UnmeasuredDaChannelsAreNoPass",
+                [] {
+                    Bench bench({});
+                    EXPECT_TRUE(bench.label("notTestedLabel").contains("(no meter)"));
+                    bench.scan("NOMETER");
+                    EXPECT_EQ(bench.verdict(), "Incomplete");
+                    EXPECT_FALSE(green(bench.verdictColour()));
+                    EXPECT_TRUE(bench.label("verdictForLabel").contains("da (no meter was set)"));
+                }},
+        LieRow {"WithoutLimitsNothingIsPassedOrFailed",
+                [] {
+                    DaBench bench({"da-offset:1=100"}, "sim");
+                    bench.da->findChild<QLineEdit *>("limitsBox")->clear();
+                    bench.da->findChild<QComboBox *>("channelBox")->setCurrentIndex(1);
+                    bench.start("NOLIMIT");
+                    EXPECT_EQ(bench.text("verdictLabel"), "Not judged");
+                    EXPECT_FALSE(green(bench.daVerdictColour()));
+                    const auto *lines = bench.da->findChild<QListWidget *>("figureLines");
+                    for (int row = 0; row < lines->count(); ++row)
+                        EXPECT_FALSE(lines->item(row)->text().contains(" within "));
+                    EXPECT_TRUE(bench.text("verdictForLabel")
+                                    .startsWith("verdict: Not judged, judged on monotonicity"));
+                    EXPECT_EQ(bench.report()["status"].toInt(), 3);
+                }},
+        LieRow {
+            "AFigureWithoutALimitIsNotJudgedByName",
+            [] {
+                DaBench bench({"da-offset:1=100"}, "sim");
+                bench.da->findChild<QLineEdit *>("limitsBox")->setText("inl=1");
+                bench.da->findChild<QComboBox *>("channelBox")->setCurrentIndex(1);
+                bench.start("INLONLY");
+                EXPECT_EQ(bench.text("verdictLabel"), "Not judged");
+                const QJsonObject report = bench.report();
+                EXPECT_EQ(report["notJudged"].toArray(), (QJsonArray {"offset", "gain", "dnl"}));
+                EXPECT_TRUE(bench.text("verdictForLabel").contains("judged on inl, monotonicity"));
+            }},
+        LieRow {"ReadingsThatDoNotFollowTheCodesAreTheWiring",
+                [] {
+                    DaBench bench({}, "command:echo 5.000");
+                    bench.da->findChild<QComboBox *>("channelBox")->setCurrentIndex(1);
+                    bench.start("FLAT");
+                    EXPECT_EQ(bench.text("verdictLabel"), "Could not run");
+                    EXPECT_TRUE(bench.text("readingProblem").contains("the meter is on DA1"));
+                    EXPECT_EQ(bench.report()["endedBy"].toString(), "wiring");
+                    EXPECT_EQ(bench.channelCode(), 0);
+                }},
+        LieRow {"AChannelThatStepsBackFailsWithoutLimits",
+                [] {
+                    // 800 reads 6 LSB below 7FF, the other codes their ideal.
+                    DaBench bench({},
+                                  "command:case $QM5083_DA_CODE in 800) echo 4.98;; *) echo "
+                                  "$QM5083_DA_IDEAL;; esac");
+                    bench.da->findChild<QLineEdit *>("limitsBox")->clear();
+                    bench.start("BACK");
+                    EXPECT_EQ(bench.text("verdictLabel"), "Failed");
+                    EXPECT_FALSE(bench.report()["figures"].toObject()["monotonic"].toBool(true));
+                }},
+        LieRow {"EscIsStoppedByTheOperator",
+                [] {
+                    DaBench bench({}, "");
+                    bench.start("ESC");
+                    bench.type("0");
+                    QTest::keyClick(bench.da->focusWidget(), Qt::Key_Escape);
+                    EXPECT_EQ(bench.text("verdictLabel"), "Stopped");
+                    EXPECT_FALSE(green(bench.daVerdictColour()));
+                    const QJsonObject report = bench.report();
+                    EXPECT_EQ(report["endedBy"].toString(), "operator");
+                    EXPECT_EQ(report["verdict"].toString(), "stopped");
+                    EXPECT_EQ(report["points"].toArray().size(), 1);
+                }},
+        LieRow {"TheNextSerialClearsTheVerdict",
+                [] {
+                    Bench bench({});
+                    bench.openSelfTest("sim");
+                    bench.scan("FIRST");
+                    EXPECT_EQ(bench.verdict(), "Passed");
+                    EXPECT_TRUE(bench.label("verdictForLabel").contains("Serial FIRST, card 1"));
+                    QTest::keyClicks(bench.dialog->findChild<QLineEdit *>("serialBox"), "S");
+                    EXPECT_TRUE(bench.verdict().isEmpty());
+                    EXPECT_TRUE(bench.label("verdictForLabel").isEmpty());
+                    DaBench da({}, "sim");
+                    da.start("FIRST");
+                    EXPECT_EQ(da.text("verdictLabel"), "Passed");
+                    QTest::keyClicks(da.da->findChild<QLineEdit *>("serialBox"), "S");
+                    EXPECT_TRUE(da.text("verdictLabel").isEmpty());
+                }},
+        LieRow {"TheVerdictWordsAreTranslated",
+                [] {
+                    QTranslator chinese;
+                    ASSERT_TRUE(chinese.load(QStringLiteral(":/i18n/qm5083_zh_CN.qm")));
+                    QCoreApplication::installTranslator(&chinese);
+                    Bench passed({});
+                    passed.openSelfTest("sim");
+                    passed.scan("ZH1");
+                    Bench failed({"stuck:1.0=1"});
+                    failed.scan("ZH2");
+                    QCoreApplication::removeTranslator(&chinese);
+                    EXPECT_EQ(passed.verdict(), "合格");
+                    EXPECT_EQ(failed.verdict(), "不合格");
+                    // In any other language, the language's own word.
+                    Bench english({});
+                    english.openSelfTest("sim");
+                    english.scan("EN1");
+                    EXPECT_EQ(english.verdict(), "Passed");
+                }},
+        LieRow {"TheRecordNamesTheCardSerialReportAndProcess",
+                [] {
+                    Bench bench(kFourCards, -1, 4);
+                    bench.showCard(3);
+                    bench.openSelfTest("sim");
+                    bench.scan("REC3");
+                    const QJsonObject line = bench.recordLine("self-test");
+                    EXPECT_EQ(line["card"]["number"].toInt(), 3);
+                    EXPECT_EQ(line["serial"].toString(), "REC3");
+                    EXPECT_EQ(line["reportFile"].toString(), bench.dialog->lastReport());
+                    EXPECT_EQ(line["pid"].toInteger(), QCoreApplication::applicationPid());
+                }},
+        LieRow {"TwoTestsOfOneSerialInOneSecondAreTwoReports",
+                [] {
+                    Bench bench({});
+                    // The names this second and the next two would take are there already.
+                    for (int second = 0; second < 3; ++second)
+                        QFile(bench.results.filePath(
+                                  "TWICE_"
+                                  + QDateTime::currentDateTime().addSecs(second).toString(
+                                      "yyyyMMdd-HHmmss")
+                                  + ".json"))
+                            .open(QIODevice::WriteOnly);
+                    bench.scan("TWICE");
+                    EXPECT_TRUE(bench.dialog->lastReport().endsWith("-2.json"))
+                        << bench.dialog->lastReport().toStdString();
+                }},
+        LieRow {
+            "ASerialStartingWithADotIsAVisibleFile",
+            [] {
+                Bench bench({});
+                bench.scan(".hidden");
+                EXPECT_TRUE(QFileInfo(bench.dialog->lastReport()).fileName().startsWith("_hidden_"))
+                    << bench.dialog->lastReport().toStdString();
+                EXPECT_EQ(bench.filedReport()["serial"].toString(), ".hidden");
+            }},
+        LieRow {"AReadingFarOutsideTheRangeIsAskedAgain",
+                [] {
+                    DaBench bench({}, "");
+                    bench.start("FAR");
+                    bench.type("0");
+                    const QString code = bench.text("codeLabel");
+                    bench.type("25"); // 0 to 10 V: further outside than the range is wide
+                    EXPECT_EQ(bench.text("codeLabel"), code);
+                    EXPECT_FALSE(bench.text("readingProblem").isEmpty());
+                    EXPECT_EQ(bench.da->findChild<QTableWidget *>("readingsTable")->rowCount(), 1);
+                    bench.type("19.99"); // just inside: taken
+                    EXPECT_EQ(bench.da->findChild<QTableWidget *>("readingsTable")->rowCount(), 2);
+                }}),
+    qm5083::testing::RowName {});
 
 } // namespace

@@ -19,16 +19,33 @@ QString noCardNumbered(std::int16_t number)
 
 } // namespace
 
+CardChoice cardOf(const CommandLine &commandLine, const hardware::Backend &backend)
+{
+    return {&backend, commandLine.cardNumber(), std::nullopt, commandLine.backends.simulatedFaults};
+}
+
 CardSession::CardSession(const CommandLine &commandLine)
     : number_(commandLine.cardNumber())
-    , backend_(hardware::chooseBackend(commandLine.backends))
-    , recorder_(backend_.port())
+    , ownBackend_(hardware::chooseBackend(commandLine.backends))
+    , backend_(&*ownBackend_)
+    , ownRecorder_(std::in_place, ownBackend_->port())
+    , recorder_(&*ownRecorder_)
 { }
+
+CardSession::CardSession(const CardChoice &choice, hardware::AccessRecorder *recorder)
+    : number_(choice.number)
+    , backend_(choice.backend)
+    , base_(choice.base)
+{
+    if (!recorder)
+        recorder = &ownRecorder_.emplace(backend_->port());
+    recorder_ = recorder;
+}
 
 protocol::CardRegisters &CardSession::card()
 {
     if (!card_)
-        card_.emplace(recorder_, locatedBase(backend_, number_));
+        card_.emplace(*recorder_, base_ ? *base_ : locatedBase(*backend_, number_));
     return *card_;
 }
 
@@ -49,18 +66,21 @@ std::uint16_t locatedBase(const hardware::Backend &backend, std::int16_t number)
     return *base;
 }
 
-QJsonObject describeCard(const hardware::Backend &backend, std::int16_t number)
+QJsonObject describeCard(const hardware::Backend &backend, std::int16_t number,
+                         std::optional<std::uint16_t> base)
 {
     QJsonObject card {{QStringLiteral("number"), number},
                       {QStringLiteral("kind"),
                        backend.kind == hardware::BackendKind::Simulated
                            ? QStringLiteral("simulated")
                            : QStringLiteral("pci")}};
+    if (base)
+        card[QStringLiteral("base")] = hex4(*base);
     if (backend.startupFailure)
         return card;
     try {
-        if (const auto base = backend.locator->findCard(number))
-            card[QStringLiteral("base")] = hex4(*base);
+        if (const auto located = backend.locator->findCard(number); located && !base)
+            card[QStringLiteral("base")] = hex4(*located);
     } catch (...) {
         // A card that cannot be used has no base to name; its address still says which it is.
     }
@@ -77,6 +97,15 @@ QJsonArray faultTexts(const CommandLine &commandLine)
     for (const hardware::SimulatedFault &fault : commandLine.backends.simulatedFaults)
         faults.append(QString::fromStdString(hardware::describeFault(fault)));
     return faults;
+}
+
+QJsonArray faultTexts(const std::vector<hardware::SimulatedFault> &faults, std::int16_t number)
+{
+    QJsonArray texts;
+    for (const hardware::SimulatedFault &fault : faults)
+        if (fault.card == number)
+            texts.append(QString::fromStdString(hardware::describeFault(fault)));
+    return texts;
 }
 
 namespace {
@@ -143,9 +172,21 @@ QString resultOf(int status)
         return QStringLiteral("check failed");
     case kCannotRun:
         return QStringLiteral("could not run");
+    case kIncomplete:
+        return QStringLiteral("incomplete");
     default:
         return QStringLiteral("ended by a signal");
     }
+}
+
+void addWhatWasChecked(QJsonObject &details, const QJsonObject &report, const QString &filedAs)
+{
+    if (report.contains(QStringLiteral("card")))
+        details[QStringLiteral("card")] = report[QStringLiteral("card")];
+    details[QStringLiteral("serial")] = report[QStringLiteral("serial")].toString();
+    details[QStringLiteral("reportFile")]
+        = filedAs.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(filedAs);
+    details[QStringLiteral("pid")] = static_cast<qint64>(QCoreApplication::applicationPid());
 }
 
 QString reasonOf(const std::exception_ptr &failure)

@@ -68,6 +68,8 @@ enum class OptionId {
     Operator,
     Station,
     Skip,
+    Meter,
+    DaRange,
     SimFault,
     SimReset,
     PrintLayout,
@@ -89,7 +91,7 @@ struct OptionRule
 
 // Every option, in --help's order. An option given twice that is not repeatable, given where
 // its modes do not include, or with a value it does not take is refused, with exit status 2.
-constexpr std::array<OptionRule, 19> kOptions {{
+constexpr std::array<OptionRule, 21> kOptions {{
     {OptionId::Simulate, "simulate", nullptr,
      QT_TRANSLATE_NOOP("qm5083::commands",
                        "Work on the simulated cards built into the program instead of the PCI "
@@ -137,9 +139,11 @@ constexpr std::array<OptionRule, 19> kOptions {{
     {OptionId::SelfTest, "self-test", nullptr,
      QT_TRANSLATE_NOOP("qm5083::commands",
                        "Test the card without a window: the digital loopback (outputs wired back "
-                       "to the inputs), the counter chips and the DA channels; print one line per "
-                       "check. Exit status 0 when every check passes, 1 when one fails, 2 when the "
-                       "test cannot run."),
+                       "to the inputs), the counter chips and the DA channels (measured with "
+                       "--meter); print one line per check. Exit status 0 when every check was "
+                       "made and passed, 1 when one failed, 3 when none failed but a part was not "
+                       "tested (skipped, or the DA channels without a meter), 2 when the test "
+                       "cannot run."),
      false, in(Mode::SelfTest), ""},
     {OptionId::Report, "report", "FILE",
      QT_TRANSLATE_NOOP("qm5083::commands", "Write the self-test's result to FILE as JSON."), false,
@@ -163,6 +167,21 @@ constexpr std::array<OptionRule, 19> kOptions {{
                        "Leave a part of the self-test out: loopback (without the loopback "
                        "cable), counters or da. Repeatable."),
      true, in(Mode::SelfTest),
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for the self-test: give --self-test too")},
+    {OptionId::Meter, "meter", "METER",
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "Measure each DA channel in the self-test with METER at the major carries "
+                       "and judge it (offset and gain within 20 LSB, INL 4, DNL 1, monotonic): "
+                       "sim, command:CMD or sigrok:DRIVER[:KEY=VALUE]... as da-check takes them, "
+                       "file:FILE (readings one a line) or typed. Without it the DA channels are "
+                       "not measured, and the self-test is not a pass."),
+     false, in(Mode::SelfTest),
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for the self-test: give --self-test too")},
+    {OptionId::DaRange, "da-range", "LOW:HIGH",
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "The DA channels' range in volts for the self-test's --meter (default "
+                       "0:10)."),
+     false, in(Mode::SelfTest),
      QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for the self-test: give --self-test too")},
     {OptionId::SimFault, "sim-fault", "FAULT",
      QT_TRANSLATE_NOOP("qm5083::commands",
@@ -251,6 +270,8 @@ QString optionHelp(const OptionRule &option)
     case OptionId::Operator:
     case OptionId::Station:
     case OptionId::Skip:
+    case OptionId::Meter:
+    case OptionId::DaRange:
     case OptionId::PrintLayout:
     case OptionId::Setup:
     case OptionId::CheckSetup:
@@ -284,7 +305,9 @@ QString commandsHelp()
                 + QLatin1Char('\n');
     }
     return table + QLatin1Char('\n')
-        + tr("Exit status: 0 done, 1 a check failed, 2 could not run, 128 + N ended by signal N.")
+        + tr("Exit status: 0 done (every check made and passed), 1 a check failed, 2 could not "
+             "run, 3 none failed but not every check was made or judged, 128 + N ended by signal "
+             "N.")
         + QLatin1Char('\n');
 }
 
@@ -423,6 +446,9 @@ CommandLine parse(ParseState &state)
     const QStringList words = state.parser.positionalArguments();
     chooseMode(state, words);
     if (!understood) {
+        // The record still says what was refused, when it was asked for.
+        if (state.isSet(OptionId::Log))
+            state.parsed.logFile = state.value(OptionId::Log);
         state.parsed.refusals << state.parser.errorText();
         state.parsed.errors = QStringLiteral("qm5083-bench: %1\n%2\n")
                                   .arg(state.parser.errorText(), tr("Try 'qm5083-bench --help'."));
@@ -517,6 +543,33 @@ void checkWhereOptionsBelong(ParseState &state, const QStringList &words)
         state.refuse(tr("--sim-fault gives the simulated card a fault: give --simulate too"));
 }
 
+// --meter and --da-range: the DA check the self-test makes of each channel, each refused on
+// its own.
+void takeMeter(ParseState &state)
+{
+    const QString meter = state.value(OptionId::Meter);
+    const QString range
+        = state.isSet(OptionId::DaRange) ? state.value(OptionId::DaRange) : QStringLiteral("0:10");
+    const auto shown = [](const QString &given) {
+        return QString::fromStdString(convert::excerpt(given.toStdString()));
+    };
+    try {
+        scripting::selfTestDaCheck(meter.toStdString(), "0:10");
+    } catch (const scripting::CommandError &) {
+        return state.refuse(tr("--meter \"%1\" is not a meter: sim, command:CMD, "
+                               "sigrok:DRIVER[:KEY=VALUE]..., file:FILE or typed")
+                                .arg(shown(meter)));
+    }
+    try {
+        state.parsed.selfTest.daMeter
+            = scripting::selfTestDaCheck(meter.toStdString(), range.toStdString());
+    } catch (const scripting::CommandError &) {
+        state.refuse(tr("--da-range \"%1\" is not a range: LOW:HIGH in volts, LOW at code 0, "
+                        "such as 0:10 or -5:5")
+                         .arg(shown(range)));
+    }
+}
+
 // Each option's value into the command line, refused when it cannot be read.
 void take(ParseState &state, OptionId id)
 {
@@ -590,6 +643,14 @@ void take(ParseState &state, OptionId id)
                        "da")
                         .arg(QString::fromStdString(convert::excerpt(part.toStdString()))));
         }
+        return;
+    case OptionId::Meter:
+        takeMeter(state);
+        return;
+    case OptionId::DaRange:
+        if (!state.isSet(OptionId::Meter))
+            state.refuse(tr("--da-range is the range the self-test's --meter measures: give "
+                            "--meter too"));
         return;
     case OptionId::SimFault:
         for (const QString &text : state.values(id)) {

@@ -34,6 +34,8 @@ struct SelfTestSettings
     QString operatorName;
     QString station;
     std::vector<selftest::SelfTestPart> skip;
+    // What the DA channels are measured with (--meter, --da-range); none: written, not measured.
+    std::optional<scripting::DaCheckCommand> daMeter;
 };
 
 // What the command line asks for. When exitCode is set the program ends without a window, after

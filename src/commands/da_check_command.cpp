@@ -172,10 +172,18 @@ QJsonArray verdictsJson(const std::vector<DaVerdict> &verdicts)
     return json;
 }
 
+QJsonArray namesJson(const std::vector<std::string_view> &names)
+{
+    QJsonArray json;
+    for (const std::string_view name : names)
+        json.append(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    return json;
+}
+
 QJsonObject recordOf(const DaCheckCommand &check, const CardSession &session, const Meter *meter,
                      const Outcome &outcome)
 {
-    QJsonObject card = describeCard(session.backend(), session.number());
+    QJsonObject card = describeCard(session.backend(), session.number(), session.base());
     QJsonObject report {
         {QStringLiteral("command"), QStringLiteral("da-check")},
         {QStringLiteral("status"), outcome.status},
@@ -198,8 +206,11 @@ QJsonObject recordOf(const DaCheckCommand &check, const CardSession &session, co
     };
     if (meter)
         report[QStringLiteral("meter")] = meter->identity();
+    report[QStringLiteral("verdict")] = verdictKey(outcome.verdict);
     if (!outcome.error.isEmpty())
         report[QStringLiteral("error")] = outcome.error;
+    if (!outcome.endedBy.isEmpty())
+        report[QStringLiteral("endedBy")] = outcome.endedBy;
     QJsonArray points;
     for (std::size_t i = 0; i < outcome.points.size(); ++i) {
         const DaPoint &point = outcome.points[i];
@@ -231,6 +242,7 @@ QJsonObject recordOf(const DaCheckCommand &check, const CardSession &session, co
         report[QStringLiteral("steps")] = steps;
         report[QStringLiteral("figures")] = figuresJson(*outcome.figures);
         report[QStringLiteral("verdicts")] = verdictsJson(outcome.verdicts);
+        report[QStringLiteral("notJudged")] = namesJson(outcome.notJudged);
     }
     return report;
 }
@@ -299,13 +311,22 @@ QStringList checkLines(const DaCheckCommand &check, const Meter &meter, const Ou
           << (figures.monotonic
                   ? tr("monotonic: yes, no DNL below -1 LSB over %1 pairs").arg(pairCount)
                   : tr("monotonic: no, a DNL below -1 LSB"));
+    QStringList judged;
     for (const DaVerdict &verdict : outcome.verdicts) {
+        judged << figureName(verdict.figure);
         if (!verdict.limit)
             continue;
         lines << (verdict.within ? tr("%1 within +-%2 LSB") : tr("%1 beyond +-%2 LSB"))
                      .arg(figureName(verdict.figure))
                      .arg(*verdict.limit);
     }
+    QStringList unjudged;
+    for (const std::string_view figure : outcome.notJudged)
+        unjudged << figureName(figure);
+    if (!unjudged.isEmpty())
+        lines << tr("not judged, without a limit: %1").arg(unjudged.join(QStringLiteral(", ")));
+    lines << tr("verdict: %1, judged on %2")
+                 .arg(verdictWord(outcome.verdict), judged.join(QStringLiteral(", ")));
     return lines;
 }
 
@@ -364,6 +385,32 @@ QString leftAtZero(const QString &why, int channel)
     return tr("%1; DA%2 is left at code 0").arg(why).arg(channel);
 }
 
+QString endedBySignal(int signal, std::uint16_t code, int channel)
+{
+    return tr("the check was ended by %1 at code %2; DA%3 is left at code 0")
+        .arg(signalName(signal), codeText(code))
+        .arg(channel);
+}
+
+// Readings that do not follow the codes say nothing of the channel: what to check instead.
+QString notFollowing(const std::vector<DaPoint> &points, const DaCheckCommand &check)
+{
+    const double ideal
+        = scripting::idealVolts(scripting::kTopCode, check.range, check.lsb) - check.range.low;
+    const double span = points.back().volts - points.front().volts;
+    return tr("the readings do not follow the codes: from code 0 to FFF they moved %1 V, not "
+              "about %2 V; check that the meter is on DA%3's output and reads DC volts")
+        .arg(fixed(span, 6), fixed(ideal, 6))
+        .arg(check.channel);
+}
+
+QString figuresNotNumbers(int channel)
+{
+    return tr("the readings give figures that are no numbers; check that the meter is on DA%1's "
+              "output and reads DC volts")
+        .arg(channel);
+}
+
 QString reportNotWritten(const QString &path, const QString &why)
 {
     return tr("da-check ran, but its report %1 was not written: %2").arg(path, why);
@@ -385,9 +432,7 @@ DaCheckSteps::DaCheckSteps(const DaCheckCommand &check, CardSession &session)
     : check_(check)
     , session_(session)
     , codes_(check.plannedCodes())
-{
-    session_.recorder().clear();
-}
+{ }
 
 void DaCheckSteps::openTargets()
 {
@@ -404,6 +449,13 @@ void DaCheckSteps::setCode(std::uint16_t code)
     // Each step is one operation; the card is free for others while the meter is read.
     const hardware::OperationScope operation(session_.recorder());
     scripting::writeDaCode(session_.card(), check_.channel, code);
+    lastCode_ = code;
+}
+
+void DaCheckSteps::leaveAtZero()
+{
+    const hardware::OperationScope operation(session_.recorder());
+    scripting::writeDaCode(session_.card(), check_.channel, 0);
 }
 
 void DaCheckSteps::checkPlausible(std::uint16_t code, double reading) const
@@ -423,26 +475,79 @@ void DaCheckSteps::addPoint(std::uint16_t code, const std::vector<double> &taken
     outcome_.taken.push_back(taken);
 }
 
-void DaCheckSteps::finish()
+void DaCheckSteps::measure(std::uint16_t code, Meter &meter)
 {
-    setCode(0);
-    outcome_.figures = scripting::daFigures(outcome_.points, check_.range, check_.lsb, check_.line);
-    outcome_.verdicts = scripting::daVerdicts(*outcome_.figures, check_.limits);
-    for (const DaVerdict &verdict : outcome_.verdicts)
-        if (!verdict.within)
-            outcome_.status = kCheckFailed;
+    const auto endIfAsked = [&] {
+        if (const int signal = endingSignal())
+            throw CannotRun {endedBySignal(signal, code, check_.channel)};
+    };
+    setCode(code);
+    settle(check_.settleMs);
+    endIfAsked();
+    std::vector<double> taken;
+    for (int i = 0; i < check_.average; ++i) {
+        taken.push_back(meter.read(code));
+        endIfAsked();
+        // An implausible reading ends the check at once, before the next is taken.
+        checkPlausible(code, taken.back());
+    }
+    addPoint(code, taken);
 }
 
-void DaCheckSteps::stopped(const std::exception_ptr &why, int status)
+void DaCheckSteps::finish()
 {
-    outcome_.status = status;
+    leaveAtZero();
+    const DaFigures figures
+        = scripting::daFigures(outcome_.points, check_.range, check_.lsb, check_.line);
+    if (!scripting::readingsFollowTheCodes(outcome_.points, check_.range, check_.lsb))
+        throw WiringFault {notFollowing(outcome_.points, check_)};
+    if (!scripting::finiteFigures(figures))
+        throw WiringFault {figuresNotNumbers(check_.channel)};
+    outcome_.figures = figures;
+    outcome_.verdicts = scripting::daVerdicts(figures, check_.limits);
+    outcome_.notJudged = scripting::notJudged(check_.limits);
+    const bool beyond = std::any_of(outcome_.verdicts.begin(), outcome_.verdicts.end(),
+                                    [](const DaVerdict &verdict) { return !verdict.within; });
+    outcome_.verdict = beyond        ? Verdict::Failed
+        : outcome_.notJudged.empty() ? Verdict::Passed
+                                     : Verdict::NotJudged;
+    outcome_.status = verdictStatus(outcome_.verdict);
+}
+
+void DaCheckSteps::stopped(const std::exception_ptr &why)
+{
+    outcome_.figures.reset();
+    outcome_.verdicts.clear();
+    outcome_.notJudged.clear();
+    QString reason;
+    QString endedBy = QStringLiteral("card");
     try {
         std::rethrow_exception(why);
     } catch (const MeterFailed &failed) {
-        outcome_.error = QStringLiteral("da-check: %1").arg(leftAtZero(failed.why, check_.channel));
+        reason = leftAtZero(failed.why, check_.channel);
+        endedBy = QStringLiteral("meter");
+    } catch (const WiringFault &fault) {
+        reason = leftAtZero(fault.why, check_.channel);
+        endedBy = QStringLiteral("wiring");
+    } catch (const StoppedByOperator &stop) {
+        reason = stop.why;
+        endedBy = QStringLiteral("operator");
     } catch (...) {
-        outcome_.error = QStringLiteral("da-check: %1").arg(reasonOf(std::current_exception()));
+        reason = reasonOf(std::current_exception());
     }
+    const int signal = endingSignal();
+    if (signal) {
+        if (lastCode_)
+            reason = endedBySignal(signal, *lastCode_, check_.channel);
+        endedBy = signalName(signal);
+    }
+    outcome_.error = QStringLiteral("da-check: %1").arg(reason);
+    // A check that never set a code could not run; one that began, or that a signal ended, says
+    // why it did not end.
+    outcome_.endedBy = lastCode_ || signal ? endedBy : QString();
+    outcome_.verdict
+        = signal || endedBy == QLatin1String("operator") ? Verdict::Stopped : Verdict::CouldNotRun;
+    outcome_.status = verdictStatus(outcome_.verdict, signal);
 }
 
 QJsonObject DaCheckSteps::report(const Meter *meter) const
@@ -460,9 +565,12 @@ int DaCheckSteps::file(const QJsonObject &json, const QString &commandText,
 {
     int status = outcome_.status;
     QString why;
+    QString filed;
     if (report_ && !report_->write(json, why)) {
         problems << reportNotWritten(report_->path(), why);
         status = kCannotRun;
+    } else if (report_) {
+        filed = report_->path();
     }
     if (plot_ && outcome_.figures
         && !plot_->writeBytes(reports::daCheckPicture(json, plot_->path()), why)) {
@@ -471,14 +579,16 @@ int DaCheckSteps::file(const QJsonObject &json, const QString &commandText,
     }
     if (sessionLog) {
         QJsonObject details {{QStringLiteral("status"), status},
-                             {QStringLiteral("result"), resultOf(status)}};
+                             {QStringLiteral("result"), resultOf(status)},
+                             {QStringLiteral("verdict"), verdictKey(outcome_.verdict)},
+                             {QStringLiteral("complete"), outcome_.figures.has_value()}};
+        addWhatWasChecked(details, json, filed);
+        if (!outcome_.endedBy.isEmpty())
+            details[QStringLiteral("endedBy")] = outcome_.endedBy;
         if (outcome_.figures) {
             details[QStringLiteral("figures")] = json[QStringLiteral("figures")];
             details[QStringLiteral("verdicts")] = json[QStringLiteral("verdicts")];
-            if (check_.limits.any())
-                details[QStringLiteral("verdict")] = outcome_.status == kDone
-                    ? QStringLiteral("within")
-                    : QStringLiteral("beyond");
+            details[QStringLiteral("notJudged")] = json[QStringLiteral("notJudged")];
         }
         const reports::ErrorReport stopped {commandStopped(), outcome_.error, {}, {}};
         sessionLog->append(reports::operationLine({commandText,
@@ -498,6 +608,7 @@ int runDaCheck(const DaCheckCommand &check, CardSession &session, const CommandL
         recordDoneWithoutAccess(sessionLog, commandLine.commandText);
         return printPlan(check, commandLine, out);
     }
+    session.recorder().clear();
     DaCheckSteps steps(check, session);
     const std::vector<std::uint16_t> &codes = steps.codes();
     std::unique_ptr<Meter> meter;
@@ -512,27 +623,17 @@ int runDaCheck(const DaCheckCommand &check, CardSession &session, const CommandL
                       .arg(check.channel)
                       .arg(codes.size()));
         try {
-            for (const std::uint16_t code : codes) {
-                steps.setCode(code);
-                settle(check.settleMs);
-                std::vector<double> taken;
-                for (int i = 0; i < check.average; ++i) {
-                    taken.push_back(meter->read(code));
-                    // An implausible reading ends the check at once, before the next is taken.
-                    steps.checkPlausible(code, taken.back());
-                }
-                steps.addPoint(code, taken);
-            }
+            for (const std::uint16_t code : codes)
+                steps.measure(code, *meter);
         } catch (...) {
-            steps.setCode(0);
+            steps.leaveAtZero();
             throw;
         }
         steps.finish();
     } catch (...) {
-        // Ended by Ctrl-C or SIGTERM, with a signal's status; else it could not run. What was
-        // read so far is kept in a report marked incomplete.
-        steps.stopped(std::current_exception(),
-                      endingSignal() ? signalStatus(endingSignal()) : int {kCannotRun});
+        // Ended by Ctrl-C or SIGTERM, with a signal's status; stopped by the operator, or it
+        // could not run. What was read so far is kept in a report marked incomplete.
+        steps.stopped(std::current_exception());
         printProblem(err, steps.outcome().error);
     }
 

@@ -24,6 +24,9 @@ namespace qm5083::commands {
 
 namespace {
 
+// How often a meter's wait looks for a signal that asks the program to end.
+constexpr int kSignalPollMs = 50;
+
 QString qs(const std::string &text)
 {
     return QString::fromStdString(text);
@@ -169,7 +172,7 @@ public:
                         .arg(check_.channel)};
             }
             if (!read || qs(line).trimmed() == QLatin1String("q"))
-                throw CannotRun {
+                throw StoppedByOperator {
                     localized(
                         QT_TRANSLATE_NOOP("qm5083::commands",
                                           "the check was ended at code %1; DA%2 is left at code 0"))
@@ -267,8 +270,19 @@ public:
                     QT_TRANSLATE_NOOP("qm5083::commands", "the meter command \"%1\" %2 at code %3"))
                     .arg(qs(convert::excerpt(check_.source)), why, codeText(code))};
         };
-        const int timeout = check_.meterTimeoutS * 1000;
-        if (!process.waitForFinished(timeout))
+        // Waited for in short steps, so that a signal ends the check within one reading.
+        const auto until
+            = std::chrono::steady_clock::now() + std::chrono::seconds(check_.meterTimeoutS);
+        bool finished = false;
+        while (!finished && !endingSignal() && std::chrono::steady_clock::now() < until)
+            finished
+                = process.waitForFinished(kSignalPollMs) || process.state() == QProcess::NotRunning;
+        if (const int signal = endingSignal()) {
+            process.kill();
+            process.waitForFinished(1000);
+            throw CannotRun {signalName(signal)};
+        }
+        if (!finished)
             throw stopped(
                 process.error() == QProcess::FailedToStart
                     ? localized(QT_TRANSLATE_NOOP("qm5083::commands", "could not be started"))

@@ -24,6 +24,12 @@ struct MeterFailed
     QString why;
 };
 
+// The operator ended the check: q (or the end of the input) at the terminal, Esc in the window.
+struct StoppedByOperator
+{
+    QString why;
+};
+
 class Meter
 {
 public:
@@ -34,8 +40,9 @@ public:
     // What the report files as the meter: its kind ("typed", "file", "simulated", "command",
     // "sigrok") and what it is: the file, the command, the model and serial it reports.
     virtual QJsonObject identity() const = 0;
-    // One reading in volts DC with the channel at code. Throws MeterFailed, or CannotRun when
-    // the technician ends the check.
+    // One reading in volts DC with the channel at code. Throws MeterFailed, StoppedByOperator
+    // when the technician ends the check, or CannotRun when a signal asks the program to end
+    // (noticed within a fraction of a second, however long the meter takes).
     virtual double read(std::uint16_t code) = 0;
 
 protected:

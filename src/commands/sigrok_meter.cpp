@@ -1,12 +1,15 @@
 #include "sigrok_meter.h"
 
 #include "command_line.h"
+#include "ending.h"
 #include "meter_address.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QProcess>
+
+#include <algorithm>
 
 namespace qm5083::commands {
 
@@ -119,6 +122,10 @@ public:
         const QString codeText = QString::number(code, 16).toUpper();
         process_.write("read\n");
         const std::optional<QString> line = nextLine();
+        if (const int signal = endingSignal()) {
+            process_.kill();
+            throw CannotRun {signalName(signal)};
+        }
         if (!line) {
             const bool ended = process_.state() == QProcess::NotRunning;
             process_.kill();
@@ -182,12 +189,13 @@ private:
         while (!process_.canReadLine()) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 until - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || process_.state() == QProcess::NotRunning)
+            if (left.count() <= 0 || process_.state() == QProcess::NotRunning || endingSignal())
                 return std::nullopt;
             // A line longer than the helper ever writes is no answer of its own.
             if (process_.bytesAvailable() > 4096)
                 return std::nullopt;
-            process_.waitForReadyRead(static_cast<int>(left.count()));
+            // In short steps, so that a signal ends the check within one reading.
+            process_.waitForReadyRead(static_cast<int>(std::min<qint64>(left.count(), 50)));
         }
         return QString::fromUtf8(process_.readLine(4096)).trimmed();
     }

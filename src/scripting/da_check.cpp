@@ -155,10 +155,41 @@ std::vector<DaVerdict> daVerdicts(const DaFigures &figures, const DaLimits &limi
     judge("gain", figures.gain.lsb, limits.gain);
     judge("inl", figures.worstInl, limits.inl);
     judge("dnl", figures.worstDnl ? figures.worstDnl->dnl : std::nan(""), limits.dnl);
-    if (limits.any())
-        verdicts.push_back({"monotonic", figures.worstDnl ? figures.worstDnl->dnl : 0, std::nullopt,
-                            figures.monotonic});
+    verdicts.push_back({"monotonic", figures.worstDnl ? figures.worstDnl->dnl : 0, std::nullopt,
+                        figures.monotonic});
     return verdicts;
+}
+
+std::vector<std::string_view> notJudged(const DaLimits &limits)
+{
+    using Limit = std::pair<std::string_view, std::optional<double>>;
+    std::vector<std::string_view> figures;
+    for (const auto &[figure, limit] :
+         {Limit {"offset", limits.offset}, Limit {"gain", limits.gain}, Limit {"inl", limits.inl},
+          Limit {"dnl", limits.dnl}})
+        if (!limit)
+            figures.push_back(figure);
+    return figures;
+}
+
+bool readingsFollowTheCodes(const std::vector<DaPoint> &points, const DaRange &range,
+                            LsbConvention convention)
+{
+    const double span = pointAt(points, kTopCode).volts - pointAt(points, 0).volts;
+    const double ideal = idealVolts(kTopCode, range, convention) - range.low;
+    // Written so that a span that is no number follows nothing.
+    return span / ideal >= 0.5;
+}
+
+bool finiteFigures(const DaFigures &figures)
+{
+    const auto finite = [](double value) {
+        return std::isfinite(value);
+    };
+    return finite(figures.lineLsb) && finite(figures.offset.lsb) && finite(figures.gain.lsb)
+        && finite(figures.worstInl) && std::all_of(figures.inl.begin(), figures.inl.end(), finite)
+        && std::all_of(figures.steps.begin(), figures.steps.end(),
+                       [&](const DaStep &step) { return finite(step.dnl); });
 }
 
 } // namespace qm5083::scripting

@@ -122,8 +122,22 @@ struct DaVerdict
     bool within = true;
 };
 
-// A verdict for every figure with a limit, and for monotonicity whenever any is given. A figure
-// that is no number (readings so large the arithmetic overflowed) is never within its limit.
+// A verdict for every figure with a limit, and for monotonicity always: a channel that steps
+// back fails with or without limits. A figure that is no number (readings so large the
+// arithmetic overflowed) is never within its limit.
 std::vector<DaVerdict> daVerdicts(const DaFigures &figures, const DaLimits &limits);
+
+// The figures a check with these limits does not judge: "offset", "gain", "inl", "dnl".
+std::vector<std::string_view> notJudged(const DaLimits &limits);
+
+// Whether the readings follow the codes at all: from code 0 to FFF they move at least half the
+// ideal span, in its direction. Readings that do not (a meter on another channel or on none, a
+// meter that reads one value whatever the code) are a fault of the meter or its wiring, not a
+// figure of the channel: none is judged. The points hold codes 0 and FFF.
+bool readingsFollowTheCodes(const std::vector<DaPoint> &points, const DaRange &range,
+                            LsbConvention convention);
+
+// Whether every figure is a number: readings that follow the codes give finite figures.
+bool finiteFigures(const DaFigures &figures);
 
 } // namespace qm5083::scripting

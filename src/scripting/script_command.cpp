@@ -458,6 +458,22 @@ DaCheckCommand parseArguments(std::type_identity<DaCheckCommand>, Arguments &arg
     return command;
 }
 
+} // namespace
+
+DaCheckCommand selfTestDaCheck(std::string_view meter, std::string_view range)
+{
+    std::vector<std::string> words {"da-check", "--channel",        "0",
+                                    "--range",  std::string(range), "--points",
+                                    "2",        "--limit",          std::string(kSelfTestDaLimits)};
+    if (meter.starts_with("file:"))
+        words.insert(words.end(), {"--readings", std::string(meter.substr(5))});
+    else if (meter != "typed")
+        words.insert(words.end(), {"--meter", std::string(meter)});
+    return std::get<DaCheckCommand>(parseCommand(words));
+}
+
+namespace {
+
 CardsCommand parseArguments(std::type_identity<CardsCommand>, Arguments &arguments)
 {
     arguments.finish();

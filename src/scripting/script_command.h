@@ -100,6 +100,15 @@ struct DaCheckCommand
     bool operator==(const DaCheckCommand &) const = default;
 };
 
+// The self-test's DA check of a channel with a meter: the ten codes of the major carries on
+// range, judged against these limits (LSB): a channel that follows its codes, not a calibration.
+inline constexpr std::string_view kSelfTestDaLimits = "offset=20,gain=20,inl=4,dnl=1";
+
+// That check, with meter as da-check's --meter takes it, "file:FILE" for readings one a line
+// from FILE or "typed" for readings typed at the terminal, and range as LOW:HIGH in volts.
+// Throws CommandError.
+DaCheckCommand selfTestDaCheck(std::string_view meter, std::string_view range);
+
 // da-check --help: what its options are, rather than a check.
 struct DaCheckHelp
 { };

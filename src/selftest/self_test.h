@@ -97,14 +97,17 @@ using Wait = std::function<void(std::chrono::microseconds)>;
 using StopAsked = std::function<bool()>;
 // Told after each part that ran, with the results so far: for showing them as they come.
 using PartDone = std::function<void(SelfTestPart part, const SelfTestResult &soFar)>;
+// Measures a DA channel with a meter, setting the codes it reads and leaving the channel at code
+// 0; returns the codes set (none when it was not measured).
+using DaMeasure = std::function<std::vector<std::uint16_t>(int channel)>;
 
 // Tests the card at base through port, as one operation: the digital loopback (outputs wired back
-// to the inputs), every counter of the four 8254 chips, and the DA channels' writes, each part
-// unless skipped, until stop says to end. Leaves the card with outputs 00, DA codes 0 and the
-// clock outputs at k 1000, n 10 however it ends. wait lets counters move between two reads. A
-// port failure is thrown where it happens.
+// to the inputs), every counter of the four 8254 chips, and the DA channels (measured by measure
+// when given, else only written), each part unless skipped, until stop says to end. Leaves the
+// card with outputs 00, DA codes 0 and the clock outputs at k 1000, n 10 however it ends. wait
+// lets counters move between two reads. A port failure is thrown where it happens.
 SelfTestResult runSelfTest(hardware::PortAccess &port, std::uint16_t base, const Wait &wait,
                            const std::vector<SelfTestPart> &skip = {}, const StopAsked &stop = {},
-                           const PartDone &done = {});
+                           const PartDone &done = {}, const DaMeasure &measure = {});
 
 } // namespace qm5083::selftest

@@ -3,7 +3,6 @@
 #include "bench_settings.h"
 #include "da_plot.h"
 #include "ending.h"
-#include "main_window.h"
 #include "output_text.h"
 #include "self_test_dialog.h"
 #include "test_dialog_parts.h"
@@ -63,12 +62,19 @@ public:
 
 } // namespace
 
-DaCheckDialog::DaCheckDialog(MainWindow &window)
-    : QDialog(&window)
-    , window_(window)
+DaCheckDialog::DaCheckDialog(const commands::CardChoice &card, reports::SessionLog *sessionLog,
+                             FailureReporter reportFailure, QWidget *parent)
+    : QDialog(parent)
+    , card_(card)
+    , sessionLog_(sessionLog)
+    , reportFailure_(std::move(reportFailure))
 {
     setObjectName(QStringLiteral("daCheckDialog"));
-    setWindowTitle(QStringLiteral("%1 - %2").arg(window.windowTitle(), tr("DA check")));
+    const QString cardShown = tr("DA check of card %1, base %2")
+                                  .arg(card_.number)
+                                  .arg(card_.base ? commands::hex4(*card_.base) : tr("none found"));
+    setWindowTitle(parent ? QStringLiteral("%1 - %2").arg(parent->windowTitle(), cardShown)
+                          : cardShown);
     const QSettings remembered = benchSettings();
 
     serial_ = limitedEdit(QStringLiteral("serialBox"), kMaxTextLength, {}, this);
@@ -148,6 +154,11 @@ DaCheckDialog::DaCheckDialog(MainWindow &window)
     figures_->setFocusPolicy(Qt::NoFocus);
     verdict_ = plainLabel(QStringLiteral("verdictLabel"), this);
     makeLarge(verdict_, 3);
+    verdictFor_ = plainLabel(QStringLiteral("verdictForLabel"), this);
+    verdictFor_->setWordWrap(true);
+    verdictFor_->setAlignment(Qt::AlignCenter);
+    // A verdict belongs to the card it was given for: the next serial clears it.
+    connect(serial_, &QLineEdit::textChanged, this, &DaCheckDialog::clearVerdict);
     filed_ = plainLabel(QStringLiteral("reportFiledLabel"), this);
     filed_->setWordWrap(true);
 
@@ -159,6 +170,7 @@ DaCheckDialog::DaCheckDialog(MainWindow &window)
     left->addWidget(reading_);
     left->addWidget(problem_);
     left->addWidget(verdict_);
+    left->addWidget(verdictFor_);
     left->addStretch();
     auto *right = new QVBoxLayout;
     right->addWidget(table_, 2);
@@ -182,7 +194,7 @@ DaCheckDialog::~DaCheckDialog()
     // A dialog closed mid-check leaves the channel as Esc does.
     if (steps_) {
         try {
-            steps_->setCode(0);
+            steps_->leaveAtZero();
         } catch (...) { }
     }
 }
@@ -206,6 +218,14 @@ void DaCheckDialog::showPlan()
     } catch (const scripting::CommandError &) {
         plan_->setText(tr("2 to 4096 codes")); // the start says why, should it be pressed
     }
+}
+
+void DaCheckDialog::clearVerdict()
+{
+    if (steps_)
+        return;
+    verdict_->clear();
+    verdictFor_->clear();
 }
 
 void DaCheckDialog::remember() const
@@ -233,7 +253,7 @@ void DaCheckDialog::startCheck()
     remember();
     table_->setRowCount(0);
     figures_->clear();
-    verdict_->clear();
+    clearVerdict();
     filed_->clear();
     picture_->clear();
     problem_->clear();
@@ -282,7 +302,9 @@ void DaCheckDialog::startCheck()
         check_ = std::get<scripting::DaCheckCommand>(parsed);
         if (!QDir().mkpath(folder))
             throw commands::CannotRun {tr("the results folder %1 cannot be made").arg(folder)};
-        session_ = std::make_unique<commands::CardSession>(*window_.testBench().commandLine);
+        if (!card_.backend)
+            throw commands::CannotRun {tr("the window reaches no card")};
+        session_ = std::make_unique<commands::CardSession>(card_);
         steps_ = std::make_unique<commands::DaCheckSteps>(check_, *session_);
         steps_->openTargets();
         if (check_.readings == scripting::DaCheckCommand::Readings::Terminal) {
@@ -388,8 +410,10 @@ void DaCheckDialog::reject()
 {
     if (!steps_)
         return QDialog::reject();
-    end(std::make_exception_ptr(commands::CannotRun {
-        tr("the check was ended at code %1").arg(commands::codeText(steps_->codes()[next_]))}));
+    end(std::make_exception_ptr(
+        commands::StoppedByOperator {tr("the check was stopped at code %1; DA%2 is left at code 0")
+                                         .arg(commands::codeText(steps_->codes()[next_]))
+                                         .arg(check_.channel)}));
 }
 
 void DaCheckDialog::end(const std::exception_ptr &why)
@@ -397,18 +421,21 @@ void DaCheckDialog::end(const std::exception_ptr &why)
     // However it ends, the channel is left at code 0, as the command leaves it. A card that
     // cannot take it is the failure why already tells.
     try {
-        steps_->setCode(0);
+        steps_->leaveAtZero();
     } catch (...) { }
-    steps_->stopped(why, commands::kCannotRun);
+    steps_->stopped(why);
     fileAndShow();
-    // A card that stopped answering gets the window's report; the meter's and the operator's
-    // ends are said in the dialog.
+    // A card that stopped answering gets the window's report; the meter's, the wiring's and the
+    // operator's ends are said in the dialog.
     try {
         std::rethrow_exception(why);
     } catch (const commands::MeterFailed &) {
+    } catch (const commands::WiringFault &) {
+    } catch (const commands::StoppedByOperator &) {
     } catch (const commands::CannotRun &) {
     } catch (...) {
-        window_.reportTestFailure(why, tr("DA check"));
+        if (reportFailure_)
+            reportFailure_(why, tr("DA check"));
     }
 }
 
@@ -428,7 +455,7 @@ void DaCheckDialog::fileAndShow()
     const commands::Meter &meter = meter_ ? *meter_ : static_cast<const commands::Meter &>(typed);
     const QJsonObject json = steps_->report(&meter);
     QStringList problems;
-    const int status = steps_->file(json, commandText_, window_.sessionLog(), problems);
+    steps_->file(json, commandText_, sessionLog_, problems);
     const commands::DaCheckOutcome &outcome = steps_->outcome();
     if (outcome.figures) {
         for (const QString &line : steps_->lines(meter)) {
@@ -447,16 +474,17 @@ void DaCheckDialog::fileAndShow()
     if (!outcome.error.isEmpty())
         problems.prepend(outcome.error);
     problem_->setText(problems.join(QLatin1Char('\n')));
-    QPalette palette = verdict_->palette();
-    if (status == commands::kDone || status == commands::kCheckFailed) {
-        verdict_->setText(status == commands::kDone ? kPassed : kFailed);
-        palette.setColor(QPalette::WindowText,
-                         status == commands::kDone ? kPassColour : kFailColour);
-    } else {
-        verdict_->setText(tr("Could not run"));
-        palette.setColor(QPalette::WindowText, kFailColour);
-    }
-    verdict_->setPalette(palette);
+    // The check's own verdict, even when its report could not be filed (said above), with what
+    // it rests on and the card it is for.
+    showInColour(verdict_, commands::verdictWord(outcome.verdict), verdictColour(outcome.verdict));
+    QString verdictFor = tr("Serial %1, card %2, base %3, DA%4")
+                             .arg(QString::fromStdString(check_.serial))
+                             .arg(card_.number)
+                             .arg(card_.base ? commands::hex4(*card_.base) : tr("none found"))
+                             .arg(check_.channel);
+    if (outcome.figures)
+        verdictFor = steps_->lines(meter).constLast() + QLatin1Char('\n') + verdictFor;
+    verdictFor_->setText(verdictFor);
     // A check that ended early files its readings so far, marked incomplete.
     if (QFileInfo::exists(reportPath_))
         lastReport_ = reportPath_;

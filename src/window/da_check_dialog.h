@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,19 +21,25 @@ class QTableWidget;
 
 namespace qm5083::window {
 
-class MainWindow;
-
-// The DA check from the menu: the channel stepped through the command's codes, each code and the
-// voltage it should give shown large, the reading typed (Enter takes it; a reading that is no
-// voltage of the range is asked again) or taken from the meter set up; a live table, the
-// picture of the errors with the limits' band, the verdict per figure, and the report and the
-// picture filed in the results folder. Esc ends the check and leaves the channel at code 0.
+// The DA check from the menu, on the card the window shows: the channel stepped through the
+// command's codes, each code and the voltage it should give shown large, the reading typed (Enter
+// takes it; a reading that is no voltage of the range is asked again) or taken from the meter set
+// up; a live table, the picture of the errors with the limits' band, the verdict per figure and
+// the verdict naming the serial and the card, and the report and the picture filed in the results
+// folder. Esc stops the check, files the readings so far and leaves the channel at code 0.
 class DaCheckDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit DaCheckDialog(MainWindow &window);
+    // Reports a failure that stopped a test (the card stopped answering), as the window does.
+    using FailureReporter
+        = std::function<void(const std::exception_ptr &failure, const QString &test)>;
+
+    // The check of card, its line recorded in sessionLog (when given) and a card that fails
+    // reported by reportFailure; parent's caption heads the dialog's.
+    DaCheckDialog(const commands::CardChoice &card, reports::SessionLog *sessionLog,
+                  FailureReporter reportFailure, QWidget *parent = nullptr);
     ~DaCheckDialog() override;
 
     // The report the last check filed; empty when it filed none.
@@ -58,8 +66,11 @@ private:
     void fileAndShow();
     void remember() const;
     void showPlan();
+    void clearVerdict();
 
-    MainWindow &window_;
+    commands::CardChoice card_;
+    reports::SessionLog *sessionLog_;
+    FailureReporter reportFailure_;
     QLineEdit *serial_;
     QLineEdit *operator_;
     QLineEdit *station_;
@@ -78,6 +89,7 @@ private:
     QLabel *picture_;
     QListWidget *figures_;
     QLabel *verdict_;
+    QLabel *verdictFor_;
     QLabel *filed_;
     QLabel *plan_;
 

@@ -5,14 +5,12 @@
 #include "box_reading.h"
 #include "card_locator.h"
 #include "clock_panel.h"
-#include "da_check_dialog.h"
 #include "da_panel.h"
 #include "digital_output_panel.h"
 #include "hex_text.h"
 #include "manual_viewer.h"
 #include "output_text.h"
 #include "parse_number.h"
-#include "self_test_dialog.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -304,9 +302,9 @@ void MainWindow::buildMenu()
     menuBar_->setNativeMenuBar(false); // above the form on every desktop
     QMenu *test = menuBar_->addMenu(tr("&Test"));
     test->setObjectName(QStringLiteral("testMenu"));
-    QAction *selfTest = test->addAction(tr("&Self-test…"), this, &MainWindow::openSelfTest);
+    QAction *selfTest = test->addAction(tr("&Self-test…"), this, &MainWindow::askForSelfTest);
     selfTest->setObjectName(QStringLiteral("selfTestAction"));
-    QAction *daCheck = test->addAction(tr("&DA check…"), this, &MainWindow::openDaCheck);
+    QAction *daCheck = test->addAction(tr("&DA check…"), this, &MainWindow::askForDaCheck);
     daCheck->setObjectName(QStringLiteral("daCheckAction"));
     QMenu *help = menuBar_->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
@@ -327,20 +325,29 @@ void MainWindow::setTestBench(TestBench bench)
             action->setEnabled(ready);
 }
 
-void MainWindow::openDaCheck()
+void MainWindow::askForDaCheck()
 {
     if (!bench_.commandLine || !bench_.backend || operationRunning_)
         return;
-    DaCheckDialog dialog(*this);
-    dialog.exec();
+    emit daCheckAsked();
 }
 
-void MainWindow::openSelfTest()
+void MainWindow::askForSelfTest()
 {
     if (!bench_.commandLine || !bench_.backend || operationRunning_)
         return;
-    SelfTestDialog dialog(*this);
-    dialog.exec();
+    emit selfTestAsked();
+}
+
+commands::CardChoice MainWindow::cardInView() const
+{
+    commands::CardChoice card;
+    card.backend = bench_.backend;
+    card.number = locatedNumber_;
+    card.base = locatedBase_;
+    if (bench_.commandLine)
+        card.faults = bench_.commandLine->backends.simulatedFaults;
+    return card;
 }
 
 void MainWindow::openManual()
@@ -374,22 +381,19 @@ void MainWindow::openAbout()
     box.exec();
 }
 
-std::optional<commands::SelfTestRun>
-MainWindow::runSelfTest(const commands::SelfTestSettings &settings,
-                        const std::optional<commands::ReportTarget> &target,
-                        const commands::CheckShownTo &shown)
+std::optional<commands::SelfTestRun> MainWindow::runSelfTest(
+    const commands::CardChoice &card, const commands::SelfTestSettings &settings,
+    const std::optional<commands::ReportTarget> &target, const commands::CheckShownTo &shown)
 {
-    if (operationRunning_ || !bench_.commandLine || !bench_.backend)
+    if (operationRunning_ || !card.backend)
         return std::nullopt;
     // One operation: no tick and no press comes in between, and the monitor waits for its end.
     operationRunning_ = true;
     const bool polling = inputTimer_.isActive();
     inputTimer_.stop();
     port_.clear();
-    commands::CommandLine commandLine = *bench_.commandLine;
-    commandLine.selfTest = settings;
     const commands::SelfTestRun outcome = commands::runSelfTestOnCard(
-        commandLine, *bench_.backend, port_, target,
+        settings, card, port_, target,
         [](std::chrono::microseconds duration) { std::this_thread::sleep_for(duration); },
         sessionLog_, shown);
     // It ran to its end when it has its lines; the card is then left as the test leaves it.
@@ -636,6 +640,11 @@ void MainWindow::noteLocatedCard()
 {
     const auto [card, base] = locateShown();
     locatedCard_.clear();
+    // The card the tests from the menu work on: the one this locate found, at its base.
+    locatedNumber_ = card;
+    bool hex = false;
+    const auto baseValue = base.toUShort(&hex, 16);
+    locatedBase_ = hex ? std::optional<std::uint16_t>(baseValue) : std::nullopt;
     if (base == QLatin1String("NO")) {
         QStringList numbers;
         for (const std::int16_t number : locator_.cardNumbers())

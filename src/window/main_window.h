@@ -109,13 +109,16 @@ public:
     void setTestBench(TestBench bench);
     const TestBench &testBench() const { return bench_; }
 
-    // The self-test of the bench's card, with settings in place of the command line's, as one
-    // operation: the monitor paused from start to end, the report filed in target, the record
-    // written, each check told to shown as it is made. A test that could not run is reported as
-    // any failure is. Afterwards the boxes show what the test left on the card. Nothing (false)
-    // while another operation runs.
+    // The card the window shows, which the tests from the menu work on: the card number and the
+    // base the last locate found (none when it found none), on the bench's backend.
+    commands::CardChoice cardInView() const;
+
+    // The self-test of card with settings, as one operation: the monitor paused from start to
+    // end, the report filed in target, the record written, each check told to shown as it is
+    // made. A test that could not run is reported as any failure is. Afterwards the boxes show
+    // what the test left on the card. Nothing while another operation runs.
     std::optional<commands::SelfTestRun>
-    runSelfTest(const commands::SelfTestSettings &settings,
+    runSelfTest(const commands::CardChoice &card, const commands::SelfTestSettings &settings,
                 const std::optional<commands::ReportTarget> &target,
                 const commands::CheckShownTo &shown);
 
@@ -145,14 +148,17 @@ public:
 signals:
     // The session record stopped; emitted from whichever thread found it.
     void sessionRecordStopped(const QString &why);
+    // The menu asked for a test of the card in view, while none other runs.
+    void selfTestAsked();
+    void daCheckAsked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 public slots:
-    void openSelfTest();
-    void openDaCheck();
+    void askForSelfTest();
+    void askForDaCheck();
     void openManual();
     void openAbout();
 
@@ -204,7 +210,9 @@ private:
     std::optional<std::array<std::uint8_t, 4>> recordedInputs_;
     bool recordedHolding_ = false;
     std::chrono::steady_clock::time_point lastInputLine_;
-    QString locatedCard_;     // the caption's card: "0000:03:00.0 E000", empty when none
+    QString locatedCard_;            // the caption's card: "0000:03:00.0 E000", empty when none
+    std::int16_t locatedNumber_ = 1; // the card number the last locate was for
+    std::optional<std::uint16_t> locatedBase_; // the base it found; none: "NO"
     QString locateNote_;      // what the last locate found, for the base box's tooltip
     bool focusShown_ = false; // the focus frame was shown at the first activation
 

@@ -5,6 +5,7 @@
 #include "card_session.h"
 #include "main_window.h"
 #include "program.h"
+#include "test_menu.h"
 #include "translations.h"
 
 #include <QApplication>
@@ -69,6 +70,7 @@ int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
         }
         window.setSessionLog(sessionLog);
         window.setTestBench({&commandLine, &backend});
+        openTestsFromTheMenu(window);
         window.start(
             {backend.startupFailure,
              commandLine.cardsConfigProblem ? commandLine.cardsConfigProblem : backend.noCard,

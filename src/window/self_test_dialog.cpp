@@ -2,7 +2,8 @@
 
 #include "appearance.h"
 #include "bench_settings.h"
-#include "main_window.h"
+#include "error_report.h"
+#include "output_text.h"
 #include "test_dialog_parts.h"
 
 #include <QCheckBox>
@@ -28,19 +29,32 @@ namespace qm5083::window {
 namespace {
 
 const QString kSkipKey = QStringLiteral("selfTest/skip");
+const QString kMeterKey = QStringLiteral("selfTest/meter");
+const QString kDaRangeKey = QStringLiteral("selfTest/daRange");
 
 } // namespace
 
-SelfTestDialog::SelfTestDialog(MainWindow &window)
-    : QDialog(&window)
-    , window_(window)
+SelfTestDialog::SelfTestDialog(const commands::CardChoice &card, Runner run, QWidget *parent)
+    : QDialog(parent)
+    , card_(card)
+    , run_(std::move(run))
 {
     setObjectName(QStringLiteral("selfTestDialog"));
-    // The window's caption says which card it tests: the simulated one, or where the real one is.
-    setWindowTitle(QStringLiteral("%1 - %2").arg(window.windowTitle(), tr("Self-test")));
+    // The caption says which card it tests: the window's (the simulated one, or where the real
+    // one is), its number and its base.
+    const QString cardShown = tr("Self-test of card %1, base %2")
+                                  .arg(card_.number)
+                                  .arg(card_.base ? commands::hex4(*card_.base) : tr("none found"));
+    setWindowTitle(parent ? QStringLiteral("%1 - %2").arg(parent->windowTitle(), cardShown)
+                          : cardShown);
     const QSettings remembered = benchSettings();
 
     serial_ = limitedEdit(QStringLiteral("serialBox"), kMaxFactLength, {}, this);
+    // What the next test will not test, said where the serial is typed, every time.
+    notTested_ = new QLabel(this);
+    notTested_->setObjectName(QStringLiteral("notTestedLabel"));
+    notTested_->setTextFormat(Qt::PlainText);
+    notTested_->setWordWrap(true);
     operator_ = limitedEdit(QStringLiteral("operatorBox"), kMaxFactLength, {}, this);
     operator_->setText(remembered.value(kOperatorKey).toString().left(kMaxFactLength));
     station_ = limitedEdit(QStringLiteral("stationBox"), kMaxFactLength, {}, this);
@@ -49,6 +63,14 @@ SelfTestDialog::SelfTestDialog(MainWindow &window)
     folder_->setText(remembered.value(kResultsFolderKey, defaultResultsFolder())
                          .toString()
                          .left(kMaxFolderLength));
+    meter_ = limitedEdit(QStringLiteral("meterBox"), kMaxMeterLength,
+                         remembered.value(kMeterKey).toString(), this);
+    meter_->setPlaceholderText(tr("empty: the DA channels are not measured"));
+    meter_->setToolTip(tr("The meter that measures each DA channel in turn, as --meter gives it: "
+                          "sim, command:CMD, sigrok:DRIVER[:KEY=VALUE]... or file:FILE"));
+    daRange_ = limitedEdit(QStringLiteral("daRangeBox"), kMaxFactLength,
+                           remembered.value(kDaRangeKey, QStringLiteral("0:10")).toString(), this);
+    daRange_->setToolTip(tr("LOW:HIGH in volts: what code 0 and the top of the range give"));
     auto *choose = new QPushButton(tr("Choose…"), this);
     choose->setObjectName(QStringLiteral("chooseFolderButton"));
     choose->setAutoDefault(false);
@@ -75,12 +97,23 @@ SelfTestDialog::SelfTestDialog(MainWindow &window)
     skipRow->addWidget(skipDa_);
     skipRow->addStretch();
 
+    auto *meterRow = new QHBoxLayout;
+    meterRow->addWidget(meter_, 3);
+    meterRow->addWidget(new QLabel(tr("Range (V):"), this));
+    meterRow->addWidget(daRange_, 1);
+
     auto *form = new QFormLayout;
     form->addRow(tr("Serial number:"), serial_);
+    form->addRow(QString(), notTested_);
     form->addRow(tr("Operator:"), operator_);
     form->addRow(tr("Station:"), station_);
     form->addRow(tr("Results folder:"), folderRow);
     form->addRow(tr("Skip:"), skipRow);
+    form->addRow(tr("DA meter:"), meterRow);
+    for (QCheckBox *box : {skipLoopback_, skipCounters_, skipDa_})
+        connect(box, &QCheckBox::toggled, this, &SelfTestDialog::showNotTested);
+    connect(meter_, &QLineEdit::textChanged, this, &SelfTestDialog::showNotTested);
+    showNotTested();
 
     start_ = new QPushButton(tr("Start the test (Enter)"), this);
     start_->setObjectName(QStringLiteral("startButton"));
@@ -103,6 +136,13 @@ SelfTestDialog::SelfTestDialog(MainWindow &window)
     large.setPointSize(large.pointSize() * 3);
     large.setBold(true);
     verdict_->setFont(large);
+    verdictFor_ = new QLabel(this);
+    verdictFor_->setObjectName(QStringLiteral("verdictForLabel"));
+    verdictFor_->setTextFormat(Qt::PlainText);
+    verdictFor_->setAlignment(Qt::AlignCenter);
+    verdictFor_->setWordWrap(true);
+    // A verdict belongs to the card it was given for: the next serial clears it.
+    connect(serial_, &QLineEdit::textChanged, this, &SelfTestDialog::clearVerdict);
 
     filed_ = new QLabel(this);
     filed_->setObjectName(QStringLiteral("reportFiledLabel"));
@@ -124,6 +164,7 @@ SelfTestDialog::SelfTestDialog(MainWindow &window)
     layout->addLayout(buttons);
     layout->addWidget(lines_, 1);
     layout->addWidget(verdict_);
+    layout->addWidget(verdictFor_);
     layout->addWidget(filed_);
     resize(640, 560);
     serial_->setFocus(Qt::OtherFocusReason);
@@ -173,6 +214,38 @@ void SelfTestDialog::remember() const
     if (skipDa_->isChecked())
         skipped << QStringLiteral("da");
     remembered.setValue(kSkipKey, skipped);
+    remembered.setValue(kMeterKey, meter_->text());
+    remembered.setValue(kDaRangeKey, daRange_->text());
+}
+
+void SelfTestDialog::showNotTested()
+{
+    QStringList parts;
+    if (skipLoopback_->isChecked())
+        parts << tr("the digital loopback");
+    if (skipCounters_->isChecked())
+        parts << tr("the counters");
+    if (skipDa_->isChecked())
+        parts << tr("the DA channels");
+    else if (meter_->text().trimmed().isEmpty())
+        parts << tr("the DA channels' outputs (no meter)");
+    if (parts.isEmpty()) {
+        notTested_->clear();
+        return;
+    }
+    showInColour(notTested_,
+                 parts.size() == 3 ? tr("Everything is skipped: there is nothing to test.")
+                                   : tr("Not tested: %1. The verdict will not be a pass.")
+                                         .arg(parts.join(QStringLiteral(", "))),
+                 kNotAllColour);
+}
+
+void SelfTestDialog::clearVerdict()
+{
+    if (running_)
+        return;
+    verdict_->clear();
+    verdictFor_->clear();
 }
 
 void SelfTestDialog::showLine(const QString &line, const QColor &colour)
@@ -181,14 +254,6 @@ void SelfTestDialog::showLine(const QString &line, const QColor &colour)
     if (colour.isValid())
         item->setForeground(colour);
     lines_->scrollToItem(item);
-}
-
-void SelfTestDialog::showVerdict(const QString &verdict, const QColor &colour)
-{
-    verdict_->setText(verdict);
-    QPalette palette = verdict_->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    verdict_->setPalette(palette);
 }
 
 void SelfTestDialog::readyForNextCard()
@@ -200,13 +265,13 @@ void SelfTestDialog::readyForNextCard()
 void SelfTestDialog::startTest()
 {
     const QString serial = serial_->text().trimmed();
-    if (serial.isEmpty()) {
+    if (serial.isEmpty() || running_) {
         readyForNextCard();
         return;
     }
     remember();
     lines_->clear();
-    verdict_->clear();
+    clearVerdict();
     filed_->clear();
     lastReport_.clear();
 
@@ -220,6 +285,18 @@ void SelfTestDialog::startTest()
         settings.skip.push_back(selftest::SelfTestPart::Counters);
     if (skipDa_->isChecked())
         settings.skip.push_back(selftest::SelfTestPart::Da);
+    if (const QString meter = meter_->text().trimmed(); !meter.isEmpty()) {
+        try {
+            settings.daMeter = scripting::selfTestDaCheck(meter.toStdString(),
+                                                          daRange_->text().trimmed().toStdString());
+        } catch (const scripting::CommandError &error) {
+            showLine(tr("The meter or the range cannot be used: %1; the self-test did not run.")
+                         .arg(reports::translated(error.message())),
+                     kFailColour);
+            readyForNextCard();
+            return;
+        }
+    }
 
     // Each report a file of its own, named by the serial and the time: never one replaced.
     const QString folder = folder_->text();
@@ -250,8 +327,7 @@ void SelfTestDialog::startTest()
         // Drawn as it comes; what the operator types waits for the test's end.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
-    const std::optional<commands::SelfTestRun> outcome
-        = window_.runSelfTest(settings, target, shown);
+    const std::optional<commands::SelfTestRun> outcome = run_(settings, target, shown);
     running_ = false;
     start_->setEnabled(true);
     if (!outcome) {
@@ -263,13 +339,17 @@ void SelfTestDialog::startTest()
         showLine(outcome->lines.last(), QColor()); // the summary
     for (const QString &problem : outcome->problems)
         showLine(problem, kFailColour);
-    // A test that ran has its verdict, even when its report could not be filed (said above).
-    const QJsonValue passed = outcome->answer.value(QStringLiteral("passed"));
-    if (passed.isBool())
-        showVerdict(passed.toBool() ? kPassed : kFailed,
-                    passed.toBool() ? kPassColour : kFailColour);
-    else
-        showVerdict(tr("Could not run"), kFailColour);
+    // A test that ran has its verdict, even when its report could not be filed (said above),
+    // and it names what was not tested and the card it is for.
+    showInColour(verdict_, commands::verdictWord(outcome->verdict),
+                 verdictColour(outcome->verdict));
+    QString verdictFor = tr("Serial %1, card %2, base %3")
+                             .arg(serial)
+                             .arg(card_.number)
+                             .arg(card_.base ? commands::hex4(*card_.base) : tr("none found"));
+    if (!outcome->notTested.isEmpty())
+        verdictFor = tr("Not tested: %1.").arg(outcome->notTested) + QLatin1Char('\n') + verdictFor;
+    verdictFor_->setText(verdictFor);
     if (outcome->reportFiled) {
         lastReport_ = path;
         filed_->setText(tr("Report filed: %1").arg(path));

@@ -5,6 +5,9 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -13,18 +16,24 @@ class QPushButton;
 
 namespace qm5083::window {
 
-class MainWindow;
-
 // The self-test from the menu, made for a barcode scanner: the serial typed and Enter runs the
-// test on the window's card, each check shown as it is made, a large verdict, and the report
-// filed in the results folder without asking. Then the serial box is ready for the next card.
-// The operator, station, folder and parts skipped are remembered between runs.
+// test on the card the window shows, each check shown as it is made, a large verdict naming the
+// serial and the card, and the report filed in the results folder without asking. Then the
+// serial box is ready for the next card. The operator, station, folder, parts skipped and the
+// meter are remembered between runs.
 class SelfTestDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit SelfTestDialog(MainWindow &window);
+    // Runs the self-test of the dialog's card as one operation of the window; nothing while
+    // another runs.
+    using Runner = std::function<std::optional<commands::SelfTestRun>(
+        const commands::SelfTestSettings &settings,
+        const std::optional<commands::ReportTarget> &target, const commands::CheckShownTo &shown)>;
+
+    // The test of card, run by run; parent's caption heads the dialog's.
+    SelfTestDialog(const commands::CardChoice &card, Runner run, QWidget *parent = nullptr);
     ~SelfTestDialog() override;
 
     // A serial as a file name's part: letters, digits, '-', '_' and '.' kept, the rest '_'.
@@ -36,6 +45,7 @@ public:
     // The longest text each box takes.
     static constexpr int kMaxFactLength = 64;
     static constexpr int kMaxFolderLength = 1024;
+    static constexpr int kMaxMeterLength = 300;
 
 public slots:
     // Not while a test runs: it ends on its own, with the card left as always.
@@ -50,20 +60,26 @@ private:
     void chooseFolder();
     void remember() const;
     void showLine(const QString &line, const QColor &colour);
-    void showVerdict(const QString &verdict, const QColor &colour);
+    void showNotTested();
+    void clearVerdict();
     void readyForNextCard();
 
-    MainWindow &window_;
+    commands::CardChoice card_;
+    Runner run_;
     QLineEdit *serial_;
+    QLabel *notTested_;
     QLineEdit *operator_;
     QLineEdit *station_;
     QLineEdit *folder_;
     QCheckBox *skipLoopback_;
     QCheckBox *skipCounters_;
     QCheckBox *skipDa_;
+    QLineEdit *meter_;
+    QLineEdit *daRange_;
     QPushButton *start_;
     QListWidget *lines_;
     QLabel *verdict_;
+    QLabel *verdictFor_;
     QLabel *filed_;
     QString lastReport_;
     bool running_ = false;

@@ -547,10 +547,6 @@
         <translation>逐行打印窗口中每个控件的位置和大小（像素），然后结束，不显示窗口。</translation>
     </message>
     <message>
-        <source>Test the card without a window: the digital loopback (outputs wired back to the inputs), the counter chips and the DA channels; print one line per check. Exit status 0 when every check passes, 1 when one fails, 2 when the test cannot run.</source>
-        <translation>不打开窗口测试板卡：开关量回环（输出接回输入）、计数器芯片和 DA 通道；每项检查打印一行。全部通过时退出状态为 0，有检查失败时为 1，无法测试时为 2。</translation>
-    </message>
-    <message>
         <source>Write the self-test&apos;s result to FILE as JSON.</source>
         <translation>把自检结果以 JSON 格式写入 FILE。</translation>
     </message>
@@ -601,10 +597,6 @@
     <message>
         <source>its ports read FF</source>
         <translation>其端口读回 FF</translation>
-    </message>
-    <message>
-        <source>codes %1 written; they cannot be read back. With a meter on the channel, type each in DA%2 and press DA 输出: 0 gives the bottom of its range, 800 the middle, FFF the top.</source>
-        <translation>已写入代码 %1；这些代码无法回读。请将电表接到该通道，在 DA%2 中逐个输入并按“DA 输出”：0 为量程下限，800 为中点，FFF 为上限。</translation>
     </message>
     <message>
         <source>The card is left with outputs 00, DA codes 0 and the clock outputs at k %1, n %2.</source>
@@ -677,14 +669,6 @@
     <message>
         <source>counting not checked: no base clock, as chip A is absent</source>
         <translation>未检查计数：芯片 A 不存在，没有基频时钟</translation>
-    </message>
-    <message>
-        <source>Skipped: %1.</source>
-        <translation>已跳过：%1。</translation>
-    </message>
-    <message>
-        <source>Self-test of %1: %2 of %3 checks passed.%4 %5</source>
-        <translation>%1 的自检：%3 项检查中 %2 项通过。%4 %5</translation>
     </message>
     <message>
         <source>the report %1 cannot be written: %2; the self-test did not run</source>
@@ -941,10 +925,6 @@
     <message>
         <source>Commands, each one operation on the card (--card N, default 1), with strict arguments:</source>
         <translation>命令（每个是对板卡的一个操作，--card N，默认 1），参数须严格符合格式：</translation>
-    </message>
-    <message>
-        <source>Exit status: 0 done, 1 a check failed, 2 could not run, 128 + N ended by signal N.</source>
-        <translation>退出状态：0 完成，1 检查未通过，2 无法运行，128 + N 被信号 N 结束。</translation>
     </message>
     <message>
         <source>offset</source>
@@ -1360,6 +1340,146 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
         <source>The simulated cards start afresh: what they kept in %1 is gone.</source>
         <translation>仿真板卡已重新开始：它们在 %1 中保留的状态已清除。</translation>
     </message>
+    <message>
+        <source>Test the card without a window: the digital loopback (outputs wired back to the inputs), the counter chips and the DA channels (measured with --meter); print one line per check. Exit status 0 when every check was made and passed, 1 when one failed, 3 when none failed but a part was not tested (skipped, or the DA channels without a meter), 2 when the test cannot run.</source>
+        <translation>不开窗口测试板卡：开关量回环（输出接回输入）、计数器芯片和 DA 通道（用 --meter 测量）；每项检查一行。每项检查都做了且都通过时退出状态为 0，有一项不通过时为 1，没有不通过但有部分未测（跳过，或没有电表时的 DA 通道）时为 3，测试无法进行时为 2。</translation>
+    </message>
+    <message>
+        <source>Measure each DA channel in the self-test with METER at the major carries and judge it (offset and gain within 20 LSB, INL 4, DNL 1, monotonic): sim, command:CMD or sigrok:DRIVER[:KEY=VALUE]... as da-check takes them, file:FILE (readings one a line) or typed. Without it the DA channels are not measured, and the self-test is not a pass.</source>
+        <translation>自检时用 METER 在主要进位点测量每个 DA 通道并判定（失调和增益在 20 LSB 之内，积分非线性 4，微分非线性 1，单调）：sim、command:CMD 或 sigrok:DRIVER[:KEY=VALUE]...（与 da-check 相同），file:FILE（每行一个读数）或 typed。不给出时 DA 通道不测量，自检不会判为合格。</translation>
+    </message>
+    <message>
+        <source>The DA channels&apos; range in volts for the self-test&apos;s --meter (default 0:10).</source>
+        <translation>自检 --meter 测量的 DA 通道量程，单位伏（默认 0:10）。</translation>
+    </message>
+    <message>
+        <source>Exit status: 0 done (every check made and passed), 1 a check failed, 2 could not run, 3 none failed but not every check was made or judged, 128 + N ended by signal N.</source>
+        <translation>退出状态：0 完成（每项检查都做了且都通过），1 有检查不通过，2 无法进行，3 没有不通过但并非每项都检查或判定了，128 + N 被信号 N 结束。</translation>
+    </message>
+    <message>
+        <source>--meter &quot;%1&quot; is not a meter: sim, command:CMD, sigrok:DRIVER[:KEY=VALUE]..., file:FILE or typed</source>
+        <translation>--meter “%1”不是电表：sim、command:CMD、sigrok:DRIVER[:KEY=VALUE]...、file:FILE 或 typed</translation>
+    </message>
+    <message>
+        <source>--da-range &quot;%1&quot; is not a range: LOW:HIGH in volts, LOW at code 0, such as 0:10 or -5:5</source>
+        <translation>--da-range “%1”不是量程：LOW:HIGH，单位伏，LOW 为代码 0 的输出，例如 0:10 或 -5:5</translation>
+    </message>
+    <message>
+        <source>--da-range is the range the self-test&apos;s --meter measures: give --meter too</source>
+        <translation>--da-range 是自检 --meter 测量的量程：请同时给出 --meter</translation>
+    </message>
+    <message>
+        <source>not judged, without a limit: %1</source>
+        <translation>未判定（没有限值）：%1</translation>
+    </message>
+    <message>
+        <source>verdict: %1, judged on %2</source>
+        <translation>结论：%1，依据：%2</translation>
+    </message>
+    <message>
+        <source>the readings do not follow the codes: from code 0 to FFF they moved %1 V, not about %2 V; check that the meter is on DA%3&apos;s output and reads DC volts</source>
+        <translation>读数不随代码变化：从代码 0 到 FFF 变化了 %1 V，而不是约 %2 V；请检查电表是否接在 DA%3 的输出上并处于直流电压档</translation>
+    </message>
+    <message>
+        <source>the readings give figures that are no numbers; check that the meter is on DA%1&apos;s output and reads DC volts</source>
+        <translation>读数算出的指标不是数值；请检查电表是否接在 DA%1 的输出上并处于直流电压档</translation>
+    </message>
+    <message>
+        <source>readings typed at the terminal need the self-test command at a terminal; in the window, measure with the DA check</source>
+        <translation>在终端输入读数需要在终端运行自检命令；在窗口中请用 DA 校验测量</translation>
+    </message>
+    <message>
+        <source>not measured, as no meter was set (--meter): codes %1 written, which cannot be read back. With a meter on the channel, type each in DA%2 and press DA 输出: 0 gives the bottom of its range, 800 the middle, FFF the top.</source>
+        <translation>未测量，因为没有设定电表（--meter）：已写入代码 %1，无法读回。请用电表接该通道，在 DA%2 中逐个输入并按 DA 输出：0 为量程下限，800 为中点，FFF 为上限。</translation>
+    </message>
+    <message>
+        <source>CHECK  DA%1: not measured, as the measuring ended before it</source>
+        <translation>待测   DA%1：未测量，测量在此之前已结束</translation>
+    </message>
+    <message>
+        <source>CHECK  DA%1: not measured: %2</source>
+        <translation>待测   DA%1：未测量：%2</translation>
+    </message>
+    <message>
+        <source>METER  DA%1: %2</source>
+        <translation>电表   DA%1：%2</translation>
+    </message>
+    <message>
+        <source>%1 %2 LSB beyond +-%3 LSB</source>
+        <translation>%1 %2 LSB，超出 ±%3 LSB</translation>
+    </message>
+    <message>
+        <source>not monotonic (a DNL below -1 LSB)</source>
+        <translation>不单调（有低于 -1 LSB 的微分非线性）</translation>
+    </message>
+    <message>
+        <source>offset %1, gain %2, inl %3, dnl %4 LSB over %5 codes</source>
+        <translation>%5 个代码上：失调 %1、增益 %2、积分非线性 %3、微分非线性 %4 LSB</translation>
+    </message>
+    <message>
+        <source>PASS   DA%1: %2</source>
+        <translation>通过   DA%1：%2</translation>
+    </message>
+    <message>
+        <source>FAIL   DA%1: %2; %3</source>
+        <translation>失败   DA%1：%2；%3</translation>
+    </message>
+    <message>
+        <source>skipped</source>
+        <translation>已跳过</translation>
+    </message>
+    <message>
+        <source>no meter was set</source>
+        <translation>未设定电表</translation>
+    </message>
+    <message>
+        <source>stopped</source>
+        <translation>已停止</translation>
+    </message>
+    <message>
+        <source>the meter or its wiring failed</source>
+        <translation>电表或其接线故障</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1（%2）</translation>
+    </message>
+    <message>
+        <source>Not tested: %1.</source>
+        <translation>未测：%1。</translation>
+    </message>
+    <message>
+        <source>Self-test of %1: %2 of %3 checks passed.%4 Verdict: %5. %6</source>
+        <translation>%1 的自检：%3 项检查中 %2 项通过。%4结论：%5。%6</translation>
+    </message>
+    <message>
+        <source>there is nothing to test: loopback, counters and da are all skipped</source>
+        <translation>没有可测的部分：loopback、counters 和 da 都已跳过</translation>
+    </message>
+    <message>
+        <source>Passed</source>
+        <translation>合格</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>不合格</translation>
+    </message>
+    <message>
+        <source>Incomplete</source>
+        <translation>未全部检查</translation>
+    </message>
+    <message>
+        <source>Not judged</source>
+        <translation>未判定</translation>
+    </message>
+    <message>
+        <source>Could not run</source>
+        <translation>无法进行</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>已停止</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::reports</name>
@@ -1659,14 +1779,6 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
         <translation>“%1”不是 %2 到 %3 V 量程的读数；请重新输入万用表的读数（伏）。</translation>
     </message>
     <message>
-        <source>the check was ended at code %1</source>
-        <translation>校验在码 %1 处被结束</translation>
-    </message>
-    <message>
-        <source>Could not run</source>
-        <translation>无法进行</translation>
-    </message>
-    <message>
         <source>No report was filed.</source>
         <translation>未保存报告。</translation>
     </message>
@@ -1677,6 +1789,26 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     <message>
         <source>2 to 4096 codes</source>
         <translation>2 到 4096 个码</translation>
+    </message>
+    <message>
+        <source>DA check of card %1, base %2</source>
+        <translation>%1 号卡的 DA 校验，基地址 %2</translation>
+    </message>
+    <message>
+        <source>none found</source>
+        <translation>未找到</translation>
+    </message>
+    <message>
+        <source>the window reaches no card</source>
+        <translation>窗口没有连接到板卡</translation>
+    </message>
+    <message>
+        <source>the check was stopped at code %1; DA%2 is left at code 0</source>
+        <translation>检查在代码 %1 处停止；DA%2 已置为代码 0</translation>
+    </message>
+    <message>
+        <source>Serial %1, card %2, base %3, DA%4</source>
+        <translation>序列号 %1，%2 号卡，基地址 %3，DA%4</translation>
     </message>
 </context>
 <context>
@@ -1814,10 +1946,6 @@ Card: %2</source>
 <context>
     <name>qm5083::window::SelfTestDialog</name>
     <message>
-        <source>Self-test</source>
-        <translation>自检</translation>
-    </message>
-    <message>
         <source>Choose…</source>
         <translation>选择…</translation>
     </message>
@@ -1878,16 +2006,76 @@ Card: %2</source>
         <translation>另一个操作正在进行；请在它结束后再试。</translation>
     </message>
     <message>
-        <source>Could not run</source>
-        <translation>无法进行</translation>
-    </message>
-    <message>
         <source>Report filed: %1</source>
         <translation>报告已保存：%1</translation>
     </message>
     <message>
         <source>No report was filed.</source>
         <translation>未保存报告。</translation>
+    </message>
+    <message>
+        <source>Self-test of card %1, base %2</source>
+        <translation>%1 号卡的自检，基地址 %2</translation>
+    </message>
+    <message>
+        <source>none found</source>
+        <translation>未找到</translation>
+    </message>
+    <message>
+        <source>empty: the DA channels are not measured</source>
+        <translation>空：不测量 DA 通道</translation>
+    </message>
+    <message>
+        <source>The meter that measures each DA channel in turn, as --meter gives it: sim, command:CMD, sigrok:DRIVER[:KEY=VALUE]... or file:FILE</source>
+        <translation>依次测量每个 DA 通道的电表，写法同 --meter：sim、command:CMD、sigrok:DRIVER[:KEY=VALUE]... 或 file:FILE</translation>
+    </message>
+    <message>
+        <source>LOW:HIGH in volts: what code 0 and the top of the range give</source>
+        <translation>LOW:HIGH，单位伏：代码 0 和量程上限的输出</translation>
+    </message>
+    <message>
+        <source>Range (V):</source>
+        <translation>量程（V）：</translation>
+    </message>
+    <message>
+        <source>DA meter:</source>
+        <translation>DA 电表：</translation>
+    </message>
+    <message>
+        <source>the digital loopback</source>
+        <translation>开关量回环</translation>
+    </message>
+    <message>
+        <source>the counters</source>
+        <translation>计数器</translation>
+    </message>
+    <message>
+        <source>the DA channels</source>
+        <translation>DA 通道</translation>
+    </message>
+    <message>
+        <source>the DA channels&apos; outputs (no meter)</source>
+        <translation>DA 通道的输出（没有电表）</translation>
+    </message>
+    <message>
+        <source>Everything is skipped: there is nothing to test.</source>
+        <translation>全部跳过：没有可测的部分。</translation>
+    </message>
+    <message>
+        <source>Not tested: %1. The verdict will not be a pass.</source>
+        <translation>未测：%1。结论不会是合格。</translation>
+    </message>
+    <message>
+        <source>The meter or the range cannot be used: %1; the self-test did not run.</source>
+        <translation>电表或量程不能使用：%1；自检没有进行。</translation>
+    </message>
+    <message>
+        <source>Serial %1, card %2, base %3</source>
+        <translation>序列号 %1，%2 号卡，基地址 %3</translation>
+    </message>
+    <message>
+        <source>Not tested: %1.</source>
+        <translation>未测：%1。</translation>
     </message>
 </context>
 </TS>
