@@ -267,7 +267,7 @@ Answered history(const ResultsCommand &command, results::Database &database)
                               .arg(entry.started, entry.check, entry.status, entry.station,
                                    entry.operatorName.isEmpty() ? QStringLiteral("-")
                                                                 : entry.operatorName)
-                              .arg(QString::number(double(entry.durationMs) / 1000, 'f', 1)
+                              .arg(QString::number(double(entry.durationMs) / 1000, 'f', 3)
                                    + QStringLiteral(" s"));
         for (const results::ResultItem &item : entry.failures)
             answered.lines << QStringLiteral("  %1: %2").arg(item.name, item.problem);
@@ -431,6 +431,24 @@ bool ResultsFiling::store(const QJsonObject &report, QString &why)
         why = error.message();
         return false;
     }
+}
+
+ResultsOpener resultsOpenerFor(const CommandLine &commandLine)
+{
+    return [place = commandLine.results] {
+        return std::make_unique<ResultsFiling>(results::resultsPlace(
+            place, QStringLiteral(QM5083_RESULTS_CONF), QStringLiteral(QM5083_RESULTS_DIR)));
+    };
+}
+
+std::optional<QString> storeResult(ResultsFiling *filing, const QJsonObject &report)
+{
+    QString why;
+    if (!filing || filing->store(report, why))
+        return std::nullopt;
+    return tr("the result was not stored in the results database: %1; the verdict stands, and "
+              "the report holds it")
+        .arg(why);
 }
 
 std::optional<QString> ResultsFiling::send()

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -44,6 +45,25 @@ private:
     std::unique_ptr<results::ResultsStore> store_;
     QDateTime started_;
 };
+
+// Opens the filing of one check's result; nothing where no result is stored (a window in a test
+// without a command line). Throws results::ResultsError.
+using ResultsOpener = std::function<std::unique_ptr<ResultsFiling>()>;
+
+// How a window's test files its result: the filing opened before the test, and handed over
+// after it to be sent while the window goes on.
+struct ResultsHandling
+{
+    std::function<std::unique_ptr<ResultsFiling>()> open;
+    std::function<void(std::unique_ptr<ResultsFiling>)> send;
+};
+
+// The opener for this run's results, as --results and the results setting say.
+ResultsOpener resultsOpenerFor(const CommandLine &commandLine);
+
+// Stores the result a report stands for, when filing is given; why it could not be, for the
+// operator, when it was not (the verdict stands).
+std::optional<QString> storeResult(ResultsFiling *filing, const QJsonObject &report);
 
 // The time now, with the station's offset from UTC.
 QDateTime nowWithZone();

@@ -1,7 +1,6 @@
 #include "results_plot.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -123,8 +122,7 @@ QByteArray yieldPicture(const YieldAnswer &answer, const QString &title, const Q
             drawBar(x, group.finalYield(), kFinal);
             drawLabel(painter, x - slot / 2, slot, group.group.isEmpty() ? tr("all") : group.group);
             painter.drawText(QRectF(x - slot / 2, kArea.bottom() + 20, slot, 16), Qt::AlignHCenter,
-                             QCoreApplication::translate("qm5083::results", "%n card(s)", nullptr,
-                                                         static_cast<int>(group.cards)));
+                             tr("cards: %1").arg(group.cards));
         }
         drawLegend(painter, {{kFirstPass, tr("first-pass yield")}, {kFinal, tr("final yield")}});
     });
