@@ -18,6 +18,7 @@ namespace qm5083::commands {
 namespace {
 
 using scripting::ResultsCommand;
+using Period = results::Period;
 
 QString queryName(ResultsCommand::Query query)
 {
@@ -90,9 +91,9 @@ std::int64_t msOf(const std::string &given, bool end)
     return QDateTime::fromString(text, Qt::ISODate).toMSecsSinceEpoch();
 }
 
-results::Period periodOf(const ResultsCommand &command)
+Period periodOf(const ResultsCommand &command)
 {
-    results::Period period;
+    Period period;
     if (!command.since.empty())
         period.sinceMs = msOf(command.since, false);
     if (!command.until.empty())
@@ -355,7 +356,7 @@ Answered pareto(const ResultsCommand &command, results::Database &database)
 // The export: written as it is read, a result at a time, never held whole.
 Answered exportAll(const ResultsCommand &command, results::Database &database, std::FILE *out)
 {
-    const results::Period period = periodOf(command);
+    const Period period = periodOf(command);
     Answered answered;
     answered.printed = true;
     if (command.csv) {
@@ -392,6 +393,17 @@ Answered exportAll(const ResultsCommand &command, results::Database &database, s
     }
     std::fflush(out);
     return answered;
+}
+
+// Why what was queued was not sent, if it was not.
+std::optional<QString> notSent(const results::SyncOutcome &outcome)
+{
+    if (!outcome.problem)
+        return std::nullopt;
+    return tr("%1; %2 results stay queued, to be sent by the next check or "
+              "\"qm5083-bench results sync\"")
+        .arg(outcome.problem->message())
+        .arg(outcome.queued);
 }
 
 } // namespace
@@ -453,13 +465,7 @@ std::optional<QString> storeResult(ResultsFiling *filing, const QJsonObject &rep
 
 std::optional<QString> ResultsFiling::send()
 {
-    const results::SyncOutcome outcome = store_->sync();
-    if (!outcome.problem)
-        return std::nullopt;
-    return tr("%1; %2 results stay queued, to be sent by the next program or "
-              "\"qm5083-bench results sync\"")
-        .arg(outcome.problem->message())
-        .arg(outcome.queued);
+    return notSent(store_->sync());
 }
 
 int runResultsCommand(const ResultsCommand &command, const CommandLine &commandLine, std::FILE *out,
@@ -523,12 +529,12 @@ int runResultsCommand(const ResultsCommand &command, const CommandLine &commandL
     for (auto field = answered.json.begin(); field != answered.json.end(); ++field)
         json[field.key()] = field.value();
     if (sessionLog) {
-        QJsonObject details {{QStringLiteral("status"), status},
-                             {QStringLiteral("result"), resultOf(status)}};
-        if (!why.isEmpty())
-            details[QStringLiteral("error")] = json[QStringLiteral("error")];
-        sessionLog->append(
-            reports::operationLine({commandLine.commandText, {}, {}, nullptr, true, details}));
+        const QJsonObject details {{QStringLiteral("status"), status},
+                                   {QStringLiteral("result"), resultOf(status)}};
+        const reports::ErrorReport failure {
+            tr("The command stopped"), json[QStringLiteral("error")].toString(), {}, {}};
+        sessionLog->append(reports::operationLine(
+            {commandLine.commandText, {}, {}, why.isEmpty() ? nullptr : &failure, true, details}));
     }
     if (!answered.printed || status != kDone) {
         if (commandLine.json && !(answered.printed && status == kDone))

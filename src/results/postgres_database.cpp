@@ -63,6 +63,18 @@ QString describe(const PQconninfoOption *options)
     return parts.join(QLatin1Char(' '));
 }
 
+// Why a statement failed: the server gone, or the statement itself.
+ResultsError postgresFailure(PGconn *connection, const QString &name, const PGresult *result)
+{
+    if (PQstatus(connection) != CONNECTION_OK)
+        return {ResultsError::Kind::Unreachable,
+                tr("the %1 cannot be reached: \"%2\"")
+                    .arg(name, firstLine(PQerrorMessage(connection)))};
+    const QString why
+        = result ? firstLine(PQresultErrorMessage(result)) : firstLine(PQerrorMessage(connection));
+    return {ResultsError::Kind::Failed, tr("the %1 failed: \"%2\"").arg(name, why)};
+}
+
 class PostgresDatabase final : public Database
 {
 public:
@@ -137,13 +149,7 @@ private:
 
     ResultsError failure(const PGresult *result = nullptr) const
     {
-        if (PQstatus(connection_) != CONNECTION_OK)
-            return {ResultsError::Kind::Unreachable,
-                    tr("the %1 cannot be reached: %2")
-                        .arg(name_, firstLine(PQerrorMessage(connection_)))};
-        const QString why = result ? firstLine(PQresultErrorMessage(result))
-                                   : firstLine(PQerrorMessage(connection_));
-        return {ResultsError::Kind::Failed, tr("the %1 failed: %2").arg(name_, why)};
+        return postgresFailure(connection_, name_, result);
     }
 
     PGconn *connection_;
@@ -199,7 +205,7 @@ std::unique_ptr<Database> openPostgres(const QString &connection, int connectTim
         const QString why = firstLine(PQerrorMessage(handle));
         PQfinish(handle);
         throw ResultsError(ResultsError::Kind::Unreachable,
-                           tr("the %1 cannot be reached: %2").arg(name, why));
+                           tr("the %1 cannot be reached: \"%2\"").arg(name, why));
     }
     auto database = std::make_unique<PostgresDatabase>(handle, name);
     // Notices (a table that exists already) are no concern of the operator's.

@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QStandardPaths>
 
+#include <unistd.h>
+
 #include <array>
 #include <string_view>
 
@@ -194,7 +196,9 @@ void migrate(Database &database)
 
 QString defaultLocalFile(const QString &sharedFolder)
 {
-    if (!sharedFolder.isEmpty() && QFileInfo(sharedFolder).isDir())
+    // A user outside the group (practising on the simulated card) keeps their own.
+    if (!sharedFolder.isEmpty() && QFileInfo(sharedFolder).isDir()
+        && ::access(QFile::encodeName(sharedFolder).constData(), W_OK | X_OK) == 0)
         return QDir(sharedFolder).filePath(QStringLiteral("results.sqlite"));
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     return QDir(data).filePath(QStringLiteral("qm5083-bench/results.sqlite"));

@@ -19,6 +19,26 @@ namespace {
 // How long a program waits for another that is writing before it gives up.
 constexpr int kBusyTimeoutMs = 10000;
 
+// The error a result code stands for, naming the file.
+ResultsError sqliteFailure(int code, const QString &path, const QString &why)
+{
+    const int primary = code & 0xFF;
+    if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
+        return {ResultsError::Kind::Damaged,
+                tr("the results database %1 is damaged or no SQLite database: move it aside, "
+                   "and the next result starts a new one there")
+                    .arg(path)};
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        return {ResultsError::Kind::Failed,
+                tr("the results database %1 stayed busy for %2 s: another program writes "
+                   "it (\"%3\")")
+                    .arg(path)
+                    .arg(kBusyTimeoutMs / 1000)
+                    .arg(why)};
+    return {ResultsError::Kind::Failed,
+            tr("the results database %1 failed: \"%2\"").arg(path, why)};
+}
+
 class SqliteDatabase final : public Database
 {
 public:
@@ -68,26 +88,7 @@ public:
         if (code == SQLITE_OK)
             return;
         const QString why = QString::fromUtf8(sqlite3_errmsg(handle_));
-        throw failure(code, path_, why);
-    }
-
-    static ResultsError failure(int code, const QString &path, const QString &why)
-    {
-        const int primary = code & 0xFF;
-        if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
-            return {ResultsError::Kind::Damaged,
-                    tr("the results database %1 is damaged or no SQLite database (%2): move it "
-                       "aside, and the next result starts a new one there")
-                        .arg(path, why)};
-        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
-            return {ResultsError::Kind::Failed,
-                    tr("the results database %1 stayed busy for %2 s: another program writes "
-                       "it (%3)")
-                        .arg(path)
-                        .arg(kBusyTimeoutMs / 1000)
-                        .arg(why)};
-        return {ResultsError::Kind::Failed,
-                tr("the results database %1 failed: %2").arg(path, why)};
+        throw sqliteFailure(code, path_, why);
     }
 
 private:
@@ -162,7 +163,7 @@ std::unique_ptr<Database> openSqlite(const QString &path)
         const QString why = handle ? QString::fromUtf8(sqlite3_errmsg(handle))
                                    : QString::fromUtf8(sqlite3_errstr(opened));
         sqlite3_close_v2(handle);
-        throw SqliteDatabase::failure(opened, path, why);
+        throw sqliteFailure(opened, path, why);
     }
     sqlite3_extended_result_codes(handle, 1);
     sqlite3_busy_timeout(handle, kBusyTimeoutMs);
