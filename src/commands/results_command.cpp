@@ -7,10 +7,12 @@
 #include "results_plot.h"
 #include "results_queries.h"
 #include "text_lines.h"
+#include "verdict.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <cmath>
 
 namespace qm5083::commands {
@@ -443,6 +445,72 @@ bool ResultsFiling::store(const QJsonObject &report, QString &why)
         why = error.message();
         return false;
     }
+}
+
+EarlierResults earlierResults(const std::vector<results::HistoryEntry> &entries)
+{
+    if (entries.empty())
+        return {tr("First test of this card."), false};
+    const results::HistoryEntry &last = entries.front();
+    const bool failedBefore
+        = std::any_of(entries.begin(), entries.end(), [](const results::HistoryEntry &entry) {
+              return entry.status != QLatin1String("passed");
+          });
+    QStringList failures;
+    for (const results::ResultItem &item : last.failures)
+        failures << QStringLiteral("%1: %2").arg(item.name, item.problem);
+    // The verdict in the operator's words, as the dialog says it large.
+    QString verdict = last.status;
+    for (const Verdict known : {Verdict::Passed, Verdict::Failed, Verdict::Incomplete,
+                                Verdict::NotJudged, Verdict::CouldNotRun, Verdict::Stopped})
+        if (verdictKey(known) == last.status)
+            verdict = verdictWord(known);
+    QString text = tr("Earlier results: %1; the last, %2 (%3), on %4 at station %5")
+                       .arg(entries.size())
+                       .arg(verdict, last.check, last.started, last.station);
+    if (!failures.isEmpty())
+        text += QStringLiteral(": ") + failures.join(QStringLiteral(", "));
+    else if (!last.reason.isEmpty())
+        text += QStringLiteral(": ") + last.reason;
+    text += QLatin1Char('.');
+    return {failedBefore ? tr("Retest. %1").arg(text) : text, failedBefore};
+}
+
+EarlierResults earlierResultsOf(ResultsFiling &filing, const QString &serial)
+{
+    try {
+        return earlierResults(results::history(filing.store().asked(), serial));
+    } catch (const results::ResultsError &error) {
+        // The line's database away: this station's own results, said as such.
+        try {
+            EarlierResults earlier
+                = earlierResults(results::history(filing.store().local(), serial));
+            earlier.text
+                = tr("%1 (this station's results only: %2)").arg(earlier.text, error.message());
+            return earlier;
+        } catch (const results::ResultsError &local) {
+            return {tr("The card's earlier results cannot be read: %1").arg(local.message()),
+                    false};
+        }
+    }
+}
+
+TodaysResults todaysResults(ResultsFiling &filing)
+{
+    results::ResultsStore &store = filing.store();
+    results::Database &database = store.asked();
+    const results::Period today {QDateTime(QDate::currentDate(), QTime(0, 0)).toMSecsSinceEpoch(),
+                                 std::nullopt};
+    const bool line = !store.place().line.isEmpty();
+    const results::YieldAnswer yield = results::yield(
+        database, today, line ? results::GroupBy::Station : results::GroupBy::None);
+    TodaysResults answer;
+    answer.database = database.name();
+    for (const results::YieldGroup &group : yield.groups)
+        answer.lines << groupLine(group, tr("station %1").arg(group.group));
+    answer.lines << groupLine(yield.total, tr("today"));
+    answer.pareto = results::pareto(database, today);
+    return answer;
 }
 
 ResultsOpener resultsOpenerFor(const CommandLine &commandLine)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "command_line.h"
+#include "results_queries.h"
 #include "results_store.h"
 #include "script_command.h"
 #include "session_log.h"
@@ -8,11 +9,13 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace qm5083::commands {
 
@@ -64,6 +67,31 @@ ResultsOpener resultsOpenerFor(const CommandLine &commandLine);
 // Stores the result a report stands for, when filing is given; why it could not be, for the
 // operator, when it was not (the verdict stands).
 std::optional<QString> storeResult(ResultsFiling *filing, const QJsonObject &report);
+
+// What a self-test dialog says of a card's earlier results, from its history (newest first):
+// how often it was tested, its last verdict with its failures, and "retest" when it failed
+// before; "first test" when it has none.
+struct EarlierResults
+{
+    QString text;
+    bool retest = false; // it failed, or had no verdict, before
+};
+EarlierResults earlierResults(const std::vector<results::HistoryEntry> &entries);
+
+// The card's earlier results, from the line's database (or, when it cannot be reached, the
+// station's, which the text says); why not, when neither can be read.
+EarlierResults earlierResultsOf(ResultsFiling &filing, const QString &serial);
+
+// Today's results, for the window: where they are kept, the yield (by station, for a line) as
+// lines, and the problems' Pareto.
+struct TodaysResults
+{
+    QString database;
+    QStringList lines;
+    std::vector<results::ParetoEntry> pareto;
+};
+// Throws results::ResultsError.
+TodaysResults todaysResults(ResultsFiling &filing);
 
 // The time now, with the station's offset from UTC.
 QDateTime nowWithZone();

@@ -306,6 +306,8 @@ void MainWindow::buildMenu()
     selfTest->setObjectName(QStringLiteral("selfTestAction"));
     QAction *daCheck = test->addAction(tr("&DA check…"), this, &MainWindow::askForDaCheck);
     daCheck->setObjectName(QStringLiteral("daCheckAction"));
+    QAction *results = test->addAction(tr("&Results…"), this, &MainWindow::resultsAsked);
+    results->setObjectName(QStringLiteral("resultsAction"));
     QMenu *help = menuBar_->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
     help->addAction(tr("&Manual"), this, &MainWindow::openManual)
@@ -323,6 +325,8 @@ void MainWindow::setTestBench(TestBench bench)
         if (action->objectName() == QLatin1String("selfTestAction")
             || action->objectName() == QLatin1String("daCheckAction"))
             action->setEnabled(ready);
+        else if (action->objectName() == QLatin1String("resultsAction"))
+            action->setEnabled(bench_.commandLine != nullptr); // no card needed
 }
 
 void MainWindow::askForDaCheck()

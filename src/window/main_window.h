@@ -160,6 +160,8 @@ signals:
     // The menu asked for a test of the card in view, while none other runs.
     void selfTestAsked();
     void daCheckAsked();
+    // The menu asked for today's results.
+    void resultsAsked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1632,6 +1632,34 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
         <source>%1; the self-test did not run</source>
         <translation>%1；自检没有进行</translation>
     </message>
+    <message>
+        <source>First test of this card.</source>
+        <translation>此卡首次测试。</translation>
+    </message>
+    <message>
+        <source>Retest. %1</source>
+        <translation>复测。%1</translation>
+    </message>
+    <message>
+        <source>%1 (this station&apos;s results only: %2)</source>
+        <translation>%1（仅本工位的结果：%2）</translation>
+    </message>
+    <message>
+        <source>The card&apos;s earlier results cannot be read: %1</source>
+        <translation>无法读取该板卡以前的结果：%1</translation>
+    </message>
+    <message>
+        <source>station %1</source>
+        <translation>工位 %1</translation>
+    </message>
+    <message>
+        <source>today</source>
+        <translation>今天</translation>
+    </message>
+    <message>
+        <source>Earlier results: %1; the last, %2 (%3), on %4 at station %5</source>
+        <translation>以前的结果：%1 个；最近一次为%2（%3），%4，工位 %5</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::reports</name>
@@ -2198,6 +2226,14 @@ Card: %2</source>
         <source>The self-test ran, but its report was not filed</source>
         <translation>自检已完成，但其报告未能保存</translation>
     </message>
+    <message>
+        <source>&amp;Results…</source>
+        <translation>结果(&amp;R)…</translation>
+    </message>
+    <message>
+        <source>no results are kept without a bench</source>
+        <translation>没有测试台，不保存结果</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::window::Manual</name>
@@ -2208,6 +2244,33 @@ Card: %2</source>
     <message>
         <source>The full manual: man qm5083-bench. The program&apos;s options:</source>
         <translation>完整手册：man qm5083-bench。程序的选项：</translation>
+    </message>
+</context>
+<context>
+    <name>qm5083::window::ResultsDialog</name>
+    <message>
+        <source>Results</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation>刷新(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Today&apos;s results in %1</source>
+        <translation>%1 中今天的结果</translation>
+    </message>
+    <message>
+        <source>Today&apos;s problems</source>
+        <translation>今天的问题</translation>
+    </message>
+    <message>
+        <source>The results cannot be read: %1</source>
+        <translation>无法读取结果：%1</translation>
     </message>
 </context>
 <context>
