@@ -136,7 +136,7 @@ std::string generatedSelect(const std::string &n, const std::string &day)
         + n + " % 5 = 0 THEN 'da-check DA' || (" + n
         + " % 4) ELSE 'self-test' END, "
           "'', '', 1790812800000 + "
-        + n + " * 5000, " + day
+        + n + " * 5000, 0, " + day
         + ", 50, "
           "CASE WHEN "
         + n + " % 13 = 0 THEN 'failed' WHEN " + n
@@ -147,8 +147,8 @@ std::string generatedSelect(const std::string &n, const std::string &day)
 
 constexpr const char *kResultColumns
     = "uuid, serial, card_kind, card_ids, card_address, slot, station, operator, "
-      "program_version, check_name, started, ended, started_ms, day, duration_ms, status, "
-      "exit_status, reason, report";
+      "program_version, check_name, started, ended, started_ms, utc_offset_s, day, "
+      "duration_ms, status, exit_status, reason, report";
 
 // Two items a result: a passing one, and a second that names one of six problem codes when the
 // result failed.

@@ -75,11 +75,11 @@ std::string groupColumn(GroupBy by)
 std::vector<YieldGroup> yieldGroupsOnTheServer(Database &database, const Period &period, GroupBy by)
 {
     std::vector<Value> values;
-    // The day as a number beside the start (a third quicker than the text): the start times
-    // 100000 plus the days since 1970.
+    // The station's day as a number beside the start, in integers alone (twice as quick as the
+    // day's text): the start times 100000 plus the station's days since 1970.
     const bool byDay = by == GroupBy::Day;
     const std::string grouped = by == GroupBy::None || by == GroupBy::Check ? "''"
-        : byDay ? "MIN(started_ms * 100000 + (day::date - DATE '1970-01-01'))"
+        : byDay ? "MIN(started_ms * 100000 + (started_ms / 1000 + utc_offset_s) / 86400)"
                 : "MIN(lpad(started_ms::text, 13, '0') || " + groupColumn(by) + " COLLATE \"C\")";
     const std::string cardGroup = byDay
         ? "to_char(DATE '1970-01-01' + (MIN(grp) % 100000)::integer, 'YYYY-MM-DD')"
@@ -119,9 +119,19 @@ YieldAnswer yieldOnTheServer(Database &database, const Period &period, GroupBy b
     YieldAnswer answer;
     if (by != GroupBy::None)
         answer.groups = yieldGroupsOnTheServer(database, period, by);
-    const std::vector<YieldGroup> whole = yieldGroupsOnTheServer(database, period, GroupBy::None);
-    if (!whole.empty())
-        answer.total = whole.front();
+    if (by == GroupBy::None || by == GroupBy::Check) {
+        const std::vector<YieldGroup> whole
+            = yieldGroupsOnTheServer(database, period, GroupBy::None);
+        if (!whole.empty())
+            answer.total = whole.front();
+    } else {
+        // Each card is counted in one group, where its first result was: the whole is their sum.
+        for (const YieldGroup &group : answer.groups) {
+            answer.total.cards += group.cards;
+            answer.total.firstPass += group.firstPass;
+            answer.total.finalPass += group.finalPass;
+        }
+    }
     std::vector<Value> values;
     const Row counts = database
                            .query("SELECT SUM(CASE WHEN status IN ('could not run', 'stopped') "

@@ -24,9 +24,9 @@ constexpr std::int64_t kSchemaLock = 5083001;
 // The columns a result is written and sent with, in order; the items' likewise.
 constexpr std::string_view kResultColumns
     = "uuid, serial, card_kind, card_ids, card_address, slot, station, operator, "
-      "program_version, check_name, started, ended, started_ms, day, duration_ms, status, "
-      "exit_status, reason, report";
-constexpr int kResultColumnCount = 19;
+      "program_version, check_name, started, ended, started_ms, utc_offset_s, day, "
+      "duration_ms, status, exit_status, reason, report";
+constexpr int kResultColumnCount = 20;
 constexpr std::string_view kItemColumns = "position, name, status, value, unit, low, high, problem";
 constexpr int kItemColumnCount = 8;
 
@@ -50,11 +50,13 @@ std::vector<std::string> schemaVersion1(Dialect dialect)
               "card_ids TEXT NOT NULL, card_address TEXT NOT NULL, slot INTEGER NOT NULL, "
               "station TEXT NOT NULL, operator TEXT NOT NULL, program_version TEXT NOT NULL, "
               "check_name TEXT NOT NULL, started TEXT NOT NULL, ended TEXT NOT NULL, "
-              "started_ms BIGINT NOT NULL, day TEXT NOT NULL, duration_ms BIGINT NOT NULL, "
+              "started_ms BIGINT NOT NULL, utc_offset_s INTEGER NOT NULL, day TEXT NOT NULL, "
+              "duration_ms BIGINT NOT NULL, "
               "status TEXT NOT NULL, exit_status INTEGER NOT NULL, reason TEXT NOT NULL, "
               "report TEXT NOT NULL)",
-        // Holds everything the yield reads: it is read without the table.
-        "CREATE INDEX results_by_serial ON results (serial, check_name, started_ms, status)",
+        // Holds everything the yield reads, by day too: it is read without the table.
+        "CREATE INDEX results_by_serial ON results (serial, check_name, started_ms, status, "
+        "utc_offset_s)",
         "CREATE INDEX results_by_time ON results (started_ms)",
         "CREATE TABLE result_items (result_id BIGINT NOT NULL REFERENCES results (id) ON "
         "DELETE CASCADE, position INTEGER NOT NULL, name TEXT NOT NULL, status TEXT NOT NULL, "
@@ -242,12 +244,25 @@ bool insertResult(Database &database, const ResultRecord &record)
     const std::vector<Row> inserted = database.query(
         "INSERT INTO results (" + std::string(kResultColumns) + ") VALUES ("
             + placeholders(kResultColumnCount) + ") ON CONFLICT (uuid) DO NOTHING RETURNING id",
-        {record.uuid, record.serial, record.cardKind, record.cardIds, record.cardAddress,
-         std::int64_t {record.slot}, record.station, record.operatorName, record.programVersion,
-         record.check, isoText(record.started), isoText(record.ended),
+        {record.uuid,
+         record.serial,
+         record.cardKind,
+         record.cardIds,
+         record.cardAddress,
+         std::int64_t {record.slot},
+         record.station,
+         record.operatorName,
+         record.programVersion,
+         record.check,
+         isoText(record.started),
+         isoText(record.ended),
          std::int64_t {record.started.toMSecsSinceEpoch()},
-         record.started.date().toString(Qt::ISODate), std::int64_t {record.durationMs()},
-         record.status, std::int64_t {record.exitStatus}, record.reason,
+         std::int64_t {record.started.offsetFromUtc()},
+         record.started.date().toString(Qt::ISODate),
+         std::int64_t {record.durationMs()},
+         record.status,
+         std::int64_t {record.exitStatus},
+         record.reason,
          QString::fromUtf8(QJsonDocument(record.report).toJson(QJsonDocument::Compact))});
     if (inserted.empty())
         return false;
