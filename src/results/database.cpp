@@ -52,7 +52,7 @@ void Database::rollback() noexcept
 {
     try {
         execute("ROLLBACK");
-    } catch (const ResultsError &) { // nothing to roll back, or the connection is gone
+    } catch (...) { // nothing to roll back, or the connection is gone: nothing was written
     }
 }
 
