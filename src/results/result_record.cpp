@@ -174,7 +174,7 @@ bool judgesTheCard(const QString &status)
 
 QString statusOfReport(const QJsonObject &report)
 {
-    const QString verdict = report[key("verdict")].toString();
+    QString verdict = report[key("verdict")].toString();
     if (std::find(kStatuses.begin(), kStatuses.end(), verdict.toStdString()) != kStatuses.end())
         return verdict;
     const int status = report[key("status")].toInt(2);

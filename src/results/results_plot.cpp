@@ -69,7 +69,8 @@ void drawScale(QPainter &painter, double top, const QString &unit, bool right)
         const double y = kArea.bottom() - kArea.height() * tick / 4;
         const QRectF label = right ? QRectF(kArea.right() + 6, y - 8, 70, 16)
                                    : QRectF(0, y - 8, kArea.left() - 6, 16);
-        painter.drawText(label, (right ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter,
+        const Qt::Alignment align = (right ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter;
+        painter.drawText(label, static_cast<int>(align.toInt()),
                          QString::number(value, 'g', 4) + unit);
         if (!right && tick > 0 && tick < 4) {
             painter.setPen(QPen(Qt::lightGray, 1, Qt::DotLine));

@@ -39,34 +39,42 @@ std::string placeholders(int count, int first = 1)
 }
 
 // Version 1: the results, their items, the queue for the line, and the schema's own version.
+constexpr const char *kResultsColumns
+    = "uuid TEXT NOT NULL UNIQUE, serial TEXT NOT NULL, card_kind TEXT NOT NULL, "
+      "card_ids TEXT NOT NULL, card_address TEXT NOT NULL, slot INTEGER NOT NULL, "
+      "station TEXT NOT NULL, operator TEXT NOT NULL, program_version TEXT NOT NULL, "
+      "check_name TEXT NOT NULL, started TEXT NOT NULL, ended TEXT NOT NULL, "
+      "started_ms BIGINT NOT NULL, utc_offset_s INTEGER NOT NULL, day TEXT NOT NULL, "
+      "duration_ms BIGINT NOT NULL, status TEXT NOT NULL, exit_status INTEGER NOT NULL, "
+      "reason TEXT NOT NULL, report TEXT NOT NULL)";
+// Holds everything the yield reads, by day too: it is read without the table.
+constexpr const char *kResultsBySerial
+    = "CREATE INDEX results_by_serial ON results (serial, check_name, started_ms, status, "
+      "utc_offset_s)";
+constexpr const char *kResultsByTime = "CREATE INDEX results_by_time ON results (started_ms)";
+constexpr const char *kItems
+    = "CREATE TABLE result_items (result_id BIGINT NOT NULL REFERENCES results (id) ON DELETE "
+      "CASCADE, position INTEGER NOT NULL, name TEXT NOT NULL, status TEXT NOT NULL, value "
+      "DOUBLE PRECISION, unit TEXT NOT NULL, low DOUBLE PRECISION, high DOUBLE PRECISION, "
+      "problem TEXT, PRIMARY KEY (result_id, position))";
+// The Pareto reads only the items that name a problem.
+constexpr const char *kItemsByProblem
+    = "CREATE INDEX result_items_by_problem ON result_items (problem) WHERE problem IS NOT NULL";
+constexpr const char *kQueue
+    = "CREATE TABLE queue (uuid TEXT PRIMARY KEY REFERENCES results (uuid) ON DELETE CASCADE, "
+      "queued_ms BIGINT NOT NULL)";
+
 std::vector<std::string> schemaVersion1(Dialect dialect)
 {
     const std::string id = dialect == Dialect::Sqlite
-        ? "id INTEGER PRIMARY KEY"
-        : "id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY";
-    return {
-        "CREATE TABLE results (" + id
-            + ", uuid TEXT NOT NULL UNIQUE, serial TEXT NOT NULL, card_kind TEXT NOT NULL, "
-              "card_ids TEXT NOT NULL, card_address TEXT NOT NULL, slot INTEGER NOT NULL, "
-              "station TEXT NOT NULL, operator TEXT NOT NULL, program_version TEXT NOT NULL, "
-              "check_name TEXT NOT NULL, started TEXT NOT NULL, ended TEXT NOT NULL, "
-              "started_ms BIGINT NOT NULL, utc_offset_s INTEGER NOT NULL, day TEXT NOT NULL, "
-              "duration_ms BIGINT NOT NULL, "
-              "status TEXT NOT NULL, exit_status INTEGER NOT NULL, reason TEXT NOT NULL, "
-              "report TEXT NOT NULL)",
-        // Holds everything the yield reads, by day too: it is read without the table.
-        "CREATE INDEX results_by_serial ON results (serial, check_name, started_ms, status, "
-        "utc_offset_s)",
-        "CREATE INDEX results_by_time ON results (started_ms)",
-        "CREATE TABLE result_items (result_id BIGINT NOT NULL REFERENCES results (id) ON "
-        "DELETE CASCADE, position INTEGER NOT NULL, name TEXT NOT NULL, status TEXT NOT NULL, "
-        "value DOUBLE PRECISION, unit TEXT NOT NULL, low DOUBLE PRECISION, high DOUBLE "
-        "PRECISION, problem TEXT, PRIMARY KEY (result_id, position))",
-        "CREATE INDEX result_items_by_problem ON result_items (problem) WHERE problem IS NOT "
-        "NULL",
-        "CREATE TABLE queue (uuid TEXT PRIMARY KEY REFERENCES results (uuid) ON DELETE "
-        "CASCADE, queued_ms BIGINT NOT NULL)",
-    };
+        ? "id INTEGER PRIMARY KEY, "
+        : "id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY, ";
+    return {"CREATE TABLE results (" + id + kResultsColumns,
+            kResultsBySerial,
+            kResultsByTime,
+            kItems,
+            kItemsByProblem,
+            kQueue};
 }
 
 struct Migration
