@@ -50,6 +50,10 @@ checks=(
     'qm5083-bench --simulate out 12 A5 3C FF && qm5083-bench --simulate in --expect 12 A5 3C FF'
     'qm5083-bench --sim-reset && qm5083-bench --simulate in --expect 00 00 00 00'
     'qm5083-bench --simulate 3 --card 3 out 33 00 00 00 && qm5083-bench --simulate 3 --card 1 in --expect 00 00 00 00 && qm5083-bench --simulate 3 --card 3 in --expect 33 00 00 00'
+    # The reset reaches every card, the last of eight too.
+    'qm5083-bench --simulate 8 --card 8 out 88 00 00 00 && qm5083-bench --sim-reset && qm5083-bench --simulate 8 --card 8 in --expect 00 00 00 00'
+    # The picture needs no display, whatever platform the environment names.
+    'QT_QPA_PLATFORM=xcb qm5083-bench --simulate da-check --channel 0 --range 0:10 --meter sim --limit 1 --plot "$XDG_RUNTIME_DIR/check.svg" >/dev/null && test -s "$XDG_RUNTIME_DIR/check.svg"'
 )
 qm5083-bench() { "$program" "$@"; }
 for check in "${checks[@]}"; do
@@ -60,6 +64,54 @@ for check in "${checks[@]}"; do
         failed=1
     fi
 done
+# A card held by a program stopped inside an operation (its trace's pipe full and never read): a
+# second program gives up after its 2 s, naming the holder by its process and its command line cut
+# to 200 characters; one waiting for the card when a reset removes its state, once the holder
+# ends, takes the state made afresh, not the one removed.
+# wait_until SECONDS COMMAND...: until COMMAND succeeds.
+wait_until() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.05
+    done
+}
+held=$XDG_RUNTIME_DIR/held
+mkfifo "$held"
+exec 7<>"$held"
+long_name=$(printf 'x%.0s' $(seq 300))
+yes 'out 01 02 03 04' | (exec -a "$long_name" "$program" --simulate --trace batch >/dev/null 2>&7) &
+holder=$!
+stopped() { grep -q pipe_write "/proc/$holder/wchan" 2>/dev/null; }
+waiting() { ls -l "/proc/$1/fd" 2>/dev/null | grep -q 'card1\.state'; }
+if wait_until 30 stopped; then
+    busy=$("$program" --simulate in 2>&1 >/dev/null)
+    busy_status=$?
+    "$program" --simulate in >"$held.out" 2>"$held.err" &
+    waiter=$!
+    wait_until 10 waiting "$waiter" && "$program" --sim-reset >/dev/null
+    kill -9 "$holder"
+    wait "$waiter"
+    waiter_status=$?
+else
+    busy="the holder never stopped" busy_status=0 waiter_status=0
+fi
+kill -9 "$holder" 2>/dev/null
+exec 7>&-
+if [ "$busy_status" = 2 ] && grep -qF "process $holder (${long_name:0:200}…)" <<<"$busy"; then
+    echo "PASS: a card held: the holder named, its command line cut to 200 characters"
+else
+    echo "FAIL: a card held: status $busy_status, '$(head -c 400 <<<"$busy")'" >&2
+    failed=1
+fi
+if [ "$waiter_status" = 0 ] && [ "$(cat "$held.out")" = "00 00 00 00" ]; then
+    echo "PASS: a program waiting for a card when a reset removes its state takes the new one"
+else
+    echo "FAIL: a reset while a program waits: status $waiter_status, '$(cat "$held.out" "$held.err")'" >&2
+    failed=1
+fi
+
 # Building the window loads no image plug-in (the menu's overflow icon waits until it is drawn).
 loaded=$(LD_DEBUG=files "$program" --simulate --print-layout 2>&1 >/dev/null | grep -o 'file=[^ ]*')
 if grep 'plugins/imageformats/' <<<"$loaded" || ! grep -q 'libQt6Widgets' <<<"$loaded"; then

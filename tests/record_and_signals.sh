@@ -46,6 +46,9 @@ reports() { grep -c "session record .* cannot be written" "$1"; }
 # records to LOG, once it has answered a first line; its process id in batch_pid.
 start_batch() {
     mkfifo "$1"
+    # An earlier batch's answers must not pass for this one's: the shell's child makes the new
+    # file only once it runs.
+    rm -f out.txt err.txt
     "$program" --simulate --log "$2" batch <"$1" >out.txt 2>err.txt &
     batch_pid=$!
     pids+=("$batch_pid")
@@ -146,18 +149,24 @@ batch_ended_by_sigterm() {
     rm -f more
 }
 
-# SIGTERM to the window: it ends as Exit does, with status 0 and the Exit line last.
+# SIGTERM to the window: it ends as Exit does, with status 0 and the Exit line last. Sent as soon
+# as the record has its first line, the earliest moment the window's handler must be in place by.
+# Without a card the window starts with a report saying so, which the signal closes too.
 window_ended_by_sigterm() {
-    "$program" --simulate --log window.log >/dev/null 2>err.txt &
-    local pid=$!
-    pids+=("$pid")
-    wait_for 20 lines_in window.log 2
-    kill -TERM "$pid"
-    wait "$pid"
-    local status=$? last
-    last=$(tail -n 1 window.log | jq -r '.operation + " " + .result' 2>/dev/null)
-    [ "$status" = 0 ] && whole_json_lines window.log && [ "$last" = "Exit done" ]
-    verdict $? "SIGTERM closes the window as Exit does" "exit $status, last line: $last"
+    local card
+    for card in --simulate --config=/nonexistent/cards.conf; do
+        rm -f window.log
+        "$program" "$card" --log window.log >/dev/null 2>err.txt &
+        local pid=$!
+        pids+=("$pid")
+        wait_for 20 lines_in window.log 1
+        kill -TERM "$pid"
+        wait "$pid"
+        local status=$? last
+        last=$(tail -n 1 window.log | jq -r '.operation + " " + .result' 2>/dev/null)
+        [ "$status" = 0 ] && whole_json_lines window.log && [ "$last" = "Exit done" ]
+        verdict $? "SIGTERM closes the window as Exit does ($card)" "exit $status, last line: $last"
+    done
 }
 
 # The DA check typed at a terminal (a pseudo-terminal under script): a bad reading is asked
@@ -224,19 +233,23 @@ self_test_ended_by_sigint() {
 da_check_ended_by_a_signal() { # NAME SIGNAL STATUS DA-CHECK OPTIONS...
     local name=$1 signal=$2 want=$3
     shift 3
-    rm -f ended.json
+    # The trace of an earlier run must be gone before this one starts: the shell's child makes
+    # the new file only once it runs, and a signal sent before the program is there is lost.
+    rm -f ended.json signal.trace
     "$program" --simulate --trace da-check --channel 1 --range 0:10 --points 2 --report ended.json \
         "$@" >/dev/null 2>signal.trace &
     local pid=$! status sent took
     pids+=("$pid")
-    set_codes() { [ "$(grep -c 'out E00A' signal.trace)" -ge "$1" ]; }
+    set_codes() { [ "$(grep -c 'out E00A' signal.trace 2>/dev/null)" -ge "$1" ] 2>/dev/null; }
     wait_for 10 set_codes 2 # the handler is in place before the first code is set
     sent=$(date +%s%N)
     kill "-$signal" "$pid"
     wait "$pid"
     status=$?
     took=$((($(date +%s%N) - sent) / 1000000))
-    [ "$status" = "$want" ] && [ "$took" -lt 500 ] \
+    # Well within one reading (a 2 s meter; ten codes of 300 ms settling), with room for a loaded
+    # machine: not a measure of speed.
+    [ "$status" = "$want" ] && [ "$took" -lt 1500 ] \
         && [ "$(grep -o 'out E00. ..' signal.trace | tail -n 3 | tr '\n' ' ')" \
             = "out E008 00 out E009 10 out E00A 00 " ] \
         && jq -e --arg signal "SIG$signal" '.complete == false and .endedBy == $signal
@@ -249,7 +262,9 @@ da_check_ended_by_a_signal() { # NAME SIGNAL STATUS DA-CHECK OPTIONS...
 # Each record line goes to the kernel in one write, whole: the self-test's line of some 800
 # accesses as much as a short one (strace shows each write to the record's file).
 one_write_per_line() {
-    strace -f -qq -e trace=write -e signal=none -s 1000000 -o writes.txt \
+    # LeakSanitizer cannot run under ptrace: it would abort the program at its end.
+    ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" \
+        strace -f -qq -e trace=write -e signal=none -s 1000000 -o writes.txt \
         "$program" --simulate --log oneline.log --self-test >/dev/null 2>&1
     local fd writes cut
     fd=$(grep -m1 -F '{\"session\"' writes.txt | sed -E 's/^([0-9]+ +)?write\(([0-9]+),.*/\2/')

@@ -43,6 +43,11 @@ TEST_P(CommandLineOutcome, ExitCodeMessageAndOptions)
     std::ofstream(dir.filePath("good.conf").toStdString())
         << "# the bench's cards\n1234:5678\r\n\n  abcd:0001:2  # the spare\n"; // a DOS line too
     std::ofstream(dir.filePath("bad.conf").toStdString()) << "1234:5678\n1234:567\n";
+    // One the group may change, as the udev helper would not trust it either.
+    std::ofstream(dir.filePath("shared.conf").toStdString()) << "1234:5678\n";
+    std::filesystem::permissions(dir.filePath("shared.conf").toStdString(),
+                                 std::filesystem::perms::group_write,
+                                 std::filesystem::perm_options::add);
     QStringList arguments {QStringLiteral("qm5083-bench")};
     for (const QString &argument : row.arguments)
         arguments << QString(argument).replace(QStringLiteral("@DIR@"), dir.path());
@@ -165,6 +170,14 @@ INSTANTIATE_TEST_SUITE_P(
             "o 5, and the subsystem's ids as lspci -nnv shows them); correct it, or set the c"
             "ards up again with sudo qm5083-bench --setup"
             "\n"},
+        CommandLineRow {"CardSetUpTheGroupMayChange",
+                        {"--config", "@DIR@/shared.conf", "cards"},
+                        2,
+                        "qm5083-bench: the card set-up @DIR@/shared.conf is not used: group or "
+                        "others may change it (mode 0664); the udev helper gives the group no "
+                        "card from it either. Make it and its folder root's and writable by root "
+                        "alone (sudo chown root: FILE; sudo chmod go-w FILE), or set the cards up "
+                        "again with sudo qm5083-bench --setup\n"},
         CommandLineRow {"PciIdOverridesTheCardSetUp",
                         {"--config", "@DIR@/bad.conf", "--pci-id", "1234:5678", "in"},
                         std::nullopt,
@@ -176,6 +189,42 @@ INSTANTIATE_TEST_SUITE_P(
                         {"--self-test", "extra"},
                         2,
                         "qm5083-bench: \"extra\" follows --self-test, which takes no command\n"},
+        // A station's texts, under the one rule the DA check and the window hold them to: at the
+        // limit in bytes (in Chinese, 66 characters), over it, on two lines, with a tab, a C1.
+        CommandLineRow {"SerialAtItsLimit", {"--self-test", "--serial", QString(200, 'x')}, {}, ""},
+        CommandLineRow {"SerialOverItsLimit",
+                        {"--self-test", "--serial", QString(201, 'x')},
+                        2,
+                        "qm5083-bench: --serial \"" + std::string(40, 'x')
+                            + "…\" is not a text of at most 200 bytes of UTF-8 on one line, with "
+                              "no control character\n"},
+        CommandLineRow {"ChineseSerialAtItsLimit",
+                        {"--self-test", "--serial", QString(66, QChar(0x5408))},
+                        {},
+                        ""},
+        CommandLineRow {"ChineseSerialOverItsLimit",
+                        {"--self-test", "--serial", QString(67, QChar(0x5408))},
+                        2,
+                        "qm5083-bench: --serial \"" + QString(40, QChar(0x5408)).toStdString()
+                            + "…\" is not a text of at most 200 bytes of UTF-8 on one line, with "
+                              "no control character\n"},
+        CommandLineRow {"OperatorOnTwoLines",
+                        {"--self-test", "--operator", "Li\nWei"},
+                        2,
+                        "qm5083-bench: --operator \"Li\\nWei\" is not a text of at most 200 bytes "
+                        "of UTF-8 on one line, with no control character\n"},
+        CommandLineRow {"StationWithATab",
+                        {"--self-test", "--station", "3\t4"},
+                        2,
+                        "qm5083-bench: --station \"3\\t4\" is not a text of at most 200 bytes of "
+                        "UTF-8 on one line, with no control character\n"},
+        CommandLineRow {"DaCheckStationWithAC1Control",
+                        {"--simulate", "da-check", "--channel", "0", "--range", "0:10", "--station",
+                         "3\u00854"},
+                        2,
+                        "qm5083-bench: da-check: --station \"3\\u00854\" is not a text of at most "
+                        "200 bytes of UTF-8 on one line, with no control character\n",
+                        true},
         CommandLineRow {"CardTwice",
                         {"--self-test", "--card", "1", "--card", "2"},
                         2,
@@ -416,5 +465,17 @@ INSTANTIATE_TEST_SUITE_P(
         RangeRow {"CardHighest", {"--card", "32767", "in"}, true},
         RangeRow {"CardAbove", {"--card", "32768", "in"}, false}),
     qm5083::testing::RowName {});
+
+// An argument refused is quoted by its first 40 characters, however long it is.
+TEST(RefusedArguments, AreQuotedShort)
+{
+    for (const char *option : {"--sim-fault", "--card", "--skip"}) {
+        const CommandLine parsed = commands::parseCommandLine(
+            {"qm5083-bench", "--simulate", option, QString(100000, 'x'), "--self-test"});
+        EXPECT_EQ(parsed.exitCode, 2) << option;
+        EXPECT_TRUE(parsed.errors.contains("\"" + QString(40, 'x') + "…\"")) << option;
+        EXPECT_LT(parsed.errors.size(), 1000) << option;
+    }
+}
 
 } // namespace

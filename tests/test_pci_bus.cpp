@@ -225,6 +225,13 @@ TEST_P(PciBarChoice, PicksOrRejectsTheBar)
     EXPECT_EQ(cards[0].size, row.size);
     EXPECT_EQ(cards[0].unusable ? cards[0].unusable->english() : "", row.unusable);
     EXPECT_EQ(cards[0].holds(row.start), *row.unusable == '\0');
+    // The udev helper gives the group that BAR's file, and only when the program can use it.
+    const int dir = ::open(tree.deviceDir("0000:05:00.0").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(dir, 0);
+    const SysfsDevice device = readSysfsDevice(dir);
+    ::close(dir);
+    EXPECT_EQ(grantedBar({{0x1234, 0x5678, row.wanted}}, device),
+              *row.unusable ? std::nullopt : std::optional(row.bar));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -268,6 +275,28 @@ INSTANTIATE_TEST_SUITE_P(
                 "BAR 0 is a memory BAR, not an I/O BAR"},
         BarRow {"ExplicitAbsentBar", {io(0xe000, 0x20)}, 4, 4, 0, 0, "BAR 4 is not present"},
         BarRow {"Unassigned", {io(0x0000, 0x20)}, {}, 0, 0, 0, "BAR 0 has no ports assigned"},
+        // The first I/O BAR is the card's, assigned or not: never a later one instead.
+        BarRow {"FirstIoBarUnassigned",
+                {mem(0xf0000000, 0x100), io(0x0000, 0x20), io(0xe100, 0x20)},
+                {},
+                1,
+                0,
+                0,
+                "BAR 1 has no ports assigned"},
+        BarRow {"FirstIoBarUnsetByTheKernel",
+                {mem(0xf0000000, 0x100), io(0xe000, 0x20, kIoResourceUnset), io(0xe100, 0x20)},
+                {},
+                1,
+                0,
+                0,
+                "BAR 1 has no ports assigned"},
+        BarRow {"FirstIoBarSwitchedOffByTheKernel",
+                {mem(0xf0000000, 0x100), io(0xe000, 0x20, kIoResourceDisabled), io(0xe100, 0x20)},
+                {},
+                1,
+                0,
+                0,
+                "BAR 1 is switched off by the kernel"},
         BarRow {"BeyondFFFF", {io(0xfff0, 0x20)}, {}, 0, 0, 0, "BAR 0 lies beyond port FFFF"}),
     qm5083::testing::RowName {});
 
@@ -444,12 +473,18 @@ INSTANTIATE_TEST_SUITE_P(
                                 {{0x1234, 0x5678}},
                                 device({{{0xf7e00000, 0xf7e00fff, kMemory}}}),
                                 {}},
+                      // The card's first port region, not assigned: no later one instead.
                       GrantRow {"PortRegionNotAssigned",
                                 {{0x1234, 0x5678}},
                                 device({{{0xf7e00000, 0xf7e00fff, kMemory},
-                                         {0xe000, 0xe01f, kIo | 0x20000000},
+                                         {0xe000, 0xe01f, kIo | kIoResourceUnset},
                                          {0xe100, 0xe11f, kIo}}}),
-                                2}),
+                                {}},
+                      GrantRow {"PortRegionSwitchedOff",
+                                {{0x1234, 0x5678}},
+                                device({{{0xf7e00000, 0xf7e00fff, kMemory},
+                                         {0xe000, 0xe01f, kIo | kIoResourceDisabled}}}),
+                                {}}),
     RowName {});
 
 TEST(ResourceFile, GivesEachBarsStartEndAndFlags)
@@ -524,7 +559,8 @@ TEST(ApplyAccessChanges, SetsTheModesThroughTheFolder)
 
 namespace {
 
-// The helper trusts a card set-up only when its owner (root) alone may change it and its folder.
+// The helper trusts a card set-up only when its owner (root) alone may change it and its folder,
+// and says why it gives the group nothing from one it does not trust.
 struct ListedRow
 {
     const char *name;
@@ -533,6 +569,7 @@ struct ListedRow
     const char *text;
     std::vector<PciId> listed; // nothing listed also when the file throws
     bool throws = false;
+    uid_t fileOwner = ::geteuid();
 };
 
 class ListedCards : public ::testing::TestWithParam<ListedRow>
@@ -548,6 +585,8 @@ TEST_P(ListedCards, AreTheOwnersAlone)
         std::ofstream(folder / "cards.conf") << row.text;
     }
     ::chmod((folder / "cards.conf").c_str(), row.fileMode);
+    if (row.fileOwner != ::geteuid() && ::chown((folder / "cards.conf").c_str(), row.fileOwner, 0))
+        GTEST_SKIP() << "another owner needs root to give";
     ::chmod(folder.c_str(), row.folderMode);
     std::vector<PciId> listed;
     bool threw = false;
@@ -565,9 +604,10 @@ TEST_P(ListedCards, AreTheOwnersAlone)
 INSTANTIATE_TEST_SUITE_P(
     Rows, ListedCards,
     ::testing::Values(ListedRow {"OwnersAlone", 0755, 0644, "1234:5678\n", {{0x1234, 0x5678}}},
-                      ListedRow {"FileGroupWritable", 0755, 0664, "1234:5678\n", {}},
-                      ListedRow {"FileWorldWritable", 0755, 0646, "1234:5678\n", {}},
-                      ListedRow {"FolderWorldWritable", 0777, 0644, "1234:5678\n", {}},
+                      ListedRow {"FileGroupWritable", 0755, 0664, "1234:5678\n", {}, true},
+                      ListedRow {"FileWorldWritable", 0755, 0646, "1234:5678\n", {}, true},
+                      ListedRow {"FolderWorldWritable", 0777, 0644, "1234:5678\n", {}, true},
+                      ListedRow {"AnotherUsersFile", 0755, 0644, "1234:5678\n", {}, true, 5083},
                       ListedRow {"Malformed", 0755, 0644, "1234:5678\ngarbage\n", {}, true}),
     RowName {});
 

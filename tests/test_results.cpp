@@ -16,6 +16,7 @@
 #include <QTimeZone>
 #include <QUuid>
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -333,6 +334,23 @@ TEST_F(ResultsTest, ThePlaceFollowsResultsThenTheSettingFile)
     place = resultsPlace({}, file(QStringLiteral("none.conf")), file(QStringLiteral("absent")));
     EXPECT_TRUE(place.localFile.endsWith(QStringLiteral("/qm5083-bench/results.sqlite")));
     EXPECT_FALSE(place.localFile.startsWith(file(QStringLiteral("absent"))));
+}
+
+TEST_F(ResultsTest, RunWithAnotherUsersDataFolderRootKeepsItsOwn)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can be given another user's folder";
+    const QString theirs = file(QStringLiteral("theirs"));
+    ASSERT_TRUE(QDir().mkpath(theirs));
+    ASSERT_EQ(::chown(QFile::encodeName(theirs).constData(), 65534, 65534), 0);
+    const QByteArray before = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(theirs));
+    const QString chosen = defaultLocalFile({});
+    qputenv("XDG_DATA_HOME", before);
+    EXPECT_FALSE(chosen.startsWith(theirs)) << chosen.toStdString();
+    EXPECT_EQ(chosen,
+              QStringLiteral("%1/.local/share/qm5083-bench/results.sqlite")
+                  .arg(QFile::decodeName(::getpwuid(0)->pw_dir)));
 }
 
 struct RefusedRow

@@ -225,17 +225,23 @@ INSTANTIATE_TEST_SUITE_P(
                 "error: batch: batch is not for a batch; run it on its own\n"
                 "error: self-test: self-test is not for a batch; run it on its own\n"
                 "12 A5 3C FF\n"},
-        // Whatever a line holds, it gets one answer: a NUL, an escape or 5000 bytes are that
-        // line's error, quoted short and escaped, and the next line runs.
+        // Whatever a line holds, it gets one answer: a NUL, an escape, a DEL, a C1 control (named
+        // as the character it is) or one byte over the limit are that line's error, quoted short
+        // and escaped, and the next line runs.
         RunRow {"BatchLinesThatAreNoCommands",
                 {"--simulate", "batch"},
-                std::string("in\0 x\nout 1B 00 00 00\x1b[2J\n", 26) + std::string(5000, 'a')
-                    + "\nin\n",
+                std::string("in\0 x\nout 1B 00 00 00\x1b[2J\n", 26) + std::string(4097, 'a')
+                    + "\nin\x7F\nin \xC2\x85\nin \xC2\x9F\nin\n",
                 2,
                 "error: line 1 holds the control character \\x00: \"in\\x00 x\"\n"
                 "error: line 2 holds the control character \\x1B: \"out 1B 00 00 00\\x1B[2J\"\n"
                 "error: line 3 is longer than 4096 bytes: \""
-                    + std::string(40, 'a') + "…\"\n00 00 00 00\n"},
+                    + std::string(40, 'a')
+                    + "…\"\n"
+                      "error: line 4 holds the control character \\x7F: \"in\\x7F\"\n"
+                      "error: line 5 holds the control character \\u0085: \"in \\u0085\"\n"
+                      "error: line 6 holds the control character \\u009F: \"in \\u009F\"\n"
+                      "00 00 00 00\n"},
         // A reading that is not a number is asked for again; q ends the check.
         RunRow {
             "DaCheckAsksAgain",
@@ -385,7 +391,43 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     "qm5083-bench: da-check: the meter command \"echo 2.048 VAC\" printed "
                     "\"2.048 VAC\", which is no reading of DC volts at code 0; DA1 is left at "
-                    "code 0\n"}),
+                    "code 0\n"},
+        DaCheckRow {
+            "AProgramReadingAcPlusDc",
+            {"--range", "0:4.096", "--meter", "command:echo 2.048 V AC+DC", "--points", "2"},
+            "",
+            "",
+            2,
+            {},
+            "qm5083-bench: da-check: the meter command \"echo 2.048 V AC+DC\" printed "
+            "\"2.048 V AC+DC\", which is no reading of DC volts at code 0; DA1 is left "
+            "at code 0\n"},
+        // What a program printed before it failed is no reading.
+        DaCheckRow {"AProgramThatPrintsAReadingAndFails",
+                    {"--range", "0:4.096", "--meter", "command:echo 5.0; exit 3", "--points", "2"},
+                    "",
+                    "",
+                    2,
+                    {},
+                    "qm5083-bench: da-check: the meter command \"echo 5.0; exit 3\" failed (exit "
+                    "status 3) at code 0; DA1 is left at code 0\n"},
+        DaCheckRow {"AProgramSlowerThanTheTimeout",
+                    {"--range", "0:4.096", "--meter", "command:sleep 3; echo 1", "--meter-timeout",
+                     "1", "--points", "2"},
+                    "",
+                    "",
+                    2,
+                    {},
+                    "qm5083-bench: da-check: the meter command \"sleep 3; echo 1\" gave no reading "
+                    "within 1 s at code 0; DA1 is left at code 0\n"},
+        DaCheckRow {"MoreReadingsThanCodes",
+                    {"--range", "0:4.096", "--readings", "@DIR@/readings", "--points", "2"},
+                    "",
+                    kIdealReadings + "4.095\n",
+                    2,
+                    {},
+                    "qm5083-bench: da-check: the readings file @DIR@/readings has 11 readings; the "
+                    "check takes 10, one a line in the order of its codes\n"}),
     RowName {});
 
 // Each command, and each line of a batch, is one line of the session record.

@@ -5,6 +5,7 @@
 // channel left at code 0.
 
 #include "backends.h"
+#include "bench_settings.h"
 #include "da_check_dialog.h"
 #include "main_window.h"
 #include "self_test_dialog.h"
@@ -35,8 +36,12 @@
 #include <QTranslator>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <system_error>
+
+#include <pwd.h>
+#include <unistd.h>
 
 using namespace qm5083;
 using window::MainWindow;
@@ -84,6 +89,7 @@ struct Bench
     {
         // Settings of this test's own: never the user's, nor another test's running alongside.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        QSettings::setPath(window::benchSettingsFormat(), QSettings::UserScope, settings.path());
         commandLine.backends.simulate = true;
         commandLine.backends.simulatedCards = cards;
         for (const QString &fault : faults)
@@ -730,5 +736,121 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(bench.da->findChild<QTableWidget *>("readingsTable")->rowCount(), 2);
                 }}),
     qm5083::testing::RowName {});
+// ---- What a station types and finds in the results folder
+
+const QString kStationRule = "is not a text of at most 200 bytes of UTF-8 on one line, with no "
+                             "control character; correct it and start again.";
+
+// A serial longer than the boxes once held is filed whole; one beyond the one rule for a
+// station's texts is refused with the rule named, and nothing runs; a Chinese serial keeps its
+// letters in the report's name.
+TEST(StationTextsInTheWindow, AreFiledWholeOrRefusedWithTheRule)
+{
+    Bench bench({});
+    const QString seventy(70, 'S');
+    bench.scan(seventy);
+    EXPECT_EQ(bench.filedReport()["serial"].toString(), seventy);
+    bench.scan(QString(201, 'S'));
+    EXPECT_TRUE(bench.dialog->lastReport().isEmpty());
+    const auto *lines = bench.dialog->findChild<QListWidget *>("checkLines");
+    ASSERT_EQ(lines->count(), 1);
+    EXPECT_EQ(lines->item(0)->text(),
+              "Serial number \"" + QString(40, 'S') + "…\" " + kStationRule);
+    bench.dialog->findChild<QLineEdit *>("operatorBox")->setText("Li\tWei");
+    bench.scan("T-1");
+    EXPECT_EQ(lines->item(0)->text(), "Operator \"Li\\tWei\" " + kStationRule);
+    bench.dialog->findChild<QLineEdit *>("operatorBox")->setText("李伟");
+    // A scanner's keys are ASCII: a Chinese serial is typed through the input method.
+    auto *serial = bench.dialog->findChild<QLineEdit *>("serialBox");
+    serial->setText("合格证-001");
+    QTest::keyClick(serial, Qt::Key_Return);
+    EXPECT_TRUE(bench.dialog->lastReport().startsWith(bench.results.path() + "/合格证-001_"))
+        << bench.dialog->lastReport().toStdString();
+    EXPECT_EQ(bench.filedReport()["operator"].toString(), "李伟");
+}
+
+// Another's picture where the check's would go: the check files both under the next name, and
+// leaves the file as it was. Every text the dialog shows of what was typed or read is plain text,
+// shown as it is: a reading typed as "%1" too.
+TEST(DaCheckInTheWindow, LeavesAnothersPictureAloneAndShowsItsTextsAsTheyAre)
+{
+    DaBench bench({}, "");
+    const QDir results(bench.results.path());
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList theirs;
+    for (int second = 0; second < 5; ++second) {
+        theirs << results.filePath("P-1_DA0_" + now.addSecs(second).toString("yyyyMMdd-HHmmss")
+                                   + ".svg");
+        QFile picture(theirs.back());
+        ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+        picture.write("theirs");
+    }
+    bench.da->findChild<QLineEdit *>("pointsBox")->setText("2");
+    bench.start("P-1");
+    bench.type("%1");
+    EXPECT_EQ(bench.text("readingProblem"),
+              "\"%1\" is no reading of 0 to 10 V; type the meter's reading in volts again.");
+    // Each code's ideal reading on 0 to 10 V: readings that follow the codes, so figures and a
+    // picture are made.
+    while (!bench.text("codeLabel").isEmpty())
+        bench.type(
+            QString::number(bench.text("codeLabel").toInt(nullptr, 16) * 10.0 / 4096, 'f', 6));
+    EXPECT_FALSE(bench.da->lastReport().isEmpty());
+    const QString picture = QString(bench.da->lastReport()).replace(".json", ".svg");
+    EXPECT_TRUE(QFile::exists(picture));
+    EXPECT_FALSE(theirs.contains(picture));
+    for (const QString &path : theirs) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "theirs") << path.toStdString();
+    }
+    for (const char *name : {"codeLabel", "expectedLabel", "readingProblem", "verdictLabel",
+                             "reportFiledLabel", "planLabel", "pictureLabel"})
+        EXPECT_EQ(bench.da->findChild<QLabel *>(name)->textFormat(), Qt::PlainText) << name;
+}
+
+// A setting written by hand keeps a ";" (a meter command's), and one the dialog remembers reads
+// back as it was.
+TEST(DaCheckInTheWindow, KeepsASemicolonInItsSettings)
+{
+    DaBench bench({}, QString());
+    const QDir settings(bench.settings.path());
+    settings.mkpath("qm5083-bench");
+    std::ofstream(settings.filePath("qm5083-bench/qm5083-bench.conf").toStdString())
+        << "[daCheck]\nmeter=command:read-dmm --port 3; echo done\nrange=\"0:5\"\n";
+    const window::DaCheckDialog written(bench.window->cardInView(), bench.record.get(), {},
+                                        bench.window.get());
+    EXPECT_EQ(written.findChild<QLineEdit *>("meterBox")->text(),
+              "command:read-dmm --port 3; echo done");
+    EXPECT_EQ(written.findChild<QLineEdit *>("rangeBox")->text(), "0:5");
+    bench.da->findChild<QLineEdit *>("meterBox")->setText("command:x=\"a;b\"; echo $x");
+    bench.start("S-1"); // remembers, then runs
+    const window::DaCheckDialog remembered(bench.window->cardInView(), bench.record.get(), {},
+                                           bench.window.get());
+    EXPECT_EQ(remembered.findChild<QLineEdit *>("meterBox")->text(), "command:x=\"a;b\"; echo $x");
+}
+
+// Run as root with another user's environment (sudo -E), or with no HOME at all: the dialogs'
+// settings and results are root's own, from the password database, never in that user's home,
+// never at /.
+TEST(DialogsAsRoot, KeepNothingInAnotherUsersHome)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "another user's home needs root to make";
+    QTemporaryDir theirs;
+    ASSERT_EQ(::chown(theirs.path().toStdString().c_str(), 5083, 5083), 0);
+    const QByteArray home = qgetenv("HOME");
+    const QString rootHome = QString::fromLocal8Bit(::getpwuid(0)->pw_dir);
+    for (const bool unset : {false, true}) {
+        if (unset)
+            qunsetenv("HOME");
+        else
+            qputenv("HOME", theirs.path().toLocal8Bit());
+        EXPECT_EQ(window::benchSettings().fileName(),
+                  rootHome + "/.config/qm5083-bench/qm5083-bench.conf");
+        EXPECT_EQ(window::defaultResultsFolder(), rootHome + "/Documents/qm5083-bench");
+    }
+    qputenv("HOME", home);
+}
 
 } // namespace

@@ -102,6 +102,23 @@ INSTANTIATE_TEST_SUITE_P(
                        + kTwoLines,
                    true,
                    nullptr},
+        // Up to 4096 bytes are taken up as the line's text; a longer one is left as it is,
+        // ended, and named by the line after it, which takes up its first 4096.
+        RecordRow {"ACutLineAtTheBound",
+                   "{\"session\":1}\n" + QByteArray(4096, 'a'),
+                   {},
+                   "{\"session\":1}\n{\"incomplete\":\"" + QByteArray(4096, 'a') + "\"}\n"
+                       + kTwoLines,
+                   true,
+                   nullptr},
+        RecordRow {"ACutLineBeyondTheBound",
+                   "{\"session\":1}\n" + QByteArray(4097, 'a'),
+                   {},
+                   "{\"session\":1}\n" + QByteArray(4097, 'a') + "\n{\"incomplete\":\""
+                       + QByteArray(4096, 'a') + "\",\"left\":{\"bytes\":4097,\"offset\":14}}\n"
+                       + kTwoLines,
+                   true,
+                   nullptr},
         RecordRow {"OnlyALineCutShort",
                    "{\"ses",
                    {},

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -60,6 +62,7 @@ struct CheckRow
     // Another board on the same chip at 0000:04:00.0, subsystem 8086:0001, with this PCI command
     // register; none: no such board.
     std::optional<std::uint16_t> twin = std::nullopt;
+    mode_t configMode = 0644; // the card set-up's
 };
 
 void PrintTo(const CheckRow &row, std::ostream *os)
@@ -93,6 +96,7 @@ TEST_P(SetupCheck, SaysWhatStandsBetweenTheUserAndCard1)
         QDir(dir.path()).mkdir("cards.conf");
     else if (GetParam().config)
         std::ofstream(dir.filePath("cards.conf").toStdString()) << *GetParam().config;
+    ::chmod(dir.filePath("cards.conf").toStdString().c_str(), GetParam().configMode);
     std::ofstream(dir.filePath("lockdown").toStdString()) << GetParam().lockdown << "\n";
     commands::CommandLine commandLine = commands::parseCommandLine(
         {"qm5083-bench", "--check-setup", "--config", dir.filePath("cards.conf")});
@@ -158,11 +162,24 @@ INSTANTIATE_TEST_SUITE_P(
                   "FAIL @DIR@/cards.conf, line 2: \"\\x00zz\" holds the control character "
                   "\\x00; correct it, or set the cards up again with sudo qm5083-bench --setup\n"
                   "OK   kernel lockdown: none\n"},
+        // A C1 control, named as the character it is (the udev helper's parser is this one).
+        CheckRow {"C1ControlInALine", "1234:5678\n\xC2\x85zz\n", true, true, 0x0003, "[none]", 1,
+                  "FAIL @DIR@/cards.conf, line 2: \"\\u0085zz\" holds the control character "
+                  "\\u0085; correct it, or set the cards up again with sudo qm5083-bench --setup\n"
+                  "OK   kernel lockdown: none\n"},
         CheckRow {"OneCardNamedTwice", "1234:5678\n1234:5678:1\n", true, true, 0x0003, "[none]", 1,
                   "FAIL @DIR@/cards.conf, line 2: 1234:5678:1 names a card that line 1 names "
                   "already (1234:5678); each card is named once; correct it, or set the cards up "
                   "again with sudo qm5083-bench --setup\n"
                   "OK   kernel lockdown: none\n"},
+        // The udev helper gives the group no card from it, and says so; so does the check.
+        CheckRow {"SetUpTheGroupMayChange", "1234:5678\n", true, true, 0x0003, "[none]", 1,
+                  "FAIL the card set-up @DIR@/cards.conf is not used: group or others may change "
+                  "it (mode 0664); the udev helper gives the group no card from it either. Make "
+                  "it and its folder root's and writable by root alone (sudo chown root: FILE; "
+                  "sudo chmod go-w FILE), or set the cards up again with sudo qm5083-bench "
+                  "--setup\nOK   kernel lockdown: none\n",
+                  std::nullopt, 0664},
         CheckRow {"SetUpIsAFolder", "/", true, true, 0x0003, "[none]", 1,
                   "FAIL the card set-up @DIR@/cards.conf cannot be read: it is a folder, not a "
                   "file\nOK   kernel lockdown: none\n"},
@@ -257,17 +274,17 @@ TEST(Setup, KeepsTheIdsAddsTheUserAndChangesNothingMoreTheSecondTime)
     SysfsFixture tree;
     tree.add({"0000:03:00.0", 0x1234, 0x5678, {mem(0xf7e00000, 0x1000), io(0xe000, 0x20)}});
     QTemporaryDir dir;
-    commands::CommandLine commandLine = commands::parseCommandLine(
-        {"qm5083-bench", "--config", dir.filePath("etc/cards.conf"), "--setup", "1234:5678"});
+    const commands::CommandLine commandLine
+        = commands::parseCommandLine({"qm5083-bench", "--setup", "1234:5678"});
     ASSERT_FALSE(commandLine.exitCode) << commandLine.errors.toStdString();
-    commandLine.backends.sysfsRoot = tree.root();
+    commands::CardsNamed named = commands::cardsNamed(commandLine);
+    named.cardsConfig = dir.filePath("etc/cards.conf").toStdString();
+    named.sysfsRoot = tree.root();
     RecordingSystem system;
     const auto setUp = [&] {
-        return capture(
-            [&](std::FILE *out, std::FILE *err) {
-                return commands::runSetup(commands::cardsNamed(commandLine), system, out, err);
-            },
-            tree.root().string(), dir.path().toStdString());
+        return capture([&](std::FILE *out,
+                           std::FILE *err) { return commands::runSetup(named, system, out, err); },
+                       tree.root().string(), dir.path().toStdString());
     };
     const CapturedOutput first = setUp();
     EXPECT_EQ(first.status, 0);
@@ -340,16 +357,16 @@ TEST_P(SetupRefused, WritesNothing)
     tree.add({"0000:03:00.0", 0x1234, 0x5678, {mem(0xf7e00000, 0x1000), io(0xe000, 0x20)}});
     tree.add({"0000:05:00.0", 0x1234, 0x9999, {mem(0xf7f00000, 0x1000)}});
     QTemporaryDir dir;
-    commands::CommandLine commandLine = commands::parseCommandLine(
-        QStringList {"qm5083-bench", "--config", dir.filePath("cards.conf"), "--setup"}
-        + QString(GetParam().ids).split(' '));
-    commandLine.backends.sysfsRoot = tree.root();
+    const commands::CommandLine commandLine = commands::parseCommandLine(
+        QStringList {"qm5083-bench", "--setup"} + QString(GetParam().ids).split(' '));
+    commands::CardsNamed named = commands::cardsNamed(commandLine);
+    named.cardsConfig = dir.filePath("cards.conf").toStdString();
+    named.sysfsRoot = tree.root();
     RecordingSystem system;
     const CapturedOutput output = capture(
         [&](std::FILE *out, std::FILE *err) {
-            return commandLine.exitCode
-                ? *commandLine.exitCode
-                : commands::runSetup(commands::cardsNamed(commandLine), system, out, err);
+            return commandLine.exitCode ? *commandLine.exitCode
+                                        : commands::runSetup(named, system, out, err);
         },
         tree.root().string(), dir.path().toStdString());
     EXPECT_EQ(output.status, 2);

@@ -52,7 +52,6 @@ constexpr Modes kOnACard
     = in(Mode::Window) | in(Mode::PrintLayout) | in(Mode::Command) | in(Mode::SelfTest);
 constexpr Modes kRunsOperations = in(Mode::Window) | in(Mode::Command) | in(Mode::SelfTest);
 constexpr Modes kAnswers = in(Mode::Command) | in(Mode::SelfTest);
-constexpr Modes kEverywhere = kOnACard | in(Mode::Setup) | in(Mode::CheckSetup);
 
 enum class OptionId {
     Simulate,
@@ -111,7 +110,7 @@ constexpr std::array<OptionRule, 21> kOptions {{
     {OptionId::Config, "config", "FILE",
      QT_TRANSLATE_NOOP("qm5083::commands",
                        "Read the card ids from FILE when no --pci-id is given (default %1)."),
-     false, kEverywhere, ""},
+     false, kOnACard | in(Mode::CheckSetup), ""},
     {OptionId::Card, "card", "N",
      QT_TRANSLATE_NOOP("qm5083::commands",
                        "The card a command or the self-test works on (default 1)."),
@@ -520,7 +519,14 @@ void checkWhereOptionsBelong(ParseState &state, const QStringList &words)
     };
     switch (state.parsed.mode) {
     case Mode::Setup:
-        alone(in(Mode::Setup), tr("--setup is given on its own, with the cards' ids"));
+        // Run as root, a file named here would be replaced whatever it is; the udev helper reads
+        // the built-in card set-up only, so that is the one file the set-up writes.
+        if (state.isSet(OptionId::Config))
+            state.refuse(tr("--setup writes the card set-up the udev helper reads, %1, and no "
+                            "other file: give no --config")
+                             .arg(QStringLiteral(QM5083_CARDS_CONF)));
+        else
+            alone(in(Mode::Setup), tr("--setup is given on its own, with the cards' ids"));
         return;
     case Mode::CheckSetup:
         alone(in(Mode::CheckSetup),
@@ -568,6 +574,19 @@ void takeMeter(ParseState &state)
                         "such as 0:10 or -5:5")
                          .arg(shown(range)));
     }
+}
+
+// A station's text for the report, held to the one rule the DA check and the window hold it to.
+QString stationText(ParseState &state, OptionId id)
+{
+    QString given = state.value(id);
+    const std::string bytes = given.toStdString();
+    if (!scripting::keepsStationTextRule(bytes))
+        state.refuse(tr("--%1 \"%2\" is not %3")
+                         .arg(QString::fromLatin1(rule(id).name),
+                              QString::fromStdString(convert::excerpt(bytes)),
+                              reports::translated(scripting::stationTextRule())));
+    return given;
 }
 
 // Each option's value into the command line, refused when it cannot be read.
@@ -621,13 +640,13 @@ void take(ParseState &state, OptionId id)
         state.parsed.selfTest.reportFile = state.value(id);
         return;
     case OptionId::Serial:
-        state.parsed.selfTest.serial = state.value(id);
+        state.parsed.selfTest.serial = stationText(state, id);
         return;
     case OptionId::Operator:
-        state.parsed.selfTest.operatorName = state.value(id);
+        state.parsed.selfTest.operatorName = stationText(state, id);
         return;
     case OptionId::Station:
-        state.parsed.selfTest.station = state.value(id);
+        state.parsed.selfTest.station = stationText(state, id);
         return;
     case OptionId::Skip:
         for (const QString &part : state.values(id)) {

@@ -365,9 +365,14 @@ namespace {
 
 // The steps' texts, at namespace scope so that the translation tools file them in tr()'s
 // context, as the rest of the command's.
-QString targetsRefused(const QString &why)
+QString reportRefused(const QString &path, const QString &why)
 {
-    return tr("the report or picture cannot be written: %1").arg(why);
+    return tr("the report %1 cannot be written: %2").arg(path, why);
+}
+
+QString pictureRefused(const QString &path, const QString &why)
+{
+    return tr("the picture %1 cannot be written: %2").arg(path, why);
 }
 
 QString implausible(double reading, std::uint16_t code, const scripting::DaRange &range)
@@ -382,7 +387,7 @@ QString implausible(double reading, std::uint16_t code, const scripting::DaRange
 
 QString leftAtZero(const QString &why, int channel)
 {
-    return tr("%1; DA%2 is left at code 0").arg(why).arg(channel);
+    return tr("%1; DA%2 is left at code 0").arg(why, QString::number(channel));
 }
 
 QString endedBySignal(int signal, std::uint16_t code, int channel)
@@ -436,12 +441,18 @@ DaCheckSteps::DaCheckSteps(const DaCheckCommand &check, CardSession &session)
 
 void DaCheckSteps::openTargets()
 {
-    try {
-        report_ = reportTarget(QString::fromStdString(check_.reportFile));
-        plot_ = reportTarget(QString::fromStdString(check_.plotFile));
-    } catch (const reports::FileRefused &refused) {
-        throw CannotRun {targetsRefused(refused.why)};
-    }
+    // Each checked on its own, and the one refused named.
+    const auto target
+        = [](const std::string &file, QString (*refusal)(const QString &, const QString &)) {
+              const QString path = QString::fromStdString(file);
+              try {
+                  return reportTarget(path);
+              } catch (const reports::FileRefused &refused) {
+                  throw CannotRun {refusal(path, refused.why)};
+              }
+          };
+    report_ = target(check_.reportFile, reportRefused);
+    plot_ = target(check_.plotFile, pictureRefused);
 }
 
 void DaCheckSteps::setCode(std::uint16_t code)

@@ -1,6 +1,7 @@
 #include "meters.h"
 
 #include "ending.h"
+#include "meter_command.h"
 #include "output_text.h"
 #include "safe_files.h"
 #include "sigrok_meter.h"
@@ -9,7 +10,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -23,9 +23,6 @@
 namespace qm5083::commands {
 
 namespace {
-
-// How often a meter's wait looks for a signal that asks the program to end.
-constexpr int kSignalPollMs = 50;
 
 QString qs(const std::string &text)
 {
@@ -118,9 +115,7 @@ public:
                               "qm5083::commands",
                               "the readings file %1 has %2 readings; the check takes %3, one a "
                               "line in the order of its codes"))
-                    .arg(path)
-                    .arg(readings_.size())
-                    .arg(expected)};
+                    .arg(path, QString::number(readings_.size()), QString::number(expected))};
     }
 
     QJsonObject identity() const override
@@ -195,9 +190,8 @@ public:
                               "qm5083::commands",
                               "%1 V lies further outside %2 to %3 V than the range is wide; "
                               "check the meter's range and its leads, and type the reading again"))
-                          .arg(quoted)
-                          .arg(check_.range.low)
-                          .arg(check_.range.high));
+                          .arg(quoted, QString::number(check_.range.low),
+                               QString::number(check_.range.high)));
             else
                 return *reading;
         }
@@ -236,12 +230,14 @@ private:
 };
 
 // A program a station already runs to read its meter: run once a reading, its first line of
-// standard output the reading. It is told the channel, the code and its ideal voltage.
+// standard output the reading. It is told the channel, the code and its ideal voltage. It runs
+// in a process group of its own, which ends with the reading, whatever it started.
 class CommandMeter final : public Meter
 {
 public:
-    CommandMeter(const scripting::DaCheckCommand &check)
+    CommandMeter(const scripting::DaCheckCommand &check, std::FILE *err)
         : check_(check)
+        , err_(err)
     { }
 
     QJsonObject identity() const override
@@ -252,49 +248,54 @@ public:
 
     double read(std::uint16_t code) override
     {
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QM5083_DA_CHANNEL"), QString::number(check_.channel));
-        environment.insert(QStringLiteral("QM5083_DA_CODE"), codeText(code));
-        environment.insert(
-            QStringLiteral("QM5083_DA_IDEAL"),
-            QString::number(scripting::idealVolts(code, check_.range, check_.lsb), 'f', 6));
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), qs(check_.source)});
+        using Ending = MeterCommandRun::Ending;
+        const MeterCommandRun run = runMeterCommand(
+            check_.source,
+            {{"QM5083_DA_CHANNEL", std::to_string(check_.channel)},
+             {"QM5083_DA_CODE", codeText(code).toStdString()},
+             {"QM5083_DA_IDEAL",
+              QString::number(scripting::idealVolts(code, check_.range, check_.lsb), 'f', 6)
+                  .toStdString()}},
+            std::chrono::seconds(check_.meterTimeoutS), err_);
         const auto stopped = [&](const QString &why) {
-            process.kill();
-            process.waitForFinished(1000);
             return MeterFailed {
                 localized(
                     QT_TRANSLATE_NOOP("qm5083::commands", "the meter command \"%1\" %2 at code %3"))
                     .arg(qs(convert::excerpt(check_.source)), why, codeText(code))};
         };
-        // Waited for in short steps, so that a signal ends the check within one reading.
-        const auto until
-            = std::chrono::steady_clock::now() + std::chrono::seconds(check_.meterTimeoutS);
-        bool finished = false;
-        while (!finished && !endingSignal() && std::chrono::steady_clock::now() < until)
-            finished
-                = process.waitForFinished(kSignalPollMs) || process.state() == QProcess::NotRunning;
-        if (const int signal = endingSignal()) {
-            process.kill();
-            process.waitForFinished(1000);
-            throw CannotRun {signalName(signal)};
-        }
-        if (!finished)
+        switch (run.ending) {
+        case Ending::EndedBySignal:
+            throw CannotRun {
+                localized(QT_TRANSLATE_NOOP(
+                              "qm5083::commands",
+                              "the check was ended by %1 at code %2; DA%3 is left at code 0"))
+                    .arg(signalName(endingSignal()), codeText(code),
+                         QString::number(check_.channel))};
+        case Ending::Failed:
             throw stopped(
-                process.error() == QProcess::FailedToStart
-                    ? localized(QT_TRANSLATE_NOOP("qm5083::commands", "could not be started"))
-                    : localized(
-                          QT_TRANSLATE_NOOP("qm5083::commands", "gave no reading within %1 s"))
-                          .arg(check_.meterTimeoutS));
-        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+                localized(QT_TRANSLATE_NOOP("qm5083::commands", "could not be started"))
+                + QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(run.status))));
+        case Ending::TimedOut:
+            throw stopped(
+                localized(QT_TRANSLATE_NOOP("qm5083::commands", "gave no reading within %1 s"))
+                    .arg(check_.meterTimeoutS));
+        case Ending::TooMuch:
+            throw stopped(localized(QT_TRANSLATE_NOOP("qm5083::commands",
+                                                      "printed more than %1 bytes, which is no "
+                                                      "reading"))
+                              .arg(kMaxMeterOutput));
+        case Ending::Killed:
+            throw stopped(localized(QT_TRANSLATE_NOOP("qm5083::commands", "was ended by signal %1"))
+                              .arg(run.status));
+        case Ending::Exited:
+            break;
+        }
+        if (run.status != 0)
             throw stopped(
                 localized(QT_TRANSLATE_NOOP("qm5083::commands", "failed (exit status %1)"))
-                    .arg(process.exitCode()));
-        const QByteArray output = process.readAllStandardOutput().left(4096);
-        const QString first = QString::fromUtf8(output).section(QLatin1Char('\n'), 0, 0);
+                    .arg(run.status));
+        const QString first = QString::fromUtf8(QByteArray::fromStdString(run.output))
+                                  .section(QLatin1Char('\n'), 0, 0);
         const auto reading = dcVolts(first);
         if (!reading)
             throw stopped(
@@ -306,6 +307,7 @@ public:
 
 private:
     const scripting::DaCheckCommand &check_;
+    std::FILE *err_;
 };
 
 } // namespace
@@ -342,7 +344,7 @@ std::unique_ptr<Meter> openMeter(const scripting::DaCheckCommand &check, CardSes
         return std::make_unique<SimulatedMeter>(*bus->card(session.number()), check);
     }
     case Readings::Command:
-        return std::make_unique<CommandMeter>(check);
+        return std::make_unique<CommandMeter>(check, err);
     case Readings::Sigrok:
         return openSigrokMeter(check.source, std::chrono::seconds(check.meterTimeoutS));
     }

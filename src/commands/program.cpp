@@ -167,9 +167,10 @@ int runProgram(int argc, char *argv[], const WindowRunner &window)
         }
     }
     if (drawsPictures(*commandLine)) {
-        // Drawing needs fonts, which need a GUI application: one that shows nothing, anywhere.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Drawing needs fonts, which need a GUI application: one that shows nothing, anywhere,
+        // so on no display, whatever platform the environment names (xcb without a display
+        // would end the program).
+        qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication drawer(argc, argv);
         reports::installTranslations(drawer);
         endAfterTheOperationInProgress();

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qm5083::commands {
@@ -47,8 +48,11 @@ bool ReportTarget::writeBytes(const QByteArray &bytes, QString &why) const
     try {
         // Looked at again through the folder kept since the check: a link put there meanwhile
         // is refused, and the rename would replace the link itself, never what it points to.
+        // A filed verdict is its writer's to change: rw-r--r-- whatever the umask, and a file
+        // replaced keeps its mode but for others' writing.
         const auto existing = reports::regularOrNothing(entry_);
-        reports::replaceWhole(entry_, bytes, existing ? existing->mode : 0666);
+        reports::replaceWhole(entry_, bytes,
+                              existing ? existing->mode & ~mode_t {S_IWGRP | S_IWOTH} : 0644, true);
         return true;
     } catch (const reports::FileRefused &refused) {
         why = refused.why;

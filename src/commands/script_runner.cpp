@@ -287,14 +287,13 @@ int batch(CardSession &session, const CommandLine &commandLine, std::istream &in
             const QString quoted = QString::fromStdString(convert::excerpt(line));
             refuseLine(QStringLiteral("batch"), quoted,
                        read->tooLong ? tr("line %1 is longer than %2 bytes: \"%3\"")
-                                           .arg(number)
-                                           .arg(convert::kMaxLineBytes)
-                                           .arg(quoted)
+                                           .arg(QString::number(number),
+                                                QString::number(convert::kMaxLineBytes), quoted)
                                      : tr("line %1 holds the control character %2: \"%3\"")
-                                           .arg(number)
-                                           .arg(QString::fromStdString(convert::escapeControls(
-                                               std::string(1, *convert::firstControl(line)))))
-                                           .arg(quoted),
+                                           .arg(QString::number(number),
+                                                QString::fromStdString(convert::escapeControls(
+                                                    *convert::firstControl(line))),
+                                                quoted),
                        commandLine, out, sessionLog);
             worst = std::max(worst, int {kCannotRun});
             continue;

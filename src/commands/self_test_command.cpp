@@ -600,10 +600,8 @@ QString summary(const TestedCard &tested, const std::vector<CheckOutcome> &check
         ? QString()
         : QLatin1Char(' ') + tr("Not tested: %1.").arg(left.join(QStringLiteral(", ")));
     return tr("Self-test of %1: %2 of %3 checks passed.%4 Verdict: %5. %6")
-        .arg(tested.description)
-        .arg(passed)
-        .arg(counted)
-        .arg(notTestedLine, verdictWord(judgement.verdict), leftAs);
+        .arg(tested.description, QString::number(passed), QString::number(counted), notTestedLine,
+             verdictWord(judgement.verdict), leftAs);
 }
 
 // ---- Step 5: the JSON report, written whole or not at all

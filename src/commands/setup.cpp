@@ -196,9 +196,7 @@ bool checkCard(int number, const hardware::PciCard &card, const UserAccess &user
         return false;
     }
     lines.ok(tr("%1: %2, BAR %3, base %4")
-                 .arg(name, cardText(card))
-                 .arg(card.bar)
-                 .arg(hex4(card.start)));
+                 .arg(name, cardText(card), QString::number(card.bar), hex4(card.start)));
     bool usable = true;
     switch (card.ioDecoding) {
     case hardware::IoDecoding::Enabled:
@@ -516,10 +514,8 @@ int runSetup(const CardsNamed &named, SystemSetup &system, std::FILE *out, std::
     for (std::size_t i = 0; i < cards.size(); ++i)
         print(out,
               tr("Card %1: %2, BAR %3, base %4.")
-                  .arg(i + 1)
-                  .arg(cardText(cards[i]))
-                  .arg(cards[i].bar)
-                  .arg(hex4(cards[i].start)));
+                  .arg(QString::number(i + 1), cardText(cards[i]), QString::number(cards[i].bar),
+                       hex4(cards[i].start)));
     for (const QString &warning : sharedIdsWarnings(ids, named.sysfsRoot))
         print(out, tr("Note: %1.").arg(warning));
     if (cards.empty())

@@ -67,19 +67,19 @@ std::string excerpt(std::string_view text, std::size_t characters)
     return shown;
 }
 
-std::optional<char> firstControl(std::string_view line)
+std::optional<std::string> firstControl(std::string_view line)
 {
     if (line.ends_with('\r'))
         line.remove_suffix(1);
-    for (const char c : line)
-        if (c != '\t' && isC0OrDelete(static_cast<unsigned char>(c)))
-            return c;
-    // A C1 control in UTF-8.
-    for (std::size_t at = 0; at + 1 < line.size(); ++at)
-        if (static_cast<unsigned char>(line[at]) == 0xC2
-            && static_cast<unsigned char>(line[at + 1]) >= 0x80
+    for (std::size_t at = 0; at < line.size(); ++at) {
+        const auto c = static_cast<unsigned char>(line[at]);
+        if (c != '\t' && isC0OrDelete(c))
+            return std::string(1, line[at]);
+        // A C1 control in UTF-8: both its bytes, so that it is shown as the character it is.
+        if (c == 0xC2 && at + 1 < line.size() && static_cast<unsigned char>(line[at + 1]) >= 0x80
             && static_cast<unsigned char>(line[at + 1]) <= 0x9F)
-            return line[at + 1];
+            return std::string(line.substr(at, 2));
+    }
     return std::nullopt;
 }
 

@@ -24,8 +24,9 @@ std::string escapeControls(std::string_view text);
 // refusal quotes a line that may be long or hold anything.
 std::string excerpt(std::string_view text, std::size_t characters = 40);
 
-// The first control character in a line, other than a tab and a carriage return at its end.
-std::optional<char> firstControl(std::string_view line);
+// The first control character in a line, other than a tab and a carriage return at its end: its
+// bytes as the line holds them (one, or two for a C1 control in UTF-8), for escapeControls.
+std::optional<std::string> firstControl(std::string_view line);
 
 // One line of a stream, read without ever holding more than limit bytes of it.
 struct BoundedLine

@@ -52,8 +52,7 @@ QString storedBaseSentence(const convert::RuntimeError &error)
         return tr("The base address stored last (%1) is not a 16-bit port number.").arg(base);
     return tr("The base address stored last (%1) plus register offset %2 is not a 16-bit port "
               "number.")
-        .arg(base)
-        .arg(error.storedOffset());
+        .arg(base, QString::number(error.storedOffset()));
 }
 
 // What the operation reached before it stopped: the ports written, or read by the monitor.

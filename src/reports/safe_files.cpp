@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
@@ -77,6 +78,86 @@ std::string temporaryName(const std::string &name)
     return "." + name + suffix;
 }
 
+// Whose links root follows: its own, and those of the user who ran the program (through sudo).
+bool trustedLinkOwner(uid_t owner)
+{
+    if (owner == 0 || owner == ::getuid())
+        return true;
+    const QByteArray sudoUid = qgetenv("SUDO_UID");
+    bool number = false;
+    const uint invoking = sudoUid.toUInt(&number);
+    return number && owner == invoking;
+}
+
+// The folder at path, reached one name at a time from / (or the working folder): as root, a link
+// on the way is followed only when its owner is trusted; with make, a missing folder is made
+// rwxr-xr-x whatever the umask.
+FileDescriptor reachFolder(const QString &path, bool make)
+{
+    const bool root = ::geteuid() == 0;
+    FileDescriptor folder(
+        ::open(path.startsWith(QLatin1Char('/')) ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    QStringList names = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString reached = path.startsWith(QLatin1Char('/')) ? QString() : QStringLiteral(".");
+    int links = 0;
+    while (!names.isEmpty()) {
+        const QString name = names.takeFirst();
+        if (name == QLatin1String("."))
+            continue;
+        reached += QLatin1Char('/') + name;
+        const QByteArray part = QFile::encodeName(name);
+        FileDescriptor next(
+            ::openat(folder.get(), part.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        bool made = false;
+        if (!next && errno == ENOENT && make) {
+            if (::mkdirat(folder.get(), part.constData(), 0755) != 0 && errno != EEXIST)
+                refuse(tr("the folder %1 cannot be made: %2").arg(reached, systemError(errno)));
+            made = true;
+            next = FileDescriptor(
+                ::openat(folder.get(), part.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        }
+        if (!next && errno == ENOENT)
+            refuse(tr("its folder %1 does not exist").arg(path));
+        if (!next)
+            refuse(tr("its folder %1 cannot be opened: %2").arg(reached, systemError(errno)));
+        const struct stat status = statusOf(next.get(), reached);
+        if (S_ISLNK(status.st_mode)) {
+            if (root && !trustedLinkOwner(status.st_uid))
+                refuse(tr("%1 is a link of another user's (uid %2); run as root, the program "
+                          "follows only root's links and those of the user who ran it")
+                           .arg(reached, QString::number(status.st_uid)));
+            char target[PATH_MAX + 1];
+            const ssize_t length = ::readlinkat(next.get(), "", target, PATH_MAX);
+            if (length < 0 || ++links > 40)
+                refuse(tr("its folder %1 cannot be opened: %2")
+                           .arg(reached, systemError(length < 0 ? errno : ELOOP)));
+            const QString to = QFile::decodeName(QByteArray(target, length));
+            names = to.split(QLatin1Char('/'), Qt::SkipEmptyParts) + names;
+            if (to.startsWith(QLatin1Char('/'))) {
+                folder = FileDescriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                reached.clear();
+            } else {
+                reached.chop(name.size() + 1);
+            }
+            continue;
+        }
+        if (!S_ISDIR(status.st_mode))
+            refuse(tr("%1 is not a folder").arg(reached));
+        if (made) {
+            // Made just now by this process: rwxr-xr-x whatever the umask.
+            const FileDescriptor opened(
+                ::openat(next.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!opened || ::fchmod(opened.get(), 0755) != 0)
+                refuse(tr("the folder %1 cannot be made: %2").arg(reached, systemError(errno)));
+        }
+        folder = std::move(next);
+    }
+    FileDescriptor opened(::openat(folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!opened)
+        refuse(tr("its folder %1 cannot be opened: %2").arg(path, systemError(errno)));
+    return opened;
+}
+
 } // namespace
 
 FileDescriptor::~FileDescriptor()
@@ -98,6 +179,11 @@ FileDescriptor &FileDescriptor::operator=(FileDescriptor &&other) noexcept
 FolderEntry openFolderOf(const QString &path)
 {
     auto [folderPath, name] = split(path);
+    if (::geteuid() == 0) {
+        FileDescriptor folder = reachFolder(folderPath, false);
+        const bool shared = sharedWriting(statusOf(folder.get(), folderPath));
+        return {std::move(folder), std::move(name), path, shared};
+    }
     FileDescriptor folder(
         ::open(QFile::encodeName(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder) {
@@ -109,6 +195,11 @@ FolderEntry openFolderOf(const QString &path)
     }
     const bool shared = sharedWriting(statusOf(folder.get(), folderPath));
     return {std::move(folder), std::move(name), path, shared};
+}
+
+void makeFolders(const QString &path)
+{
+    reachFolder(path, true);
 }
 
 FolderEntry openSystemFolderOf(const QString &path)
@@ -146,11 +237,11 @@ FolderEntry openSystemFolderOf(const QString &path)
         const QString shown = reached.isEmpty() ? QStringLiteral("/") : reached;
         const bool ownerOk = status.st_uid == 0 || status.st_uid == self;
         if (!ownerOk || (sharedWriting(status) && (last || !(status.st_mode & S_ISVTX))))
-            refuse(tr("the folder %1 may be changed by others than its owner or is not root's "
-                      "(owner %2, mode %3); make it root's and writable by root alone")
-                       .arg(shown)
-                       .arg(status.st_uid)
-                       .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0')));
+            refuse(
+                tr("the folder %1 may be changed by others than its owner or is not root's "
+                   "(owner %2, mode %3); make it root's and writable by root alone")
+                    .arg(shown, QString::number(status.st_uid),
+                         QStringLiteral("%1").arg(status.st_mode & 07777, 4, 8, QLatin1Char('0'))));
     }
     return {std::move(folder), std::move(name), path, false};
 }

@@ -58,8 +58,13 @@ struct FolderEntry
 };
 
 // The folder a path names a file in, opened once (as the path gives it, links in the folder's
-// own path followed as the user named them). Throws FileRefused.
+// own path followed as the user named them; run as root, only links of root's or of the user who
+// ran the program, as the kernel's protected_symlinks would have it). Throws FileRefused.
 FolderEntry openFolderOf(const QString &path);
+
+// Makes the folders of path that are missing, each rwxr-xr-x whatever the umask, reached as
+// openFolderOf reaches a folder. Throws FileRefused.
+void makeFolders(const QString &path);
 
 // A system folder for files root keeps (the card set-up's): every folder on the way from / is
 // reached without following a link and may be changed by its owner alone (or is sticky, as /tmp

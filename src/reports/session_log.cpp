@@ -75,9 +75,32 @@ bool readAt(int fd, char *buffer, std::size_t count, off_t offset)
     return true;
 }
 
+// The most of a line cut short that is taken up as its text; far more than a line of the
+// program's whose write a power cut stopped usually leaves, and a bound on what damage costs.
+constexpr off_t kMaxTakenUp = 4096;
+
+// Where the last line, cut short, starts: after the last line's end, looked for from the file's
+// end backwards, a chunk at a time. -1 when the file cannot be read.
+off_t cutLineStart(int fd, off_t size)
+{
+    char chunk[65536];
+    for (off_t end = size; end > 0;) {
+        const off_t from = std::max<off_t>(0, end - static_cast<off_t>(sizeof chunk));
+        if (!readAt(fd, chunk, static_cast<std::size_t>(end - from), from))
+            return -1;
+        for (off_t at = end - from; at-- > 0;)
+            if (chunk[at] == '\n')
+                return from + at + 1;
+        end = from;
+    }
+    return 0;
+}
+
 // A last line cut short becomes a line of its own, in place of its bytes: {"incomplete": its
-// text}, with the exact bytes in base64 too when they are not whole UTF-8. Empty when the file
-// ends in a whole line; error when the file cannot be read or written.
+// text}, with the exact bytes in base64 too when they are not whole UTF-8. A longer one than
+// kMaxTakenUp is left as it is, ended, and named by the line after it, which takes up its start:
+// {"incomplete": ..., "left": {"offset": where it starts, "bytes": its length}}. Empty when the
+// file ends in a whole line; error when the file cannot be read or written.
 QString keepIncompleteLine(int fd, const QString &path, QString &error)
 {
     struct stat status
@@ -91,33 +114,37 @@ QString keepIncompleteLine(int fd, const QString &path, QString &error)
     }
     if (last == '\n')
         return {};
-    QByteArray bytes;
-    off_t start = status.st_size;
-    while (start > 0) {
-        const off_t from = std::max<off_t>(0, start - 65536);
-        QByteArray chunk(static_cast<qsizetype>(start - from), '\0');
-        if (!readAt(fd, chunk.data(), static_cast<std::size_t>(chunk.size()), from)) {
-            error = systemError(errno ? errno : EIO);
-            return {};
-        }
-        const qsizetype newline = chunk.lastIndexOf('\n');
-        bytes.prepend(chunk.mid(newline + 1));
-        if (newline >= 0) {
-            start = from + newline + 1;
-            break;
-        }
-        start = from;
+    const off_t start = cutLineStart(fd, status.st_size);
+    const off_t length = status.st_size - start;
+    QByteArray bytes(static_cast<qsizetype>(std::min(length, kMaxTakenUp)), '\0');
+    if (start < 0 || !readAt(fd, bytes.data(), static_cast<std::size_t>(bytes.size()), start)) {
+        error = systemError(errno ? errno : EIO);
+        return {};
     }
     const QString text = QString::fromUtf8(bytes);
     QJsonObject kept {{QStringLiteral("incomplete"), text}};
     if (text.toUtf8() != bytes)
         kept[QStringLiteral("bytes")] = QString::fromLatin1(bytes.toBase64());
-    const QByteArray line = QJsonDocument(kept).toJson(QJsonDocument::Compact) + '\n';
-    if (::pwrite(fd, line.constData(), static_cast<std::size_t>(line.size()), start) != line.size()
+    const bool left = length > kMaxTakenUp;
+    if (left)
+        kept[QStringLiteral("left")] = QJsonObject {{QStringLiteral("offset"), qint64 {start}},
+                                                    {QStringLiteral("bytes"), qint64 {length}}};
+    const QByteArray line = (left ? QByteArray("\n") : QByteArray())
+        + QJsonDocument(kept).toJson(QJsonDocument::Compact) + '\n';
+    const off_t at = left ? status.st_size : start;
+    if (::pwrite(fd, line.constData(), static_cast<std::size_t>(line.size()), at) != line.size()
         || ::fdatasync(fd) != 0) {
         error = systemError(errno ? errno : EIO);
         return {};
     }
+    if (left)
+        return tr("The session record %1 ended in a line cut short, %2 bytes long from byte %3 "
+                  "(the program or the power stopped while it was written, or the file was "
+                  "damaged); its bytes are left as they are, its first %4 are kept as a line of "
+                  "their own after it, {\"incomplete\": ..., \"left\": ...}, and the record goes "
+                  "on after that.")
+            .arg(path, QString::number(length), QString::number(start),
+                 QString::number(kMaxTakenUp));
     return tr("The session record %1 ended in a line cut short (the program or the power stopped "
               "while it was written); its text is kept as a line of its own, {\"incomplete\": "
               "...}, and the record goes on after it.")

@@ -4,8 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QStandardPaths>
 
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -166,6 +167,40 @@ QString readSettingFile(const QString &path)
     return connection;
 }
 
+// A folder this user may take as its own: its own, or, not there yet, in a folder of its own.
+bool ownFolder(const QByteArray &path)
+{
+    if (!path.startsWith('/'))
+        return false;
+    struct stat status
+    { };
+    if (::stat(path.constData(), &status) != 0)
+        return ::stat(
+                   QFile::encodeName(QFileInfo(QFile::decodeName(path)).absolutePath()).constData(),
+                   &status)
+            == 0
+            && S_ISDIR(status.st_mode) && status.st_uid == ::geteuid();
+    return S_ISDIR(status.st_mode) && status.st_uid == ::geteuid();
+}
+
+// The user's data folder: $XDG_DATA_HOME, or ~/.local/share, when the environment names this
+// user's own; else (run with another user's environment, as sudo -E runs root) the home the
+// password database gives, so that root never makes its database in another user's home.
+QString ownDataFolder()
+{
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    const QByteArray home = qgetenv("HOME");
+    if (!data.isEmpty() && ownFolder(data))
+        return QFile::decodeName(data);
+    if (data.isEmpty() && ownFolder(home))
+        return QFile::decodeName(home) + QStringLiteral("/.local/share");
+    const passwd *account = ::getpwuid(::geteuid());
+    const QString accountHome = account && account->pw_dir && account->pw_dir[0] == '/'
+        ? QFile::decodeName(account->pw_dir)
+        : QStringLiteral("/nonexistent");
+    return accountHome + QStringLiteral("/.local/share");
+}
+
 } // namespace
 
 void migrate(Database &database)
@@ -210,8 +245,7 @@ QString defaultLocalFile(const QString &sharedFolder)
     if (!sharedFolder.isEmpty() && QFileInfo(sharedFolder).isDir()
         && ::access(QFile::encodeName(sharedFolder).constData(), W_OK | X_OK) == 0)
         return QDir(sharedFolder).filePath(QStringLiteral("results.sqlite"));
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return QDir(data).filePath(QStringLiteral("qm5083-bench/results.sqlite"));
+    return QDir(ownDataFolder()).filePath(QStringLiteral("qm5083-bench/results.sqlite"));
 }
 
 bool isConnection(const QString &text)

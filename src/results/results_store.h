@@ -31,7 +31,8 @@ struct ResultsPlace
 // The SQLite file the station keeps its results in when none is named: in the folder the package
 // makes for its group (sharedFolder), or where the package is not installed or this user may not
 // write that folder (not in the group), in the user's own data folder
-// ($XDG_DATA_HOME/qm5083-bench, ~/.local/share/qm5083-bench).
+// ($XDG_DATA_HOME/qm5083-bench, ~/.local/share/qm5083-bench; run with another user's environment,
+// as sudo -E runs root, the one of the home the password database gives).
 QString defaultLocalFile(const QString &sharedFolder);
 
 // Where the results go, from --results (given: empty when not) and the results setting file:

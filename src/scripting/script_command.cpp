@@ -227,12 +227,13 @@ double limitLsb(Arguments &arguments, std::string_view option, std::string_view 
     return *value;
 }
 
-// Text a report files as it was given: a line's worth, with no control character.
+// Text a report files as it was given, when it keeps the station texts' rule.
 std::string stationText(Arguments &arguments, std::string_view option, std::string_view word)
 {
-    if (word.size() > 200 || convert::firstControl(word))
-        arguments.refuse(option, word,
-                         QM5083_MESSAGE("Card", "a text of at most 200 bytes on one line"));
+    if (!keepsStationTextRule(word))
+        throw CommandError(Message(QM5083_MESSAGE("Card", "%1: %2 \"%3\" is not %4"),
+                                   {text(arguments.command()), text(option),
+                                    text(convert::excerpt(word)), stationTextRule()}));
     return std::string(word);
 }
 
@@ -651,6 +652,45 @@ std::string commandList()
 }
 
 } // namespace
+
+bool keepsStationTextRule(std::string_view text)
+{
+    if (text.size() > kMaxStationTextBytes)
+        return false;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        if (lead < 0x20 || lead == 0x7F)
+            return false;
+        // UTF-8: a lead byte, then as many continuation bytes as it says, at their shortest.
+        const std::size_t length = lead < 0x80 ? 1
+            : lead >= 0xC2 && lead < 0xE0      ? 2
+            : lead >= 0xE0 && lead < 0xF0      ? 3
+            : lead >= 0xF0 && lead < 0xF5      ? 4
+                                               : 0;
+        if (length == 0 || at + length > text.size())
+            return false;
+        char32_t code = length == 1 ? lead : lead & (0x7FU >> length);
+        for (std::size_t i = 1; i < length; ++i) {
+            const auto next = static_cast<unsigned char>(text[at + i]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (next & 0x3FU);
+        }
+        constexpr std::array<char32_t, 5> kShortest {0, 0, 0x80, 0x800, 0x10000};
+        if (code < kShortest[length] || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)
+            || (code >= 0x80 && code < 0xA0)) // the C1 controls
+            return false;
+        at += length;
+    }
+    return true;
+}
+
+hardware::Message stationTextRule()
+{
+    return Message(QM5083_MESSAGE("Card",
+                                  "a text of at most 200 bytes of UTF-8 on one line, with no "
+                                  "control character"));
+}
 
 std::string daCheckOptionsHelp()
 {

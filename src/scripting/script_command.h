@@ -109,6 +109,15 @@ inline constexpr std::string_view kSelfTestDaLimits = "offset=20,gain=20,inl=4,d
 // Throws CommandError.
 DaCheckCommand selfTestDaCheck(std::string_view meter, std::string_view range);
 
+// A station's own text in a report: a serial, an operator, a station. The one rule the command
+// line, the DA check and the window's dialogs hold each to: at most kMaxStationTextBytes bytes of
+// UTF-8 on one line, with no control character (not even a tab). A text that breaks it is
+// refused with the rule named, never cut to fit.
+inline constexpr std::size_t kMaxStationTextBytes = 200;
+bool keepsStationTextRule(std::string_view text);
+// The rule, as a refusal names it: "a text of at most 200 bytes ...".
+hardware::Message stationTextRule();
+
 // da-check --help: what its options are, rather than a check.
 struct DaCheckHelp
 { };

@@ -50,4 +50,11 @@ std::string printable(std::string_view text)
     return shown;
 }
 
+std::string otherFunction(std::string_view quantity, bool inVolts, bool dc, bool ac)
+{
+    if (quantity == "voltage" && inVolts && dc && !ac)
+        return {};
+    return std::string(ac && dc ? "AC+DC " : ac ? "AC " : dc ? "DC " : "").append(quantity);
+}
+
 } // namespace qm5083::sigrok

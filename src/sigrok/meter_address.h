@@ -35,4 +35,9 @@ MeterAddress parseMeterAddress(std::string_view text);
 // safe on one line.
 std::string printable(std::string_view text);
 
+// The function a meter is on, from a reading's quantity (as libsigrok names it, "voltage"),
+// whether it is in volts and its AC and DC flags: empty for DC volts, the one function a check
+// takes; else "AC voltage", "AC+DC voltage" (flagged both: no DC reading), "DC current"...
+std::string otherFunction(std::string_view quantity, bool inVolts, bool dc, bool ac);
+
 } // namespace qm5083::sigrok

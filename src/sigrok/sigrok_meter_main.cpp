@@ -140,12 +140,15 @@ private:
             dc = dc || flag == sigrok::QuantityFlag::DC;
             ac = ac || flag == sigrok::QuantityFlag::AC;
         }
-        if (analog->mq() != sigrok::Quantity::VOLTAGE || analog->unit() != sigrok::Unit::VOLT || !dc
-            || ac) {
-            std::string quantity = analog->mq()->name();
-            std::transform(quantity.begin(), quantity.end(), quantity.begin(),
-                           [](unsigned char c) { return c == '_' ? ' ' : std::tolower(c); });
-            problem_ = std::string("function ") + (ac ? "AC " : dc ? "DC " : "") + quantity;
+        std::string quantity = analog->mq()->name();
+        std::transform(quantity.begin(), quantity.end(), quantity.begin(),
+                       [](unsigned char c) { return c == '_' ? ' ' : std::tolower(c); });
+        const std::string other = qm5083::sigrok::otherFunction(
+            quantity,
+            analog->mq() == sigrok::Quantity::VOLTAGE && analog->unit() == sigrok::Unit::VOLT, dc,
+            ac);
+        if (!other.empty()) {
+            problem_ = "function " + other;
             return;
         }
         double value = 0;

@@ -79,10 +79,12 @@ DaCheckDialog::DaCheckDialog(const commands::CardChoice &card, reports::SessionL
                           : cardShown);
     const QSettings remembered = benchSettings();
 
-    serial_ = limitedEdit(QStringLiteral("serialBox"), kMaxTextLength, {}, this);
-    operator_ = limitedEdit(QStringLiteral("operatorBox"), kMaxTextLength,
+    // A station's texts as the self-test takes them, under the one rule for them.
+    constexpr int kFactLength = SelfTestDialog::kMaxFactLength;
+    serial_ = limitedEdit(QStringLiteral("serialBox"), kFactLength, {}, this);
+    operator_ = limitedEdit(QStringLiteral("operatorBox"), kFactLength,
                             remembered.value(kOperatorKey).toString(), this);
-    station_ = limitedEdit(QStringLiteral("stationBox"), kMaxTextLength,
+    station_ = limitedEdit(QStringLiteral("stationBox"), kFactLength,
                            remembered.value(kStationKey).toString(), this);
     channel_ = new QComboBox(this);
     channel_->setObjectName(QStringLiteral("channelBox"));
@@ -260,14 +262,27 @@ void DaCheckDialog::startCheck()
     picture_->clear();
     problem_->clear();
     lastReport_.clear();
+    for (const auto &[label, box] : {std::pair {tr("Serial number:"), serial_},
+                                     {tr("Operator:"), operator_},
+                                     {tr("Station:"), station_}}) {
+        const QString refused = SelfTestDialog::stationTextRefused(label, box->text().trimmed());
+        if (!refused.isEmpty()) {
+            problem_->setText(refused);
+            box->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 
     const QString folder = folder_->text();
     const QString stem = SelfTestDialog::fileNameOf(serial)
         + QStringLiteral("_DA%1_").arg(channel_->currentIndex())
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    // A name whose report or picture is taken, by a file or a link, is left to what holds it.
+    const auto taken = [](const QString &path) {
+        return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+    };
     QString base = QDir(folder).filePath(stem);
-    for (int n = 2; QFileInfo::exists(base + QStringLiteral(".json"))
-         || QFileInfo(base + QStringLiteral(".json")).isSymLink();
+    for (int n = 2; taken(base + QStringLiteral(".json")) || taken(base + QStringLiteral(".svg"));
          ++n)
         base = QDir(folder).filePath(stem + QStringLiteral("-%1").arg(n));
     reportPath_ = base + QStringLiteral(".json");
@@ -302,8 +317,12 @@ void DaCheckDialog::startCheck()
     try {
         const auto parsed = scripting::parseCommand(words);
         check_ = std::get<scripting::DaCheckCommand>(parsed);
-        if (!QDir().mkpath(folder))
-            throw commands::CannotRun {tr("the results folder %1 cannot be made").arg(folder)};
+        try {
+            reports::makeFolders(folder);
+        } catch (const reports::FileRefused &refused) {
+            throw commands::CannotRun {
+                tr("the results folder %1 cannot be made: %2").arg(folder, refused.why)};
+        }
         if (!card_.backend)
             throw commands::CannotRun {tr("the window reaches no card")};
         // Where the result goes is checked before the check begins, as the report's place is.
@@ -369,9 +388,8 @@ void DaCheckDialog::takeTypedReading()
         // Asked again: a slip of the finger is no reason to end the check.
         problem_->setText(tr("\"%1\" is no reading of %2 to %3 V; type the meter's reading in "
                              "volts again.")
-                              .arg(reading_->text())
-                              .arg(check_.range.low)
-                              .arg(check_.range.high));
+                              .arg(reading_->text(), QString::number(check_.range.low),
+                                   QString::number(check_.range.high)));
         reading_->selectAll();
         return;
     }

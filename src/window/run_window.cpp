@@ -50,6 +50,9 @@ bool forwardEndingSignals()
 int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
               reports::SessionLog *sessionLog)
 {
+    // From before the record's first line: a signal that comes at any moment after it waits in
+    // the pipe for the window, which then ends as Exit does.
+    const bool forwarding = forwardEndingSignals();
     // The layout needs no screen: without a display it is laid out off screen.
     if ((commandLine.mode == commands::Mode::PrintLayout) && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
@@ -71,20 +74,28 @@ int runWindow(int argc, char *argv[], const commands::CommandLine &commandLine,
         window.setSessionLog(sessionLog);
         window.setTestBench({&commandLine, &backend});
         openTestsFromTheMenu(window);
+        // Heard from the start-up reports on: one that a signal ends closes, and the window ends
+        // as Exit does once the start is over.
+        bool ended = false;
+        std::unique_ptr<QSocketNotifier> ending;
+        if (forwarding) {
+            ending = std::make_unique<QSocketNotifier>(gEndingPipe[0], QSocketNotifier::Read);
+            QObject::connect(ending.get(), &QSocketNotifier::activated, &window, [&] {
+                char signal = 0;
+                while (::read(gEndingPipe[0], &signal, 1) > 0) { }
+                ended = true;
+                window.endAsExitDoes();
+            });
+        }
         window.start(
             {backend.startupFailure,
              commandLine.cardsConfigProblem ? commandLine.cardsConfigProblem : backend.noCard,
              sessionLog ? sessionLog->openingNotice() : QString()});
-        window.show();
-        std::unique_ptr<QSocketNotifier> ending;
-        if (forwardEndingSignals()) {
-            ending = std::make_unique<QSocketNotifier>(gEndingPipe[0], QSocketNotifier::Read);
-            QObject::connect(ending.get(), &QSocketNotifier::activated, &window, [&window] {
-                char signal = 0;
-                while (::read(gEndingPipe[0], &signal, 1) > 0) { }
-                window.endAsExitDoes();
-            });
+        if (ended) {
+            window.endAsExitDoes();
+            return 0;
         }
+        window.show();
         return QApplication::exec();
     } catch (const MissingControl &fault) {
         std::fprintf(stderr, "qm5083-bench: internal error: %s\n", fault.what());

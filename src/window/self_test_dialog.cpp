@@ -5,6 +5,7 @@
 #include "error_report.h"
 #include "output_text.h"
 #include "test_dialog_parts.h"
+#include "text_lines.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -87,7 +88,10 @@ SelfTestDialog::SelfTestDialog(const commands::CardChoice &card, Runner run, QWi
     folderRow->addWidget(folder_);
     folderRow->addWidget(choose);
 
-    const QStringList skipped = remembered.value(kSkipKey).toStringList();
+    // One text, "loopback, counters": a list is no setting a station writes by hand.
+    QStringList skipped = remembered.value(kSkipKey).toString().split(QLatin1Char(','));
+    for (QString &part : skipped)
+        part = part.trimmed();
     const auto skipBox = [&](const QString &name, const QString &part, const QString &text) {
         auto *box = new QCheckBox(text, this);
         box->setObjectName(name);
@@ -184,15 +188,26 @@ SelfTestDialog::~SelfTestDialog() = default;
 QString SelfTestDialog::fileNameOf(const QString &serial)
 {
     QString name;
-    for (const QChar c : serial.left(kMaxFactLength)) {
-        const bool kept = (c.isLetterOrNumber() && c.unicode() < 0x80) || c == QLatin1Char('-')
-            || c == QLatin1Char('_') || c == QLatin1Char('.');
-        name += kept ? c : QLatin1Char('_');
+    for (const char32_t c : serial.left(kMaxFactLength).toUcs4()) {
+        const bool kept = QChar::isLetterOrNumber(c) || c == U'-' || c == U'_' || c == U'.';
+        name += kept ? QString::fromUcs4(&c, 1) : QStringLiteral("_");
     }
     // Never a hidden file, nor "." or "..".
     if (name.startsWith(QLatin1Char('.')))
         name[0] = QLatin1Char('_');
     return name.isEmpty() ? QStringLiteral("no-serial") : name;
+}
+
+QString SelfTestDialog::stationTextRefused(const QString &label, const QString &text)
+{
+    if (scripting::keepsStationTextRule(text.toStdString()))
+        return {};
+    QString box = label;
+    while (box.endsWith(QLatin1Char(':')) || box.endsWith(QChar(0xFF1A))) // ":" or "："
+        box.chop(1);
+    return tr("%1 \"%2\" is not %3; correct it and start again.")
+        .arg(box, QString::fromStdString(convert::excerpt(text.toStdString())),
+             reports::translated(scripting::stationTextRule()));
 }
 
 void SelfTestDialog::reject()
@@ -222,7 +237,7 @@ void SelfTestDialog::remember() const
         skipped << QStringLiteral("counters");
     if (skipDa_->isChecked())
         skipped << QStringLiteral("da");
-    remembered.setValue(kSkipKey, skipped);
+    remembered.setValue(kSkipKey, skipped.join(QStringLiteral(", ")));
     remembered.setValue(kMeterKey, meter_->text());
     remembered.setValue(kDaRangeKey, daRange_->text());
 }
@@ -283,6 +298,17 @@ void SelfTestDialog::startTest()
     clearVerdict();
     filed_->clear();
     lastReport_.clear();
+    for (const auto &[label, box] : {std::pair {tr("Serial number:"), serial_},
+                                     {tr("Operator:"), operator_},
+                                     {tr("Station:"), station_}}) {
+        const QString refused = stationTextRefused(label, box->text().trimmed());
+        if (!refused.isEmpty()) {
+            showLine(refused, kFailColour);
+            box->setFocus(Qt::OtherFocusReason);
+            box->selectAll();
+            return;
+        }
+    }
     earlierLabel_->clear();
     if (earlier_) {
         const commands::EarlierResults earlier = earlier_(serial);
@@ -323,8 +349,7 @@ void SelfTestDialog::startTest()
     settings.reportFile = path;
     std::optional<commands::ReportTarget> target;
     try {
-        if (!QDir().mkpath(folder))
-            throw reports::FileRefused {tr("the folder cannot be made")};
+        reports::makeFolders(folder);
         target.emplace(path);
     } catch (const reports::FileRefused &refused) {
         showLine(tr("The report %1 cannot be written: %2; the self-test did not run.")

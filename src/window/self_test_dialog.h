@@ -41,14 +41,21 @@ public:
                    EarlierResults earlier = {});
     ~SelfTestDialog() override;
 
-    // A serial as a file name's part: letters, digits, '-', '_' and '.' kept, the rest '_'.
+    // A serial as a file name's part: letters and digits of any script, '-', '_' and '.' kept,
+    // the rest '_'.
     static QString fileNameOf(const QString &serial);
+
+    // Why the text typed in a station's box (its label as the form shows it) cannot go in a
+    // report: it breaks the one rule for a serial, an operator and a station. Empty when it can.
+    static QString stationTextRefused(const QString &label, const QString &text);
 
     // The report the last test filed; empty when it filed none.
     const QString &lastReport() const { return lastReport_; }
 
-    // The longest text each box takes.
-    static constexpr int kMaxFactLength = 64;
+    // The longest text each box takes: for a station's text, one more than its rule allows, so
+    // that a longer one (scanned, pasted or remembered) is refused with the rule named, never cut
+    // to fit.
+    static constexpr int kMaxFactLength = static_cast<int>(scripting::kMaxStationTextBytes) + 1;
     static constexpr int kMaxFolderLength = 1024;
     static constexpr int kMaxMeterLength = 300;
 

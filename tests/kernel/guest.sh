@@ -293,15 +293,19 @@ check_group_access() {
 }
 
 # A second set-up with other ids: the cards it no longer names are closed at once, the new one
-# opened, by the program's own --setup (the card set-up in the scratch folder, /etc being
-# read-only here).
+# opened, by the program's own --setup. It writes only its built-in card set-up; /etc being
+# read-only here, a copy of it (the group file with the group among it) takes its place, and the
+# rule's helper reads the card set-up there.
 check_setup_closes_old_cards() {
-    local seen expected
-    run "$bench" --setup --config "$scratch/cards.conf" 8086:2415
+    local seen expected rule=/run/udev/rules.d/60-qm5083-bench.rules
+    cp -a /etc "$scratch/etc" && mount --bind "$scratch/etc" /etc \
+        && mkdir -m 755 -p /etc/qm5083-bench && cp "$scratch/cards.conf" /etc/qm5083-bench/ \
+        && sed -i "s|--config [^ \"]*|--config /etc/qm5083-bench/cards.conf|" "$rule"
+    run "$bench" --setup 8086:2415
     seen=$(access "${cards[0]}" resource1; access "$board_address" resource2
         access "$ac97_address" resource0 resource1)
     expected=$(kernel_made resource1 resource2; opened resource0; kernel_made resource1)
-    [ "$rc" = 0 ] && [ "$seen" = "$expected" ] && grep -qx '8086:2415' "$scratch/cards.conf"
+    [ "$rc" = 0 ] && [ "$seen" = "$expected" ] && grep -qx '8086:2415' /etc/qm5083-bench/cards.conf
     verdict $? "$(oneline "$seen") [setup: $(seen)]"
 }
 

@@ -145,7 +145,7 @@ void SysfsFixture::add(const FixtureDevice &device)
             const FixtureBar &bar = device.bars[i];
             start = bar.start;
             end = bar.start + bar.size - 1;
-            flags = resourceFlags(bar.kind);
+            flags = resourceFlags(bar.kind) | bar.moreFlags;
         }
         std::snprintf(line, sizeof line, "0x%016llx 0x%016llx 0x%016llx\n",
                       static_cast<unsigned long long>(start), static_cast<unsigned long long>(end),

@@ -18,11 +18,12 @@ struct FixtureBar
     BarKind kind = BarKind::None;
     std::uint64_t start = 0;
     std::uint64_t size = 0;
+    std::uint64_t moreFlags = 0; // the kernel's besides the kind's: unset, disabled
 };
 
-inline FixtureBar io(std::uint64_t start, std::uint64_t size)
+inline FixtureBar io(std::uint64_t start, std::uint64_t size, std::uint64_t moreFlags = 0)
 {
-    return {BarKind::Io, start, size};
+    return {BarKind::Io, start, size, moreFlags};
 }
 inline FixtureBar mem(std::uint64_t start, std::uint64_t size)
 {

@@ -11,11 +11,6 @@ namespace qm5083::hardware {
 
 namespace {
 
-// The kernel's resource flags (include/linux/ioport.h).
-constexpr std::uint64_t kIoResourceIo = 0x100;
-constexpr std::uint64_t kIoResourceUnset = 0x20000000;
-constexpr std::uint64_t kIoResourceDisabled = 0x10000000;
-
 constexpr mode_t kGranted = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP;
 constexpr mode_t kRootOnly = S_IRUSR | S_IWUSR;
 
@@ -82,38 +77,14 @@ std::vector<std::string> barFileNames()
 
 std::vector<PciId> listedCards(const std::string &path, uid_t owner)
 {
-    const auto onlyOwnerMayChange = [owner](int fd) {
-        struct stat status
-        { };
-        return ::fstat(fd, &status) == 0 && status.st_uid == owner
-            && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-    };
-    const std::string folder = path.substr(0, path.find_last_of('/') + 1);
-    const int folderFd
-        = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0)
-        return {};
-    const int fd = ::openat(folderFd, path.substr(folder.size()).c_str(),
-                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    const bool trusted = fd >= 0 && onlyOwnerMayChange(folderFd) && onlyOwnerMayChange(fd);
-    ::close(folderFd);
-    std::vector<PciId> listed;
-    try {
-        if (trusted)
-            listed = readCardsConfig(fd, path);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    if (fd >= 0)
-        ::close(fd);
-    return listed;
+    const uid_t owners[] = {owner};
+    return readTrustedCardsConfig(path, owners).value_or(std::vector<PciId> {});
 }
 
 bool ResourceLine::isPortRegion() const
 {
     return (flags & kIoResourceIo) != 0 && (flags & (kIoResourceUnset | kIoResourceDisabled)) == 0
-        && start != 0 && end > start;
+        && start != 0 && end > start && end <= 0xFFFF;
 }
 
 std::array<ResourceLine, kPciBarCount> parseResourceFile(std::string_view text)
@@ -143,18 +114,25 @@ std::array<ResourceLine, kPciBarCount> parseResourceFile(std::string_view text)
     return bars;
 }
 
+std::optional<int> cardBar(const std::array<ResourceLine, kPciBarCount> &bars,
+                           std::optional<int> named)
+{
+    if (named)
+        return named;
+    for (int bar = 0; bar < kPciBarCount; ++bar)
+        if (bars[static_cast<std::size_t>(bar)].isIo())
+            return bar;
+    return std::nullopt;
+}
+
 std::optional<int> grantedBar(const std::vector<PciId> &listed, const SysfsDevice &device)
 {
     for (const PciId &id : listed) {
         if (!names(id, device.ids))
             continue;
-        if (id.bar)
-            return device.bars[static_cast<std::size_t>(*id.bar)].isPortRegion() ? id.bar
+        const std::optional<int> bar = cardBar(device.bars, id.bar);
+        return bar && device.bars[static_cast<std::size_t>(*bar)].isPortRegion() ? bar
                                                                                  : std::nullopt;
-        for (int bar = 0; bar < kPciBarCount; ++bar)
-            if (device.bars[static_cast<std::size_t>(bar)].isPortRegion())
-                return bar;
-        return std::nullopt;
     }
     return std::nullopt;
 }

@@ -18,6 +18,11 @@
 
 namespace qm5083::hardware {
 
+// The kernel's resource flags (include/linux/ioport.h).
+inline constexpr std::uint64_t kIoResourceIo = 0x100;
+inline constexpr std::uint64_t kIoResourceDisabled = 0x10000000;
+inline constexpr std::uint64_t kIoResourceUnset = 0x20000000;
+
 // One line of a device's sysfs "resource" file, as the kernel writes it.
 struct ResourceLine
 {
@@ -25,8 +30,10 @@ struct ResourceLine
     std::uint64_t end = 0;
     std::uint64_t flags = 0;
 
-    // The kernel's flags say it is a port region, and one that is assigned.
+    // The kernel's flags say it is a port region, and one that is assigned, below port 10000.
     bool isPortRegion() const;
+    // A port region, assigned or not.
+    bool isIo() const { return (flags & kIoResourceIo) != 0 && (start != 0 || end != 0); }
 };
 
 // The device as its sysfs folder describes it.
@@ -38,6 +45,13 @@ struct SysfsDevice
 
 // The first six lines of a "resource" file, the BARs; a line that cannot be read counts as none.
 std::array<ResourceLine, kPciBarCount> parseResourceFile(std::string_view text);
+
+// The BAR a card is reached through, for the program and the helper alike: the BAR named, or
+// else the first the kernel flags as a port region, assigned or not (an unassigned one makes the
+// card unusable, never a later region the card's registers are not in). Nothing when there is no
+// such BAR.
+std::optional<int> cardBar(const std::array<ResourceLine, kPciBarCount> &bars,
+                           std::optional<int> named);
 
 // The BAR whose file the group may open: when a listed line names the device, that line's BAR if
 // the kernel's flags say it is a port region, or (no BAR on the line) the first that is. Nothing
@@ -59,10 +73,10 @@ struct FileAccess
 std::vector<FileAccess> accessChanges(const std::vector<FileAccess> &files,
                                       std::optional<int> granted, gid_t group, gid_t rootGroup);
 
-// The cards the card set-up at path lists, for the helper: none when it is missing, and none
-// unless the file and its folder belong to owner (root) and no one else may write them, so that
-// no one but root can give the group a device. Throws InvalidPciId for a malformed file, which
-// grants nothing either.
+// The cards the card set-up at path lists, for the helper: none when it is missing. Throws
+// InvalidPciId, saying why, unless the file and its folder belong to owner (root) and no one else
+// may write them, so that no one but root can give the group a device, and for a malformed file:
+// either grants nothing.
 std::vector<PciId> listedCards(const std::string &path, uid_t owner);
 
 // Through the device folder's descriptor: its ids and BARs; its BAR files' access; and the

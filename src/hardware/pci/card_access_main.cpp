@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,8 +46,18 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "qm5083-card-access: %s: %s\n", argv[next], std::strerror(errno));
         return 1;
     }
+    int status = 0;
     try {
-        const SysfsDevice device = readSysfsDevice(deviceDir);
+        // A device whose ids cannot be read is no card listed: what the group held of it, from
+        // an earlier grant, is taken back all the same.
+        std::optional<SysfsDevice> device;
+        try {
+            device = readSysfsDevice(deviceDir);
+        } catch (const std::system_error &error) {
+            std::fprintf(stderr, "qm5083-card-access: %s: %s; nothing of it is given to group %s\n",
+                         argv[next], error.what(), kCardGroup);
+            status = 1;
+        }
         std::vector<PciId> listed;
         try {
             listed = listedCards(config, 0);
@@ -54,13 +65,12 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "qm5083-card-access: %s; no card is given to group %s\n",
                          error.what(), kCardGroup);
         }
-        const std::optional<int> bar = grantedBar(listed, device);
+        const std::optional<int> bar = device ? grantedBar(listed, *device) : std::nullopt;
         applyAccessChanges(deviceDir, accessChanges(barFiles(deviceDir), bar, group->gr_gid, 0));
     } catch (const std::system_error &error) {
         std::fprintf(stderr, "qm5083-card-access: %s: %s\n", argv[next], error.what());
-        ::close(deviceDir);
-        return 1;
+        status = 1;
     }
     ::close(deviceDir);
-    return 0;
+    return status;
 }

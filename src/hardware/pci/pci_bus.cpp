@@ -1,5 +1,6 @@
 #include "pci_bus.h"
 
+#include "card_access.h"
 #include "hex_text.h"
 
 #include <algorithm>
@@ -139,22 +140,36 @@ bool isIoBar(const pci_dev &device, int bar)
     return (device.base_addr[bar] & PCI_BASE_ADDRESS_SPACE) == PCI_BASE_ADDRESS_SPACE_IO;
 }
 
+// The device's BARs as the kernel's resource file gives them, as the udev helper reads them:
+// libpci's copy of the kernel's flags, or without them the BAR's own low bits.
+std::array<ResourceLine, kPciBarCount> barsOf(const pci_dev &device)
+{
+    std::array<ResourceLine, kPciBarCount> bars {};
+    for (int i = 0; i < kPciBarCount; ++i) {
+        const bool io = isIoBar(device, i);
+        const pciaddr_t start = device.base_addr[i] & (io ? PCI_ADDR_IO_MASK : PCI_ADDR_MEM_MASK);
+        const pciaddr_t size = device.size[i];
+        const std::uint64_t flags = (device.known_fields & PCI_FILL_IO_FLAGS)
+            ? static_cast<std::uint64_t>(device.flags[i])
+            : (io ? kIoResourceIo : 0);
+        bars[static_cast<std::size_t>(i)] = {start, size ? start + size - 1 : 0, flags};
+    }
+    return bars;
+}
+
 // Fills bar, start, size and resourceFile of card, or says in unusable why it cannot be used.
+// The BAR is the one the udev helper gives the group: cardBar() chooses it for both.
 void chooseBar(PciCard &card, const pci_dev &device, std::optional<int> wanted,
                const std::filesystem::path &deviceDir)
 {
-    int bar = -1;
-    if (wanted) {
-        bar = *wanted;
-    } else {
-        for (int i = 0; i < kPciBarCount && bar < 0; ++i)
-            if (device.size[i] != 0 && isIoBar(device, i))
-                bar = i;
-        if (bar < 0) {
-            card.unusable = Message(QM5083_MESSAGE("Card", "it has no I/O BAR"));
-            return;
-        }
+    const std::array<ResourceLine, kPciBarCount> bars = barsOf(device);
+    const std::optional<int> chosen = cardBar(bars, wanted);
+    if (!chosen) {
+        card.unusable = Message(QM5083_MESSAGE("Card", "it has no I/O BAR"));
+        return;
     }
+    const int bar = *chosen;
+    const std::uint64_t flags = bars[static_cast<std::size_t>(bar)].flags;
     card.bar = bar;
     card.resourceFile = deviceDir / ("resource" + std::to_string(bar));
     const Message number = Message::value(std::to_string(bar));
@@ -165,8 +180,11 @@ void chooseBar(PciCard &card, const pci_dev &device, std::optional<int> wanted,
     } else if (!isIoBar(device, bar)) {
         card.unusable
             = Message(QM5083_MESSAGE("Card", "BAR %1 is a memory BAR, not an I/O BAR"), {number});
-    } else if (start == 0) {
+    } else if (start == 0 || (flags & kIoResourceUnset)) {
         card.unusable = Message(QM5083_MESSAGE("Card", "BAR %1 has no ports assigned"), {number});
+    } else if (flags & kIoResourceDisabled) {
+        card.unusable
+            = Message(QM5083_MESSAGE("Card", "BAR %1 is switched off by the kernel"), {number});
     } else if (start + size > 0x10000) {
         card.unusable = Message(QM5083_MESSAGE("Card", "BAR %1 lies beyond port FFFF"), {number});
     } else {

@@ -3,7 +3,9 @@
 #include "hex_text.h"
 #include "text_lines.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,6 +48,13 @@ std::optional<std::pair<std::uint16_t, std::uint16_t>> parseIdPair(std::string_v
 Message value(std::string text)
 {
     return Message::value(std::move(text));
+}
+
+std::string octal(unsigned mode)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", mode);
+    return text;
 }
 
 [[noreturn]] void refuseLine(const std::string &fileName, std::size_t number, Message why)
@@ -144,10 +153,10 @@ std::vector<PciId> parseCardsConfig(std::string_view text, const std::string &fi
                                {value(convert::excerpt(line)),
                                 value(std::to_string(convert::kMaxLineBytes))}));
         if (const auto control = convert::firstControl(line))
-            refuseLine(fileName, number,
-                       Message(QM5083_MESSAGE("Card", "\"%1\" holds the control character %2"),
-                               {value(convert::excerpt(line)),
-                                value(convert::escapeControls(std::string(1, *control)))}));
+            refuseLine(
+                fileName, number,
+                Message(QM5083_MESSAGE("Card", "\"%1\" holds the control character %2"),
+                        {value(convert::excerpt(line)), value(convert::escapeControls(*control))}));
         line = line.substr(0, line.find('#'));
         const auto first = line.find_first_not_of(" \t\r");
         if (first == std::string_view::npos)
@@ -209,21 +218,79 @@ std::vector<PciId> readCardsConfig(int fd, const std::string &fileName)
     return parseCardsConfig(text, fileName);
 }
 
-std::optional<std::vector<PciId>> readCardsConfig(const std::filesystem::path &file)
+std::optional<std::vector<PciId>> readTrustedCardsConfig(const std::filesystem::path &file,
+                                                         std::span<const uid_t> owners)
 {
-    // Not blocking: a named pipe put in its place answers at once, as not a regular file.
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0 && errno == ENOENT)
-        return std::nullopt;
-    if (fd < 0)
-        throw InvalidPciId(Message(QM5083_MESSAGE("Card", "the card set-up %1 cannot be read: %2"),
-                                   {value(file.string()), value(std::strerror(errno))}));
-    struct Closer
+    struct Descriptor
     {
         int fd;
-        ~Closer() { ::close(fd); }
-    } closer {fd};
-    return readCardsConfig(fd, file.string());
+        ~Descriptor()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    };
+    const auto cannotRead = [&](int error) {
+        return InvalidPciId(Message(QM5083_MESSAGE("Card", "the card set-up %1 cannot be read: %2"),
+                                    {value(file.string()), value(std::strerror(error))}));
+    };
+    const auto notUsed = [&](Message why) {
+        return InvalidPciId(Message(
+            QM5083_MESSAGE("Card",
+                           "the card set-up %1 is not used: %2; the udev helper gives the group no "
+                           "card from it either. Make it and its folder root's and writable by "
+                           "root alone (sudo chown root: FILE; sudo chmod go-w FILE), or set the "
+                           "cards up again with sudo qm5083-bench --setup"),
+            {value(file.string()), std::move(why)}));
+    };
+    const std::filesystem::path folderPath = file.has_parent_path() ? file.parent_path() : ".";
+    const Descriptor folder {::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (folder.fd < 0 && errno == ENOENT)
+        return std::nullopt;
+    if (folder.fd < 0)
+        throw cannotRead(errno);
+    // Not blocking: a named pipe put in its place answers at once, as not a regular file.
+    const Descriptor named {::openat(folder.fd, file.filename().c_str(),
+                                     O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+    if (named.fd < 0 && errno == ENOENT)
+        return std::nullopt;
+    if (named.fd < 0 && errno == ELOOP)
+        throw notUsed(Message(QM5083_MESSAGE("Card", "it is a link")));
+    if (named.fd < 0)
+        throw cannotRead(errno);
+    for (const auto &[fd, isFolder] : {std::pair {folder.fd, true}, {named.fd, false}}) {
+        struct stat status
+        { };
+        if (::fstat(fd, &status) != 0)
+            throw cannotRead(errno);
+        const Message mode = value(octal(status.st_mode & 07777));
+        if (std::find(owners.begin(), owners.end(), status.st_uid) == owners.end())
+            throw notUsed(isFolder ? Message(
+                              QM5083_MESSAGE("Card",
+                                             "its folder %1 belongs to uid %2, "
+                                             "neither root nor this user"),
+                              {value(folderPath.string()), value(std::to_string(status.st_uid))})
+                                   : Message(QM5083_MESSAGE("Card",
+                                                            "it belongs to uid %1, neither root "
+                                                            "nor this user"),
+                                             {value(std::to_string(status.st_uid))}));
+        if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+            throw notUsed(isFolder ? Message(QM5083_MESSAGE("Card",
+                                                            "group or others may change its "
+                                                            "folder %1 (mode %2)"),
+                                             {value(folderPath.string()), mode})
+                                   : Message(QM5083_MESSAGE("Card",
+                                                            "group or others may change it (mode "
+                                                            "%1)"),
+                                             {mode}));
+    }
+    return readCardsConfig(named.fd, file.string());
+}
+
+std::optional<std::vector<PciId>> readCardsConfig(const std::filesystem::path &file)
+{
+    const uid_t owners[] = {0, ::geteuid()};
+    return readTrustedCardsConfig(file, owners);
 }
 
 std::string cardsConfigText(const std::vector<PciId> &ids)

@@ -2,9 +2,12 @@
 
 #include "message.h"
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -88,9 +91,15 @@ std::string formatPciId(const PciId &id);
 // or names a device an earlier line names already.
 std::vector<PciId> parseCardsConfig(std::string_view text, const std::string &fileName);
 
-// The card set-up's file read and parsed; nothing when the file does not exist. Throws
-// InvalidPciId for a malformed one, and for a folder, a file that cannot be read or one far
-// larger than any card set-up.
+// The card set-up's file read and parsed, when it can be trusted: never through a link, and only
+// when one of owners owns it and its folder and no one else may change either, the rule of the
+// udev helper, which grants nothing otherwise. Nothing when the file does not exist. Throws
+// InvalidPciId for one that cannot be trusted, saying why, for a malformed one, and for a folder,
+// a file that cannot be read or one far larger than any card set-up.
+std::optional<std::vector<PciId>> readTrustedCardsConfig(const std::filesystem::path &file,
+                                                         std::span<const uid_t> owners);
+
+// readTrustedCardsConfig as the program reads it: root's, or this user's own.
 std::optional<std::vector<PciId>> readCardsConfig(const std::filesystem::path &file);
 
 // The same, from a file already opened (the udev helper checks who owns it first).

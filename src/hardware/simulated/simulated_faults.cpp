@@ -1,5 +1,7 @@
 #include "simulated_faults.h"
 
+#include "text_lines.h"
+
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -126,7 +128,7 @@ FaultKind make(std::type_identity<ShortedBits>, const FieldValues &v, std::strin
         throw invalid(QM5083_MESSAGE("Card",
                                      "--sim-fault \"%1\" bridges input bit %2.%3 to "
                                      "itself; name two different bits"),
-                      {Message::value(std::string(text)),
+                      {Message::value(convert::excerpt(text)),
                        Message::value(std::to_string(v.whole("G"))),
                        Message::value(std::to_string(v.whole("B")))});
     return ShortedBits {v.whole("G"), v.whole("B"), v.whole("H"), v.whole("C")};
@@ -286,7 +288,7 @@ SimulatedFault parseSimulatedFault(std::string_view text)
     }
     throw invalid(
         QM5083_MESSAGE("Card", "--sim-fault \"%1\" is not a fault of the simulated card: %2"),
-        {Message::value(std::string(text)), faultGrammar()});
+        {Message::value(convert::excerpt(text)), faultGrammar()});
 }
 
 void checkFaultsAgree(const std::vector<SimulatedFault> &faults, int cards)

@@ -84,8 +84,14 @@ std::string paddedBootId(std::string_view bootId)
 
 std::filesystem::path defaultSimulatedStateDir()
 {
+    // Only a runtime folder of this user's own: root run with another user's environment (sudo
+    // -E) would leave a folder of root's in it, which that user could not use.
     const char *runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && runtime[0] == '/' && std::strlen(runtime) <= kMaxFolderPath)
+    struct stat status
+    { };
+    if (runtime && runtime[0] == '/' && std::strlen(runtime) <= kMaxFolderPath
+        && ::lstat(runtime, &status) == 0 && S_ISDIR(status.st_mode)
+        && status.st_uid == ::geteuid())
         return std::filesystem::path(runtime) / "qm5083-bench";
     return "/tmp/qm5083-bench-" + std::to_string(::geteuid());
 }

@@ -20,7 +20,8 @@ inline constexpr const char *kBootIdFile = "/proc/sys/kernel/random/boot_id";
 
 // The simulated cards keep their state between programs, as a real card's registers keep theirs,
 // in this user's own folder: $XDG_RUNTIME_DIR/qm5083-bench, or /tmp/qm5083-bench-UID when
-// XDG_RUNTIME_DIR is not set (or not an absolute path of a sane length).
+// XDG_RUNTIME_DIR is not set, not an absolute path of a sane length, or not a folder this user
+// owns.
 std::filesystem::path defaultSimulatedStateDir();
 
 // The folder of the simulated cards' state: made when missing (mode 700), never reached through

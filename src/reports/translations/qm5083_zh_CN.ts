@@ -392,10 +392,6 @@
         <translation>以 LSB 为单位的限值，一个正数，或 offset=L,gain=L,inl=L,dnl=L</translation>
     </message>
     <message>
-        <source>a text of at most 200 bytes on one line</source>
-        <translation>一行不超过 200 字节的文本</translation>
-    </message>
-    <message>
         <source>da-check: give --readings FILE or --meter METER, once</source>
         <translation>da-check：--readings FILE 或 --meter METER 只能给一次</translation>
     </message>
@@ -574,6 +570,34 @@
     <message>
         <source>ask the results database: what is queued for the line&apos;s database, send it, a card&apos;s history, the first-pass and final yield, the problems&apos; Pareto, every result</source>
         <translation>查询结果数据库：等待发送到产线数据库的结果、发送它们、一块板卡的历史、一次通过率和最终合格率、问题的帕累托图、全部结果</translation>
+    </message>
+    <message>
+        <source>BAR %1 is switched off by the kernel</source>
+        <translation>BAR %1 已被内核停用</translation>
+    </message>
+    <message>
+        <source>the card set-up %1 is not used: %2; the udev helper gives the group no card from it either. Make it and its folder root&apos;s and writable by root alone (sudo chown root: FILE; sudo chmod go-w FILE), or set the cards up again with sudo qm5083-bench --setup</source>
+        <translation>板卡设置 %1 未被使用：%2；udev 辅助程序也不会据此把任何板卡开放给该组。请让它及其所在文件夹属于 root 且只有 root 可写（sudo chown root: FILE；sudo chmod go-w FILE），或用 sudo qm5083-bench --setup 重新设置板卡</translation>
+    </message>
+    <message>
+        <source>its folder %1 belongs to uid %2, neither root nor this user</source>
+        <translation>它所在的文件夹 %1 属于 uid %2，既不是 root 也不是当前用户</translation>
+    </message>
+    <message>
+        <source>it belongs to uid %1, neither root nor this user</source>
+        <translation>它属于 uid %1，既不是 root 也不是当前用户</translation>
+    </message>
+    <message>
+        <source>group or others may change its folder %1 (mode %2)</source>
+        <translation>组或其他用户可以修改它所在的文件夹 %1（权限 %2）</translation>
+    </message>
+    <message>
+        <source>group or others may change it (mode %1)</source>
+        <translation>组或其他用户可以修改它（权限 %1）</translation>
+    </message>
+    <message>
+        <source>a text of at most 200 bytes of UTF-8 on one line, with no control character</source>
+        <translation>一行最多 200 字节的 UTF-8 文本，且不含控制字符</translation>
     </message>
 </context>
 <context>
@@ -1193,10 +1217,6 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
         <translation>%1 超出 ±%2 LSB</translation>
     </message>
     <message>
-        <source>the report or picture cannot be written: %1</source>
-        <translation>报告或图形无法写入：%1</translation>
-    </message>
-    <message>
         <source>Connect DA%1&apos;s output to the meter. The check visits %2 codes. The DA writes also reload chip B&apos;s counters, so clock outputs 4, 7 and 10 change while the check runs.</source>
         <translation>请把 DA%1 的输出接到电表。检查共测 %2 个代码。DA 写操作也会重新装入芯片 B 的计数器，所以检查期间时钟输出 4、7、10 会改变。</translation>
     </message>
@@ -1517,6 +1537,30 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
         <translation>无法进行</translation>
     </message>
     <message>
+        <source>--setup writes the card set-up the udev helper reads, %1, and no other file: give no --config</source>
+        <translation>--setup 只写入 udev 辅助程序读取的板卡设置 %1，不写其他文件：请不要给出 --config</translation>
+    </message>
+    <message>
+        <source>--%1 &quot;%2&quot; is not %3</source>
+        <translation>--%1“%2”不是%3</translation>
+    </message>
+    <message>
+        <source>the report %1 cannot be written: %2</source>
+        <translation>无法写入报告 %1：%2</translation>
+    </message>
+    <message>
+        <source>the picture %1 cannot be written: %2</source>
+        <translation>无法写入图片 %1：%2</translation>
+    </message>
+    <message>
+        <source>printed more than %1 bytes, which is no reading</source>
+        <translation>输出超过 %1 字节，不是读数</translation>
+    </message>
+    <message>
+        <source>was ended by signal %1</source>
+        <translation>被信号 %1 结束</translation>
+    </message>
+    <message>
         <source>Stopped</source>
         <translation>已停止</translation>
     </message>
@@ -1539,10 +1583,6 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     <message>
         <source>the picture %1 was not written: %2</source>
         <translation>图 %1 没有写入：%2</translation>
-    </message>
-    <message>
-        <source>the picture %1 cannot be written: %2</source>
-        <translation>图 %1 无法写入：%2</translation>
     </message>
     <message>
         <source>all results</source>
@@ -1855,6 +1895,14 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
         <source>DA check</source>
         <translation>DA 校验</translation>
     </message>
+    <message>
+        <source>%1 is a link of another user&apos;s (uid %2); run as root, the program follows only root&apos;s links and those of the user who ran it</source>
+        <translation>%1 是另一用户（uid %2）的链接；以 root 运行时，程序只跟随 root 和运行它的用户的链接</translation>
+    </message>
+    <message>
+        <source>The session record %1 ended in a line cut short, %2 bytes long from byte %3 (the program or the power stopped while it was written, or the file was damaged); its bytes are left as they are, its first %4 are kept as a line of their own after it, {&quot;incomplete&quot;: ..., &quot;left&quot;: ...}, and the record goes on after that.</source>
+        <translation>会话记录 %1 的最后一行不完整，长 %2 字节，从第 %3 字节开始（写入时程序被结束或断电，或文件已损坏）；这些字节保持原样，其前 %4 字节作为其后单独的一行 {&quot;incomplete&quot;: ..., &quot;left&quot;: ...} 保留，记录在那之后继续。</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::results</name>
@@ -2058,10 +2106,6 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
         <translation>误差 LSB</translation>
     </message>
     <message>
-        <source>the results folder %1 cannot be made</source>
-        <translation>无法创建结果文件夹 %1</translation>
-    </message>
-    <message>
         <source>The DA check cannot start: %1</source>
         <translation>DA 校验无法开始：%1</translation>
     </message>
@@ -2100,6 +2144,10 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     <message>
         <source>the check was stopped at code %1; DA%2 is left at code 0</source>
         <translation>检查在代码 %1 处停止；DA%2 已置为代码 0</translation>
+    </message>
+    <message>
+        <source>the results folder %1 cannot be made: %2</source>
+        <translation>无法创建结果文件夹 %1：%2</translation>
     </message>
     <message>
         <source>Serial %1, card %2, base %3, DA%4</source>
@@ -2324,10 +2372,6 @@ Card: %2</source>
         <translation>结果文件夹</translation>
     </message>
     <message>
-        <source>the folder cannot be made</source>
-        <translation>无法创建该文件夹</translation>
-    </message>
-    <message>
         <source>The report %1 cannot be written: %2; the self-test did not run.</source>
         <translation>无法写入报告 %1：%2；自检未进行。</translation>
     </message>
@@ -2402,6 +2446,10 @@ Card: %2</source>
     <message>
         <source>Serial %1, card %2, base %3</source>
         <translation>序列号 %1，%2 号卡，基地址 %3</translation>
+    </message>
+    <message>
+        <source>%1 &quot;%2&quot; is not %3; correct it and start again.</source>
+        <translation>%1“%2”不是%3；请改正后重新开始。</translation>
     </message>
     <message>
         <source>Not tested: %1.</source>
