@@ -17,13 +17,14 @@ ensure_packages() {
 
 # What building the program needs: compiler, CMake, Qt 6 Widgets and its translation tools (with
 # Qt's own Chinese translation), libpci, libsigrok's C++ binding (the meters), GoogleTest, Google
-# Benchmark, and a CJK font for the window's Chinese texts. libglibmm-2.4-dev is named because
+# Benchmark, SQLite and libpq (the results database, each through its own C library), and a CJK font for the window's Chinese texts. libglibmm-2.4-dev is named because
 # libsigrokcxx's pkg-config file requires glibmm-2.4 while Debian's libsigrokcxx-dev does not
 # depend on it: without it CMake cannot configure on a fresh machine. debian/control's
 # Build-Depends names the same list.
 BUILD_PACKAGES=(
     g++ cmake make pkg-config
     qt6-base-dev qt6-svg-dev libgl-dev libpci-dev libsigrokcxx-dev libglibmm-2.4-dev
+    libsqlite3-dev libpq-dev
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-noto-cjk
@@ -38,9 +39,10 @@ FUZZ_PACKAGES=(
 # What the tests need beyond building: a real X server and xdotool for the end-to-end test,
 # jq and util-linux's unshare for the session record's test, Python's jsonschema for checking
 # every JSON the tests make against the schemas, clang-format and clang-tidy for the checks, and
-# the fuzzers' tools.
+# the fuzzers' tools; PostgreSQL 15's server, which the results tests start in a folder of their
+# own (initdb, a Unix socket there), and setpriv (util-linux) to run it as nobody under root.
 TEST_PACKAGES=(
-    xvfb xauth xdotool xclip jq util-linux python3-jsonschema
+    xvfb xauth xdotool xclip jq util-linux python3-jsonschema postgresql-15
     clang-format-14 clang-tidy-14
     "${FUZZ_PACKAGES[@]}"
 )

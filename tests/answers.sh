@@ -18,10 +18,11 @@ schemas=$root/packaging/schemas
 validate=(/usr/bin/python3 "$root/tests/validate_json.py" "$schemas")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work XDG_DATA_HOME=$work/data
 unset DISPLAY WAYLAND_DISPLAY
 cd "$work" || exit 1
 : >empty.conf
+printf 'no database, %.0s' {1..400} >damaged.sqlite
 # The ten codes of --points 2 (the carries) read ideal on 0 to 4.096 V, 1 mV an LSB.
 printf '%s\n' 0 0.001 1.023 1.024 2.047 2.048 3.071 3.072 4.094 4.095 >readings
 /usr/bin/python3 -c 'import os, re
@@ -34,7 +35,11 @@ allowed='^([0-9A-Fa-f]+|V|mV|Hz|kHz|MHz|LSB|DA[0-3]?|PCI|ID|BAR|FF|FFF|FFFF|NO|V
 allowed+='cards|out|in|clock|da|check|batch|self|test|setup|expect|channel|range|points|limit|lsb|'
 allowed+='readings|meter|sim|report|card|simulate|json|log|trace|config|pci|id|qm5083|bench|lspci|'
 allowed+='nn|nnv|sudo|SIGINT|SIGTERM|k|n|K|N|B[1-4]|C[0-3]|LOW|HIGH|FILE|loopback|counters|x|'
-allowed+='Run|time|error|Overflow|q|IEEE|Std|libsigrok|meters|command|CMD|file|typed|KEY|VALUE)$'
+allowed+='Run|time|error|Overflow|q|IEEE|Std|libsigrok|meters|command|CMD|file|typed|KEY|VALUE|'
+allowed+='results|status|sync|history|yield|pareto|export|since|until|by|day|station|operator|csv|'
+allowed+='svg|png|PostgreSQL|SQLite|WAL|URI|HOST|DATABASE|host|dbname|pgpass|pg_service|conf|'
+allowed+='postgresql|YYYY|MM|DD|THH|DDTHH|SS|Z|QM|T|counter|no|gain|offset|inl|dnl|monotonic|chip|'
+allowed+='absent|true|false|null)$'
 
 failed=0
 verdict() { # verdict STATUS NAME DETAIL
@@ -156,6 +161,20 @@ row 0 '' meters
 row 2 '' meters extra
 row 2 '' --config ./empty.conf in
 row 2 '' "${sim[@]}" --self-test self-test
+row 0 '' results status
+row 0 '' results sync
+row 0 '' results history QM-0042
+row 0 '' results yield --by day
+row 0 '' results pareto --since 2026-01-01
+row 0 '' results export --json --until 2026-12-31T23:59+08:00
+row 2 '' results yield --since 2026-02-30
+row 2 '' results pareto --since 2026-12-08 --until 2026-12-01
+row 2 '' results frobnicate
+row 2 '' results export
+row 2 '' --results postgresql://qm5083:secret@db/line results status
+row 2 '' --results "host=$work/no-server dbname=qm5083" results history QM-0042
+row 2 '' --results ./damaged.sqlite results status
+row 2 '' --results ./damaged.sqlite "${sim[@]}" --self-test
 report self-test-report.schema.json "${sim[@]}" --self-test
 report self-test-report.schema.json "${sim[@]}" --sim-fault chip-data:B.5=0 --self-test
 report self-test-report.schema.json "${sim[@]}" --card 3 --self-test

@@ -8,7 +8,8 @@ unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 # A session's own runtime directory, as a desktop login gives one (Qt warns without it).
 XDG_RUNTIME_DIR=$(mktemp -d)
-export XDG_RUNTIME_DIR
+XDG_DATA_HOME=$XDG_RUNTIME_DIR/data
+export XDG_RUNTIME_DIR XDG_DATA_HOME
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
 failed=0

@@ -13,7 +13,7 @@ validate=(/usr/bin/python3 "$root/tests/validate_json.py" "$root/packaging/schem
 work=$(mktemp -d)
 meter_pid=
 trap '[ -n "$meter_pid" ] && kill "$meter_pid" 2>/dev/null; rm -rf "$work"' EXIT
-export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work LANG=C.UTF-8 LC_ALL=C.UTF-8
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work XDG_DATA_HOME=$work/data LANG=C.UTF-8 LC_ALL=C.UTF-8
 cd "$work" || exit 1
 failed=0
 

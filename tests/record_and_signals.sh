@@ -16,7 +16,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work LANG=C.UTF-8 LC_ALL=C.UTF-8
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work XDG_DATA_HOME=$work/data LANG=C.UTF-8 LC_ALL=C.UTF-8
 cd "$work" || exit 1
 
 failed=0

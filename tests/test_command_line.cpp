@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
                         {"--simulate", "blink"},
                         2,
                         "qm5083-bench: \"blink\" is not a command; the commands are cards, out, "
-                        "in, clock, da, da-check, meters, batch, self-test\n",
+                        "in, clock, da, da-check, meters, batch, self-test, results\n",
                         true},
         // Without --pci-id the card set-up names the cards; --pci-id overrides it.
         CommandLineRow {"IdsFromTheCardSetUp",
@@ -267,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(
                         {"--simulate", "000000001"},
                         2,
                         "qm5083-bench: \"000000001\" is not a command; the commands are cards, "
-                        "out, in, clock, da, da-check, meters, batch, self-test\n",
+                        "out, in, clock, da, da-check, meters, batch, self-test, results\n",
                         true},
         CommandLineRow {"FaultOnACardNotSimulated",
                         {"--simulate", "2", "--sim-fault", "3/stuck:1.0=1", "--self-test"},

@@ -74,6 +74,7 @@ enum class OptionId {
     PrintLayout,
     Setup,
     CheckSetup,
+    Results,
 };
 
 struct OptionRule
@@ -89,7 +90,7 @@ struct OptionRule
 
 // Every option, in --help's order. An option given twice that is not repeatable, given where
 // its modes do not include, or with a value it does not take is refused, with exit status 2.
-constexpr std::array<OptionRule, 20> kOptions {{
+constexpr std::array<OptionRule, 21> kOptions {{
     {OptionId::Simulate, "simulate", nullptr,
      QT_TRANSLATE_NOOP("qm5083::commands",
                        "Work on the simulated cards built into the program instead of the PCI "
@@ -212,6 +213,15 @@ constexpr std::array<OptionRule, 20> kOptions {{
                        "the cards, their files and the kernel. Exit status 0 when card 1 can be "
                        "used, 1 when not, 2 when the check cannot run."),
      false, in(Mode::CheckSetup), ""},
+    {OptionId::Results, "results", "URI|FILE",
+     QT_TRANSLATE_NOOP("qm5083::commands",
+                       "Where every self-test and DA check is stored: a PostgreSQL connection "
+                       "string or URI (postgresql://HOST/DATABASE; the password from ~/.pgpass "
+                       "or a service file, never here) names the line's database, anything else "
+                       "the SQLite file. Default: the results setting %1, and the station's own "
+                       "file."),
+     false, kRunsOperations,
+     QT_TRANSLATE_NOOP("qm5083::commands", "--%1 is for the window, a command or the self-test")},
 }};
 
 constexpr bool eachOptionAtItsPlace()
@@ -244,6 +254,8 @@ QString optionHelp(const OptionRule &option)
         return help.arg(QStringLiteral(QM5083_CARDS_CONF));
     case OptionId::SimFault:
         return help.arg(reports::translated(hardware::faultGrammar()));
+    case OptionId::Results:
+        return help.arg(QStringLiteral(QM5083_RESULTS_CONF));
     case OptionId::SimReset:
     case OptionId::Simulate:
     case OptionId::PciId:
@@ -614,6 +626,12 @@ void take(ParseState &state, OptionId id)
         return;
     case OptionId::Log:
         state.parsed.logFile = state.value(id);
+        return;
+    case OptionId::Results:
+        if (state.value(id).isEmpty() || state.value(id).size() > 4096)
+            state.refuse(tr("--results needs a PostgreSQL connection string or URI, or a file: "
+                            "1 to 4096 characters"));
+        state.parsed.results = state.value(id);
         return;
     case OptionId::Json:
         state.parsed.json = true;

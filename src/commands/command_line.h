@@ -49,6 +49,9 @@ struct CommandLine
     std::optional<hardware::Message> cardsConfigProblem;
     bool json = false;
     QString logFile; // where the operations are recorded; none when empty
+    // --results: the line's PostgreSQL database, or the SQLite file results go to; empty: the
+    // results setting, or the station's own file.
+    QString results;
     SelfTestSettings selfTest;
     bool pciIdsGiven = false;              // --pci-id, not the card set-up, names the cards
     std::vector<hardware::PciId> setupIds; // --setup's ids

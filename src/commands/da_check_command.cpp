@@ -572,8 +572,12 @@ QStringList DaCheckSteps::lines(const Meter &meter) const
 }
 
 int DaCheckSteps::file(const QJsonObject &json, const QString &commandText,
-                       reports::SessionLog *sessionLog, QStringList &problems) const
+                       reports::SessionLog *sessionLog, QStringList &problems,
+                       ResultsFiling *filing) const
 {
+    // Stored with its verdict however it ended, once it began.
+    if (const auto notStored = storeResult(filing, json))
+        problems << *notStored;
     int status = outcome_.status;
     QString why;
     QString filed;
@@ -623,7 +627,14 @@ int runDaCheck(const DaCheckCommand &check, CardSession &session, const CommandL
     DaCheckSteps steps(check, session);
     const std::vector<std::uint16_t> &codes = steps.codes();
     std::unique_ptr<Meter> meter;
+    std::unique_ptr<ResultsFiling> filing;
     try {
+        // Where the result goes is checked before the check begins, as the report's place is.
+        try {
+            filing = resultsOpenerFor(commandLine)();
+        } catch (const results::ResultsError &error) {
+            throw CannotRun {error.message()};
+        }
         steps.openTargets();
         meter = openMeter(check, session, static_cast<int>(codes.size()) * check.average, in, err);
         if (check.readings == DaCheckCommand::Readings::Terminal)
@@ -654,9 +665,14 @@ int runDaCheck(const DaCheckCommand &check, CardSession &session, const CommandL
     else if (steps.outcome().figures)
         printLines(out, steps.lines(*meter));
     QStringList problems;
-    const int status = steps.file(json, commandLine.commandText, sessionLog, problems);
+    const int status
+        = steps.file(json, commandLine.commandText, sessionLog, problems, filing.get());
     for (const QString &problem : problems)
         printProblem(err, problem);
+    // Sent to the line's database once the verdict is given: a server away delays no verdict.
+    if (filing)
+        if (const auto notSent = filing->send())
+            printProblem(err, *notSent);
     return status;
 }
 

@@ -4,6 +4,7 @@
 #include "command_line.h"
 #include "da_check.h"
 #include "report_file.h"
+#include "results_command.h"
 #include "script_command.h"
 #include "session_log.h"
 #include "verdict.h"
@@ -78,10 +79,11 @@ public:
     QJsonObject report(const Meter *meter) const;
     // The figures as the operator reads them, once finished.
     QStringList lines(const Meter &meter) const;
-    // Writes the report and the picture where asked and the record's line; returns the status,
-    // with why in problems when something could not be written.
+    // Writes the report and the picture where asked and the record's line, and stores the
+    // result in filing (when given); returns the status, with why in problems when something
+    // could not be written or stored.
     int file(const QJsonObject &json, const QString &commandText, reports::SessionLog *sessionLog,
-             QStringList &problems) const;
+             QStringList &problems, ResultsFiling *filing = nullptr) const;
 
 private:
     const scripting::DaCheckCommand &check_;

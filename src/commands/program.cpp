@@ -32,12 +32,14 @@ void printText(std::FILE *file, const QString &text)
                    text.chopped(text.endsWith(QLatin1Char('\n')) ? 1 : 0).split(QLatin1Char('\n')));
 }
 
-// A DA check that draws its picture.
+// A DA check or a results question that draws its picture.
 bool drawsPictures(const CommandLine &commandLine)
 {
-    const auto *check = commandLine.command
-        ? std::get_if<scripting::DaCheckCommand>(&*commandLine.command)
-        : nullptr;
+    if (!commandLine.command)
+        return false;
+    if (const auto *results = std::get_if<scripting::ResultsCommand>(&*commandLine.command))
+        return !results->plotFile.empty();
+    const auto *check = std::get_if<scripting::DaCheckCommand>(&*commandLine.command);
     return check && !check->plotFile.empty() && !check->plan;
 }
 

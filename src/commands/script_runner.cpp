@@ -7,6 +7,7 @@
 #include "ending.h"
 #include "meters.h"
 #include "output_text.h"
+#include "results_command.h"
 #include "text_lines.h"
 
 #include <QJsonArray>
@@ -188,6 +189,7 @@ Answer runOnCard(const scripting::ScriptCommand &command, CardSession &session, 
             [&](const scripting::MetersCommand &) -> Answer { notInABatch("meters"); },
             [&](const scripting::BatchCommand &) -> Answer { notInABatch("batch"); },
             [&](const scripting::SelfTestCommand &) -> Answer { notInABatch("self-test"); },
+            [&](const scripting::ResultsCommand &) -> Answer { notInABatch("results"); },
         },
         command);
 }
@@ -367,6 +369,8 @@ int runScriptCommand(const CommandLine &commandLine, std::istream &in, std::FILE
         return batch(session, commandLine, in, out, err, sessionLog);
     if (const auto *check = std::get_if<scripting::DaCheckCommand>(&command))
         return runDaCheck(*check, session, commandLine, in, out, err, sessionLog);
+    if (const auto *results = std::get_if<scripting::ResultsCommand>(&command))
+        return runResultsCommand(*results, commandLine, out, err, sessionLog);
     if (std::holds_alternative<scripting::MetersCommand>(command)) {
         const QStringList meters = meterDrivers();
         QJsonObject json = answerJson(QStringLiteral("meters"), kDone);

@@ -771,11 +771,12 @@ SelfTestRun refusedReport(const SelfTestSettings &settings, const reports::FileR
                   reportOf(settings, kCannotRun), {}, std::nullopt, sessionLog, {});
 }
 
-SelfTestRun runSelfTestOnCard(const SelfTestSettings &settings, const CardChoice &card,
-                              hardware::AccessRecorder &port,
-                              const std::optional<ReportTarget> &target, const selftest::Wait &wait,
-                              reports::SessionLog *sessionLog, const CheckShownTo &shown,
-                              const Terminal &terminal)
+namespace {
+
+SelfTestRun runUnfiled(const SelfTestSettings &settings, const CardChoice &card,
+                       hardware::AccessRecorder &port, const std::optional<ReportTarget> &target,
+                       const selftest::Wait &wait, reports::SessionLog *sessionLog,
+                       const CheckShownTo &shown, const Terminal &terminal)
 {
     std::exception_ptr failure;
     try {
@@ -889,6 +890,31 @@ SelfTestRun runSelfTestOnCard(const SelfTestSettings &settings, const CardChoice
     }
 }
 
+} // namespace
+
+SelfTestRun runSelfTestOnCard(const SelfTestSettings &settings, const CardChoice &card,
+                              hardware::AccessRecorder &port,
+                              const std::optional<ReportTarget> &target, const selftest::Wait &wait,
+                              reports::SessionLog *sessionLog, const CheckShownTo &shown,
+                              const Terminal &terminal, ResultsFiling *filing)
+{
+    if (filing)
+        filing->started();
+    SelfTestRun run = runUnfiled(settings, card, port, target, wait, sessionLog, shown, terminal);
+    // Every test that began is stored with its verdict, a pass, a failure or why it could not
+    // run or was stopped.
+    if (const auto notStored = storeResult(filing, run.answer))
+        run.problems << *notStored;
+    return run;
+}
+
+SelfTestRun refusedResults(const SelfTestSettings &settings, const QString &why,
+                           reports::SessionLog *sessionLog)
+{
+    return notRun(Verdict::CouldNotRun, kCannotRun, tr("%1; the self-test did not run").arg(why),
+                  reportOf(settings, kCannotRun), {}, std::nullopt, sessionLog, {});
+}
+
 int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE *err,
                        const selftest::Wait &wait, reports::SessionLog *sessionLog,
                        std::istream &in)
@@ -896,6 +922,7 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
     const hardware::Backend backend = hardware::chooseBackend(commandLine.backends);
     recordSessionStart(sessionLog, commandLine, backend);
     hardware::AccessRecorder port(backend.port());
+    std::unique_ptr<ResultsFiling> filing;
     const SelfTestRun run = [&] {
         std::optional<ReportTarget> target;
         try {
@@ -903,12 +930,22 @@ int runSelfTestCommand(const CommandLine &commandLine, std::FILE *out, std::FILE
         } catch (const reports::FileRefused &refused) {
             return refusedReport(commandLine.selfTest, refused, sessionLog);
         }
+        // Where the result goes is checked before the test, as the report's place is.
+        try {
+            filing = resultsOpenerFor(commandLine)();
+        } catch (const results::ResultsError &error) {
+            return refusedResults(commandLine.selfTest, error.message(), sessionLog);
+        }
         return runSelfTestOnCard(commandLine.selfTest, cardOf(commandLine, backend), port, target,
-                                 wait, sessionLog, {}, {&in, err});
+                                 wait, sessionLog, {}, {&in, err}, filing.get());
     }();
     for (const QString &problem : run.problems)
         printProblem(err, problem);
     answer(commandLine, run.answer, run.lines, out);
+    // Sent to the line's database once the verdict is given: a server away delays no verdict.
+    if (filing)
+        if (const auto notSent = filing->send())
+            printProblem(err, *notSent);
     return run.status;
 }
 

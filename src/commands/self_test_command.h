@@ -5,6 +5,7 @@
 #include "command_line.h"
 #include "exit_status.h"
 #include "report_file.h"
+#include "results_command.h"
 #include "self_test.h"
 #include "session_log.h"
 #include "verdict.h"
@@ -53,12 +54,18 @@ struct Terminal
 
 // The self-test of the card chosen, through port (which records its accesses), the command's
 // and the window's alike: the report written to target (when given) whole or not at all, the
-// session record's line, and each check told to shown as it is made.
+// session record's line, the result stored in filing (when given) however the test ended, and
+// each check told to shown as it is made.
 SelfTestRun runSelfTestOnCard(const SelfTestSettings &settings, const CardChoice &card,
                               hardware::AccessRecorder &port,
                               const std::optional<ReportTarget> &target, const selftest::Wait &wait,
                               reports::SessionLog *sessionLog, const CheckShownTo &shown = {},
-                              const Terminal &terminal = {});
+                              const Terminal &terminal = {}, ResultsFiling *filing = nullptr);
+
+// A self-test whose results database cannot be used (damaged, newer, a setting refused): it
+// does not run.
+SelfTestRun refusedResults(const SelfTestSettings &settings, const QString &why,
+                           reports::SessionLog *sessionLog);
 
 // A self-test whose report cannot be written where the settings say: it does not run.
 SelfTestRun refusedReport(const SelfTestSettings &settings, const reports::FileRefused &refused,

@@ -498,6 +498,137 @@ MetersCommand parseArguments(std::type_identity<MetersCommand>, Arguments &argum
     return {};
 }
 
+// A date, or a date and a time with an optional zone: YYYY-MM-DD[THH:MM[:SS][Z|+HH:MM|-HH:MM]],
+// each field in its range.
+bool isDateOrTime(std::string_view word)
+{
+    const auto number = [&](std::size_t at, std::size_t digits, unsigned lowest,
+                            unsigned highest) -> std::optional<unsigned> {
+        if (at + digits > word.size())
+            return std::nullopt;
+        return strictDecimal(word.substr(at, digits), lowest, highest);
+    };
+    const auto year = number(0, 4, 1970, 9999);
+    const auto month = number(5, 2, 1, 12);
+    const auto day = number(8, 2, 1, 31);
+    if (!year || !month || !day || word[4] != '-' || word[7] != '-')
+        return false;
+    constexpr std::array<unsigned, 12> kDays {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (*year % 4 == 0 && *year % 100 != 0) || *year % 400 == 0;
+    if (*day > kDays[*month - 1] || (*month == 2 && *day == 29 && !leap))
+        return false;
+    if (word.size() == 10)
+        return true;
+    if (word[10] != 'T' || !number(11, 2, 0, 23) || word.size() < 16 || word[13] != ':'
+        || !number(14, 2, 0, 59))
+        return false;
+    std::string_view rest = word.substr(16);
+    if (rest.starts_with(':')) {
+        if (rest.size() < 3 || !strictDecimal(rest.substr(1, 2), 0, 59))
+            return false;
+        rest.remove_prefix(3);
+    }
+    if (rest.empty() || rest == "Z")
+        return true;
+    return rest.size() == 6 && (rest[0] == '+' || rest[0] == '-') && rest[3] == ':'
+        && strictDecimal(rest.substr(1, 2), 0, 14) && strictDecimal(rest.substr(4, 2), 0, 59);
+}
+
+ResultsCommand parseArguments(std::type_identity<ResultsCommand>, Arguments &arguments)
+{
+    using Query = ResultsCommand::Query;
+    using By = ResultsCommand::By;
+    constexpr std::string_view kQueries = "status, sync, history, yield, pareto or export";
+    ResultsCommand command;
+    const std::string_view query = arguments.take("the question", kQueries);
+    constexpr std::array<std::pair<std::string_view, Query>, 6> kNamed {
+        {{"status", Query::Status},
+         {"sync", Query::Sync},
+         {"history", Query::History},
+         {"yield", Query::Yield},
+         {"pareto", Query::Pareto},
+         {"export", Query::Export}}};
+    const auto named = std::find_if(kNamed.begin(), kNamed.end(),
+                                    [&](const auto &entry) { return entry.first == query; });
+    if (named == kNamed.end())
+        arguments.refuse("", query,
+                         QM5083_MESSAGE("Card",
+                                        "a question: status, sync, history, yield, "
+                                        "pareto or export"));
+    command.query = named->second;
+    if (command.query == Query::History) {
+        const std::string_view serial = arguments.take("SERIAL", "history SERIAL");
+        if (serial.empty() || serial.size() > kMaxSerialBytes || convert::firstControl(serial))
+            arguments.refuse("SERIAL", serial,
+                             QM5083_MESSAGE("Card",
+                                            "a serial number: 1 to 256 bytes, no "
+                                            "control character"));
+        command.serial = serial;
+    }
+    const bool periods = command.query == Query::Yield || command.query == Query::Pareto
+        || command.query == Query::Export;
+    bool formatGiven = false;
+    const auto twice = [&](std::string_view option) {
+        throw CommandError(Message(QM5083_MESSAGE("Card", "%1: %2 is given twice; give it once"),
+                                   {text(arguments.command()), text(option)}));
+    };
+    while (!arguments.empty()) {
+        const std::string_view option = arguments.take("", "");
+        if (periods && (option == "--since" || option == "--until")) {
+            std::string &into = option == "--since" ? command.since : command.until;
+            const std::string_view word = arguments.take(option, "YYYY-MM-DD");
+            if (!into.empty())
+                twice(option);
+            if (!isDateOrTime(word))
+                arguments.refuse(option, word,
+                                 QM5083_MESSAGE("Card",
+                                                "a day, YYYY-MM-DD, or a time, "
+                                                "YYYY-MM-DDTHH:MM[:SS] with an optional "
+                                                "zone (Z, +08:00)"));
+            into = word;
+        } else if (command.query == Query::Yield && option == "--by") {
+            const std::string_view word = arguments.take(option, "day|station|operator|check");
+            constexpr std::array<std::pair<std::string_view, By>, 4> kBy {
+                {{"day", By::Day},
+                 {"station", By::Station},
+                 {"operator", By::Operator},
+                 {"check", By::Check}}};
+            const auto by = std::find_if(kBy.begin(), kBy.end(),
+                                         [&](const auto &entry) { return entry.first == word; });
+            if (command.by != By::None)
+                twice(option);
+            if (by == kBy.end())
+                arguments.refuse(option, word,
+                                 QM5083_MESSAGE("Card", "day, station, operator or check"));
+            command.by = by->second;
+        } else if ((command.query == Query::Yield || command.query == Query::Pareto)
+                   && option == "--plot") {
+            const std::string_view word = arguments.take(option, "FILE.svg|FILE.png");
+            if (!command.plotFile.empty())
+                twice(option);
+            if (!(word.ends_with(".svg") || word.ends_with(".png")) || word.size() > 4096
+                || convert::firstControl(word))
+                arguments.refuse(option, word, QM5083_MESSAGE("Card", "a file named .svg or .png"));
+            command.plotFile = word;
+        } else if (command.query == Query::Export && (option == "--csv" || option == "--json")) {
+            if (formatGiven)
+                throw CommandError(Message(QM5083_MESSAGE("Card",
+                                                          "results export: give --csv or "
+                                                          "--json, one of them")));
+            formatGiven = true;
+            command.csv = option == "--csv";
+        } else {
+            arguments.refuse("", option,
+                             QM5083_MESSAGE("Card",
+                                            "an option of this question (qm5083-bench "
+                                            "--help lists them)"));
+        }
+    }
+    if (command.query == Query::Export && !formatGiven)
+        throw CommandError(Message(QM5083_MESSAGE("Card", "results export needs --csv or --json")));
+    return command;
+}
+
 // Each command's parser, in the order of kCommands, made from the variant itself: a command
 // without its parseArguments does not compile.
 using Parser = ScriptCommand (*)(Arguments &);

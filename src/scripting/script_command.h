@@ -147,8 +147,28 @@ struct MetersCommand
     bool operator==(const MetersCommand &) const = default;
 };
 
-using ScriptCommand = std::variant<CardsCommand, OutCommand, InCommand, ClockCommand, DaCommand,
-                                   DaCheckCommand, MetersCommand, BatchCommand, SelfTestCommand>;
+// results: the questions asked of the results database, touching no card.
+struct ResultsCommand
+{
+    static constexpr std::string_view kName = "results";
+    enum class Query { Status, Sync, History, Yield, Pareto, Export };
+    enum class By { None, Day, Station, Operator, Check };
+    Query query = Query::Status;
+    std::string serial;   // history
+    std::string since;    // YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS][Z|+HH:MM], as given
+    std::string until;    // the same; a day is taken whole
+    By by = By::None;     // yield
+    bool csv = false;     // export: CSV, else JSON
+    std::string plotFile; // yield, pareto: FILE.svg or FILE.png
+    bool operator==(const ResultsCommand &) const = default;
+};
+
+// The longest serial number a query takes.
+inline constexpr std::size_t kMaxSerialBytes = 256;
+
+using ScriptCommand
+    = std::variant<CardsCommand, OutCommand, InCommand, ClockCommand, DaCommand, DaCheckCommand,
+                   MetersCommand, BatchCommand, SelfTestCommand, ResultsCommand>;
 
 // The command named by words[0] with its arguments. Throws CommandError.
 ScriptCommand parseCommand(std::span<const std::string> words);
@@ -166,7 +186,7 @@ struct CommandEntry
     bool batchLine;             // may be a line of a batch
 };
 
-inline constexpr std::array<CommandEntry, 9> kCommands {{
+inline constexpr std::array<CommandEntry, 10> kCommands {{
     {CardsCommand::kName, "",
      QM5083_MESSAGE("Card", "list the cards: number, PCI address, ids, BAR, base"), true},
     {OutCommand::kName, "B1 B2 B3 B4",
@@ -194,6 +214,15 @@ inline constexpr std::array<CommandEntry, 9> kCommands {{
     {BatchCommand::kName, "",
      QM5083_MESSAGE("Card", "read commands from standard input, one a line"), false},
     {SelfTestCommand::kName, "", QM5083_MESSAGE("Card", "the same as --self-test"), false},
+    {ResultsCommand::kName,
+     "status | sync | history SERIAL | yield [--since D] [--until D] [--by "
+     "day|station|operator|check] [--plot FILE] | pareto [--since D] [--until D] [--plot FILE] "
+     "| export --csv|--json [--since D] [--until D]",
+     QM5083_MESSAGE("Card",
+                    "ask the results database: what is queued for the line's database, send it, "
+                    "a card's history, the first-pass and final yield, the problems' Pareto, "
+                    "every result"),
+     false},
 }};
 
 namespace detail {

@@ -63,11 +63,13 @@ public:
 } // namespace
 
 DaCheckDialog::DaCheckDialog(const commands::CardChoice &card, reports::SessionLog *sessionLog,
-                             FailureReporter reportFailure, QWidget *parent)
+                             FailureReporter reportFailure, QWidget *parent,
+                             commands::ResultsHandling results)
     : QDialog(parent)
     , card_(card)
     , sessionLog_(sessionLog)
     , reportFailure_(std::move(reportFailure))
+    , results_(std::move(results))
 {
     setObjectName(QStringLiteral("daCheckDialog"));
     const QString cardShown = tr("DA check of card %1, base %2")
@@ -323,6 +325,12 @@ void DaCheckDialog::startCheck()
         }
         if (!card_.backend)
             throw commands::CannotRun {tr("the window reaches no card")};
+        // Where the result goes is checked before the check begins, as the report's place is.
+        try {
+            filing_ = results_.open ? results_.open() : nullptr;
+        } catch (const results::ResultsError &error) {
+            throw commands::CannotRun {error.message()};
+        }
         session_ = std::make_unique<commands::CardSession>(card_);
         steps_ = std::make_unique<commands::DaCheckSteps>(check_, *session_);
         steps_->openTargets();
@@ -338,6 +346,7 @@ void DaCheckDialog::startCheck()
         const QString why = commands::reasonOf(std::current_exception());
         steps_.reset();
         session_.reset();
+        filing_.reset();
         problem_->setText(tr("The DA check cannot start: %1").arg(why));
         serial_->setFocus(Qt::OtherFocusReason);
         return;
@@ -473,7 +482,10 @@ void DaCheckDialog::fileAndShow()
     const commands::Meter &meter = meter_ ? *meter_ : static_cast<const commands::Meter &>(typed);
     const QJsonObject json = steps_->report(&meter);
     QStringList problems;
-    steps_->file(json, commandText_, sessionLog_, problems);
+    steps_->file(json, commandText_, sessionLog_, problems, filing_.get());
+    if (filing_ && results_.send)
+        results_.send(std::move(filing_));
+    filing_.reset();
     const commands::DaCheckOutcome &outcome = steps_->outcome();
     if (outcome.figures) {
         for (const QString &line : steps_->lines(meter)) {

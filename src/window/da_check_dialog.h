@@ -38,8 +38,10 @@ public:
 
     // The check of card, its line recorded in sessionLog (when given) and a card that fails
     // reported by reportFailure; parent's caption heads the dialog's.
+    // Each check's result is stored as results opens its filing, and then sent.
     DaCheckDialog(const commands::CardChoice &card, reports::SessionLog *sessionLog,
-                  FailureReporter reportFailure, QWidget *parent = nullptr);
+                  FailureReporter reportFailure, QWidget *parent = nullptr,
+                  commands::ResultsHandling results = {});
     ~DaCheckDialog() override;
 
     // The report the last check filed; empty when it filed none.
@@ -100,8 +102,10 @@ private:
     std::unique_ptr<commands::CardSession> session_;
     std::unique_ptr<commands::Meter> meter_;
     std::unique_ptr<commands::DaCheckSteps> steps_;
-    std::size_t next_ = 0; // the index of the code shown
-    QTimer meterRead_;     // reads the meter once the code shown has been drawn
+    commands::ResultsHandling results_;
+    std::unique_ptr<commands::ResultsFiling> filing_; // the running check's
+    std::size_t next_ = 0;                            // the index of the code shown
+    QTimer meterRead_; // reads the meter once the code shown has been drawn
     QString lastReport_;
 };
 

@@ -306,6 +306,8 @@ void MainWindow::buildMenu()
     selfTest->setObjectName(QStringLiteral("selfTestAction"));
     QAction *daCheck = test->addAction(tr("&DA check…"), this, &MainWindow::askForDaCheck);
     daCheck->setObjectName(QStringLiteral("daCheckAction"));
+    QAction *results = test->addAction(tr("&Results…"), this, &MainWindow::resultsAsked);
+    results->setObjectName(QStringLiteral("resultsAction"));
     QMenu *help = menuBar_->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
     help->addAction(tr("&Manual"), this, &MainWindow::openManual)
@@ -323,6 +325,8 @@ void MainWindow::setTestBench(TestBench bench)
         if (action->objectName() == QLatin1String("selfTestAction")
             || action->objectName() == QLatin1String("daCheckAction"))
             action->setEnabled(ready);
+        else if (action->objectName() == QLatin1String("resultsAction"))
+            action->setEnabled(bench_.commandLine != nullptr); // no card needed
 }
 
 void MainWindow::askForDaCheck()
@@ -381,9 +385,30 @@ void MainWindow::openAbout()
     box.exec();
 }
 
-std::optional<commands::SelfTestRun> MainWindow::runSelfTest(
-    const commands::CardChoice &card, const commands::SelfTestSettings &settings,
-    const std::optional<commands::ReportTarget> &target, const commands::CheckShownTo &shown)
+std::unique_ptr<commands::ResultsFiling> MainWindow::openResults() const
+{
+    if (!bench_.commandLine)
+        return nullptr;
+    return commands::resultsOpenerFor(*bench_.commandLine)();
+}
+
+void MainWindow::sendResults(std::unique_ptr<commands::ResultsFiling> filing)
+{
+    if (!filing)
+        return;
+    // One at a time: the one before is waited for first (a server away takes the connection's
+    // timeout, 3 s).
+    sending_ = std::async(std::launch::async, [sent = std::move(filing)] {
+        if (const auto notSent = sent->send())
+            commands::printProblem(stderr, *notSent);
+    });
+}
+
+std::optional<commands::SelfTestRun>
+MainWindow::runSelfTest(const commands::CardChoice &card,
+                        const commands::SelfTestSettings &settings,
+                        const std::optional<commands::ReportTarget> &target,
+                        const commands::CheckShownTo &shown, commands::ResultsFiling *filing)
 {
     if (operationRunning_ || !card.backend)
         return std::nullopt;
@@ -395,7 +420,7 @@ std::optional<commands::SelfTestRun> MainWindow::runSelfTest(
     const commands::SelfTestRun outcome = commands::runSelfTestOnCard(
         settings, card, port_, target,
         [](std::chrono::microseconds duration) { std::this_thread::sleep_for(duration); },
-        sessionLog_, shown);
+        sessionLog_, shown, {}, filing);
     // It ran to its end when it has its lines; the card is then left as the test leaves it.
     const bool ran = !outcome.lines.isEmpty();
     if (outcome.status == commands::kCannotRun) {

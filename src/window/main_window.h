@@ -25,6 +25,7 @@
 #include <chrono>
 #include <exception>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <span>
@@ -117,10 +118,18 @@ public:
     // end, the report filed in target, the record written, each check told to shown as it is
     // made. A test that could not run is reported as any failure is. Afterwards the boxes show
     // what the test left on the card. Nothing while another operation runs.
+    // Its result is stored in filing, when given.
     std::optional<commands::SelfTestRun>
     runSelfTest(const commands::CardChoice &card, const commands::SelfTestSettings &settings,
                 const std::optional<commands::ReportTarget> &target,
-                const commands::CheckShownTo &shown);
+                const commands::CheckShownTo &shown, commands::ResultsFiling *filing = nullptr);
+
+    // Where the menu's tests store their results: as the command line says, or nowhere without
+    // one (tests). Throws results::ResultsError when the results database cannot be used.
+    std::unique_ptr<commands::ResultsFiling> openResults() const;
+    // Sends a test's stored result to the line's database while the window goes on: a server
+    // away holds no one up; the result stays queued in the station's database.
+    void sendResults(std::unique_ptr<commands::ResultsFiling> filing);
 
     // A test from the menu that a failure stopped (the card stopped answering): reported as any
     // operation's failure is, on standard error too.
@@ -151,6 +160,8 @@ signals:
     // The menu asked for a test of the card in view, while none other runs.
     void selfTestAsked();
     void daCheckAsked();
+    // The menu asked for today's results.
+    void resultsAsked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -217,6 +228,7 @@ private:
     bool focusShown_ = false; // the focus frame was shown at the first activation
 
     TestBench bench_;
+    std::future<void> sending_; // the last result sent to the line's database
     QMenuBar *menuBar_ = nullptr;
     QWidget *form_ = nullptr;
     std::vector<const panels::ControlLayout *> layouts_; // in table order, frames included

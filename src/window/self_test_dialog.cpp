@@ -35,10 +35,12 @@ const QString kDaRangeKey = QStringLiteral("selfTest/daRange");
 
 } // namespace
 
-SelfTestDialog::SelfTestDialog(const commands::CardChoice &card, Runner run, QWidget *parent)
+SelfTestDialog::SelfTestDialog(const commands::CardChoice &card, Runner run, QWidget *parent,
+                               EarlierResults earlier)
     : QDialog(parent)
     , card_(card)
     , run_(std::move(run))
+    , earlier_(std::move(earlier))
 {
     setObjectName(QStringLiteral("selfTestDialog"));
     // The caption says which card it tests: the window's (the simulated one, or where the real
@@ -56,6 +58,12 @@ SelfTestDialog::SelfTestDialog(const commands::CardChoice &card, Runner run, QWi
     notTested_->setObjectName(QStringLiteral("notTestedLabel"));
     notTested_->setTextFormat(Qt::PlainText);
     notTested_->setWordWrap(true);
+    // The card's earlier results, once its serial is scanned: how often, the last verdict,
+    // "retest" when it failed before.
+    earlierLabel_ = new QLabel(this);
+    earlierLabel_->setObjectName(QStringLiteral("earlierResultsLabel"));
+    earlierLabel_->setTextFormat(Qt::PlainText);
+    earlierLabel_->setWordWrap(true);
     operator_ = limitedEdit(QStringLiteral("operatorBox"), kMaxFactLength, {}, this);
     operator_->setText(remembered.value(kOperatorKey).toString().left(kMaxFactLength));
     station_ = limitedEdit(QStringLiteral("stationBox"), kMaxFactLength, {}, this);
@@ -109,6 +117,7 @@ SelfTestDialog::SelfTestDialog(const commands::CardChoice &card, Runner run, QWi
     auto *form = new QFormLayout;
     form->addRow(tr("Serial number:"), serial_);
     form->addRow(QString(), notTested_);
+    form->addRow(QString(), earlierLabel_);
     form->addRow(tr("Operator:"), operator_);
     form->addRow(tr("Station:"), station_);
     form->addRow(tr("Results folder:"), folderRow);
@@ -299,6 +308,12 @@ void SelfTestDialog::startTest()
             box->selectAll();
             return;
         }
+    }
+    earlierLabel_->clear();
+    if (earlier_) {
+        const commands::EarlierResults earlier = earlier_(serial);
+        showInColour(earlierLabel_, earlier.text,
+                     earlier.retest ? kNotAllColour : palette().color(QPalette::WindowText));
     }
 
     commands::SelfTestSettings settings;

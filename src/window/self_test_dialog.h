@@ -32,8 +32,13 @@ public:
         const commands::SelfTestSettings &settings,
         const std::optional<commands::ReportTarget> &target, const commands::CheckShownTo &shown)>;
 
-    // The test of card, run by run; parent's caption heads the dialog's.
-    SelfTestDialog(const commands::CardChoice &card, Runner run, QWidget *parent = nullptr);
+    // What the results database says of a serial's earlier results.
+    using EarlierResults = std::function<commands::EarlierResults(const QString &serial)>;
+
+    // The test of card, run by run; parent's caption heads the dialog's. Each serial's earlier
+    // results, when earlier is given, are shown as its test starts.
+    SelfTestDialog(const commands::CardChoice &card, Runner run, QWidget *parent = nullptr,
+                   EarlierResults earlier = {});
     ~SelfTestDialog() override;
 
     // A serial as a file name's part: letters and digits of any script, '-', '_' and '.' kept,
@@ -73,6 +78,8 @@ private:
 
     commands::CardChoice card_;
     Runner run_;
+    EarlierResults earlier_;
+    QLabel *earlierLabel_;
     QLineEdit *serial_;
     QLabel *notTested_;
     QLineEdit *operator_;

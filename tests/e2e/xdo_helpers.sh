@@ -66,7 +66,7 @@ xdo_start_x() {
     unset WAYLAND_DISPLAY
     mkdir -p "$dir/runtime"
     chmod 700 "$dir/runtime"
-    export XDG_RUNTIME_DIR="$dir/runtime"
+    export XDG_RUNTIME_DIR="$dir/runtime" XDG_DATA_HOME="$dir/data"
 }
 
 xdo_stop_x() {

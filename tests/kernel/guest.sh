@@ -347,7 +347,7 @@ check_commands() {
 # as failing (exit status 1) in a JSON report.
 check_self_test() {
     local report=$scratch/self-test.json
-    run env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$scratch" \
+    run env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$scratch" XDG_DATA_HOME="$scratch/data" \
         "$bench" --self-test --pci-id $kTestIds --card 1 --report "$report"
     [ "$rc" = 1 ] && [ -s "$report" ] && jq empty "$report" 2>/dev/null
     verdict $? "exit $rc, report: $(jq -c . "$report" 2>&1 | cut -c1-200)"
@@ -525,14 +525,15 @@ check_install() {
         "$share"/qm5083-bench_*.deb
     [ "$rc" = 0 ] && [ -x "$installed" ] && getent group qm5083 >/dev/null \
         && [ -f /lib/udev/rules.d/60-qm5083-bench.rules ] \
-        && [ -x /usr/libexec/qm5083-bench/qm5083-card-access ]
+        && [ -x /usr/libexec/qm5083-bench/qm5083-card-access ] \
+        && [ "$(stat -c '%a %U %G' /var/lib/qm5083-bench 2>&1)" = "2775 root qm5083" ]
     verdict $? "$(dpkg-query -W -f='${Package} ${Version} ${Status}' qm5083-bench 2>&1);" \
-        "group: $(getent group qm5083)"
+        "group: $(getent group qm5083); results folder: $(stat -c '%a %U %G' /var/lib/qm5083-bench 2>&1)"
 }
 
 # From /usr/bin, by a user with no card: the simulated card's whole self-test (its DA channels
-# measured by the simulated meter, so that it can pass), the help in Chinese and
-# in English.
+# measured by the simulated meter, so that it can pass), the help in Chinese and in English. Not
+# in group qm5083, the user keeps the results in a database of their own.
 check_installed_program() {
     local self_test_rc help_zh help_en
     run su - "$kOther" -c "QT_QPA_PLATFORM=offscreen $installed --simulate --self-test --meter sim"

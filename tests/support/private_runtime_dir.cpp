@@ -16,6 +16,8 @@ void PrivateRuntimeDir::OnTestStart(const ::testing::TestInfo &)
     }
     dir_ = pattern;
     ::setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+    // The results each check stores go there too, never into the user's own database.
+    ::setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
 }
 
 void PrivateRuntimeDir::OnTestEnd(const ::testing::TestInfo &)

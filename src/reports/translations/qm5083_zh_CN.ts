@@ -532,6 +532,46 @@
         <translation>它在第 %1 字节处有一个超出范围的值</translation>
     </message>
     <message>
+        <source>a question: status, sync, history, yield, pareto or export</source>
+        <translation>一个问题：status、sync、history、yield、pareto 或 export</translation>
+    </message>
+    <message>
+        <source>a serial number: 1 to 256 bytes, no control character</source>
+        <translation>序列号：1 到 256 字节，不含控制字符</translation>
+    </message>
+    <message>
+        <source>%1: %2 is given twice; give it once</source>
+        <translation>%1：%2 给出了两次；只能给一次</translation>
+    </message>
+    <message>
+        <source>a day, YYYY-MM-DD, or a time, YYYY-MM-DDTHH:MM[:SS] with an optional zone (Z, +08:00)</source>
+        <translation>日期 YYYY-MM-DD，或时间 YYYY-MM-DDTHH:MM[:SS]，可带时区（Z、+08:00）</translation>
+    </message>
+    <message>
+        <source>day, station, operator or check</source>
+        <translation>day、station、operator 或 check</translation>
+    </message>
+    <message>
+        <source>a file named .svg or .png</source>
+        <translation>以 .svg 或 .png 结尾的文件</translation>
+    </message>
+    <message>
+        <source>results export: give --csv or --json, one of them</source>
+        <translation>results export：--csv 和 --json 只能给出其中一个</translation>
+    </message>
+    <message>
+        <source>an option of this question (qm5083-bench --help lists them)</source>
+        <translation>此问题的选项（qm5083-bench --help 会列出）</translation>
+    </message>
+    <message>
+        <source>results export needs --csv or --json</source>
+        <translation>results export 需要 --csv 或 --json</translation>
+    </message>
+    <message>
+        <source>ask the results database: what is queued for the line&apos;s database, send it, a card&apos;s history, the first-pass and final yield, the problems&apos; Pareto, every result</source>
+        <translation>查询结果数据库：等待发送到产线数据库的结果、发送它们、一块板卡的历史、一次通过率和最终合格率、问题的帕累托图、全部结果</translation>
+    </message>
+    <message>
         <source>BAR %1 is switched off by the kernel</source>
         <translation>BAR %1 已被内核停用</translation>
     </message>
@@ -1524,6 +1564,142 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
         <source>Stopped</source>
         <translation>已停止</translation>
     </message>
+    <message>
+        <source>Where every self-test and DA check is stored: a PostgreSQL connection string or URI (postgresql://HOST/DATABASE; the password from ~/.pgpass or a service file, never here) names the line&apos;s database, anything else the SQLite file. Default: the results setting %1, and the station&apos;s own file.</source>
+        <translation>每次自检和 DA 校验的保存位置：PostgreSQL 连接字符串或 URI（postgresql://HOST/DATABASE；密码取自 ~/.pgpass 或服务文件，绝不写在这里）指产线数据库，其他内容指 SQLite 文件。默认：结果设置 %1，以及本工位自己的文件。</translation>
+    </message>
+    <message>
+        <source>--results needs a PostgreSQL connection string or URI, or a file: 1 to 4096 characters</source>
+        <translation>--results 需要 PostgreSQL 连接字符串或 URI，或一个文件：1 到 4096 个字符</translation>
+    </message>
+    <message>
+        <source>--until %1 is not after --since %2: the period holds nothing</source>
+        <translation>--until %1 不在 --since %2 之后：该时段内没有任何结果</translation>
+    </message>
+    <message>
+        <source>%1: %2 cards, first pass %3 (%4), final %5 (%6)</source>
+        <translation>%1：%2 块板卡，一次通过 %3（%4），最终合格 %5（%6）</translation>
+    </message>
+    <message>
+        <source>the picture %1 was not written: %2</source>
+        <translation>图 %1 没有写入：%2</translation>
+    </message>
+    <message>
+        <source>all results</source>
+        <translation>全部结果</translation>
+    </message>
+    <message>
+        <source>the first</source>
+        <translation>最早</translation>
+    </message>
+    <message>
+        <source>now</source>
+        <translation>现在</translation>
+    </message>
+    <message>
+        <source>results are stored in %1</source>
+        <translation>结果保存在 %1</translation>
+    </message>
+    <message>
+        <source>no line&apos;s database is set: nothing is sent</source>
+        <translation>未设置产线数据库：不发送任何结果</translation>
+    </message>
+    <message>
+        <source>and sent to the %1 (set by %2)</source>
+        <translation>并发送到%1（由 %2 设置）</translation>
+    </message>
+    <message>
+        <source>nothing is queued</source>
+        <translation>没有等待发送的结果</translation>
+    </message>
+    <message>
+        <source>%1 results queued since %2</source>
+        <translation>自 %2 起有 %1 个结果等待发送</translation>
+    </message>
+    <message>
+        <source>%1: no results</source>
+        <translation>%1：没有结果</translation>
+    </message>
+    <message>
+        <source>%1: %2 results, newest first</source>
+        <translation>%1：%2 个结果，最新的在前</translation>
+    </message>
+    <message>
+        <source>all (%1)</source>
+        <translation>全部（%1）</translation>
+    </message>
+    <message>
+        <source>not counted: %1 results that could not run or were stopped, %2 verdicts on cards without a serial</source>
+        <translation>未计入：%1 个无法进行或已停止的结果，%2 个没有序列号的板卡的结论</translation>
+    </message>
+    <message>
+        <source>Yield, %1%2</source>
+        <translation>合格率，%1%2</translation>
+    </message>
+    <message>
+        <source>, by %1</source>
+        <translation>，按 %1</translation>
+    </message>
+    <message>
+        <source>no problem was found in %1</source>
+        <translation>%1 中没有发现问题</translation>
+    </message>
+    <message>
+        <source>Problems, %1</source>
+        <translation>问题，%1</translation>
+    </message>
+    <message>
+        <source>%1; %2 results stay queued, to be sent by the next check or &quot;qm5083-bench results sync&quot;</source>
+        <translation>%1；%2 个结果留在队列中，由下一次检查或“qm5083-bench results sync”发送</translation>
+    </message>
+    <message>
+        <source>the result was not stored in the results database: %1; the verdict stands, and the report holds it</source>
+        <translation>结果没有保存到结果数据库：%1；结论不变，报告中有该结果</translation>
+    </message>
+    <message>
+        <source>--json answers in JSON: give results export --json, or --csv without --json</source>
+        <translation>--json 以 JSON 应答：请用 results export --json，或不带 --json 使用 --csv</translation>
+    </message>
+    <message>
+        <source>no line&apos;s database is set: nothing to send</source>
+        <translation>未设置产线数据库：没有要发送的结果</translation>
+    </message>
+    <message>
+        <source>sent %1 results (%2 were there already); %3 stay queued</source>
+        <translation>已发送 %1 个结果（%2 个已在库中）；%3 个留在队列中</translation>
+    </message>
+    <message>
+        <source>%1; the self-test did not run</source>
+        <translation>%1；自检没有进行</translation>
+    </message>
+    <message>
+        <source>First test of this card.</source>
+        <translation>此卡首次测试。</translation>
+    </message>
+    <message>
+        <source>Retest. %1</source>
+        <translation>复测。%1</translation>
+    </message>
+    <message>
+        <source>%1 (this station&apos;s results only: %2)</source>
+        <translation>%1（仅本工位的结果：%2）</translation>
+    </message>
+    <message>
+        <source>The card&apos;s earlier results cannot be read: %1</source>
+        <translation>无法读取该板卡以前的结果：%1</translation>
+    </message>
+    <message>
+        <source>station %1</source>
+        <translation>工位 %1</translation>
+    </message>
+    <message>
+        <source>today</source>
+        <translation>今天</translation>
+    </message>
+    <message>
+        <source>Earlier results: %1; the last, %2 (%3), on %4 at station %5</source>
+        <translation>以前的结果：%1 个；最近一次为%2（%3），%4，工位 %5</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::reports</name>
@@ -1726,6 +1902,121 @@ A real card&apos;s ids come from --pci-id or from the card set-up that sudo qm50
     <message>
         <source>The session record %1 ended in a line cut short, %2 bytes long from byte %3 (the program or the power stopped while it was written, or the file was damaged); its bytes are left as they are, its first %4 are kept as a line of their own after it, {&quot;incomplete&quot;: ..., &quot;left&quot;: ...}, and the record goes on after that.</source>
         <translation>会话记录 %1 的最后一行不完整，长 %2 字节，从第 %3 字节开始（写入时程序被结束或断电，或文件已损坏）；这些字节保持原样，其前 %4 字节作为其后单独的一行 {&quot;incomplete&quot;: ..., &quot;left&quot;: ...} 保留，记录在那之后继续。</translation>
+    </message>
+</context>
+<context>
+    <name>qm5083::results</name>
+    <message>
+        <source>PostgreSQL database</source>
+        <translation>PostgreSQL 数据库</translation>
+    </message>
+    <message>
+        <source>PostgreSQL database %1</source>
+        <translation>PostgreSQL 数据库 %1</translation>
+    </message>
+    <message>
+        <source>of service %1</source>
+        <translation>（服务 %1）</translation>
+    </message>
+    <message>
+        <source>on %1</source>
+        <translation>（位于 %1）</translation>
+    </message>
+    <message>
+        <source>as %1</source>
+        <translation>（用户 %1）</translation>
+    </message>
+    <message>
+        <source>out of memory</source>
+        <translation>内存不足</translation>
+    </message>
+    <message>
+        <source>the results setting is no PostgreSQL connection string or URI: %1</source>
+        <translation>结果设置不是 PostgreSQL 连接字符串或 URI：%1</translation>
+    </message>
+    <message>
+        <source>the results setting holds a password, which others could read: put it in ~/.pgpass or a service file (~/.pg_service.conf) and give the setting without it</source>
+        <translation>结果设置中含有密码，别人可能读到：请把密码放在 ~/.pgpass 或服务文件（~/.pg_service.conf）中，设置中不要写密码</translation>
+    </message>
+    <message>
+        <source>the %1 cannot be reached: out of memory</source>
+        <translation>无法连接%1：内存不足</translation>
+    </message>
+    <message>
+        <source>all</source>
+        <translation>全部</translation>
+    </message>
+    <message>
+        <source>cards: %1</source>
+        <translation>板卡：%1</translation>
+    </message>
+    <message>
+        <source>first-pass yield</source>
+        <translation>一次通过率</translation>
+    </message>
+    <message>
+        <source>final yield</source>
+        <translation>最终合格率</translation>
+    </message>
+    <message>
+        <source>no problems in this period</source>
+        <translation>该时段内没有问题</translation>
+    </message>
+    <message>
+        <source>results with the problem</source>
+        <translation>出现该问题的结果数</translation>
+    </message>
+    <message>
+        <source>cumulative share</source>
+        <translation>累计占比</translation>
+    </message>
+    <message>
+        <source>the results database %1 has schema version %2, newer than this program&apos;s %3: it was written by a later qm5083-bench; update this one, or name another database with --results</source>
+        <translation>结果数据库 %1 的结构版本为 %2，比本程序的 %3 新：它是由更新版本的 qm5083-bench 写入的；请更新本程序，或用 --results 指定另一个数据库</translation>
+    </message>
+    <message>
+        <source>the results setting %1 cannot be read: %2</source>
+        <translation>无法读取结果设置 %1：%2</translation>
+    </message>
+    <message>
+        <source>the results setting %1, line %2, is longer than %3 bytes or holds a control character</source>
+        <translation>结果设置 %1 第 %2 行超过 %3 字节或含有控制字符</translation>
+    </message>
+    <message>
+        <source>the results setting %1, line %2: it names one database, on one line; this is a second</source>
+        <translation>结果设置 %1 第 %2 行：设置只能在一行中给出一个数据库；这是第二个</translation>
+    </message>
+    <message>
+        <source>the results setting %1, line %2, is no PostgreSQL connection string or URI (postgresql://HOST/DATABASE, or &quot;host=HOST dbname=DATABASE&quot;)</source>
+        <translation>结果设置 %1 第 %2 行不是 PostgreSQL 连接字符串或 URI（postgresql://HOST/DATABASE，或“host=HOST dbname=DATABASE”）</translation>
+    </message>
+    <message>
+        <source>the results database&apos;s folder %1 cannot be made</source>
+        <translation>无法创建结果数据库的文件夹 %1</translation>
+    </message>
+    <message>
+        <source>the results database %1 cannot be put in WAL mode</source>
+        <translation>无法把结果数据库 %1 设为 WAL 模式</translation>
+    </message>
+    <message>
+        <source>the %1 cannot be reached: &quot;%2&quot;</source>
+        <translation>无法连接 %1：“%2”</translation>
+    </message>
+    <message>
+        <source>the %1 failed: &quot;%2&quot;</source>
+        <translation>%1 出错：“%2”</translation>
+    </message>
+    <message>
+        <source>the results database %1 failed: &quot;%2&quot;</source>
+        <translation>结果数据库 %1 出错：“%2”</translation>
+    </message>
+    <message>
+        <source>the results database %1 is damaged or no SQLite database: move it aside, and the next result starts a new one there</source>
+        <translation>结果数据库 %1 已损坏或不是 SQLite 数据库：请把它移走，下一个结果会在那里新建数据库</translation>
+    </message>
+    <message>
+        <source>the results database %1 stayed busy for %2 s: another program writes it (&quot;%3&quot;)</source>
+        <translation>结果数据库 %1 忙了 %2 秒：另一个程序正在写入（“%3”）</translation>
     </message>
 </context>
 <context>
@@ -1983,6 +2274,14 @@ Card: %2</source>
         <source>The self-test ran, but its report was not filed</source>
         <translation>自检已完成，但其报告未能保存</translation>
     </message>
+    <message>
+        <source>&amp;Results…</source>
+        <translation>结果(&amp;R)…</translation>
+    </message>
+    <message>
+        <source>no results are kept without a bench</source>
+        <translation>没有测试台，不保存结果</translation>
+    </message>
 </context>
 <context>
     <name>qm5083::window::Manual</name>
@@ -1993,6 +2292,33 @@ Card: %2</source>
     <message>
         <source>The full manual: man qm5083-bench. The program&apos;s options:</source>
         <translation>完整手册：man qm5083-bench。程序的选项：</translation>
+    </message>
+</context>
+<context>
+    <name>qm5083::window::ResultsDialog</name>
+    <message>
+        <source>Results</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation>刷新(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Today&apos;s results in %1</source>
+        <translation>%1 中今天的结果</translation>
+    </message>
+    <message>
+        <source>Today&apos;s problems</source>
+        <translation>今天的问题</translation>
+    </message>
+    <message>
+        <source>The results cannot be read: %1</source>
+        <translation>无法读取结果：%1</translation>
     </message>
 </context>
 <context>
